@@ -1,0 +1,136 @@
+#pragma once
+// An open view of one table: its own current row, state and filter.
+//
+// Rows are visited in stored order (the hidden id). A row being edited or
+// added is posted before the cursor moves when a field was changed, and
+// dropped when none was. Posts reach the disk before Post returns, and other
+// cursors see them at their next move.
+
+#include <QDateTime>
+#include <QObject>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+#include "store/filterexpression.h"
+
+class TableCursor : public QObject
+{
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+
+    explicit TableCursor(QString tableName, QObject *parent = nullptr);
+    ~TableCursor() override;
+
+    const QString &tableName() const { return m_table; }
+
+    // --- opening
+    void Open();   // throws StoreError when the table is missing
+    void Close();  // drops an unposted row
+    bool isOpen() const { return m_state != State::Inactive; }
+    State state() const { return m_state; }
+
+    // --- fields (stored order, without the hidden id)
+    const QStringList &fieldNames() const { return m_fields; }
+    int fieldIndex(const QString &name) const;   // -1 when unknown; case ignored
+    bool isDateField(int index) const;
+
+    // --- moving
+    void First();
+    void Last();
+    void Next();
+    void Prior();
+    bool IsEmpty();            // no visible row
+    bool AtEnd() const { return m_eof; }
+    bool AtStart() const { return m_bof; }
+    bool Locate(const QString &field, const QString &prefix); // case ignored
+    bool moveToId(qint64 id);  // false when that row is not visible
+    qint64 currentId() const { return m_currentId; } // 0 when there is no current row
+
+    // --- reading and writing the current row
+    QString FieldText(int index) const;
+    QString FieldText(const QString &name) const;
+    void SetFieldText(int index, const QString &text);
+    void SetFieldText(const QString &name, const QString &text);
+    void SetFieldDateTime(int index, const QDateTime &when);
+    void SetFieldDateTime(const QString &name, const QDateTime &when);
+    bool isModified() const { return m_modified; }
+
+    void Edit();
+    void Append();
+    void Post();
+    void Cancel();
+    void Delete();             // deletes the current row; the next one becomes current
+    void Refresh();            // re-reads the current row and the visible row set
+
+    // Posts a row in editing/adding when a field changed, drops it otherwise.
+    void settle();
+
+    // --- filter
+    void SetFilterLines(const QStringList &lines);
+    const QStringList &filterLines() const { return m_filterLines; }
+    void ActivateFilter();     // throws StoreError for a malformed expression; filter stays inactive
+    void DeactivateFilter();
+    bool filterActive() const { return m_filterActive; }
+
+    // A second, independent condition that is and-ed with the filter above
+    // (the journal page keeps its completed-weighings condition here).
+    void setExtraFilter(const QStringList &lines, bool active);
+    bool extraFilterActive() const { return m_extraActive; }
+
+    // --- for grids: ids of the visible rows, in stored order, from after
+    // the given id (0: from the start), at most limit of them.
+    QVector<qint64> visibleIds(qint64 afterId, int limit) const;
+    int visibleCount() const;
+    QVector<QVariant> rowById(qint64 id) const;     // values as texts; empty when gone
+    static QString valueText(const QVariant &stored, bool isDate);
+
+signals:
+    // The current row moved or its values changed.
+    void currentChanged();
+    // The set of visible rows changed (filter, post of a new row, delete).
+    void rowsChanged();
+    void stateChanged();
+
+private:
+    void requireOpen() const;
+    void requireRow() const;
+    QString whereClause(QVector<QVariant> &binds) const;
+    void loadRow(qint64 id, const QVector<QVariant> &values);
+    void clearRow();
+    bool fetchFirstFrom(qint64 afterId, bool forward);
+    void refill(qint64 afterId);
+    bool rowStillVisible(qint64 id);
+    void postInsert();
+    void postEdit();
+    QVariant storedValue(int index, const QString &text) const;
+
+    QString m_table;
+    QString m_sqlTable;
+    QStringList m_fields;
+    QVector<bool> m_dateFields;
+    QString m_selectList;
+
+    State m_state = State::Inactive;
+    qint64 m_currentId = 0;
+    QVector<QVariant> m_values;    // stored values of the current row
+    QVector<QVariant> m_original;
+    bool m_modified = false;
+    bool m_eof = true;
+    bool m_bof = true;
+
+    QStringList m_filterLines;
+    bool m_filterActive = false;
+    FilterExpression m_filter;
+    QStringList m_extraLines;
+    bool m_extraActive = false;
+    FilterExpression m_extra;
+
+    // read-ahead for forward walks
+    struct Buffered { qint64 id; QVector<QVariant> values; };
+    QVector<Buffered> m_ahead;
+    int m_aheadPos = 0;
+    quint64 m_aheadGeneration = 0;
+    bool m_aheadComplete = false;
+};

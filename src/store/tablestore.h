@@ -1,0 +1,43 @@
+#pragma once
+// The alias WE: where the program's tables live, and the one connection to it.
+//
+// WE resolves to the SQLite file named in database.ini ([WE] Path=...) beside
+// the program when that file exists, otherwise to data/WE.sqlite beside the
+// program. Table names ignore letter case: BD_main.db and BD_main.DB are one
+// table, stored as "bd_main_db".
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+class TableStore
+{
+public:
+    // Opens the alias for the program directory. Throws StoreError when the
+    // database cannot be opened. Calling it again with the same path is a no-op.
+    static void open(const QString &programDir);
+    static void close();
+    static bool isOpen();
+    static QString databasePath(const QString &programDir);
+
+    static QSqlDatabase connection();
+
+    // The SQL name of a table as the program names it ("BD_main.db" -> "bd_main_db").
+    static QString sqlName(const QString &tableName);
+    static bool tableExists(const QString &tableName);
+
+    // Changes made through any cursor bump this counter, so that other cursors
+    // know their buffered rows may be stale.
+    static quint64 generation();
+    static void bumpGeneration();
+
+    // Throws StoreError with the engine's message when q failed.
+    static void check(bool ok, const class QSqlQuery &q);
+};
+
+// The program's tables, as their names are spelled everywhere else.
+namespace Tables {
+inline const QString Journal = QStringLiteral("BD_main.db");
+inline const QString Operators = QStringLiteral("BD_tools.DB");
+inline const QString Administrators = QStringLiteral("BD_tools2");
+}
