@@ -83,7 +83,9 @@ public:
     // the given id (0: from the start), at most limit of them.
     QVector<qint64> visibleIds(qint64 afterId, int limit) const;
     int visibleCount() const;
-    QVector<QVariant> rowById(qint64 id) const;     // values as texts; empty when gone
+    QVector<QVariant> rowById(qint64 id) const;     // stored values; empty when gone
+    // Visible rows with fromId <= id <= toId; each row is {id, values...}.
+    QVector<QVector<QVariant>> rowsByIdRange(qint64 fromId, qint64 toId) const;
     static QString valueText(const QVariant &stored, bool isDate);
 
 signals:
@@ -102,6 +104,7 @@ private:
     bool fetchFirstFrom(qint64 afterId, bool forward);
     void refill(qint64 afterId);
     bool rowStillVisible(qint64 id);
+    void keepCurrentOrFirst();
     void postInsert();
     void postEdit();
     QVariant storedValue(int index, const QString &text) const;
@@ -114,6 +117,7 @@ private:
 
     State m_state = State::Inactive;
     qint64 m_currentId = 0;
+    qint64 m_prevId = 0;           // the row to return to when an append is cancelled
     QVector<QVariant> m_values;    // stored values of the current row
     QVector<QVariant> m_original;
     bool m_modified = false;

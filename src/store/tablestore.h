@@ -16,6 +16,9 @@ public:
     // Opens the alias for the program directory. Throws StoreError when the
     // database cannot be opened. Calling it again with the same path is a no-op.
     static void open(const QString &programDir);
+    // For the preparation tool only: like open(), but creates the database
+    // file (and its folder) when it is missing.
+    static void openCreating(const QString &programDir);
     static void close();
     static bool isOpen();
     static QString databasePath(const QString &programDir);

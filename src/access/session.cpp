@@ -1,0 +1,4 @@
+#include "access/session.h"
+
+int Session::LoginOk = 0;
+QString Session::OperatorName;

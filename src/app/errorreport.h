@@ -1,0 +1,41 @@
+#pragma once
+// The general error report: a failure that a handler does not deal with
+// itself ends that handler and is shown in a "Krodalin" box with an error
+// icon. Exceptions never cross Qt's event loop: slots that can fail are
+// connected through guarded().
+
+#include <QString>
+#include <exception>
+#include <utility>
+
+#include "store/failure.h"
+
+// The text as the box shows it: a full stop is added when the last character's
+// code is above the full stop's.
+QString errorReportText(const QString &message);
+
+// Shows the modal "Krodalin" box (error icon, OK).
+void showErrorReport(const QString &message);
+
+// Runs f, reporting a Failure or any other exception. Returns false when f failed.
+template <typename F>
+bool runGuarded(F &&f)
+{
+    try {
+        std::forward<F>(f)();
+        return true;
+    } catch (const Failure &e) {
+        showErrorReport(e.message());
+    } catch (const std::exception &e) {
+        showErrorReport(QString::fromLocal8Bit(e.what()));
+    }
+    return false;
+}
+
+// Wraps a callable for connect(): the wrapper swallows nothing silently, it
+// shows every failure through the report.
+template <typename F>
+auto guarded(F f)
+{
+    return [f = std::move(f)](auto &&...args) { runGuarded([&] { f(std::forward<decltype(args)>(args)...); }); };
+}

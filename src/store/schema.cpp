@@ -1,0 +1,86 @@
+#include "store/schema.h"
+
+#include <QSqlQuery>
+
+#include "store/failure.h"
+#include "store/tablestore.h"
+
+namespace Schema {
+
+const QStringList &journalFields()
+{
+    static const QStringList fields = {
+        "N_Avto", "Marcka", "FIO", "AvtoPr", "Zakazchik", "Gruz_otprav", "Gruz_poluch",
+        "Punkt", "Tovar", "Forma", "N_List", "N_pricepa", "Punkt_zagruz", "Netto",
+        "Dat", "Time", "Klad", "Okpo", "Zena", "Sum", "Tara", "Ed_izm",
+        "Ok_tara", "Ok_brutto", "Ok_cicle"};
+    return fields;
+}
+
+const QStringList &accountFields()
+{
+    static const QStringList fields = {QStringLiteral("Имя пользователя"), QStringLiteral("Пароль")};
+    return fields;
+}
+
+namespace {
+
+QString columnList(const QStringList &fields, const QString &dateField = QString())
+{
+    QStringList cols{QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT")};
+    for (const QString &f : fields) {
+        if (f == dateField)
+            cols << QStringLiteral("\"%1\" DATE").arg(f);
+        else
+            cols << QStringLiteral("\"%1\" TEXT NOT NULL DEFAULT ''").arg(f);
+    }
+    return cols.join(QStringLiteral(", "));
+}
+
+void exec(QSqlQuery &q, const QString &sql) { TableStore::check(q.exec(sql), q); }
+
+}
+
+void createTables()
+{
+    for (const QString &t : {Tables::Journal, Tables::Operators, Tables::Administrators})
+        if (TableStore::tableExists(t))
+            throw StoreError(QStringLiteral("Таблица %1 уже существует; ничего не изменено").arg(t));
+
+    QSqlDatabase db = TableStore::connection();
+    if (!db.transaction())
+        throw StoreError(QStringLiteral("Не удалось начать транзакцию"));
+    try {
+        QSqlQuery q(db);
+        const QString journal = TableStore::sqlName(Tables::Journal);
+        exec(q, QStringLiteral("CREATE TABLE %1 (%2)").arg(journal, columnList(journalFields(), "Dat")));
+        // The search fields and the markers get indexes, so that a filter on
+        // one of them finds its first row at once in a large journal.
+        for (const char *f : {"N_Avto", "FIO", "AvtoPr", "Zakazchik", "Tovar", "Klad",
+                              "Dat", "Ok_tara", "Ok_brutto", "Ok_cicle"})
+            exec(q, QStringLiteral("CREATE INDEX %1_%2 ON %1 (\"%2\")").arg(journal, QString::fromLatin1(f)));
+        exec(q, QStringLiteral("CREATE TABLE %1 (%2)")
+                    .arg(TableStore::sqlName(Tables::Operators), columnList(accountFields())));
+        exec(q, QStringLiteral("CREATE TABLE %1 (%2)")
+                    .arg(TableStore::sqlName(Tables::Administrators), columnList(accountFields())));
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+    if (!db.commit())
+        throw StoreError(QStringLiteral("Не удалось сохранить таблицы"));
+    TableStore::bumpGeneration();
+}
+
+void addAccount(const QString &table, const QString &name, const QString &password)
+{
+    QSqlQuery q(TableStore::connection());
+    q.prepare(QStringLiteral("INSERT INTO %1 (\"%2\", \"%3\") VALUES (?, ?)")
+                  .arg(TableStore::sqlName(table), accountFields()[0], accountFields()[1]));
+    q.addBindValue(name);
+    q.addBindValue(password);
+    TableStore::check(q.exec(), q);
+    TableStore::bumpGeneration();
+}
+
+}

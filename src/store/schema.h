@@ -1,0 +1,22 @@
+#pragma once
+// The tables of the alias WE as the preparation tool creates them. The
+// program itself never creates, restructures or empties a table.
+
+#include <QString>
+#include <QStringList>
+
+namespace Schema {
+
+// Journal columns in their fixed positions (0..24).
+const QStringList &journalFields();
+// The two account tables share these columns.
+const QStringList &accountFields();   // "Имя пользователя", "Пароль"
+
+// Creates the three tables in the open WE database. Throws StoreError when
+// any of them exists already (nothing is touched then) or creation fails.
+void createTables();
+
+// Adds an account row (used by the preparation tool and by tests).
+void addAccount(const QString &table, const QString &name, const QString &password);
+
+}

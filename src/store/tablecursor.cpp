@@ -1,0 +1,755 @@
+#include "store/tablecursor.h"
+
+#include <QDate>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include "store/failure.h"
+#include "store/tablestore.h"
+
+namespace {
+constexpr int FirstBatch = 32;
+constexpr int LargestBatch = 4096;
+
+QString dateText(const QVariant &stored)
+{
+    const QDate d = QDate::fromString(stored.toString().left(10), Qt::ISODate);
+    return d.isValid() ? d.toString(QStringLiteral("dd.MM.yyyy")) : stored.toString();
+}
+}
+
+TableCursor::TableCursor(QString tableName, QObject *parent)
+    : QObject(parent), m_table(std::move(tableName)), m_sqlTable(TableStore::sqlName(m_table))
+{
+}
+
+TableCursor::~TableCursor() = default;
+
+// ---------------------------------------------------------------- opening
+
+void TableCursor::Open()
+{
+    if (isOpen())
+        return;
+    QSqlQuery q(TableStore::connection());
+    TableStore::check(q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(m_sqlTable)), q);
+    QStringList fields;
+    QVector<bool> dates;
+    while (q.next()) {
+        const QString name = q.value(1).toString();
+        if (name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0)
+            continue;
+        fields << name;
+        dates << q.value(2).toString().startsWith(QLatin1String("DATE"), Qt::CaseInsensitive);
+    }
+    if (fields.isEmpty())
+        throw StoreError(QStringLiteral("Таблица %1 не найдена").arg(m_table));
+    m_fields = fields;
+    m_dateFields = dates;
+    QStringList quoted{QStringLiteral("id")};
+    for (const QString &f : m_fields)
+        quoted << QStringLiteral("\"%1\"").arg(f);
+    m_selectList = quoted.join(QStringLiteral(", "));
+    m_state = State::Browse;
+    emit stateChanged();
+    First();
+}
+
+void TableCursor::Close()
+{
+    if (!isOpen())
+        return;
+    m_state = State::Browse;
+    m_modified = false;
+    clearRow();
+    m_ahead.clear();
+    m_state = State::Inactive;
+    emit stateChanged();
+    emit rowsChanged();
+}
+
+int TableCursor::fieldIndex(const QString &name) const
+{
+    for (int i = 0; i < m_fields.size(); ++i)
+        if (m_fields[i].compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+bool TableCursor::isDateField(int index) const
+{
+    return index >= 0 && index < m_dateFields.size() && m_dateFields[index];
+}
+
+void TableCursor::requireOpen() const
+{
+    if (!isOpen())
+        throw StoreError(QStringLiteral("Таблица %1 не открыта").arg(m_table));
+}
+
+void TableCursor::requireRow() const
+{
+    requireOpen();
+    if (m_currentId == 0 && m_state != State::Insert)
+        throw StoreError(QStringLiteral("Нет текущей записи"));
+}
+
+// ---------------------------------------------------------------- filter SQL
+
+QString TableCursor::whereClause(QVector<QVariant> &binds) const
+{
+    const auto isDate = [this](int i) { return isDateField(i); };
+    QStringList parts;
+    if (m_filterActive && !m_filter.isEmpty())
+        parts << m_filter.toSql(m_fields, isDate, binds);
+    if (m_extraActive && !m_extra.isEmpty())
+        parts << m_extra.toSql(m_fields, isDate, binds);
+    return parts.join(QStringLiteral(" AND "));
+}
+
+// ---------------------------------------------------------------- rows
+
+void TableCursor::loadRow(qint64 id, const QVector<QVariant> &values)
+{
+    m_currentId = id;
+    m_values = values;
+    m_original = values;
+    m_modified = false;
+}
+
+void TableCursor::clearRow()
+{
+    m_currentId = 0;
+    m_values = QVector<QVariant>(m_fields.size());
+    m_original = m_values;
+    m_modified = false;
+    m_ahead.clear();
+    m_aheadPos = 0;
+    m_eof = true;
+    m_bof = true;
+}
+
+// Fills the read-ahead buffer with the visible rows after afterId.
+void TableCursor::refill(qint64 afterId)
+{
+    const int batch = m_ahead.isEmpty() ? FirstBatch : std::min<int>(LargestBatch, int(m_ahead.size()) * 4);
+    QVector<QVariant> binds{afterId};
+    QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE id > ?").arg(m_selectList, m_sqlTable);
+    const QString where = whereClause(binds);
+    if (!where.isEmpty())
+        sql += QStringLiteral(" AND ") + where;
+    sql += QStringLiteral(" ORDER BY id LIMIT %1").arg(batch);
+
+    QSqlQuery q(TableStore::connection());
+    q.setForwardOnly(true);
+    TableStore::check(q.prepare(sql), q);
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    TableStore::check(q.exec(), q);
+
+    m_ahead.clear();
+    m_ahead.reserve(batch);
+    const int n = int(m_fields.size());
+    while (q.next()) {
+        Buffered row;
+        row.id = q.value(0).toLongLong();
+        row.values.resize(n);
+        for (int i = 0; i < n; ++i)
+            row.values[i] = q.value(i + 1);
+        m_ahead.append(std::move(row));
+    }
+    m_aheadPos = 0;
+    m_aheadGeneration = TableStore::generation();
+    m_aheadComplete = m_ahead.size() < batch;
+}
+
+bool TableCursor::fetchFirstFrom(qint64 afterId, bool forward)
+{
+    if (forward) {
+        m_ahead.clear();
+        refill(afterId);
+        if (m_ahead.isEmpty())
+            return false;
+        loadRow(m_ahead[0].id, m_ahead[0].values);
+        return true;
+    }
+    QVector<QVariant> binds;
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(m_selectList, m_sqlTable);
+    QStringList conds;
+    if (afterId > 0) {
+        conds << QStringLiteral("id < ?");
+        binds << afterId;
+    }
+    const QString where = whereClause(binds);
+    if (!where.isEmpty())
+        conds << where;
+    if (!conds.isEmpty())
+        sql += QStringLiteral(" WHERE ") + conds.join(QStringLiteral(" AND "));
+    sql += QStringLiteral(" ORDER BY id DESC LIMIT 1");
+    QSqlQuery q(TableStore::connection());
+    TableStore::check(q.prepare(sql), q);
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    TableStore::check(q.exec(), q);
+    m_ahead.clear();
+    if (!q.next())
+        return false;
+    QVector<QVariant> values(m_fields.size());
+    for (int i = 0; i < values.size(); ++i)
+        values[i] = q.value(i + 1);
+    loadRow(q.value(0).toLongLong(), values);
+    return true;
+}
+
+void TableCursor::First()
+{
+    requireOpen();
+    settle();
+    m_ahead.clear();
+    if (fetchFirstFrom(0, true)) {
+        m_bof = true;
+        m_eof = false;
+    } else {
+        clearRow();
+    }
+    emit currentChanged();
+}
+
+void TableCursor::Last()
+{
+    requireOpen();
+    settle();
+    if (fetchFirstFrom(0, false)) {
+        m_bof = false;
+        m_eof = true;
+    } else {
+        clearRow();
+    }
+    emit currentChanged();
+}
+
+void TableCursor::Next()
+{
+    requireOpen();
+    settle();
+    if (m_currentId == 0) {
+        m_eof = true;
+        return;
+    }
+    const bool bufferFresh = !m_ahead.isEmpty() && m_aheadGeneration == TableStore::generation()
+                             && m_ahead[m_aheadPos].id == m_currentId;
+    if (bufferFresh && m_aheadPos + 1 < m_ahead.size()) {
+        ++m_aheadPos;
+        loadRow(m_ahead[m_aheadPos].id, m_ahead[m_aheadPos].values);
+    } else if (bufferFresh && m_aheadComplete) {
+        m_eof = true;
+        return;
+    } else {
+        if (!bufferFresh)
+            m_ahead.clear();   // start small again after a change elsewhere
+        refill(m_currentId);
+        if (m_ahead.isEmpty()) {
+            m_eof = true;
+            return;
+        }
+        loadRow(m_ahead[0].id, m_ahead[0].values);
+    }
+    m_bof = false;
+    m_eof = false;
+    emit currentChanged();
+}
+
+void TableCursor::Prior()
+{
+    requireOpen();
+    settle();
+    if (m_currentId == 0) {
+        m_bof = true;
+        return;
+    }
+    const qint64 from = m_currentId;
+    if (!fetchFirstFrom(from, false)) {
+        // Stay on the first row.
+        m_bof = true;
+        m_ahead.clear();
+        return;
+    }
+    m_bof = false;
+    m_eof = false;
+    emit currentChanged();
+}
+
+bool TableCursor::IsEmpty()
+{
+    requireOpen();
+    if (m_state == State::Insert)
+        return false;
+    QVector<QVariant> binds;
+    QString sql = QStringLiteral("SELECT 1 FROM %1").arg(m_sqlTable);
+    const QString where = whereClause(binds);
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where;
+    sql += QStringLiteral(" LIMIT 1");
+    QSqlQuery q(TableStore::connection());
+    TableStore::check(q.prepare(sql), q);
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    TableStore::check(q.exec(), q);
+    return !q.next();
+}
+
+bool TableCursor::moveToId(qint64 id)
+{
+    requireOpen();
+    if (id == m_currentId && m_state == State::Browse)
+        return true;
+    settle();
+    const QVector<QVariant> values = rowById(id);
+    if (values.isEmpty())
+        return false;
+    loadRow(id, values);
+    m_ahead.clear();
+    m_bof = false;
+    m_eof = false;
+    emit currentChanged();
+    return true;
+}
+
+bool TableCursor::Locate(const QString &field, const QString &prefix)
+{
+    requireOpen();
+    const int index = fieldIndex(field);
+    if (index < 0)
+        throw StoreError(QStringLiteral("Поле %1 не найдено").arg(field));
+    settle();
+    if (m_currentId != 0 && FieldText(index).startsWith(prefix, Qt::CaseInsensitive))
+        return true;
+
+    // Letter case is ignored for every alphabet, so the comparison is done here
+    // rather than by the engine (whose lower() knows only ASCII).
+    QVector<QVariant> binds;
+    QString sql = QStringLiteral("SELECT id, \"%1\" FROM %2").arg(m_fields[index], m_sqlTable);
+    const QString where = whereClause(binds);
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where;
+    sql += QStringLiteral(" ORDER BY id");
+    QSqlQuery q(TableStore::connection());
+    q.setForwardOnly(true);
+    TableStore::check(q.prepare(sql), q);
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    TableStore::check(q.exec(), q);
+    while (q.next()) {
+        if (valueText(q.value(1), isDateField(index)).startsWith(prefix, Qt::CaseInsensitive))
+            return moveToId(q.value(0).toLongLong());
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------- fields
+
+QString TableCursor::valueText(const QVariant &stored, bool isDate)
+{
+    if (stored.isNull())
+        return {};
+    return isDate ? dateText(stored) : stored.toString();
+}
+
+QString TableCursor::FieldText(int index) const
+{
+    if (index < 0 || index >= m_fields.size())
+        throw StoreError(QStringLiteral("Нет поля с номером %1 в таблице %2").arg(index).arg(m_table));
+    if (m_values.size() != m_fields.size())
+        return {};
+    return valueText(m_values[index], isDateField(index));
+}
+
+QString TableCursor::FieldText(const QString &name) const
+{
+    const int i = fieldIndex(name);
+    if (i < 0)
+        throw StoreError(QStringLiteral("Поле %1 не найдено").arg(name));
+    return FieldText(i);
+}
+
+QVariant TableCursor::storedValue(int index, const QString &text) const
+{
+    if (!isDateField(index))
+        return text;
+    if (text.trimmed().isEmpty())
+        return QVariant(QMetaType::fromType<QString>());
+    const QString iso = FilterExpression::isoDate(text);
+    if (iso.isEmpty())
+        throw StoreError(QStringLiteral("\"%1\" не является правильной датой").arg(text));
+    return iso;
+}
+
+void TableCursor::SetFieldText(int index, const QString &text)
+{
+    requireOpen();
+    if (m_state == State::Browse)
+        throw StoreError(QStringLiteral("Запись не в режиме редактирования"));
+    if (index < 0 || index >= m_fields.size())
+        throw StoreError(QStringLiteral("Нет поля с номером %1 в таблице %2").arg(index).arg(m_table));
+    m_values[index] = storedValue(index, text);
+    m_modified = true;
+    emit currentChanged();
+}
+
+void TableCursor::SetFieldText(const QString &name, const QString &text)
+{
+    const int i = fieldIndex(name);
+    if (i < 0)
+        throw StoreError(QStringLiteral("Поле %1 не найдено").arg(name));
+    SetFieldText(i, text);
+}
+
+void TableCursor::SetFieldDateTime(int index, const QDateTime &when)
+{
+    if (!when.isValid())
+        throw StoreError(QStringLiteral("Неправильная дата"));
+    SetFieldText(index, when.date().toString(QStringLiteral("dd.MM.yyyy")));
+}
+
+void TableCursor::SetFieldDateTime(const QString &name, const QDateTime &when)
+{
+    const int i = fieldIndex(name);
+    if (i < 0)
+        throw StoreError(QStringLiteral("Поле %1 не найдено").arg(name));
+    SetFieldDateTime(i, when);
+}
+
+// ---------------------------------------------------------------- editing
+
+void TableCursor::Edit()
+{
+    requireOpen();
+    if (m_state != State::Browse)
+        return;
+    requireRow();
+    // Edit the row as it is stored now, not as this cursor last read it.
+    const QVector<QVariant> fresh = rowById(m_currentId);
+    if (fresh.isEmpty())
+        throw StoreError(QStringLiteral("Запись была удалена"));
+    loadRow(m_currentId, fresh);
+    m_state = State::Edit;
+    emit stateChanged();
+}
+
+void TableCursor::Append()
+{
+    requireOpen();
+    settle();
+    m_prevId = m_currentId;
+    m_currentId = 0;
+    m_values = QVector<QVariant>(m_fields.size());
+    for (int i = 0; i < m_fields.size(); ++i)
+        m_values[i] = isDateField(i) ? QVariant(QMetaType::fromType<QString>()) : QVariant(QString());
+    m_original = m_values;
+    m_modified = false;
+    m_state = State::Insert;
+    emit stateChanged();
+    emit currentChanged();
+}
+
+void TableCursor::postInsert()
+{
+    QStringList cols, marks;
+    for (const QString &f : m_fields) {
+        cols << QStringLiteral("\"%1\"").arg(f);
+        marks << QStringLiteral("?");
+    }
+    QSqlQuery q(TableStore::connection());
+    TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                    .arg(m_sqlTable, cols.join(", "), marks.join(", "))),
+                      q);
+    for (const QVariant &v : m_values)
+        q.addBindValue(v);
+    TableStore::check(q.exec(), q);
+    m_currentId = q.lastInsertId().toLongLong();
+}
+
+void TableCursor::postEdit()
+{
+    QStringList sets;
+    QVector<QVariant> binds;
+    for (int i = 0; i < m_fields.size(); ++i) {
+        if (m_values[i] == m_original[i] && m_values[i].isNull() == m_original[i].isNull())
+            continue;
+        sets << QStringLiteral("\"%1\" = ?").arg(m_fields[i]);
+        binds << m_values[i];
+    }
+    if (sets.isEmpty())
+        return;
+    QSqlQuery q(TableStore::connection());
+    TableStore::check(q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE id = ?").arg(m_sqlTable, sets.join(", "))), q);
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    q.addBindValue(m_currentId);
+    TableStore::check(q.exec(), q);
+    if (q.numRowsAffected() != 1)
+        throw StoreError(QStringLiteral("Запись не найдена: её удалили, пока она редактировалась"));
+}
+
+void TableCursor::Post()
+{
+    requireOpen();
+    if (m_state == State::Browse)
+        return;
+    // On failure the row stays in editing, so nothing typed is lost.
+    if (m_state == State::Insert)
+        postInsert();
+    else
+        postEdit();
+    m_state = State::Browse;
+    m_original = m_values;
+    m_modified = false;
+    m_ahead.clear();
+    m_eof = false;
+    m_bof = false;
+    TableStore::bumpGeneration();
+    emit stateChanged();
+    emit rowsChanged();
+    emit currentChanged();
+}
+
+void TableCursor::Cancel()
+{
+    requireOpen();
+    if (m_state == State::Browse)
+        return;
+    const State was = m_state;
+    m_state = State::Browse;
+    m_modified = false;
+    emit stateChanged();
+    if (was == State::Insert) {
+        const QVector<QVariant> prev = m_prevId ? rowById(m_prevId) : QVector<QVariant>();
+        if (!prev.isEmpty()) {
+            loadRow(m_prevId, prev);
+            m_ahead.clear();
+            emit currentChanged();
+        } else {
+            First();
+        }
+    } else {
+        m_values = m_original;
+        emit currentChanged();
+    }
+}
+
+void TableCursor::settle()
+{
+    if (m_state != State::Edit && m_state != State::Insert)
+        return;
+    if (m_modified)
+        Post();
+    else
+        Cancel();
+}
+
+void TableCursor::Delete()
+{
+    requireOpen();
+    if (m_state == State::Insert) {
+        Cancel();
+        return;
+    }
+    if (m_state == State::Edit)
+        Cancel();
+    requireRow();
+    const qint64 id = m_currentId;
+    QSqlQuery q(TableStore::connection());
+    TableStore::check(q.prepare(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(m_sqlTable)), q);
+    q.addBindValue(id);
+    TableStore::check(q.exec(), q);
+    TableStore::bumpGeneration();
+    m_ahead.clear();
+    if (fetchFirstFrom(id, true)) {
+        m_eof = false;
+    } else if (fetchFirstFrom(id, false)) {
+        m_eof = true;
+    } else {
+        clearRow();
+    }
+    emit rowsChanged();
+    emit currentChanged();
+}
+
+void TableCursor::Refresh()
+{
+    requireOpen();
+    settle();
+    m_ahead.clear();
+    if (m_currentId != 0 && rowStillVisible(m_currentId)) {
+        loadRow(m_currentId, rowById(m_currentId));
+    } else if (fetchFirstFrom(0, true)) {
+        m_bof = true;
+        m_eof = false;
+    } else {
+        clearRow();
+    }
+    emit rowsChanged();
+    emit currentChanged();
+}
+
+// ---------------------------------------------------------------- filter
+
+void TableCursor::SetFilterLines(const QStringList &lines)
+{
+    m_filterLines = lines;
+    if (m_filterActive) {
+        m_filterActive = false;
+        ActivateFilter();
+    }
+}
+
+void TableCursor::ActivateFilter()
+{
+    requireOpen();
+    settle();
+    // Parse first: a malformed expression leaves everything as it was.
+    FilterExpression parsed = FilterExpression::parse(
+        m_filterLines, [this](const QString &n) { return fieldIndex(n); },
+        [this](int i) { return isDateField(i); });
+    m_filter = std::move(parsed);
+    m_filterActive = true;
+    emit rowsChanged();
+    First();
+}
+
+void TableCursor::DeactivateFilter()
+{
+    requireOpen();
+    settle();
+    if (!m_filterActive)
+        return;
+    m_filterActive = false;
+    keepCurrentOrFirst();
+}
+
+void TableCursor::setExtraFilter(const QStringList &lines, bool active)
+{
+    requireOpen();
+    settle();
+    FilterExpression parsed = FilterExpression::parse(
+        lines, [this](const QString &n) { return fieldIndex(n); }, [this](int i) { return isDateField(i); });
+    m_extraLines = lines;
+    m_extra = std::move(parsed);
+    const bool was = m_extraActive;
+    m_extraActive = active;
+    if (active) {
+        emit rowsChanged();
+        First();
+    } else if (was) {
+        keepCurrentOrFirst();
+    }
+}
+
+void TableCursor::keepCurrentOrFirst()
+{
+    m_ahead.clear();
+    emit rowsChanged();
+    if (m_currentId != 0 && rowStillVisible(m_currentId)) {
+        loadRow(m_currentId, rowById(m_currentId));
+        m_bof = m_eof = false;
+        emit currentChanged();
+    } else {
+        First();
+    }
+}
+
+bool TableCursor::rowStillVisible(qint64 id)
+{
+    QVector<QVariant> binds{id};
+    QString sql = QStringLiteral("SELECT 1 FROM %1 WHERE id = ?").arg(m_sqlTable);
+    const QString where = whereClause(binds);
+    if (!where.isEmpty())
+        sql += QStringLiteral(" AND ") + where;
+    QSqlQuery q(TableStore::connection());
+    TableStore::check(q.prepare(sql), q);
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    TableStore::check(q.exec(), q);
+    return q.next();
+}
+
+// ---------------------------------------------------------------- for grids
+
+QVector<qint64> TableCursor::visibleIds(qint64 afterId, int limit) const
+{
+    requireOpen();
+    QVector<QVariant> binds{afterId};
+    QString sql = QStringLiteral("SELECT id FROM %1 WHERE id > ?").arg(m_sqlTable);
+    const QString where = whereClause(binds);
+    if (!where.isEmpty())
+        sql += QStringLiteral(" AND ") + where;
+    sql += QStringLiteral(" ORDER BY id");
+    if (limit > 0)
+        sql += QStringLiteral(" LIMIT %1").arg(limit);
+    QSqlQuery q(TableStore::connection());
+    q.setForwardOnly(true);
+    TableStore::check(q.prepare(sql), q);
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    TableStore::check(q.exec(), q);
+    QVector<qint64> ids;
+    while (q.next())
+        ids.append(q.value(0).toLongLong());
+    return ids;
+}
+
+int TableCursor::visibleCount() const
+{
+    requireOpen();
+    QVector<QVariant> binds;
+    QString sql = QStringLiteral("SELECT COUNT(*) FROM %1").arg(m_sqlTable);
+    const QString where = whereClause(binds);
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where;
+    QSqlQuery q(TableStore::connection());
+    TableStore::check(q.prepare(sql), q);
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    TableStore::check(q.exec(), q);
+    return q.next() ? q.value(0).toInt() : 0;
+}
+
+QVector<QVariant> TableCursor::rowById(qint64 id) const
+{
+    requireOpen();
+    QSqlQuery q(TableStore::connection());
+    TableStore::check(q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE id = ?").arg(m_selectList, m_sqlTable)), q);
+    q.addBindValue(id);
+    TableStore::check(q.exec(), q);
+    if (!q.next())
+        return {};
+    QVector<QVariant> values(m_fields.size());
+    for (int i = 0; i < values.size(); ++i)
+        values[i] = q.value(i + 1);
+    return values;
+}
+
+QVector<QVector<QVariant>> TableCursor::rowsByIdRange(qint64 fromId, qint64 toId) const
+{
+    requireOpen();
+    QVector<QVariant> binds{fromId, toId};
+    QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE id >= ? AND id <= ?").arg(m_selectList, m_sqlTable);
+    const QString where = whereClause(binds);
+    if (!where.isEmpty())
+        sql += QStringLiteral(" AND ") + where;
+    sql += QStringLiteral(" ORDER BY id");
+    QSqlQuery q(TableStore::connection());
+    q.setForwardOnly(true);
+    TableStore::check(q.prepare(sql), q);
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    TableStore::check(q.exec(), q);
+    QVector<QVector<QVariant>> rows;
+    while (q.next()) {
+        QVector<QVariant> values(m_fields.size() + 1);
+        for (int i = 0; i <= m_fields.size(); ++i)
+            values[i] = q.value(i);
+        rows.append(values);
+    }
+    return rows;
+}
