@@ -1,0 +1,379 @@
+// The settings file: what LoadSettings reads from tools.ini, and what the file
+// holds byte for byte after IniFile::writeString and SaveSettings.
+
+#include <QDir>
+#include <QStringEncoder>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+#include "app/settingsfile.h"
+#include "programfolder.h"
+#include "store/failure.h"
+
+namespace {
+
+QByteArray cp1251(const QString &text)
+{
+    QStringEncoder encoder("windows-1251");
+    return encoder.encode(text);
+}
+
+QStringList fields(const SettingsValues &v)
+{
+    return {v.com, v.speed, v.wi, v.open, v.izmer};
+}
+
+// Writes bigger than `bytes` fail with EFBIG while this lives, as on a full disk.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_savedHandler);
+    }
+
+private:
+    rlimit m_saved{};
+    void (*m_savedHandler)(int) = nullptr;
+};
+
+const QString NoValue = QStringLiteral("<none>");
+
+} // namespace
+
+class TestSettingsFile final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void read_data();
+    void read();
+    void readWithoutFile();
+    void valueLengthCap_data();
+    void valueLengthCap();
+    void load_data();
+    void load();
+    void write_data();
+    void write();
+    void saveCreatesFileInWrittenOrder();
+    void saveReplacesKeysInPlace();
+    void cyrillicRoundTrip();
+    void unwritableFile_data();
+    void unwritableFile();
+    void failedKeyKeepsEarlierKeys();
+};
+
+void TestSettingsFile::read_data()
+{
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("plain") << "[Tool]\r\nCOM=com1\r\n" << "COM" << "com1";
+    QTest::newRow("missing key") << "[Tool]\r\nCOM=com1\r\n" << "Speed" << NoValue;
+    QTest::newRow("key lower case") << "[Tool]\r\nwi=WI2002\r\n" << "WI" << "WI2002";
+    QTest::newRow("key mixed case") << "[Tool]\r\nwI=WI2002\r\n" << "WI" << "WI2002";
+    QTest::newRow("key upper case, asked lower") << "[Tool]\r\nWI=WI2002\r\n" << "wi" << "WI2002";
+    QTest::newRow("section upper case") << "[TOOL]\r\nCOM=com1\r\n" << "COM" << "com1";
+    QTest::newRow("section lower case") << "[tool]\r\nCOM=com1\r\n" << "COM" << "com1";
+    QTest::newRow("blanks around value") << "[Tool]\r\nCOM = \t com3 \t \r\n" << "COM" << "com3";
+    QTest::newRow("blanks inside value kept")
+        << "[Tool]\r\nWI=Libra v.1_25 укомпл.  часами \r\n" << "WI" << "Libra v.1_25 укомпл.  часами";
+    QTest::newRow("indented lines") << "  [Tool]  \r\n  COM=com1\r\n" << "COM" << "com1";
+    QTest::newRow("empty value is not missing") << "[Tool]\r\nopen=\r\n" << "open" << "";
+    QTest::newRow("blank value") << "[Tool]\r\nopen=   \r\n" << "open" << "";
+    QTest::newRow("equals sign in value") << "[Tool]\r\nCOM=a=b\r\n" << "COM" << "a=b";
+    QTest::newRow("key of another section") << "[Print]\r\nCOM=com1\r\n[Tool]\r\nopen=1\r\n" << "COM" << NoValue;
+    QTest::newRow("key before any section") << "COM=com1\r\n[Tool]\r\n" << "COM" << NoValue;
+    QTest::newRow("comment line") << "[Tool]\r\n;COM=com1\r\n" << "COM" << NoValue;
+    QTest::newRow("line without equals sign") << "[Tool]\r\nCOM\r\n" << "COM" << NoValue;
+    QTest::newRow("first of two keys") << "[Tool]\r\nCOM=com1\r\ncom=com2\r\n" << "COM" << "com1";
+    QTest::newRow("key in repeated section") << "[Tool]\r\nCOM=com1\r\n[Print]\r\n[tool]\r\nopen=1" << "open" << "1";
+    QTest::newRow("LF line ends") << "[Tool]\nCOM=com1\nopen=1\n" << "open" << "1";
+    QTest::newRow("no line end at the end") << "[Tool]\r\nCOM=com1" << "COM" << "com1";
+    QTest::newRow("Cyrillic value") << "[Tool]\r\nizmer=тонны\r\n" << "izmer" << "тонны";
+    QTest::newRow("empty file") << "" << "COM" << NoValue;
+}
+
+void TestSettingsFile::read()
+{
+    QFETCH(QString, content);
+    QFETCH(QString, key);
+    QFETCH(QString, expected);
+
+    ProgramFolder folder(content);
+    QCOMPARE(IniFile(folder.toolsIniPath()).readString("Tool", key, NoValue), expected);
+}
+
+void TestSettingsFile::readWithoutFile()
+{
+    ProgramFolder folder;
+    QCOMPARE(IniFile(folder.toolsIniPath()).readString("Tool", "COM", NoValue), NoValue);
+
+    // A folder where the file should be cannot be read either: the default again.
+    QVERIFY(QDir(folder.path()).mkdir("tools.ini"));
+    QCOMPARE(IniFile(folder.toolsIniPath()).readString("Tool", "COM", NoValue), NoValue);
+}
+
+void TestSettingsFile::valueLengthCap_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<int>("expectedLength");
+
+    QTest::newRow("2046") << QString(2046, u'x') << 2046;
+    QTest::newRow("2047") << QString(2047, u'x') << 2047;
+    QTest::newRow("2048") << QString(2048, u'x') << 2047;
+    QTest::newRow("5000") << QString(5000, u'x') << 2047;
+    QTest::newRow("blanks do not count") << "   " + QString(2047, u'x') + "   " << 2047;
+}
+
+void TestSettingsFile::valueLengthCap()
+{
+    QFETCH(QString, value);
+    QFETCH(int, expectedLength);
+
+    ProgramFolder folder("[Tool]\r\nCOM=" + value + "\r\nopen=1\r\n");
+    const IniFile ini(folder.toolsIniPath());
+    const QString read = ini.readString("Tool", "COM", NoValue);
+    QCOMPARE(read.size(), expectedLength);
+    QCOMPARE(read, value.trimmed().left(expectedLength));
+    // The key after a long value is still found.
+    QCOMPARE(ini.readString("Tool", "open", NoValue), "1");
+}
+
+void TestSettingsFile::load_data()
+{
+    QTest::addColumn<bool>("withFile");
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<QStringList>("expected"); // COM, Speed, WI, open, izmer
+
+    QTest::newRow("no file") << false << "" << QStringList{" ", " ", " ", " ", " "};
+    QTest::newRow("empty file") << true << "" << QStringList{" ", " ", " ", " ", " "};
+    QTest::newRow("all five, as the program writes them")
+        << true << "[Tool]\r\nizmer=тонны\r\nCOM=com2\r\nSpeed=br19200\r\nwi=WI2002\r\nopen=1\r\n"
+        << QStringList{"com2", "br19200", "WI2002", "1", "тонны"};
+    QTest::newRow("model key in upper case")
+        << true << "[Tool]\r\nWI=Libra v.2_10 двухканальная\r\n"
+        << QStringList{" ", " ", "Libra v.2_10 двухканальная", " ", " "};
+    QTest::newRow("some keys missing")
+        << true << "[Tool]\r\nCOM=com1\r\nizmer=кг\r\n" << QStringList{"com1", " ", " ", " ", "кг"};
+    QTest::newRow("empty values stay empty")
+        << true << "[Tool]\r\nCOM=\r\nopen=\r\n" << QStringList{"", " ", " ", "", " "};
+    QTest::newRow("keys of another section ignored")
+        << true << "[Other]\r\nCOM=com4\r\nopen=1\r\n" << QStringList{" ", " ", " ", " ", " "};
+}
+
+void TestSettingsFile::load()
+{
+    QFETCH(bool, withFile);
+    QFETCH(QString, content);
+    QFETCH(QStringList, expected);
+
+    ProgramFolder folder;
+    if (withFile)
+        folder.writeToolsIni(content);
+    QCOMPARE(fields(LoadSettings(folder.path())), expected);
+    // Reading never creates the file.
+    QCOMPARE(QFileInfo::exists(folder.toolsIniPath()), withFile);
+}
+
+void TestSettingsFile::write_data()
+{
+    QTest::addColumn<bool>("withFile");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<QString>("readBack");
+
+    QTest::newRow("new file") << false << "" << "COM" << "com1" << "[Tool]\r\nCOM=com1\r\n" << "com1";
+    QTest::newRow("empty file") << true << "" << "COM" << "com1" << "[Tool]\r\nCOM=com1\r\n" << "com1";
+    QTest::newRow("replaced in its place")
+        << true << "[Tool]\r\nCOM=com1\r\nSpeed=br9600\r\nopen=0\r\n" << "Speed" << "br1200"
+        << "[Tool]\r\nCOM=com1\r\nSpeed=br1200\r\nopen=0\r\n" << "br1200";
+    QTest::newRow("replaced key keeps its spelling")
+        << true << "[tool]\r\nWI=Libra v.1_24\r\n" << "wi" << "WI2002" << "[tool]\r\nWI=WI2002\r\n" << "WI2002";
+    QTest::newRow("blanks around the old value go")
+        << true << "[Tool]\r\n  COM =  com1  \r\n" << "COM" << "com2" << "[Tool]\r\nCOM=com2\r\n" << "com2";
+    QTest::newRow("added at the end of its section")
+        << true << "[Tool]\r\nCOM=com1\r\n\r\n[Print]\r\ncopies=2\r\n" << "open" << "1"
+        << "[Tool]\r\nCOM=com1\r\nopen=1\r\n\r\n[Print]\r\ncopies=2\r\n" << "1";
+    QTest::newRow("same key of another section untouched")
+        << true << "[Print]\r\nopen=x\r\n[Tool]\r\nCOM=com1\r\n" << "open" << "1"
+        << "[Print]\r\nopen=x\r\n[Tool]\r\nCOM=com1\r\nopen=1\r\n" << "1";
+    QTest::newRow("empty section") << true << "[Tool]\r\n[Print]\r\n" << "COM" << "com1"
+                                   << "[Tool]\r\nCOM=com1\r\n[Print]\r\n" << "com1";
+    QTest::newRow("new section at the end")
+        << true << "[Print]\r\ncopies=2\r\n" << "COM" << "com1" << "[Print]\r\ncopies=2\r\n[Tool]\r\nCOM=com1\r\n"
+        << "com1";
+    QTest::newRow("no line end at the end, key added")
+        << true << "[Tool]\r\nCOM=com1" << "open" << "1" << "[Tool]\r\nCOM=com1\r\nopen=1\r\n" << "1";
+    QTest::newRow("no line end at the end, key replaced")
+        << true << "[Tool]\r\nCOM=com1" << "COM" << "com2" << "[Tool]\r\nCOM=com2" << "com2";
+    QTest::newRow("no line end at the end, section added")
+        << true << "[Print]\r\ncopies=2" << "COM" << "com1" << "[Print]\r\ncopies=2\r\n[Tool]\r\nCOM=com1\r\n"
+        << "com1";
+    QTest::newRow("LF file stays LF") << true << "[Tool]\nCOM=com1\n" << "open" << "1"
+                                      << "[Tool]\nCOM=com1\nopen=1\n" << "1";
+    QTest::newRow("LF file, new section")
+        << true << "[Print]\ncopies=2\n" << "COM" << "com1" << "[Print]\ncopies=2\n[Tool]\nCOM=com1\n" << "com1";
+    QTest::newRow("each line keeps its line end")
+        << true << "[Tool]\r\nCOM=com1\nopen=0\r\n" << "COM" << "com2" << "[Tool]\r\nCOM=com2\nopen=0\r\n"
+        << "com2";
+    QTest::newRow("comments and stray lines kept")
+        << true << "; весы\r\n[Tool]\r\n;COM=com9\r\nCOM=com1\r\nмусор\r\n" << "COM" << "com3"
+        << "; весы\r\n[Tool]\r\n;COM=com9\r\nCOM=com3\r\nмусор\r\n" << "com3";
+    QTest::newRow("key in a repeated section replaced where it is read")
+        << true << "[Tool]\r\nCOM=com1\r\n[TOOL]\r\nopen=0\r\n" << "open" << "1"
+        << "[Tool]\r\nCOM=com1\r\n[TOOL]\r\nopen=1\r\n" << "1";
+    QTest::newRow("blanks of a value are written")
+        << true << "[Tool]\r\n" << "COM" << " com1 " << "[Tool]\r\nCOM= com1 \r\n" << "com1";
+    QTest::newRow("line breaks in a value cannot add keys")
+        << true << "[Tool]\r\nopen=0\r\n" << "COM" << "com1\r\n[Evil]\nopen=1"
+        << "[Tool]\r\nopen=0\r\nCOM=com1  [Evil] open=1\r\n" << "com1  [Evil] open=1";
+    QTest::newRow("character outside the code page")
+        << false << "" << "izmer" << "т ✓" << "[Tool]\r\nizmer=т ?\r\n" << "т ?";
+}
+
+void TestSettingsFile::write()
+{
+    QFETCH(bool, withFile);
+    QFETCH(QString, before);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QString, after);
+    QFETCH(QString, readBack);
+
+    ProgramFolder folder;
+    if (withFile)
+        folder.writeToolsIni(before);
+    IniFile ini(folder.toolsIniPath());
+    ini.writeString("Tool", key, value);
+    QCOMPARE(folder.toolsIniBytes(), cp1251(after));
+    QCOMPARE(ini.readString("Tool", key, NoValue), readBack);
+    // The replacement went through a rename: nothing else is left in the folder.
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{"tools.ini"});
+}
+
+void TestSettingsFile::saveCreatesFileInWrittenOrder()
+{
+    ProgramFolder folder;
+    SaveSettings(folder.path(), {"com1", "br9600", "WI2002", "1", "кг"});
+    QCOMPARE(folder.toolsIniBytes(),
+             cp1251("[Tool]\r\nizmer=кг\r\nCOM=com1\r\nSpeed=br9600\r\nwi=WI2002\r\nopen=1\r\n"));
+}
+
+void TestSettingsFile::saveReplacesKeysInPlace()
+{
+    ProgramFolder folder("; weighbridge 2\r\n"
+                         "[Print]\r\n"
+                         "copies=2\r\n"
+                         "\r\n"
+                         "[Tool]\r\n"
+                         "open=0\r\n"
+                         "Speed=br1200\r\n"
+                         "extra=keep me\r\n"
+                         "Wi=Libra v.1_24\r\n"
+                         "COM=com1\r\n"
+                         "\r\n"
+                         "[Other]\r\n"
+                         "izmer=not ours\r\n");
+    SaveSettings(folder.path(), {"com3", "br115200", "Libra v.1_25 укомпл. часами", "1", "тонны"});
+    QCOMPARE(folder.toolsIni(),
+             QString("; weighbridge 2\r\n"
+                     "[Print]\r\n"
+                     "copies=2\r\n"
+                     "\r\n"
+                     "[Tool]\r\n"
+                     "open=1\r\n"
+                     "Speed=br115200\r\n"
+                     "extra=keep me\r\n"
+                     "Wi=Libra v.1_25 укомпл. часами\r\n"
+                     "COM=com3\r\n"
+                     "izmer=тонны\r\n"
+                     "\r\n"
+                     "[Other]\r\n"
+                     "izmer=not ours\r\n"));
+    const SettingsValues loaded = LoadSettings(folder.path());
+    QCOMPARE(fields(loaded), QStringList({"com3", "br115200", "Libra v.1_25 укомпл. часами", "1", "тонны"}));
+}
+
+void TestSettingsFile::cyrillicRoundTrip()
+{
+    ProgramFolder folder;
+    const SettingsValues saved{"com2", "br4800", "Libra v.2_10 двухканальная", "0", "тонны"};
+    SaveSettings(folder.path(), saved);
+
+    // The file holds Windows-1251 bytes, one per letter.
+    const QByteArray bytes = folder.toolsIniBytes();
+    QVERIFY2(bytes.contains("izmer=\xF2\xEE\xED\xED\xFB\r\n"), bytes.toHex(' ').constData());
+    QVERIFY(bytes.contains("wi=Libra v.2_10 \xE4\xE2\xF3\xF5\xEA\xE0\xED\xE0\xEB\xFC\xED\xE0\xFF\r\n"));
+
+    QCOMPARE(fields(LoadSettings(folder.path())), fields(saved));
+}
+
+void TestSettingsFile::unwritableFile_data()
+{
+    QTest::addColumn<bool>("fileIsFolder");
+    QTest::newRow("tools.ini is a folder") << true;
+    QTest::newRow("program folder missing") << false;
+}
+
+void TestSettingsFile::unwritableFile()
+{
+    QFETCH(bool, fileIsFolder);
+
+    ProgramFolder folder;
+    QString programDir = folder.path();
+    if (fileIsFolder)
+        QVERIFY(QDir(programDir).mkdir("tools.ini"));
+    else
+        programDir += "/missing";
+
+    try {
+        SaveSettings(programDir, {"com1", "br9600", "WI2002", "1", "кг"});
+        QFAIL("SaveSettings did not fail");
+    } catch (const Failure &failure) {
+        QCOMPARE(failure.message(), "Unable to write to " + programDir + "/tools.ini");
+    }
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             fileIsFolder ? QStringList{"tools.ini"} : QStringList{});
+}
+
+void TestSettingsFile::failedKeyKeepsEarlierKeys()
+{
+    const QString before = "[Tool]\r\nCOM=com1\r\nSpeed=br9600\r\nwi=Libra v.1_24\r\nopen=0\r\nizmer=кг\r\n";
+    ProgramFolder folder(before);
+    // The speed text is too long for the space left: the third key fails.
+    const SettingsValues wanted{"com2", QString(3000, u'9'), "WI2002", "1", "тонны"};
+    {
+        FileSizeLimit limit(1024);
+        try {
+            SaveSettings(folder.path(), wanted);
+            QFAIL("SaveSettings did not fail");
+        } catch (const Failure &failure) {
+            QCOMPARE(failure.message(), "Unable to write to " + folder.toolsIniPath());
+        }
+    }
+    // "izmer" and "COM" went before "Speed"; "Speed", "wi" and "open" are as they were,
+    // and the file is whole, with no temporary file left beside it.
+    QCOMPARE(folder.toolsIni(),
+             QString("[Tool]\r\nCOM=com2\r\nSpeed=br9600\r\nwi=Libra v.1_24\r\nopen=0\r\nizmer=тонны\r\n"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{"tools.ini"});
+}
+
+QTEST_GUILESS_MAIN(TestSettingsFile)
+#include "test_settingsfile.moc"
