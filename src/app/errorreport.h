@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <exception>
+#include <type_traits>
 #include <utility>
 
 #include "store/failure.h"
@@ -33,9 +34,17 @@ bool runGuarded(F &&f)
 }
 
 // Wraps a callable for connect(): the wrapper swallows nothing silently, it
-// shows every failure through the report.
+// shows every failure through the report. f takes either all the signal's
+// arguments or none (QTimer::timeout passes a private tag, for one).
 template <typename F>
 auto guarded(F f)
 {
-    return [f = std::move(f)](auto &&...args) { runGuarded([&] { f(std::forward<decltype(args)>(args)...); }); };
+    return [f = std::move(f)](auto &&...args) {
+        runGuarded([&] {
+            if constexpr (std::is_invocable_v<const F &, decltype(args)...>)
+                f(std::forward<decltype(args)>(args)...);
+            else
+                f();
+        });
+    };
 }
