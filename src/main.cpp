@@ -1,11 +1,7 @@
-#include <QCoreApplication>
-#include <QFileInfo>
-
 #include "app/startup.h"
 
 int main(int argc, char *argv[])
 {
-    // The program's directory holds tools.ini and the database alias file.
-    const QString programDir = QFileInfo(QString::fromLocal8Bit(argv[0])).absolutePath();
-    return runKrodalin(argc, argv, programDir);
+    // The start order finds the program's directory itself once Qt is up.
+    return runKrodalin(argc, argv, QString());
 }

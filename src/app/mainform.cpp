@@ -1,0 +1,689 @@
+#include "app/mainform.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCompleter>
+#include <QDate>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "access/session.h"
+#include "app/aboutpicture.h"
+#include "app/errorreport.h"
+#include "app/helptext.h"
+#include "app/settingsfile.h"
+#include "indicator/clocklabel.h"
+#include "indicator/indicatorlink.h"
+#include "indicator/indicatorwidgets.h"
+#include "indicator/lamp.h"
+#include "indicator/portswitch.h"
+#include "store/tablecursor.h"
+#include "store/tablestore.h"
+
+namespace {
+
+const QString ExitQuestion = QStringLiteral("Вы хотите завершить работу программы?");
+const QString ExitCaption = QStringLiteral("Завершение работы программы");
+const QString PortLampHint = QStringLiteral("Индикатор работы СОМ порта");
+const QString BackToWorkHint = QStringLiteral("Переход на закладку работы с прибором");
+
+QFont pixelFont(const QFont &base, int pixels, bool bold)
+{
+    QFont f = base;
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+void paintText(QWidget *w, const QColor &color)
+{
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::WindowText, color);
+    pal.setColor(QPalette::ButtonText, color);
+    pal.setColor(QPalette::Text, color);
+    w->setPalette(pal);
+}
+
+QLabel *sunkenPanel(const QString &name, const QString &text, QWidget *parent)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(name);
+    l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    l->setAlignment(Qt::AlignCenter);
+    l->setFixedHeight(24);
+    return l;
+}
+
+// Lists of the settings page: editable, as typed text is what gets applied
+// and stored; the typed text is never added to the list, and completion
+// respects letter case, since the names are compared exactly.
+QComboBox *settingsList(const QString &name, const QStringList &items, QWidget *parent)
+{
+    auto *c = new QComboBox(parent);
+    c->setObjectName(name);
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->addItems(items);
+    if (c->completer())
+        c->completer()->setCaseSensitivity(Qt::CaseSensitive);
+    return c;
+}
+
+QPushButton *button(const QString &name, const QString &caption, QWidget *parent)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    return b;
+}
+
+}
+
+void MainForm::setHint(QWidget *w, const QStringList &lines)
+{
+    w->setToolTip(lines.join(QLatin1Char('\n')));
+    // The status bar has room for one line only.
+    QStringList oneLine;
+    for (const QString &l : lines)
+        oneLine << l.trimmed();
+    w->setStatusTip(oneLine.join(QLatin1Char(' ')));
+}
+
+MainForm::MainForm(const QString &programDir, QWidget *parent)
+    : QMainWindow(parent), m_programDir(programDir)
+{
+    setObjectName(QStringLiteral("MainForm"));
+    m_journal = new TableCursor(Tables::Journal, this);
+    m_journal->setObjectName(QStringLiteral("MainJournalView"));
+
+    createLayout();
+    createIndicatorLink();
+
+    FormCreate();
+}
+
+MainForm::~MainForm()
+{
+    // FormDestroy: the port must not stay open behind a window that is gone.
+    if (m_link)
+        runGuarded([&] { m_link->closePort(); });
+}
+
+// ---------------------------------------------------------------- layout
+
+void MainForm::createLayout()
+{
+    setWindowTitle(QStringLiteral("Кродалин для автомобильных весов v.11.0.5 "));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
+                   | Qt::MSWindowsFixedSizeDialogHint);
+
+    // Where "MS Sans Serif" is missing, an Arial-sized face keeps the
+    // captions in the room they were laid out for.
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(11);
+    setFont(f);
+
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("Central"));
+    auto *lay = new QVBoxLayout(central);
+    lay->setContentsMargins(0, 0, 0, 0);
+
+    m_pages = new QTabWidget(central);
+    m_pages->setObjectName(QStringLiteral("PageControl1"));
+    m_pages->setUsesScrollButtons(false);
+    m_pages->setElideMode(Qt::ElideNone);
+    m_pages->addTab(createWorkPage(), QStringLiteral("Работа с прибором"));
+    m_pages->addTab(createJournalPage(), QStringLiteral("Поиск, Просмотр и Редактирование БД"));
+    m_pages->addTab(createSettingsPage(), QStringLiteral("Настройка программы"));
+    m_pages->addTab(createAboutPage(), QStringLiteral("О программе"));
+    m_pages->addTab(createHelpPage(), QStringLiteral("Помощь"));
+    m_pages->setCurrentIndex(WorkPage);
+    lay->addWidget(m_pages);
+
+    createFlags(central);
+    setCentralWidget(central);
+
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setSizeGripEnabled(false);
+
+    setFixedSize(673, 493);
+    if (QScreen *s = QGuiApplication::primaryScreen()) {
+        QRect r(QPoint(0, 0), size());
+        r.moveCenter(s->availableGeometry().center());
+        move(r.topLeft());
+    }
+}
+
+QWidget *MainForm::createWorkPage()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("TabSheet1"));
+    auto *row = new QHBoxLayout(page);
+    row->setContentsMargins(4, 4, 4, 4);
+    row->setSpacing(6);
+
+    // The entry form (its lists, modes, weigh button and weight displays)
+    // is built into this container by the weighing part of the program.
+    m_entryPanel = new QWidget(page);
+    m_entryPanel->setObjectName(QStringLiteral("EntryPanel"));
+    m_entryPanel->setFixedWidth(462);
+    row->addWidget(m_entryPanel);
+
+    auto *right = new QWidget(page);
+    right->setObjectName(QStringLiteral("RightPanel"));
+    right->setFixedWidth(190);
+    auto *col = new QVBoxLayout(right);
+    col->setContentsMargins(0, 0, 0, 0);
+    col->setSpacing(5);
+
+    auto *caption = new QLabel(QStringLiteral("Индикатор работы прибора"), right);
+    caption->setObjectName(QStringLiteral("Label30"));
+    caption->setFont(pixelFont(font(), 11, true));
+    caption->setAlignment(Qt::AlignCenter);
+    paintText(caption, Qt::red);
+    col->addWidget(caption);
+
+    col->addWidget(createIndicatorPanel());
+
+    auto *lampRow = new QHBoxLayout;
+    lampRow->setSpacing(6);
+    m_lampMain = new Lamp(right);
+    m_lampMain->setObjectName(QStringLiteral("RxLamp1"));
+    setHint(m_lampMain, {PortLampHint});
+    auto *lampLabel = new QLabel(QStringLiteral("Com port"), right);
+    lampLabel->setObjectName(QStringLiteral("Label31"));
+    lampRow->addWidget(m_lampMain);
+    lampRow->addWidget(lampLabel);
+    lampRow->addStretch();
+    col->addLayout(lampRow);
+
+    // Time display: the computer's clock and the indicator's time share one
+    // place; the serial link decides which one shows (the clock is in front).
+    auto *timePlace = new QWidget(right);
+    timePlace->setObjectName(QStringLiteral("TimePlace"));
+    auto *stack = new QGridLayout(timePlace);
+    stack->setContentsMargins(0, 0, 0, 0);
+    m_panel5 = sunkenPanel(QStringLiteral("Panel5"), QStringLiteral("12:00"), timePlace);
+    m_panel5->setFont(pixelFont(font(), 13, true));
+    m_clock = new ClockLabel(timePlace);
+    m_clock->setObjectName(QStringLiteral("RxClock1"));
+    m_clock->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_clock->setFixedHeight(24);
+    m_clock->setAutoFillBackground(true);
+    m_clock->setFont(pixelFont(font(), 13, true));
+    setHint(m_clock, {QStringLiteral("Время")});
+    stack->addWidget(m_panel5, 0, 0);
+    stack->addWidget(m_clock, 0, 0);
+    m_clock->raise();
+    col->addWidget(timePlace);
+
+    m_panel3 = sunkenPanel(QStringLiteral("Panel3"), QString(), right);
+    m_panel3->setFont(pixelFont(font(), 13, true));
+    setHint(m_panel3, {QStringLiteral("Дата")});
+    col->addWidget(m_panel3);
+
+    col->addSpacing(6);
+
+    // The "  Новый" button of the entry form goes here.
+    m_newButtonSlot = new QWidget(right);
+    m_newButtonSlot->setObjectName(QStringLiteral("NewButtonSlot"));
+    auto *slotLayout = new QVBoxLayout(m_newButtonSlot);
+    slotLayout->setContentsMargins(0, 0, 0, 0);
+    m_newButtonSlot->setFixedHeight(36);
+    col->addWidget(m_newButtonSlot);
+
+    m_printme = button(QStringLiteral("printme"), QStringLiteral("Печать Накладной"), right);
+    m_printme->setFixedHeight(36);
+    m_printme->setEnabled(false);
+    setHint(m_printme, {QStringLiteral("Печать накладной по последнему взвешиванию")});
+    col->addWidget(m_printme);
+
+    m_exitButton = button(QStringLiteral("RxSpeedButton9"), QStringLiteral(" Выход"), right);
+    m_exitButton->setFixedHeight(36);
+    m_exitButton->setFont(pixelFont(font(), 11, true));
+    paintText(m_exitButton, Qt::red);
+    setHint(m_exitButton, {QStringLiteral("Завершение работы")});
+    connect(m_exitButton, &QPushButton::clicked, this, guarded([this](bool) { RxSpeedButton9Click(); }));
+    col->addWidget(m_exitButton);
+
+    col->addStretch();
+    row->addWidget(right);
+    return page;
+}
+
+QWidget *MainForm::createIndicatorPanel()
+{
+    // A red 2-pixel rectangle around the white, bordered panel.
+    auto *redFrame = new QFrame;
+    redFrame->setObjectName(QStringLiteral("Shape1"));
+    redFrame->setStyleSheet(QStringLiteral("#Shape1 { border: 2px solid red; }"));
+    auto *outer = new QVBoxLayout(redFrame);
+    outer->setContentsMargins(2, 2, 2, 2);
+
+    auto *panel = new QFrame(redFrame);
+    m_panel4 = panel;
+    panel->setObjectName(QStringLiteral("Panel4"));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setLineWidth(1);
+    panel->setAutoFillBackground(true);
+    QPalette pal = panel->palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    panel->setPalette(pal);
+    setHint(panel, {QStringLiteral("если на идикаторе не отображаеться "),
+                    QString(18, QLatin1Char(' ')) + QStringLiteral("\"Стабильность\" "),
+                    QStringLiteral("значит показания прибора нестабильны! ")});
+    outer->addWidget(panel);
+
+    auto *lay = new QVBoxLayout(panel);
+    lay->setContentsMargins(6, 3, 6, 4);
+    lay->setSpacing(2);
+
+    // The stability label keeps its room while hidden, so the weight does
+    // not jump each time it comes and goes.
+    m_stability = new QLabel(QStringLiteral("Стабильность"), panel);
+    m_stability->setObjectName(QStringLiteral("RxLabel10"));
+    m_stability->setFont(pixelFont(font(), 16, true));
+    m_stability->setAlignment(Qt::AlignCenter);
+    paintText(m_stability, Qt::red);
+    QSizePolicy keep = m_stability->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    m_stability->setSizePolicy(keep);
+    m_stability->hide();
+    lay->addWidget(m_stability);
+
+    auto *weightRow = new QHBoxLayout;
+    weightRow->setSpacing(6);
+    m_weight = new QLabel(QStringLiteral("0,000"), panel);
+    m_weight->setObjectName(QStringLiteral("RxLabel2"));
+    m_weight->setFont(pixelFont(font(), 24, false));
+    m_weight->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    paintText(m_weight, Qt::red);
+    m_unitLabel = new QLabel(QStringLiteral("кг"), panel);
+    m_unitLabel->setObjectName(QStringLiteral("izmer2"));
+    m_unitLabel->setFont(pixelFont(font(), 24, true));
+    m_unitLabel->setFixedWidth(36);
+    paintText(m_unitLabel, Qt::red);
+    weightRow->addWidget(m_weight, 1);
+    weightRow->addWidget(m_unitLabel);
+    lay->addLayout(weightRow);
+
+    m_status = new QLabel(QStringLiteral("Прибор Выключен"), panel);
+    m_status->setObjectName(QStringLiteral("RxLabel23"));
+    m_status->setFont(pixelFont(font(), 11, true));
+    m_status->setAlignment(Qt::AlignCenter);
+    paintText(m_status, Qt::red);
+    lay->addWidget(m_status);
+
+    watchDoubleClicks(panel);
+    return redFrame;
+}
+
+QWidget *MainForm::createJournalPage()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("TabSheet2"));
+    auto *col = new QVBoxLayout(page);
+    col->setContentsMargins(4, 4, 4, 4);
+
+    auto *heading = new QLabel(QStringLiteral("Поиск, просмотр и редактирование Базы  Данных"), page);
+    heading->setObjectName(QStringLiteral("Label32"));
+    heading->setFont(pixelFont(font(), 13, true));
+    heading->setAlignment(Qt::AlignCenter);
+    paintText(heading, Qt::red);
+    col->addWidget(heading);
+
+    // The journal browser is built into this container by the journal page.
+    m_journalPanel = new QWidget(page);
+    m_journalPanel->setObjectName(QStringLiteral("JournalPanel"));
+    col->addWidget(m_journalPanel, 1);
+    return page;
+}
+
+QWidget *MainForm::createSettingsPage()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("TabSheet3"));
+    const QFont bold = pixelFont(font(), 11, true);
+
+    // --- printer group, top left
+    auto *printerBox = new QFrame(page);
+    printerBox->setObjectName(QStringLiteral("PrinterGroup"));
+    printerBox->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    printerBox->setGeometry(8, 8, 420, 104);
+    auto *pg = new QGridLayout(printerBox);
+    pg->setContentsMargins(8, 6, 8, 6);
+    pg->setVerticalSpacing(4);
+
+    auto *printerLabel = new QLabel(QStringLiteral("Настройки принтера"), printerBox);
+    printerLabel->setFont(bold);
+    pg->addWidget(printerLabel, 0, 0, 1, 4);
+    m_printerSetup = button(QStringLiteral("PrinterSetupButton"), QStringLiteral("   Настройки принтера"),
+                            printerBox);
+    m_printerSetup->setFixedSize(170, 26);
+    setHint(m_printerSetup, {QStringLiteral("Настройки принтера")});
+    pg->addWidget(m_printerSetup, 1, 0, 1, 4, Qt::AlignLeft);
+    auto *copiesLabel = new QLabel(QStringLiteral("Число копий дорожно-транспортной накладной"), printerBox);
+    pg->addWidget(copiesLabel, 2, 0, 1, 4);
+    m_copies1 = new QRadioButton(QStringLiteral("1"), printerBox);
+    m_copies1->setObjectName(QStringLiteral("Copies1"));
+    setHint(m_copies1, {QStringLiteral("1 копия")});
+    m_copies1->setChecked(true);
+    m_copies2 = new QRadioButton(QStringLiteral("2"), printerBox);
+    m_copies2->setObjectName(QStringLiteral("Copies2"));
+    setHint(m_copies2, {QStringLiteral("2 копии")});
+    m_copies4 = new QRadioButton(QStringLiteral("4"), printerBox);
+    m_copies4->setObjectName(QStringLiteral("Copies4"));
+    setHint(m_copies4, {QStringLiteral("4 копии")});
+    pg->addWidget(m_copies1, 3, 0);
+    pg->addWidget(m_copies2, 3, 1);
+    pg->addWidget(m_copies4, 3, 2);
+    pg->setColumnStretch(3, 1);
+
+    // --- administrator lock, to the right of the device panel
+    auto *adminLabel = new QLabel(QStringLiteral("Только для Администратора"), page);
+    adminLabel->setObjectName(QStringLiteral("AdminLabel"));
+    adminLabel->setFont(bold);
+    paintText(adminLabel, Qt::red);
+    adminLabel->setGeometry(446, 126, 210, 18);
+    m_lockButton = button(QStringLiteral("LockButton"),
+                          QStringLiteral("Настройки программы \nработы с прибором"), page);
+    m_lockButton->setGeometry(446, 148, 200, 44);
+    setHint(m_lockButton, {QStringLiteral("Административные настройки"),
+                           QStringLiteral("программы для работы с прибором "),
+                           QStringLiteral("нужен пароль Администратора!")});
+
+    // --- the locked device panel
+    auto *panel = new QGroupBox(QStringLiteral("Настройка работы с прибором"), page);
+    m_panelControls = panel;
+    panel->setObjectName(QStringLiteral("panel_controls"));
+    panel->setFont(bold);
+    panel->setGeometry(8, 120, 420, 250);
+    auto *g = new QGridLayout(panel);
+    g->setContentsMargins(10, 8, 10, 8);
+    g->setHorizontalSpacing(10);
+    g->setVerticalSpacing(5);
+    // The panel's font is bold for its title; its rows are not.
+    const QFont regular = pixelFont(font(), 11, false);
+    auto plain = [&regular](const QString &text, QWidget *parent) {
+        auto *l = new QLabel(text, parent);
+        l->setFont(regular);
+        return l;
+    };
+
+    m_pribor = settingsList(QStringLiteral("Pribor"),
+                            {QStringLiteral("Libra v.1_24"), QStringLiteral("Libra v.1_25 укомпл. часами"),
+                             QStringLiteral("Libra v.2_10 двухканальная"), QStringLiteral("WI2002")},
+                            panel);
+    m_units = settingsList(QStringLiteral("izmer"), {QStringLiteral("кг"), QStringLiteral("тонны")}, panel);
+    m_comselect = settingsList(QStringLiteral("comselect"),
+                               {QStringLiteral("com1"), QStringLiteral("com2"), QStringLiteral("com3"),
+                                QStringLiteral("com4"), QStringLiteral("com5")},
+                               panel);
+    m_comspeed = settingsList(QStringLiteral("comspeed"),
+                              {QStringLiteral("br115200"), QStringLiteral("br1200"), QStringLiteral("br14400"),
+                               QStringLiteral("br19200"), QStringLiteral("br2400"), QStringLiteral("br38400"),
+                               QStringLiteral("br4800"), QStringLiteral("br56000"), QStringLiteral("br57600"),
+                               QStringLiteral("br9600")},
+                              panel);
+    for (QComboBox *c : {m_pribor, m_units, m_comselect, m_comspeed}) {
+        c->setFont(regular);
+        c->setFixedWidth(200);
+    }
+
+    g->addWidget(plain(QStringLiteral("Выбор прибора"), panel), 0, 0);
+    g->addWidget(m_pribor, 0, 1);
+    g->addWidget(plain(QStringLiteral("Выбор едениц измерения"), panel), 1, 0);
+    g->addWidget(m_units, 1, 1);
+    auto *comHeading = new QLabel(QStringLiteral("Настройки COM порта"), panel);
+    g->addWidget(comHeading, 2, 0, 1, 2);
+    g->addWidget(plain(QStringLiteral("Выбор COM порта"), panel), 3, 0);
+    g->addWidget(m_comselect, 3, 1);
+    g->addWidget(plain(QStringLiteral("Выбор скорости обмена порта"), panel), 4, 0);
+    g->addWidget(m_comspeed, 4, 1);
+
+    g->addWidget(plain(QStringLiteral("ВКЛ/ВЫКЛ COM Port"), panel), 5, 0);
+    m_portSwitch = new PortSwitch(panel);
+    m_portSwitch->setObjectName(QStringLiteral("RxSwitch1"));
+    setHint(m_portSwitch, {QStringLiteral("Производит включение и выключение СОМ порта прибора и индикатора "
+                                          "работы прибора")});
+    g->addWidget(m_portSwitch, 5, 1, Qt::AlignLeft);
+
+    auto *lampRow = new QHBoxLayout;
+    lampRow->setSpacing(6);
+    m_lampSettings = new Lamp(panel);
+    m_lampSettings->setObjectName(QStringLiteral("RxLamp2"));
+    setHint(m_lampSettings, {PortLampHint});
+    lampRow->addWidget(m_lampSettings);
+    lampRow->addWidget(plain(QStringLiteral("Порт COM открыт"), panel));
+    lampRow->addStretch();
+    g->addLayout(lampRow, 6, 0, 1, 2);
+    g->setRowStretch(7, 1);
+    panel->hide();
+
+    // --- save, bottom right
+    m_saveButton = button(QStringLiteral("SaveSettingsButton"), QStringLiteral("  Сохранить настройки"), page);
+    m_saveButton->setGeometry(466, 380, 180, 36);
+    return page;
+}
+
+QWidget *MainForm::createAboutPage()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("TabSheet4"));
+    auto *picture = new QLabel(page);
+    picture->setObjectName(QStringLiteral("Image1"));
+    picture->setPixmap(QPixmap::fromImage(drawAboutPicture()));
+    picture->setGeometry(QRect(QPoint(2, 2), AboutPictureSize));
+    setHint(picture, {QStringLiteral("О программе")});
+
+    auto *ok = button(QStringLiteral("RxSpeedButton4"), QStringLiteral("Ок"), page);
+    setHint(ok, {BackToWorkHint});
+    connect(ok, &QPushButton::clicked, this, [this] { RxSpeedButton4Click(); });
+    ok->setGeometry(576, 417, 78, 26);
+    return page;
+}
+
+QWidget *MainForm::createHelpPage()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("TabSheet5"));
+    auto *col = new QVBoxLayout(page);
+    col->setContentsMargins(4, 4, 4, 4);
+
+    auto *text = new QPlainTextEdit(page);
+    text->setObjectName(QStringLiteral("Memo1"));
+    text->setReadOnly(true);
+    text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    text->setPlainText(helpText());
+    setHint(text, {QStringLiteral("Помощь")});
+    col->addWidget(text, 1);
+
+    auto *ok = button(QStringLiteral("RxSpeedButton5"), QStringLiteral("Ок"), page);
+    ok->setFixedSize(78, 26);
+    setHint(ok, {BackToWorkHint});
+    connect(ok, &QPushButton::clicked, this, [this] { RxSpeedButton4Click(); });
+    col->addWidget(ok, 0, Qt::AlignRight);
+    return page;
+}
+
+void MainForm::createFlags(QWidget *host)
+{
+    // State that other parts of the program keep in the main window. The
+    // widgets are never shown; only their values count.
+    m_checkBox1 = new QCheckBox(host);
+    m_checkBox1->setObjectName(QStringLiteral("CheckBox1"));
+    m_checkBox2 = new QCheckBox(host);
+    m_checkBox2->setObjectName(QStringLiteral("CheckBox2"));
+    m_checkexit = new QCheckBox(host);
+    m_checkexit->setObjectName(QStringLiteral("Checkexit"));
+    m_opencom = new QLineEdit(QStringLiteral("0"), host);
+    m_opencom->setObjectName(QStringLiteral("opencom"));
+    for (QWidget *w : std::initializer_list<QWidget *>{m_checkBox1, m_checkBox2, m_checkexit, m_opencom}) {
+        w->setVisible(false);
+        w->setFocusPolicy(Qt::NoFocus);
+    }
+}
+
+void MainForm::createIndicatorLink()
+{
+    IndicatorWidgets w;
+    w.weight = m_weight;
+    w.unit = m_unitLabel;
+    w.status = m_status;
+    w.stability = m_stability;
+    w.indicatorTime = m_panel5;
+    w.date = m_panel3;
+    w.pcClock = m_clock;
+    w.portSwitch = m_portSwitch;
+    w.lampMain = m_lampMain;
+    w.lampSettings = m_lampSettings;
+    w.speed = m_comspeed;
+    w.model = m_pribor;
+    w.port = m_comselect;
+    w.units = m_units;
+    m_link = new IndicatorLink(w, this);
+}
+
+void MainForm::watchDoubleClicks(QWidget *w)
+{
+    w->installEventFilter(this);
+    for (QWidget *child : w->findChildren<QWidget *>())
+        child->installEventFilter(this);
+}
+
+bool MainForm::eventFilter(QObject *watched, QEvent *e)
+{
+    if (e->type() == QEvent::MouseButtonDblClick && watched->isWidgetType()) {
+        auto *w = static_cast<QWidget *>(watched);
+        if (w == m_panel4 || m_panel4->isAncestorOf(w)) {
+            Panel4DblClick();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+int MainForm::copiesChoice() const
+{
+    if (m_copies4->isChecked())
+        return 4;
+    if (m_copies2->isChecked())
+        return 2;
+    return 1;
+}
+
+// ---------------------------------------------------------------- creation
+
+void MainForm::FormCreate()
+{
+    if (Session::LoginOk == 0) {
+        // Nobody signed in: nothing may be used, and the event loop ends as
+        // soon as it starts (the other windows are still created).
+        m_pages->setEnabled(false);
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        return;
+    }
+
+    runGuarded([&] {
+        if (!m_journal->isOpen())
+            m_journal->Open();
+
+        if (fillReferenceLists)
+            fillReferenceLists();
+
+        const SettingsValues s = LoadSettings(m_programDir);
+        m_comselect->setCurrentText(s.com);
+        m_comspeed->setCurrentText(s.speed);
+        m_pribor->setCurrentText(s.wi);
+        m_opencom->setText(s.open);
+        m_units->setCurrentText(s.izmer);
+
+        // The port name is taken from the settings only here; a port chosen
+        // later on the settings page waits for the next start.
+        m_link->setPortName(m_comselect->currentText());
+        m_link->applySpeed(m_comspeed->currentText());
+        m_link->applyModel(m_pribor->currentText(), false);
+        m_link->applyUnit(m_units->currentText());
+
+        if (m_opencom->text() == QLatin1String("1")) {
+            m_portSwitch->setOn(true);
+            // The link has reported a failed open itself; what follows the
+            // failed step is skipped, as after any other failure here.
+            if (!m_link->isPortOpen())
+                return;
+        }
+
+        m_panel3->setText(QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+    });
+}
+
+// ---------------------------------------------------------------- leaving
+
+bool MainForm::confirmExit()
+{
+    return QMessageBox::question(this, ExitCaption, ExitQuestion, QMessageBox::Yes | QMessageBox::No)
+           == QMessageBox::Yes;
+}
+
+void MainForm::takeDown()
+{
+    // Each step runs on its own: a failure in one must not keep the operator
+    // in the program or leave the port open.
+    runGuarded([&] { m_portSwitch->setOn(false); });
+    runGuarded([&] { m_link->closePort(); });
+    runGuarded([&] { m_journal->Close(); });
+    runGuarded([&] {
+        if (pendingView)
+            pendingView->Close();
+    });
+}
+
+void MainForm::RxSpeedButton9Click()
+{
+    if (!confirmExit())
+        return;
+    m_checkexit->setChecked(true);
+    takeDown();
+    close();
+}
+
+void MainForm::closeEvent(QCloseEvent *e)
+{
+    if (!m_checkexit->isChecked()) {
+        if (!confirmExit()) {
+            e->ignore();
+            return;
+        }
+        takeDown();
+        m_checkexit->setChecked(true);
+    }
+    e->accept();
+    // Closing the main window ends the program even when another window of
+    // it happens to be open. Only while a loop runs: outside one, exit()
+    // would make the next loop end before it starts.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(0);
+}
+
+void MainForm::RxSpeedButton4Click() { m_pages->setCurrentIndex(WorkPage); }
+
+void MainForm::Panel4DblClick() { m_pages->setCurrentIndex(SettingsPage); }

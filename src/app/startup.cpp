@@ -1,0 +1,43 @@
+#include "app/startup.h"
+
+#include <QApplication>
+#include <memory>
+
+#include "access/kladov.h"
+#include "access/session.h"
+#include "app/errorreport.h"
+#include "app/mainform.h"
+#include "store/tablestore.h"
+
+int runKrodalin(int argc, char *argv[], const QString &programDir)
+{
+    QApplication app(argc, argv);
+
+    // The program's directory holds tools.ini and the database alias; the
+    // executable's own directory unless the caller names another one.
+    const QString dir = programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir;
+
+    if (!runGuarded([&] { TableStore::open(dir); }))
+        return 1;
+
+    // The login window comes first and stays allocated until the end.
+    std::unique_ptr<kladov> login;
+    if (!runGuarded([&] { login = std::make_unique<kladov>(); }))
+        return 1;
+    login->exec();
+
+    QCoreApplication::setApplicationName(QStringLiteral("Krodalin"));
+
+    // Creating the main window runs its creation steps; without a login they
+    // disable it and end the event loop as soon as it starts.
+    auto mainForm = std::make_unique<MainForm>(dir);
+    if (Session::LoginOk != 0)
+        mainForm->show();
+
+    const int rc = app.exec();
+
+    login.reset();
+    mainForm.reset();
+    TableStore::close();
+    return rc;
+}
