@@ -18,8 +18,6 @@
 #include <QTimer>
 
 #include <optional>
-#include <pty.h>
-#include <unistd.h>
 
 #include "access/session.h"
 #include "app/helptext.h"
@@ -28,6 +26,7 @@
 #include "indicator/indicatorlink.h"
 #include "indicator/lamp.h"
 #include "indicator/portswitch.h"
+#include "indicator/simulator.h"
 #include "messageboxes.h"
 #include "programfolder.h"
 #include "store/failure.h"
@@ -59,29 +58,17 @@ private:
     ProgramFolder m_dir;
 };
 
-// The far end of a serial line: the indicator's side of a pseudo-terminal.
-class PseudoTerminal
+// The indicator at the far end of a pseudo-terminal.
+class Indicator : public IndicatorSimulator
 {
 public:
-    PseudoTerminal()
+    Indicator()
     {
-        char name[256] = {};
-        if (openpty(&m_master, &m_slave, name, nullptr, nullptr) == 0)
-            m_name = QString::fromLocal8Bit(name);
+        QString error;
+        if (!plug(&error))
+            qWarning("no pseudo-terminal: %s", qPrintable(error));
     }
-    ~PseudoTerminal()
-    {
-        if (m_slave >= 0)
-            ::close(m_slave);
-        if (m_master >= 0)
-            ::close(m_master);
-    }
-    const QString &deviceName() const { return m_name; }
-
-private:
-    int m_master = -1;
-    int m_slave = -1;
-    QString m_name;
+    QString deviceName() const { return devicePath(); }
 };
 
 QString toolsIni(const QString &com, const QString &open, const QString &model = QStringLiteral("Libra v.1_24"))
@@ -433,7 +420,7 @@ private slots:
         QFETCH(QString, open);
         QFETCH(bool, opened);
 
-        PseudoTerminal line;
+        Indicator line;
         QVERIFY(!line.deviceName().isEmpty());
         Folder folder(toolsIni(line.deviceName(), open));
         ModalWatcher watcher;
@@ -445,6 +432,23 @@ private slots:
         for (Lamp *lamp : form.findChildren<Lamp *>())
             QCOMPARE(lamp->isLit(), opened);
         QCOMPARE(child<QLabel>(form, "Panel3")->text(), today());
+    }
+
+    // End to end, on the real clock: a start with the port switched on in
+    // the settings polls the indicator and shows its weight.
+    void startWithOpenPortShowsTheWeight()
+    {
+        Indicator line;
+        line.setWeight(211.515);
+        Folder folder(toolsIni(line.deviceName(), QStringLiteral("1")));
+        ModalWatcher watcher;
+        MainForm form(folder.path());
+        form.show();
+
+        QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>(form, "RxLabel2")->text(), QStringLiteral("211,515"), 5000);
+        QCOMPARE(child<QLabel>(form, "RxLabel23")->text(), QStringLiteral("Прибор Включен"));
+        QVERIFY(line.received().startsWith("s"));
+        QVERIFY(watcher.seen().isEmpty());
     }
 
     void portThatCannotOpenSkipsTheDate()
@@ -518,7 +522,7 @@ private slots:
 
     void exitButton()
     {
-        PseudoTerminal line;
+        Indicator line;
         Folder folder(toolsIni(line.deviceName(), QStringLiteral("1")));
         ModalWatcher watcher;
         MainForm form(folder.path());
@@ -563,7 +567,7 @@ private slots:
 
     void closeBox()
     {
-        PseudoTerminal line;
+        Indicator line;
         Folder folder(toolsIni(line.deviceName(), QStringLiteral("1")));
         ModalWatcher watcher;
         MainForm form(folder.path());
@@ -594,7 +598,7 @@ private slots:
 
     void destroyingTheWindowClosesThePort()
     {
-        PseudoTerminal line;
+        Indicator line;
         Folder folder(toolsIni(line.deviceName(), QStringLiteral("1")));
         auto form = std::make_unique<MainForm>(folder.path());
         QVERIFY(form->indicatorLink()->isPortOpen());
