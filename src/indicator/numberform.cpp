@@ -1,0 +1,326 @@
+#include "indicator/numberform.h"
+
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace {
+
+// A decimal counted in thousandths: value = ±digits / 1000. digits holds no
+// leading zeros and is empty for zero, so zero has no sign.
+struct Thousandths
+{
+    bool negative = false;
+    std::string digits;
+};
+
+bool isAsciiDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+
+// Adds one to a string of decimal digits.
+void incrementDigits(std::string &digits)
+{
+    int i = int(digits.size()) - 1;
+    while (i >= 0 && digits[i] == '9') {
+        digits[i] = '0';
+        --i;
+    }
+    if (i < 0)
+        digits.insert(digits.begin(), '1');
+    else
+        ++digits[i];
+}
+
+void stripLeadingZeros(std::string &digits)
+{
+    const auto first = digits.find_first_not_of('0');
+    digits.erase(0, first == std::string::npos ? digits.size() : first);
+}
+
+// Rounds the digits `kept` half-to-even on the digits `cut` that follow them.
+// Returns true when the kept part went up.
+bool roundHalfEven(std::string &kept, const std::string &cut)
+{
+    if (cut.empty() || cut[0] < '5')
+        return false;
+    bool up = cut[0] > '5' || cut.find_first_not_of('0', 1) != std::string::npos;
+    if (!up) // an exact half: go to the even neighbour
+        up = !kept.empty() && (kept.back() - '0') % 2 == 1;
+    if (up)
+        incrementDigits(kept);
+    return up;
+}
+
+// Reads a text by the weight grammar into thousandths, rounding half-to-even.
+std::optional<Thousandths> readThousandths(const QString &text)
+{
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n && text[i] == QLatin1Char(' '))
+        ++i;
+
+    bool negative = false;
+    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
+
+    std::string mantissa; // all digits of the mantissa, the comma left out
+    long long integerDigits = 0;
+    bool sawDigitOrComma = false;
+    while (i < n && isAsciiDigit(text[i])) {
+        mantissa.push_back(char(text[i].unicode()));
+        ++integerDigits;
+        ++i;
+        sawDigitOrComma = true;
+    }
+    if (i < n && text[i] == QLatin1Char(',')) {
+        sawDigitOrComma = true;
+        ++i;
+        while (i < n && isAsciiDigit(text[i])) {
+            mantissa.push_back(char(text[i].unicode()));
+            ++i;
+        }
+    }
+    if (!sawDigitOrComma)
+        return std::nullopt;
+
+    long long exponent = 0;
+    if (i < n && (text[i] == QLatin1Char('E') || text[i] == QLatin1Char('e'))) {
+        ++i;
+        bool exponentNegative = false;
+        if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
+            exponentNegative = text[i] == QLatin1Char('-');
+            ++i;
+        }
+        if (i >= n || !isAsciiDigit(text[i]))
+            return std::nullopt;
+        while (i < n && isAsciiDigit(text[i])) {
+            // Beyond a million the value is out of any range anyway; stop
+            // counting so that a long run of digits cannot overflow.
+            if (exponent < 1000000)
+                exponent = exponent * 10 + (text[i].unicode() - '0');
+            ++i;
+        }
+        if (exponentNegative)
+            exponent = -exponent;
+    }
+
+    while (i < n && text[i] == QLatin1Char(' '))
+        ++i;
+    if (i != n)
+        return std::nullopt;
+
+    // value = 0.mantissa * 10^point
+    long long point = integerDigits + exponent;
+    const auto firstSignificant = mantissa.find_first_not_of('0');
+    if (firstSignificant == std::string::npos)
+        return Thousandths{}; // zero, whatever its sign or exponent
+    mantissa.erase(0, firstSignificant);
+    point -= (long long)firstSignificant;
+
+    if (point > 400) // far above the largest double
+        return std::nullopt;
+    if (point < -6) // below 0.000001: rounds to zero
+        return Thousandths{};
+
+    // Scale by 1000: the first `whole` digits are the thousandths, the rest is cut.
+    const long long whole = point + 3;
+    std::string kept, cut;
+    if (whole <= 0) {
+        cut = std::string(size_t(-whole), '0') + mantissa;
+    } else if (whole >= (long long)mantissa.size()) {
+        kept = mantissa + std::string(size_t(whole - (long long)mantissa.size()), '0');
+    } else {
+        kept = mantissa.substr(0, size_t(whole));
+        cut = mantissa.substr(size_t(whole));
+    }
+    roundHalfEven(kept, cut);
+    stripLeadingZeros(kept);
+
+    Thousandths result;
+    result.digits = kept;
+    result.negative = negative && !kept.empty();
+    return result;
+}
+
+std::optional<double> toDouble(const Thousandths &t)
+{
+    if (t.digits.empty())
+        return 0.0;
+    // "<digits>e-3" is read with correct rounding to the nearest double.
+    const std::string text = t.digits + "e-3";
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
+    return t.negative ? -value : value;
+}
+
+// Compares magnitudes of two digit strings without leading zeros.
+int compareMagnitude(const std::string &a, const std::string &b)
+{
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
+    return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
+}
+
+std::string addMagnitudes(const std::string &a, const std::string &b)
+{
+    std::string out;
+    int carry = 0;
+    for (size_t k = 0; k < std::max(a.size(), b.size()) || carry; ++k) {
+        int s = carry;
+        if (k < a.size())
+            s += a[a.size() - 1 - k] - '0';
+        if (k < b.size())
+            s += b[b.size() - 1 - k] - '0';
+        out.insert(out.begin(), char('0' + s % 10));
+        carry = s / 10;
+    }
+    stripLeadingZeros(out);
+    return out;
+}
+
+// a - b for magnitudes with a >= b.
+std::string subtractMagnitudes(const std::string &a, const std::string &b)
+{
+    std::string out = a;
+    int borrow = 0;
+    for (size_t k = 0; k < out.size(); ++k) {
+        const size_t pos = out.size() - 1 - k;
+        int d = (out[pos] - '0') - borrow - (k < b.size() ? b[b.size() - 1 - k] - '0' : 0);
+        borrow = d < 0;
+        if (d < 0)
+            d += 10;
+        out[pos] = char('0' + d);
+    }
+    stripLeadingZeros(out);
+    return out;
+}
+
+Thousandths subtract(const Thousandths &a, const Thousandths &b)
+{
+    Thousandths result;
+    if (a.negative != b.negative) {
+        // a - (-|b|) = a + |b|;  -|a| - b = -(|a| + |b|)
+        result.digits = addMagnitudes(a.digits, b.digits);
+        result.negative = a.negative;
+    } else {
+        const int c = compareMagnitude(a.digits, b.digits);
+        if (c >= 0) {
+            result.digits = subtractMagnitudes(a.digits, b.digits);
+            result.negative = a.negative;
+        } else {
+            result.digits = subtractMagnitudes(b.digits, a.digits);
+            result.negative = !a.negative;
+        }
+    }
+    if (result.digits.empty())
+        result.negative = false;
+    return result;
+}
+
+// Thousandths in the weight text form, held to 15 significant digits.
+QString toWeightText(Thousandths t)
+{
+    if (t.digits.size() > 15) {
+        // The digits beyond the fifteenth become zeros; a carry out of the top
+        // ("999..." -> "1000...") only lengthens the kept part, the magnitude
+        // stays right.
+        const size_t total = t.digits.size();
+        std::string kept = t.digits.substr(0, 15);
+        roundHalfEven(kept, t.digits.substr(15));
+        t.digits = kept + std::string(total - 15, '0');
+    }
+    if (t.digits.empty())
+        return QStringLiteral("0");
+
+    std::string integer, fraction;
+    if (t.digits.size() > 3) {
+        integer = t.digits.substr(0, t.digits.size() - 3);
+        fraction = t.digits.substr(t.digits.size() - 3);
+    } else {
+        integer = "0";
+        fraction = std::string(3 - t.digits.size(), '0') + t.digits;
+    }
+    while (!fraction.empty() && fraction.back() == '0')
+        fraction.pop_back();
+
+    QString out;
+    if (t.negative)
+        out += QLatin1Char('-');
+    out += QString::fromLatin1(integer.data(), qsizetype(integer.size()));
+    if (!fraction.empty()) {
+        out += QLatin1Char(',');
+        out += QString::fromLatin1(fraction.data(), qsizetype(fraction.size()));
+    }
+    return out;
+}
+
+} // namespace
+
+namespace NumberForm {
+
+std::optional<double> parse(const QString &text)
+{
+    const auto t = readThousandths(text);
+    if (!t)
+        return std::nullopt;
+    return toDouble(*t);
+}
+
+QString format(double value)
+{
+    // Nothing that parse() gives is infinite or NaN; such a value has no
+    // weight text, and showing it as zero keeps the display sane.
+    if (!std::isfinite(value) || value == 0)
+        return QStringLiteral("0");
+
+    // Fifteen significant digits, as "d.dddddddddddddde±x".
+    char buffer[64];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                         std::chars_format::scientific, 14);
+    if (ec != std::errc())
+        return QStringLiteral("0");
+    const std::string text(buffer, end);
+    const auto ePos = text.find('e');
+    std::string digits = text.substr(0, 1) + text.substr(2, ePos - 2);
+    const int exponent = std::stoi(text.substr(ePos + 1));
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+
+    std::string integer, fraction;
+    if (exponent >= 0) {
+        const size_t intLen = size_t(exponent) + 1;
+        if (digits.size() <= intLen) {
+            integer = digits + std::string(intLen - digits.size(), '0');
+        } else {
+            integer = digits.substr(0, intLen);
+            fraction = digits.substr(intLen);
+        }
+    } else {
+        integer = "0";
+        fraction = std::string(size_t(-exponent - 1), '0') + digits;
+    }
+
+    QString out;
+    if (value < 0)
+        out += QLatin1Char('-');
+    out += QString::fromLatin1(integer.data(), qsizetype(integer.size()));
+    if (!fraction.empty()) {
+        out += QLatin1Char(',');
+        out += QString::fromLatin1(fraction.data(), qsizetype(fraction.size()));
+    }
+    return out;
+}
+
+std::optional<QString> difference(const QString &gross, const QString &tare)
+{
+    const auto g = readThousandths(gross);
+    const auto t = readThousandths(tare);
+    if (!g || !t)
+        return std::nullopt;
+    return toWeightText(subtract(*g, *t));
+}
+
+} // namespace NumberForm
