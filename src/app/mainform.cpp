@@ -113,6 +113,8 @@ MainForm::MainForm(const QString &programDir, QWidget *parent)
 
     createLayout();
     createIndicatorLink();
+    // What fills the pages (the entry form, the journal page) is built here,
+    // before the creation steps, which fill its lists and bring the link up.
 
     FormCreate();
 }
