@@ -5,16 +5,17 @@
 #include <QSqlRecord>
 
 #include "store/failure.h"
+#include "store/rawquery.h"
 #include "store/tablestore.h"
 
 namespace {
 constexpr int FirstBatch = 32;
 constexpr int LargestBatch = 4096;
 
-QString dateText(const QVariant &stored)
+QString dateText(const QString &stored)
 {
-    const QDate d = QDate::fromString(stored.toString().left(10), Qt::ISODate);
-    return d.isValid() ? d.toString(QStringLiteral("dd.MM.yyyy")) : stored.toString();
+    const QDate d = QDate::fromString(stored.left(10), Qt::ISODate);
+    return d.isValid() ? d.toString(QStringLiteral("dd.MM.yyyy")) : stored;
 }
 }
 
@@ -109,19 +110,19 @@ QString TableCursor::whereClause(QVector<QVariant> &binds) const
 
 // ---------------------------------------------------------------- rows
 
-void TableCursor::loadRow(qint64 id, const QVector<QVariant> &values)
+void TableCursor::loadRow(qint64 id, const PackedRow &row)
 {
     m_currentId = id;
-    m_values = values;
-    m_original = values;
+    m_row = row;
     m_modified = false;
 }
 
 void TableCursor::clearRow()
 {
     m_currentId = 0;
-    m_values = QVector<QVariant>(m_fields.size());
-    m_original = m_values;
+    m_row = PackedRow::pack(QVector<QString>(m_fields.size()));
+    m_values.clear();
+    m_original.clear();
     m_modified = false;
     m_ahead.clear();
     m_aheadPos = 0;
@@ -140,22 +141,14 @@ void TableCursor::refill(qint64 afterId)
         sql += QStringLiteral(" AND ") + where;
     sql += QStringLiteral(" ORDER BY id LIMIT %1").arg(batch);
 
-    QSqlQuery q(TableStore::connection());
-    q.setForwardOnly(true);
-    TableStore::check(q.prepare(sql), q);
-    for (const QVariant &b : binds)
-        q.addBindValue(b);
-    TableStore::check(q.exec(), q);
-
+    RawQuery q(sql, binds);
     m_ahead.clear();
     m_ahead.reserve(batch);
     const int n = int(m_fields.size());
     while (q.next()) {
         Buffered row;
-        row.id = q.value(0).toLongLong();
-        row.values.resize(n);
-        for (int i = 0; i < n; ++i)
-            row.values[i] = q.value(i + 1);
+        row.id = q.integer(0);
+        row.values = q.packed(1, n);
         m_ahead.append(std::move(row));
     }
     m_aheadPos = 0;
@@ -186,18 +179,11 @@ bool TableCursor::fetchFirstFrom(qint64 afterId, bool forward)
     if (!conds.isEmpty())
         sql += QStringLiteral(" WHERE ") + conds.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY id DESC LIMIT 1");
-    QSqlQuery q(TableStore::connection());
-    TableStore::check(q.prepare(sql), q);
-    for (const QVariant &b : binds)
-        q.addBindValue(b);
-    TableStore::check(q.exec(), q);
+    RawQuery q(sql, binds);
     m_ahead.clear();
     if (!q.next())
         return false;
-    QVector<QVariant> values(m_fields.size());
-    for (int i = 0; i < values.size(); ++i)
-        values[i] = q.value(i + 1);
-    loadRow(q.value(0).toLongLong(), values);
+    loadRow(q.integer(0), q.packed(1, int(m_fields.size())));
     return true;
 }
 
@@ -304,10 +290,10 @@ bool TableCursor::moveToId(qint64 id)
     if (id == m_currentId && m_state == State::Browse)
         return true;
     settle();
-    const QVector<QVariant> values = rowById(id);
-    if (values.isEmpty())
+    const PackedRow row = fetchRow(id);
+    if (row.bounds.isEmpty())
         return false;
-    loadRow(id, values);
+    loadRow(id, row);
     m_ahead.clear();
     m_bof = false;
     m_eof = false;
@@ -340,7 +326,7 @@ bool TableCursor::Locate(const QString &field, const QString &prefix)
         q.addBindValue(b);
     TableStore::check(q.exec(), q);
     while (q.next()) {
-        if (valueText(q.value(1), isDateField(index)).startsWith(prefix, Qt::CaseInsensitive))
+        if (valueText(q.value(1).toString(), isDateField(index)).startsWith(prefix, Qt::CaseInsensitive))
             return moveToId(q.value(0).toLongLong());
     }
     return false;
@@ -348,20 +334,34 @@ bool TableCursor::Locate(const QString &field, const QString &prefix)
 
 // ---------------------------------------------------------------- fields
 
-QString TableCursor::valueText(const QVariant &stored, bool isDate)
+QString TableCursor::valueText(const QString &stored, bool isDate)
 {
     if (stored.isNull())
         return {};
-    return isDate ? dateText(stored) : stored.toString();
+    return isDate ? dateText(stored) : stored;
 }
 
 QString TableCursor::FieldText(int index) const
 {
     if (index < 0 || index >= m_fields.size())
         throw StoreError(QStringLiteral("Нет поля с номером %1 в таблице %2").arg(index).arg(m_table));
-    if (m_values.size() != m_fields.size())
+    if (m_state == State::Edit || m_state == State::Insert)
+        return valueText(m_values[index], isDateField(index));
+    if (m_row.size() != m_fields.size())
         return {};
-    return valueText(m_values[index], isDateField(index));
+    return valueText(m_row.string(index), isDateField(index));
+}
+
+QByteArrayView TableCursor::FieldBytes(int index) const
+{
+    if (index < 0 || index >= m_fields.size())
+        throw StoreError(QStringLiteral("Нет поля с номером %1 в таблице %2").arg(index).arg(m_table));
+    if (m_state == State::Edit || m_state == State::Insert || m_row.size() != m_fields.size()) {
+        // Rare: keep a converted copy alive until the next call.
+        m_scratch = FieldText(index).toUtf8();
+        return m_scratch;
+    }
+    return m_row.bytes(index);
 }
 
 QString TableCursor::FieldText(const QString &name) const
@@ -372,12 +372,13 @@ QString TableCursor::FieldText(const QString &name) const
     return FieldText(i);
 }
 
-QVariant TableCursor::storedValue(int index, const QString &text) const
+QString TableCursor::storedValue(int index, const QString &text) const
 {
+    // A null QString would reach the engine as NULL; text fields hold ''.
     if (!isDateField(index))
-        return text;
+        return text.isNull() ? QString(QLatin1String("")) : text;
     if (text.trimmed().isEmpty())
-        return QVariant(QMetaType::fromType<QString>());
+        return QString();
     const QString iso = FilterExpression::isoDate(text);
     if (iso.isEmpty())
         throw StoreError(QStringLiteral("\"%1\" не является правильной датой").arg(text));
@@ -428,10 +429,12 @@ void TableCursor::Edit()
         return;
     requireRow();
     // Edit the row as it is stored now, not as this cursor last read it.
-    const QVector<QVariant> fresh = rowById(m_currentId);
-    if (fresh.isEmpty())
+    const PackedRow fresh = fetchRow(m_currentId);
+    if (fresh.bounds.isEmpty())
         throw StoreError(QStringLiteral("Запись была удалена"));
     loadRow(m_currentId, fresh);
+    m_values = fresh.unpack();
+    m_original = m_values;
     m_state = State::Edit;
     emit stateChanged();
 }
@@ -442,9 +445,9 @@ void TableCursor::Append()
     settle();
     m_prevId = m_currentId;
     m_currentId = 0;
-    m_values = QVector<QVariant>(m_fields.size());
+    m_values = QVector<QString>(m_fields.size());
     for (int i = 0; i < m_fields.size(); ++i)
-        m_values[i] = isDateField(i) ? QVariant(QMetaType::fromType<QString>()) : QVariant(QString());
+        m_values[i] = isDateField(i) ? QString() : QString(QLatin1String(""));
     m_original = m_values;
     m_modified = false;
     m_state = State::Insert;
@@ -463,8 +466,8 @@ void TableCursor::postInsert()
     TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                     .arg(m_sqlTable, cols.join(", "), marks.join(", "))),
                       q);
-    for (const QVariant &v : m_values)
-        q.addBindValue(v);
+    for (int i = 0; i < m_values.size(); ++i)
+        q.addBindValue(m_values[i].isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(m_values[i]));
     TableStore::check(q.exec(), q);
     m_currentId = q.lastInsertId().toLongLong();
 }
@@ -477,7 +480,7 @@ void TableCursor::postEdit()
         if (m_values[i] == m_original[i] && m_values[i].isNull() == m_original[i].isNull())
             continue;
         sets << QStringLiteral("\"%1\" = ?").arg(m_fields[i]);
-        binds << m_values[i];
+        binds << (m_values[i].isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(m_values[i]));
     }
     if (sets.isEmpty())
         return;
@@ -502,7 +505,9 @@ void TableCursor::Post()
     else
         postEdit();
     m_state = State::Browse;
-    m_original = m_values;
+    m_row = PackedRow::pack(m_values);
+    m_values.clear();
+    m_original.clear();
     m_modified = false;
     m_ahead.clear();
     m_eof = false;
@@ -523,8 +528,8 @@ void TableCursor::Cancel()
     m_modified = false;
     emit stateChanged();
     if (was == State::Insert) {
-        const QVector<QVariant> prev = m_prevId ? rowById(m_prevId) : QVector<QVariant>();
-        if (!prev.isEmpty()) {
+        const PackedRow prev = m_prevId ? fetchRow(m_prevId) : PackedRow();
+        if (!prev.bounds.isEmpty()) {
             loadRow(m_prevId, prev);
             m_ahead.clear();
             emit currentChanged();
@@ -532,7 +537,8 @@ void TableCursor::Cancel()
             First();
         }
     } else {
-        m_values = m_original;
+        m_values.clear();
+        m_original.clear();
         emit currentChanged();
     }
 }
@@ -581,7 +587,7 @@ void TableCursor::Refresh()
     settle();
     m_ahead.clear();
     if (m_currentId != 0 && rowStillVisible(m_currentId)) {
-        loadRow(m_currentId, rowById(m_currentId));
+        loadRow(m_currentId, fetchRow(m_currentId));
     } else if (fetchFirstFrom(0, true)) {
         m_bof = true;
         m_eof = false;
@@ -650,7 +656,7 @@ void TableCursor::keepCurrentOrFirst()
     m_ahead.clear();
     emit rowsChanged();
     if (m_currentId != 0 && rowStillVisible(m_currentId)) {
-        loadRow(m_currentId, rowById(m_currentId));
+        loadRow(m_currentId, fetchRow(m_currentId));
         m_bof = m_eof = false;
         emit currentChanged();
     } else {
@@ -714,22 +720,21 @@ int TableCursor::visibleCount() const
     return q.next() ? q.value(0).toInt() : 0;
 }
 
-QVector<QVariant> TableCursor::rowById(qint64 id) const
+PackedRow TableCursor::fetchRow(qint64 id) const
 {
     requireOpen();
-    QSqlQuery q(TableStore::connection());
-    TableStore::check(q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE id = ?").arg(m_selectList, m_sqlTable)), q);
-    q.addBindValue(id);
-    TableStore::check(q.exec(), q);
+    RawQuery q(QStringLiteral("SELECT %1 FROM %2 WHERE id = ?").arg(m_selectList, m_sqlTable), {id});
     if (!q.next())
         return {};
-    QVector<QVariant> values(m_fields.size());
-    for (int i = 0; i < values.size(); ++i)
-        values[i] = q.value(i + 1);
-    return values;
+    return q.packed(1, int(m_fields.size()));
 }
 
-QVector<QVector<QVariant>> TableCursor::rowsByIdRange(qint64 fromId, qint64 toId) const
+QVector<QString> TableCursor::rowById(qint64 id) const
+{
+    return fetchRow(id).unpack();
+}
+
+QVector<QPair<qint64, PackedRow>> TableCursor::rowsByIdRange(qint64 fromId, qint64 toId) const
 {
     requireOpen();
     QVector<QVariant> binds{fromId, toId};
@@ -738,18 +743,9 @@ QVector<QVector<QVariant>> TableCursor::rowsByIdRange(qint64 fromId, qint64 toId
     if (!where.isEmpty())
         sql += QStringLiteral(" AND ") + where;
     sql += QStringLiteral(" ORDER BY id");
-    QSqlQuery q(TableStore::connection());
-    q.setForwardOnly(true);
-    TableStore::check(q.prepare(sql), q);
-    for (const QVariant &b : binds)
-        q.addBindValue(b);
-    TableStore::check(q.exec(), q);
-    QVector<QVector<QVariant>> rows;
-    while (q.next()) {
-        QVector<QVariant> values(m_fields.size() + 1);
-        for (int i = 0; i <= m_fields.size(); ++i)
-            values[i] = q.value(i);
-        rows.append(values);
-    }
+    RawQuery q(sql, binds);
+    QVector<QPair<qint64, PackedRow>> rows;
+    while (q.next())
+        rows.append({q.integer(0), q.packed(1, int(m_fields.size()))});
     return rows;
 }

@@ -13,6 +13,7 @@
 #include <QVector>
 
 #include "store/filterexpression.h"
+#include "store/packedrow.h"
 
 class TableCursor : public QObject
 {
@@ -50,6 +51,9 @@ public:
 
     // --- reading and writing the current row
     QString FieldText(int index) const;
+    // The field's UTF-8 bytes without a copy, for exact comparisons in long
+    // walks; valid until the cursor moves or changes. Not for dates.
+    QByteArrayView FieldBytes(int index) const;
     QString FieldText(const QString &name) const;
     void SetFieldText(int index, const QString &text);
     void SetFieldText(const QString &name, const QString &text);
@@ -83,10 +87,12 @@ public:
     // the given id (0: from the start), at most limit of them.
     QVector<qint64> visibleIds(qint64 afterId, int limit) const;
     int visibleCount() const;
-    QVector<QVariant> rowById(qint64 id) const;     // stored values; empty when gone
-    // Visible rows with fromId <= id <= toId; each row is {id, values...}.
-    QVector<QVector<QVariant>> rowsByIdRange(qint64 fromId, qint64 toId) const;
-    static QString valueText(const QVariant &stored, bool isDate);
+    // Stored values (NULL as a null QString); empty when the row is gone.
+    QVector<QString> rowById(qint64 id) const;
+    // Visible rows with fromId <= id <= toId, in stored order.
+    QVector<QPair<qint64, PackedRow>> rowsByIdRange(qint64 fromId, qint64 toId) const;
+    // The text a stored value reads as (dates as dd.MM.yyyy).
+    static QString valueText(const QString &stored, bool isDate);
 
 signals:
     // The current row moved or its values changed.
@@ -99,7 +105,7 @@ private:
     void requireOpen() const;
     void requireRow() const;
     QString whereClause(QVector<QVariant> &binds) const;
-    void loadRow(qint64 id, const QVector<QVariant> &values);
+    void loadRow(qint64 id, const PackedRow &row);
     void clearRow();
     bool fetchFirstFrom(qint64 afterId, bool forward);
     void refill(qint64 afterId);
@@ -107,7 +113,8 @@ private:
     void keepCurrentOrFirst();
     void postInsert();
     void postEdit();
-    QVariant storedValue(int index, const QString &text) const;
+    QString storedValue(int index, const QString &text) const;
+    PackedRow fetchRow(qint64 id) const;
 
     QString m_table;
     QString m_sqlTable;
@@ -118,8 +125,10 @@ private:
     State m_state = State::Inactive;
     qint64 m_currentId = 0;
     qint64 m_prevId = 0;           // the row to return to when an append is cancelled
-    QVector<QVariant> m_values;    // stored values of the current row
-    QVector<QVariant> m_original;
+    PackedRow m_row;               // the current row as read
+    mutable QByteArray m_scratch;
+    QVector<QString> m_values;     // the row being edited or added
+    QVector<QString> m_original;   // ... and its values when editing began
     bool m_modified = false;
     bool m_eof = true;
     bool m_bof = true;
@@ -132,7 +141,7 @@ private:
     FilterExpression m_extra;
 
     // read-ahead for forward walks
-    struct Buffered { qint64 id; QVector<QVariant> values; };
+    struct Buffered { qint64 id; PackedRow values; };
     QVector<Buffered> m_ahead;
     int m_aheadPos = 0;
     quint64 m_aheadGeneration = 0;

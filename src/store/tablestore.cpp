@@ -5,6 +5,7 @@
 #include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <sqlite3.h>
 
 #include "store/failure.h"
 
@@ -57,6 +58,10 @@ namespace {
 void openPath(const QString &path)
 {
 
+    // Every use of the database is on the window thread, so the engine's
+    // per-call locking buys nothing; it only works before the engine starts.
+    static const bool singleThreaded = sqlite3_config(SQLITE_CONFIG_MULTITHREAD) == SQLITE_OK;
+    Q_UNUSED(singleThreaded);
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), ConnectionName);
     db.setDatabaseName(path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
@@ -70,6 +75,9 @@ void openPath(const QString &path)
     QSqlQuery q(db);
     TableStore::check(q.exec(QStringLiteral("PRAGMA journal_mode=WAL")), q);
     TableStore::check(q.exec(QStringLiteral("PRAGMA synchronous=FULL")), q);
+    // Reading through a memory map saves a copy of every page on long walks.
+    TableStore::check(q.exec(QStringLiteral("PRAGMA mmap_size=1073741824")), q);
+    TableStore::check(q.exec(QStringLiteral("PRAGMA cache_size=-32768")), q);
     g_openPath = path;
     TableStore::bumpGeneration();
 }

@@ -1,0 +1,108 @@
+#include "store/rawquery.h"
+
+#include <QSqlDriver>
+#include <QVarLengthArray>
+#include <cstring>
+#include <sqlite3.h>
+
+#include "store/failure.h"
+#include "store/tablestore.h"
+
+namespace {
+sqlite3 *engineHandle()
+{
+    const QVariant h = TableStore::connection().driver()->handle();
+    sqlite3 *db = nullptr;
+    if (h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0)
+        db = *static_cast<sqlite3 *const *>(h.data());
+    if (!db)
+        throw StoreError(QStringLiteral("Нет соединения с базой данных"));
+    return db;
+}
+
+[[noreturn]] void fail(sqlite3 *db)
+{
+    throw StoreError(QString::fromUtf8(sqlite3_errmsg(db)));
+}
+}
+
+RawQuery::RawQuery(const QString &sql, const QVector<QVariant> &binds)
+{
+    sqlite3 *db = engineHandle();
+    m_db = db;
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, nullptr) != SQLITE_OK)
+        fail(db);
+    for (int i = 0; i < binds.size(); ++i) {
+        const QVariant &b = binds[i];
+        int rc;
+        if (b.isNull())
+            rc = sqlite3_bind_null(m_stmt, i + 1);
+        else if (b.typeId() == QMetaType::Int || b.typeId() == QMetaType::LongLong)
+            rc = sqlite3_bind_int64(m_stmt, i + 1, b.toLongLong());
+        else {
+            const QString s = b.toString();
+            rc = sqlite3_bind_text16(m_stmt, i + 1, s.utf16(), int(s.size() * sizeof(char16_t)), SQLITE_TRANSIENT);
+        }
+        if (rc != SQLITE_OK) {
+            sqlite3_finalize(m_stmt);
+            m_stmt = nullptr;
+            fail(db);
+        }
+    }
+}
+
+RawQuery::~RawQuery()
+{
+    if (m_stmt)
+        sqlite3_finalize(m_stmt);
+}
+
+bool RawQuery::next()
+{
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    fail(static_cast<sqlite3 *>(m_db));
+}
+
+qint64 RawQuery::integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
+
+QString RawQuery::text(int column) const
+{
+    if (sqlite3_column_type(m_stmt, column) == SQLITE_NULL)
+        return QString();
+    const auto *utf8 = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    const int bytes = sqlite3_column_bytes(m_stmt, column);
+    return bytes == 0 ? QString(QLatin1String("")) : QString::fromUtf8(utf8, bytes);
+}
+
+PackedRow RawQuery::packed(int first, int count) const
+{
+    PackedRow r;
+    r.bounds.resize(count * 2);
+    // Two passes: sizes first, then one buffer filled with plain copies.
+    QVarLengthArray<const char *, 32> texts(count);
+    int total = 0;
+    for (int i = 0; i < count; ++i) {
+        const int c = first + i;
+        r.bounds[2 * i] = total;
+        // The engine gives a null pointer for NULL (our tables hold no blobs).
+        texts[i] = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, c));
+        if (!texts[i]) {
+            r.bounds[2 * i + 1] = -1;
+            continue;
+        }
+        const int bytes = sqlite3_column_bytes(m_stmt, c);
+        r.bounds[2 * i + 1] = bytes;
+        total += bytes;
+    }
+    r.utf8 = QByteArray(total, Qt::Uninitialized);
+    char *out = r.utf8.data();
+    for (int i = 0; i < count; ++i)
+        if (r.bounds[2 * i + 1] > 0)
+            std::memcpy(out + r.bounds[2 * i], texts[i], size_t(r.bounds[2 * i + 1]));
+    return r;
+}

@@ -1,0 +1,428 @@
+// The table store as its callers see it: walks, post-or-drop, visibility
+// across cursors, name lookup, filters, and hostile text.
+
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QtTest>
+
+#include "store/failure.h"
+#include "store/tablecursor.h"
+#include "store/tablestore.h"
+#include "tempdatabase.h"
+
+class TestTableCursor final : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TempDatabase> db;
+
+    static QStringList walk(TableCursor &c, const QString &field)
+    {
+        QStringList out;
+        c.First();
+        if (c.IsEmpty())
+            return out;
+        while (!c.AtEnd()) {
+            out << c.FieldText(field);
+            c.Next();
+        }
+        return out;
+    }
+
+    static void addDrivers(const QStringList &drivers)
+    {
+        for (const QString &d : drivers)
+            TempDatabase::addJournalRow({{"FIO", d}, {"N_Avto", "A" + d}});
+    }
+
+    static int rowCount()
+    {
+        QSqlQuery q(TableStore::connection());
+        q.exec("SELECT COUNT(*) FROM bd_main_db");
+        q.next();
+        return q.value(0).toInt();
+    }
+
+private slots:
+    void init() { db = std::make_unique<TempDatabase>(); }
+    void cleanup() { db.reset(); }
+
+    void tableNamesIgnoreCase()
+    {
+        addDrivers({"Иванов"});
+        TableCursor a("BD_main.db"), b("bd_MAIN.DB");
+        a.Open();
+        b.Open();
+        QCOMPARE(a.FieldText("FIO"), QString("Иванов"));
+        QCOMPARE(b.FieldText("fio"), QString("Иванов"));
+        QCOMPARE(a.fieldNames().size(), 25);
+        TableCursor missing("BD_nothing");
+        QVERIFY_THROWS_EXCEPTION(StoreError, missing.Open());
+    }
+
+    void walksVisitStoredOrder()
+    {
+        TableCursor c(Tables::Journal);
+        c.Open();
+        QVERIFY(c.IsEmpty());
+        QVERIFY(c.AtEnd());
+        QCOMPARE(walk(c, "FIO"), QStringList());
+
+        QStringList many;
+        for (int i = 0; i < 300; ++i)   // more than one read-ahead batch
+            many << QString::number(i);
+        addDrivers(many);
+        QVERIFY(!c.IsEmpty());
+        QCOMPARE(walk(c, "FIO"), many);
+        QVERIFY(c.AtEnd());
+        QCOMPARE(c.FieldText("FIO"), QString("299"));   // stays on the last row
+        c.Prior();
+        QCOMPARE(c.FieldText("FIO"), QString("298"));
+        c.Last();
+        QCOMPARE(c.FieldText("FIO"), QString("299"));
+    }
+
+    void postOrDropBeforeMoving()
+    {
+        addDrivers({"A", "B"});
+        TableCursor c(Tables::Journal);
+        c.Open();
+
+        // A changed row is posted by the move.
+        c.Edit();
+        c.SetFieldText("FIO", "A2");
+        c.Next();
+        QCOMPARE(c.state(), TableCursor::State::Browse);
+        QCOMPARE(walk(c, "FIO"), QStringList({"A2", "B"}));
+
+        // An unchanged appended row is dropped by the move.
+        c.Append();
+        c.First();
+        QCOMPARE(rowCount(), 2);
+
+        // A changed appended row is stored by the move, at the end.
+        c.Append();
+        c.SetFieldText("FIO", "C");
+        c.First();
+        QCOMPARE(walk(c, "FIO"), QStringList({"A2", "B", "C"}));
+
+        // Editing without a change and moving on leaves the row as it was.
+        c.First();
+        c.Edit();
+        c.Next();
+        QCOMPARE(walk(c, "FIO"), QStringList({"A2", "B", "C"}));
+
+        // Setting a field outside editing is refused.
+        QVERIFY_THROWS_EXCEPTION(StoreError, c.SetFieldText("FIO", "x"));
+    }
+
+    void appendedRowIsCurrentAfterPost()
+    {
+        addDrivers({"A"});
+        TableCursor c(Tables::Journal);
+        c.Open();
+        c.Append();
+        c.SetFieldText(2, "New");
+        c.Post();
+        QCOMPARE(c.FieldText(2), QString("New"));
+        c.Next();
+        QVERIFY(c.AtEnd());
+    }
+
+    void cancelRestores()
+    {
+        addDrivers({"A", "B"});
+        TableCursor c(Tables::Journal);
+        c.Open();
+        c.Next();
+        c.Append();
+        c.SetFieldText("FIO", "Z");
+        c.Cancel();
+        QCOMPARE(c.FieldText("FIO"), QString("B"));
+        c.Edit();
+        c.SetFieldText("FIO", "Y");
+        c.Cancel();
+        QCOMPARE(c.FieldText("FIO"), QString("B"));
+        QCOMPARE(rowCount(), 2);
+    }
+
+    void otherCursorsSeePostsAtNextMove()
+    {
+        addDrivers({"A", "B"});
+        TableCursor one(Tables::Journal), two(Tables::Journal);
+        one.Open();
+        two.Open();
+        QCOMPARE(two.FieldText("FIO"), QString("A"));
+
+        one.Edit();
+        one.SetFieldText("FIO", "A-edited");
+        one.Post();
+        one.Append();
+        one.SetFieldText("FIO", "C");
+        one.Post();
+
+        // Walking from where it stands, two reads the new values.
+        QCOMPARE(walk(two, "FIO"), QStringList({"A-edited", "B", "C"}));
+
+        // A cursor part-way through a walk sees a row appended behind it.
+        two.First();
+        two.Next();
+        one.Append();
+        one.SetFieldText("FIO", "D");
+        one.Post();
+        two.Next();
+        two.Next();
+        QCOMPARE(two.FieldText("FIO"), QString("D"));
+    }
+
+    void editUsesTheStoredRow()
+    {
+        addDrivers({"A"});
+        TableCursor one(Tables::Journal), two(Tables::Journal);
+        one.Open();
+        two.Open();
+        one.Edit();
+        one.SetFieldText("N_Avto", "X1");
+        one.Post();
+        // two still shows its old copy, but editing it must not undo one's change.
+        two.Edit();
+        two.SetFieldText("FIO", "B");
+        two.Post();
+        one.First();
+        QCOMPARE(one.FieldText("N_Avto"), QString("X1"));
+        QCOMPARE(one.FieldText("FIO"), QString("B"));
+    }
+
+    void deleteMovesToNext()
+    {
+        addDrivers({"A", "B", "C"});
+        TableCursor c(Tables::Journal);
+        c.Open();
+        c.Next();
+        c.Delete();
+        QCOMPARE(c.FieldText("FIO"), QString("C"));
+        c.Delete();
+        QCOMPARE(c.FieldText("FIO"), QString("A"));
+        c.Delete();
+        QVERIFY(c.IsEmpty());
+    }
+
+    void locateIgnoresCase()
+    {
+        TableCursor ops(Tables::Operators);
+        ops.Open();
+        for (const char *n : {"Петров П.П.", "Иванов И.И.", "иванова А.А."}) {
+            ops.Append();
+            ops.SetFieldText(0, QString::fromUtf8(n));
+            ops.Post();
+        }
+        ops.First();
+        QVERIFY(ops.Locate("Имя пользователя", "ИВАН"));
+        QCOMPARE(ops.FieldText(0), QString("Иванов И.И."));
+        // The current row still matches a longer prefix: it stays.
+        QVERIFY(ops.Locate("Имя пользователя", "иванов"));
+        QCOMPARE(ops.FieldText(0), QString("Иванов И.И."));
+        QVERIFY(ops.Locate("Имя пользователя", "иванова"));
+        QCOMPARE(ops.FieldText(0), QString("иванова А.А."));
+        // No match moves nothing.
+        QVERIFY(!ops.Locate("Имя пользователя", "Сидоров"));
+        QCOMPARE(ops.FieldText(0), QString("иванова А.А."));
+    }
+
+    void filters_data()
+    {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QStringList>("expected");   // N_Avto of the visible rows
+
+        QTest::newRow("exact") << QStringList{"[Tovar]='песок'"} << QStringList{"1", "4"};
+        QTest::newRow("exact is case-sensitive") << QStringList{"[Tovar]='Песок'"} << QStringList{"2"};
+        QTest::newRow("prefix") << QStringList{"[Tovar]='пес*'"} << QStringList{"1", "4", "5"};
+        QTest::newRow("prefix is case-sensitive") << QStringList{"[Tovar]='Пес*'"} << QStringList{"2"};
+        QTest::newRow("lone star is literal") << QStringList{"[Tovar]='*'"} << QStringList{"6"};
+        QTest::newRow("empty value") << QStringList{"[Zakazchik]=''"} << QStringList{"1", "2", "3", "5", "6"};
+        QTest::newRow("and") << QStringList{"[Tovar]='песок'", " and [Zakazchik]='комбинат'"}
+                             << QStringList{"4"};
+        QTest::newRow("field name case") << QStringList{"[tovar]='щебень'"} << QStringList{"3"} ;
+        QTest::newRow("strict dates") << QStringList{"[Dat]>'15.03.2005'", " and [Dat]<'17.03.2005'"}
+                                      << QStringList{"2"};
+        QTest::newRow("same day both bounds") << QStringList{"[Dat]>'16.03.2005'", " and [Dat]<'16.03.2005'"}
+                                              << QStringList{};
+        QTest::newRow("inclusive bounds") << QStringList{"[Dat]>='15.03.2005'", " and [Dat]<='16.03.2005'"}
+                                          << QStringList{"1", "2"};
+        QTest::newRow("dates compare as dates, not text") << QStringList{"[Dat]>'01.02.2005'"}
+                                                          << QStringList{"1", "2", "3", "4"};
+        QTest::newRow("no lines") << QStringList{} << QStringList{"1", "2", "3", "4", "5", "6"};
+        QTest::newRow("blank lines ignored") << QStringList{"", "[Tovar]='*'", ""} << QStringList{"6"};
+    }
+
+    void filters()
+    {
+        QFETCH(QStringList, lines);
+        QFETCH(QStringList, expected);
+        TempDatabase::addJournalRow({{"N_Avto", "1"}, {"Tovar", "песок"}, {"Dat", "15.03.2005"}});
+        TempDatabase::addJournalRow({{"N_Avto", "2"}, {"Tovar", "Песок"}, {"Dat", "16.03.2005"}});
+        TempDatabase::addJournalRow({{"N_Avto", "3"}, {"Tovar", "щебень"}, {"Dat", "17.03.2005"}});
+        TempDatabase::addJournalRow(
+            {{"N_Avto", "4"}, {"Tovar", "песок"}, {"Zakazchik", "комбинат"}, {"Dat", "01.12.2005"}});
+        TempDatabase::addJournalRow({{"N_Avto", "5"}, {"Tovar", "песчаник"}});
+        TempDatabase::addJournalRow({{"N_Avto", "6"}, {"Tovar", "*"}});
+
+        TableCursor c(Tables::Journal);
+        c.Open();
+        c.Last();
+        c.SetFilterLines(lines);
+        c.ActivateFilter();
+        // Activating moves to the first visible row.
+        if (!expected.isEmpty())
+            QCOMPARE(c.FieldText("N_Avto"), expected.first());
+        QCOMPARE(walk(c, "N_Avto"), expected);
+        QCOMPARE(c.visibleCount(), expected.size());
+    }
+
+    void malformedFilterChangesNothing_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::newRow("quote inside literal") << "[Zakazchik]='O'Neil'";
+        QTest::newRow("unknown field") << "[Nothing]='1'";
+        QTest::newRow("no brackets") << "Zakazchik='1'";
+        QTest::newRow("unquoted literal") << "[Zakazchik]=1";
+        QTest::newRow("missing closing quote") << "[Zakazchik]='abc";
+        QTest::newRow("not a date") << "[Dat]>'вчера'";
+        QTest::newRow("no and between") << "[Tovar]='a' [Tovar]='b'";
+    }
+
+    void malformedFilterChangesNothing()
+    {
+        QFETCH(QString, line);
+        addDrivers({"A", "B", "C"});
+        TableCursor c(Tables::Journal);
+        c.Open();
+        c.Next();
+        c.SetFilterLines({line});
+        bool threw = false;
+        try {
+            c.ActivateFilter();
+        } catch (const StoreError &e) {
+            threw = true;
+            QVERIFY(!e.message().isEmpty());
+        }
+        QVERIFY(threw);
+        QVERIFY(!c.filterActive());
+        QCOMPARE(c.FieldText("FIO"), QString("B"));
+        QCOMPARE(c.visibleCount(), 3);
+    }
+
+    void deactivateKeepsCurrentRow()
+    {
+        addDrivers({"A", "B", "C", "B"});
+        TableCursor c(Tables::Journal);
+        c.Open();
+        c.SetFilterLines({"[FIO]='B'"});
+        c.ActivateFilter();
+        c.Next();
+        QCOMPARE(c.FieldText("N_Avto"), QString("AB"));
+        const qint64 id = c.currentId();
+        c.DeactivateFilter();
+        QCOMPARE(c.currentId(), id);
+        QCOMPARE(c.visibleCount(), 4);
+
+        // When the current row is gone, deactivating goes to the first row.
+        c.ActivateFilter();
+        TableCursor other(Tables::Journal);
+        other.Open();
+        other.moveToId(c.currentId());
+        other.Delete();
+        c.DeactivateFilter();
+        QCOMPARE(c.FieldText("FIO"), QString("A"));
+    }
+
+    void extraFilterCombinesWithFilter()
+    {
+        TempDatabase::addJournalRow({{"N_Avto", "1"}, {"Tovar", "песок"}, {"Ok_cicle", "2"}});
+        TempDatabase::addJournalRow({{"N_Avto", "2"}, {"Tovar", "песок"}});
+        TempDatabase::addJournalRow({{"N_Avto", "3"}, {"Tovar", "глина"}, {"Ok_cicle", "2"}});
+        TableCursor c(Tables::Journal);
+        c.Open();
+        c.setExtraFilter({"[Ok_cicle]='2'"}, true);
+        QCOMPARE(walk(c, "N_Avto"), QStringList({"1", "3"}));
+        c.SetFilterLines({"[Tovar]='песок'"});
+        c.ActivateFilter();
+        QCOMPARE(walk(c, "N_Avto"), QStringList({"1"}));
+        c.setExtraFilter({"[Ok_cicle]='2'"}, false);
+        QCOMPARE(walk(c, "N_Avto"), QStringList({"1", "2"}));
+    }
+
+    void datesStoredAsDates()
+    {
+        TableCursor c(Tables::Journal);
+        c.Open();
+        c.Append();
+        c.SetFieldDateTime("Dat", QDateTime(QDate(2007, 3, 5), QTime(14, 2)));
+        c.Post();
+        QCOMPARE(c.FieldText("Dat"), QString("05.03.2007"));
+        QSqlQuery q(TableStore::connection());
+        QVERIFY(q.exec("SELECT Dat FROM bd_main_db"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QString("2007-03-05"));
+
+        c.Edit();
+        QVERIFY_THROWS_EXCEPTION(StoreError, c.SetFieldText("Dat", "31.02.2007"));
+        c.SetFieldText("Dat", "");
+        c.Post();
+        QCOMPARE(c.FieldText("Dat"), QString());
+    }
+
+    void hostileTextIsPlainText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("or-true") << "x' or '1'='1";
+        QTest::newRow("drop table") << "'); DROP TABLE BD_main; --";
+        QTest::newRow("double quotes") << "\" OR \"\"=\"";
+        QTest::newRow("brackets and stars") << "[FIO]='*' and";
+    }
+
+    void hostileTextIsPlainText()
+    {
+        QFETCH(QString, text);
+        addDrivers({"A"});
+        TableCursor c(Tables::Journal);
+        c.Open();
+        c.Append();
+        c.SetFieldText("Zakazchik", text);
+        c.Post();
+        c.First();
+        QCOMPARE(walk(c, "Zakazchik"), QStringList({"", text}));
+        QVERIFY(TableStore::tableExists(Tables::Journal));
+        QCOMPARE(rowCount(), 2);
+
+        // Searched for through a filter line, it either matches only itself or
+        // is refused as malformed; it never widens the result or runs as SQL.
+        c.SetFilterLines({"[Zakazchik]='" + text + "'"});
+        try {
+            c.ActivateFilter();
+            QCOMPARE(walk(c, "Zakazchik"), QStringList({text}));
+        } catch (const StoreError &) {
+            QVERIFY(!c.filterActive());
+        }
+        QVERIFY(TableStore::tableExists(Tables::Journal));
+        QCOMPARE(rowCount(), 2);
+    }
+
+    void signalsOnMoves()
+    {
+        addDrivers({"A", "B"});
+        TableCursor c(Tables::Journal);
+        c.Open();
+        QSignalSpy moved(&c, &TableCursor::currentChanged);
+        QSignalSpy rows(&c, &TableCursor::rowsChanged);
+        c.Next();
+        QCOMPARE(moved.count(), 1);
+        c.Append();
+        c.SetFieldText("FIO", "C");
+        c.Post();
+        QVERIFY(rows.count() >= 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTableCursor)
+#include "test_tablecursor.moc"
