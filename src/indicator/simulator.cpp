@@ -1,0 +1,407 @@
+#include "indicator/simulator.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSocketNotifier>
+#include <QStringEncoder>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+// Nobody has read this much from the terminal: the program has its port
+// closed, and a closed serial port hears nothing.
+constexpr int StaleInputLimit = 512;
+
+QString systemMessage(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+// "%8.3f", giving up decimals rather than width so the WI2002's eight
+// characters still hold the whole number.
+QByteArray weightField8(double weight)
+{
+    for (int decimals = 3; decimals >= 0; --decimals) {
+        const QByteArray field = QByteArray::number(weight, 'f', decimals).rightJustified(8, ' ');
+        if (field.size() <= 8)
+            return field;
+    }
+    return QByteArray::number(weight, 'f', 0);
+}
+
+std::optional<double> readNumber(QString text)
+{
+    text.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+// ------------------------------------------------------------- the indicator
+
+std::optional<IndicatorSimulator::Model> IndicatorSimulator::modelFromText(const QString &text)
+{
+    for (Model m : {Model::Libra124, Model::Libra125Clock, Model::Libra210, Model::WI2002})
+        if (text == modelText(m))
+            return m;
+    const QString shortName = text.trimmed().toLower();
+    if (shortName == QLatin1String("libra124"))
+        return Model::Libra124;
+    if (shortName == QLatin1String("libra125"))
+        return Model::Libra125Clock;
+    if (shortName == QLatin1String("libra210"))
+        return Model::Libra210;
+    if (shortName == QLatin1String("wi2002"))
+        return Model::WI2002;
+    return std::nullopt;
+}
+
+QString IndicatorSimulator::modelText(Model model)
+{
+    switch (model) {
+    case Model::Libra124:
+        return QStringLiteral("Libra v.1_24");
+    case Model::Libra125Clock:
+        return QStringLiteral("Libra v.1_25 укомпл. часами");
+    case Model::Libra210:
+        return QStringLiteral("Libra v.2_10 двухканальная");
+    case Model::WI2002:
+        return QStringLiteral("WI2002");
+    }
+    return QString();
+}
+
+IndicatorSimulator::IndicatorSimulator(Model model, QObject *parent) : QObject(parent), m_model(model)
+{
+    m_sendTimer.setInterval(1000);
+    connect(&m_sendTimer, &QTimer::timeout, this, [this] { sendReading(); });
+}
+
+IndicatorSimulator::~IndicatorSimulator() { unplug(); }
+
+bool IndicatorSimulator::plug(QString *error)
+{
+    unplug();
+    termios raw{};
+    ::cfmakeraw(&raw);
+    ::cfsetspeed(&raw, B9600);
+    char name[256] = {};
+    if (::openpty(&m_master, &m_slave, name, &raw, nullptr) != 0) {
+        const int e = errno;
+        m_master = m_slave = -1;
+        if (error)
+            *error = QStringLiteral("openpty: %1").arg(systemMessage(e));
+        return false;
+    }
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
+    m_devicePath = QString::fromLocal8Bit(name);
+
+    m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &IndicatorSimulator::onReadable);
+    renewLink();
+    updateSendTimer();
+    return true;
+}
+
+void IndicatorSimulator::unplug()
+{
+    m_sendTimer.stop();
+    if (m_notifier) {
+        m_notifier->setEnabled(false);
+        delete m_notifier;
+        m_notifier = nullptr;
+    }
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slave >= 0)
+        ::close(m_slave);
+    m_master = m_slave = -1;
+    m_devicePath.clear();
+    // The device is gone, and so is its name.
+    if (!m_linkPath.isEmpty() && QFileInfo(m_linkPath).isSymLink())
+        QFile::remove(m_linkPath);
+}
+
+bool IndicatorSimulator::setLink(const QString &path, QString *error)
+{
+    const QFileInfo info(path);
+    if (info.exists() && !info.isSymLink()) {
+        if (error)
+            *error = QStringLiteral("%1 exists and is not a symbolic link").arg(path);
+        return false;
+    }
+    m_linkPath = path;
+    if (!isPlugged())
+        return true;
+    renewLink();
+    if (!QFileInfo(path).isSymLink()) {
+        if (error)
+            *error = QStringLiteral("cannot make the link %1").arg(path);
+        return false;
+    }
+    return true;
+}
+
+void IndicatorSimulator::renewLink()
+{
+    if (m_linkPath.isEmpty() || m_devicePath.isEmpty())
+        return;
+    if (QFileInfo(m_linkPath).isSymLink())
+        QFile::remove(m_linkPath);
+    QFile::link(m_devicePath, m_linkPath);
+}
+
+std::optional<termios> IndicatorSimulator::lineSettings() const
+{
+    termios t{};
+    if (m_slave < 0 || ::tcgetattr(m_slave, &t) != 0)
+        return std::nullopt;
+    return t;
+}
+
+void IndicatorSimulator::setModel(Model model)
+{
+    m_model = model;
+    updateSendTimer();
+}
+
+void IndicatorSimulator::setWeight(double weight)
+{
+    m_weight = weight;
+    m_rampMs = 0;
+}
+
+void IndicatorSimulator::rampTo(double target, double seconds)
+{
+    m_rampFrom = weight();
+    m_rampTarget = target;
+    m_rampMs = qint64(seconds * 1000);
+    if (m_rampMs <= 0) {
+        setWeight(target);
+        return;
+    }
+    m_rampClock.start();
+}
+
+void IndicatorSimulator::setJitter(double amplitude) { m_jitter = std::fabs(amplitude); }
+
+void IndicatorSimulator::setSilent(bool silent) { m_silent = silent; }
+
+void IndicatorSimulator::setClock(const QDateTime &clock) { m_clock = clock; }
+
+void IndicatorSimulator::setSendInterval(int ms)
+{
+    m_sendTimer.setInterval(qMax(0, ms));
+    updateSendTimer();
+}
+
+void IndicatorSimulator::updateSendTimer()
+{
+    if (m_model == Model::WI2002 && isPlugged() && m_sendTimer.interval() > 0)
+        m_sendTimer.start();
+    else
+        m_sendTimer.stop();
+}
+
+double IndicatorSimulator::weight()
+{
+    if (m_rampMs > 0) {
+        const qint64 elapsed = m_rampClock.elapsed();
+        if (elapsed >= m_rampMs)
+            setWeight(m_rampTarget);
+        else
+            return m_rampFrom + (m_rampTarget - m_rampFrom) * double(elapsed) / double(m_rampMs);
+    }
+    return m_weight;
+}
+
+double IndicatorSimulator::readingNow()
+{
+    double w = weight();
+    if (m_jitter > 0)
+        w += (QRandomGenerator::global()->generateDouble() * 2 - 1) * m_jitter;
+    return std::round(w * 1000) / 1000;
+}
+
+QByteArray IndicatorSimulator::frame(double weight) const
+{
+    QByteArray line;
+    if (m_model == Model::WI2002) {
+        line = "=" + weightField8(weight) + "kg";
+    } else {
+        line = "A 01  N " + QByteArray::number(weight, 'f', 3).rightJustified(8, ' ') + " Kg  T 00.000 Kg";
+        if (m_model == Model::Libra125Clock) {
+            const QDateTime now = m_clock.isValid() ? m_clock : QDateTime::currentDateTime();
+            line += " t " + now.toString(QStringLiteral("HH:mm")).toLatin1() + " d "
+                + now.toString(QStringLiteral("dd.MM.yy")).toLatin1();
+        }
+        line += " r 0 00";
+    }
+    return line + "\r\n";
+}
+
+bool IndicatorSimulator::sendReading()
+{
+    if (!isPlugged() || m_silent)
+        return false;
+    if (m_model == Model::WI2002) {
+        int pending = 0;
+        if (::ioctl(m_slave, FIONREAD, &pending) == 0 && pending > StaleInputLimit)
+            ::tcflush(m_slave, TCIFLUSH);
+    }
+    const QByteArray f = frame(readingNow());
+    if (!writeAll(f))
+        return false;
+    ++m_framesSent;
+    emit frameSent(f);
+    return true;
+}
+
+bool IndicatorSimulator::sendLine(const QByteArray &bytes) { return isPlugged() && writeAll(bytes + "\r\n"); }
+
+bool IndicatorSimulator::writeAll(const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false; // the terminal is full: nobody reads, the line drops it
+        done += n;
+    }
+    return true;
+}
+
+void IndicatorSimulator::onReadable()
+{
+    char buffer[4096];
+    const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+    if (n <= 0) {
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            return;
+        // Cannot happen while we hold the slave open; do not spin on it.
+        if (m_notifier)
+            m_notifier->setEnabled(false);
+        return;
+    }
+    const QByteArray bytes(buffer, n);
+    m_received += bytes;
+    emit bytesReceived(bytes);
+    if (m_model == Model::WI2002 || m_silent)
+        return;
+    for (char c : bytes) {
+        if (c == 's' && !sendReading())
+            break;
+    }
+}
+
+// ---------------------------------------------------------------- the script
+
+SimulatorScript::SimulatorScript(IndicatorSimulator *simulator, QObject *parent) : QObject(parent), m_sim(simulator)
+{
+    m_wait.setSingleShot(true);
+    connect(&m_wait, &QTimer::timeout, this, [this] {
+        m_waiting = false;
+        runQueued();
+    });
+}
+
+void SimulatorScript::feed(const QString &line)
+{
+    m_queue << line;
+    if (!m_waiting)
+        runQueued();
+}
+
+void SimulatorScript::runQueued()
+{
+    while (!m_waiting && !m_queue.isEmpty())
+        run(m_queue.takeFirst());
+}
+
+void SimulatorScript::run(const QString &line)
+{
+    const QString text = line.trimmed();
+    if (text.isEmpty() || text.startsWith(QLatin1Char('#')))
+        return;
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    const QStringList words = text.split(blanks);
+    const QString command = words[0].toLower();
+    const QString rest = text.mid(words[0].size()).trimmed();
+    const auto number = [&](int i) { return i < words.size() ? readNumber(words[i]) : std::nullopt; };
+    const auto fail = [&](const QString &why) { emit failed(QStringLiteral("%1: %2").arg(text, why)); };
+
+    if (command == QLatin1String("weight")) {
+        const auto w = number(1);
+        if (!w || words.size() != 2)
+            return fail(QStringLiteral("expected: weight W"));
+        m_sim->setWeight(*w);
+    } else if (command == QLatin1String("ramp")) {
+        const auto w = number(1), s = number(2);
+        if (!w || !s || *s < 0 || words.size() != 3)
+            return fail(QStringLiteral("expected: ramp W SECONDS"));
+        m_sim->rampTo(*w, *s);
+    } else if (command == QLatin1String("jitter")) {
+        const auto x = number(1);
+        if (!x || words.size() != 2)
+            return fail(QStringLiteral("expected: jitter X"));
+        m_sim->setJitter(*x);
+    } else if (command == QLatin1String("silence") || command == QLatin1String("talk")) {
+        m_sim->setSilent(command == QLatin1String("silence"));
+    } else if (command == QLatin1String("unplug")) {
+        m_sim->unplug();
+        emit notice(QStringLiteral("unplugged"));
+    } else if (command == QLatin1String("plug")) {
+        QString why;
+        if (!m_sim->plug(&why))
+            return fail(why);
+        emit notice(m_sim->devicePath());
+    } else if (command == QLatin1String("model")) {
+        const auto m = IndicatorSimulator::modelFromText(rest);
+        if (!m)
+            return fail(QStringLiteral("unknown model"));
+        m_sim->setModel(*m);
+    } else if (command == QLatin1String("interval")) {
+        const auto s = number(1);
+        if (!s || *s < 0 || words.size() != 2)
+            return fail(QStringLiteral("expected: interval SECONDS"));
+        m_sim->setSendInterval(int(*s * 1000));
+    } else if (command == QLatin1String("clock")) {
+        if (rest.compare(QLatin1String("now"), Qt::CaseInsensitive) == 0) {
+            m_sim->setClock(QDateTime());
+        } else {
+            const QDateTime at = QDateTime::fromString(rest, QStringLiteral("HH:mm dd.MM.yy"));
+            if (!at.isValid())
+                return fail(QStringLiteral("expected: clock HH:MM DD.MM.YY or clock now"));
+            m_sim->setClock(at);
+        }
+    } else if (command == QLatin1String("raw")) {
+        QStringEncoder toCp1251("windows-1251");
+        if (!m_sim->sendLine(toCp1251.encode(rest)))
+            return fail(QStringLiteral("not plugged"));
+    } else if (command == QLatin1String("wait")) {
+        const auto s = number(1);
+        if (!s || *s < 0 || words.size() != 2)
+            return fail(QStringLiteral("expected: wait SECONDS"));
+        m_waiting = true;
+        m_wait.start(int(*s * 1000));
+    } else if (command == QLatin1String("quit")) {
+        m_queue.clear();
+        emit quitRequested();
+    } else {
+        fail(QStringLiteral("unknown command"));
+    }
+}

@@ -1,0 +1,160 @@
+#pragma once
+// A weighing indicator behind a pseudo-terminal, for the tests and for a
+// weighbridge without hardware (tools/indicator-sim). The program opens the
+// terminal's device (devicePath(), or a symbolic link to it) as its serial
+// port and meets the same QSerialPort path as at a real scale.
+//
+// Behaviour per model:
+//   the Libra models answer each "s" they receive with one frame
+//       "A 01  N  211.515 Kg  T 00.000 Kg r 0 00" CR LF
+//   "Libra v.1_25 укомпл. часами" adds its clock before " r":
+//       "... Kg t 14:05 d 21.03.24 r 0 00"
+//   the WI2002 sends a line "=" + the weight in 8 characters + "kg" CR LF on
+//   its own, every sendInterval() ms (0: only when sendReading() is called),
+//   and ignores what it receives.
+// The weight is steady, or ramps linearly to a target; jitter adds a random
+// ±amplitude to every reading; silence stops all answers and sends; unplug()
+// closes the terminal, which the program sees as a vanished device.
+//
+// Everything runs on the thread that owns the object, through its event loop.
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <optional>
+
+#include <termios.h>
+
+class QSocketNotifier;
+
+class IndicatorSimulator : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Model { Libra124, Libra125Clock, Libra210, WI2002 };
+
+    // The four model texts of the program, or the short names "libra124",
+    // "libra125", "libra210", "wi2002" (any letter case).
+    static std::optional<Model> modelFromText(const QString &text);
+    static QString modelText(Model model);
+
+    explicit IndicatorSimulator(Model model = Model::Libra124, QObject *parent = nullptr);
+    ~IndicatorSimulator() override; // unplugs and removes the link
+
+    // --- the terminal -------------------------------------------------------
+    // Opens a new pseudo-terminal in raw mode and renews the link, if one is
+    // set. False with a reason when the system gives no terminal.
+    bool plug(QString *error = nullptr);
+    // Closes the terminal and removes the link, like pulling the cable.
+    void unplug();
+    bool isPlugged() const { return m_master >= 0; }
+    QString devicePath() const { return m_devicePath; } // "/dev/pts/N"; empty when unplugged
+    // Makes `path` a symbolic link to the device (replacing an older symbolic
+    // link there, never a file). Kept up to date by plug(), removed by unplug().
+    bool setLink(const QString &path, QString *error = nullptr);
+    QString linkPath() const { return m_linkPath; }
+    // The line settings the program put on the terminal (tcgetattr). Note that
+    // a pseudo-terminal keeps speed and CRTSCTS but always reports 8 bits
+    // without parity.
+    std::optional<termios> lineSettings() const;
+
+    // --- behaviour ------------------------------------------------------------
+    Model model() const { return m_model; }
+    void setModel(Model model);
+    void setWeight(double weight);                // steady from now on
+    void rampTo(double target, double seconds);  // linear from the present weight
+    void setJitter(double amplitude);            // 0: none
+    void setSilent(bool silent);
+    bool isSilent() const { return m_silent; }
+    double weight();                              // the weight now, without jitter
+    // The indicator's own clock for the clock model; an invalid value means
+    // the computer's time.
+    void setClock(const QDateTime &clock);
+    void setSendInterval(int ms); // WI2002 only; 1000 at start
+    int sendInterval() const { return m_sendTimer.interval(); }
+
+    // --- traffic --------------------------------------------------------------
+    QByteArray received() const { return m_received; } // every byte the program sent
+    void clearReceived() { m_received.clear(); }
+    int framesSent() const { return m_framesSent; }
+    // The line this model sends for a weight, CR LF included.
+    QByteArray frame(double weight) const;
+    // Sends one reading now (what a WI2002 sends each interval). False when
+    // unplugged or silent.
+    bool sendReading();
+    // Sends raw bytes and CR LF. False when unplugged.
+    bool sendLine(const QByteArray &bytes);
+
+signals:
+    void bytesReceived(const QByteArray &bytes);
+    void frameSent(const QByteArray &frame);
+
+private:
+    void onReadable();
+    bool writeAll(const QByteArray &bytes);
+    double readingNow();
+    void updateSendTimer();
+    void renewLink();
+
+    Model m_model;
+    int m_master = -1;
+    int m_slave = -1; // kept open so the terminal lives while the program has it closed
+    QString m_devicePath;
+    QString m_linkPath;
+    QSocketNotifier *m_notifier = nullptr;
+    QTimer m_sendTimer;
+
+    double m_weight = 0;
+    double m_rampFrom = 0;
+    double m_rampTarget = 0;
+    qint64 m_rampMs = 0;
+    QElapsedTimer m_rampClock;
+    double m_jitter = 0;
+    bool m_silent = false;
+    QDateTime m_clock;
+
+    QByteArray m_received;
+    int m_framesSent = 0;
+};
+
+// The command language of indicator-sim, one command a line:
+//   weight W           steady weight W ("211.515" or "211,515")
+//   ramp W S           move linearly from the present weight to W within S seconds
+//   jitter X           add a random ±X to every reading (0: off)
+//   silence | talk     stop / resume all answers and sends
+//   unplug | plug      close the terminal / open a new one (the link follows)
+//   model M            behave as model M (a model text or libra124, libra125,
+//                      libra210, wi2002)
+//   interval S         WI2002: send every S seconds (0: never on its own)
+//   clock HH:MM DD.MM.YY | clock now   the clock model's time and date
+//   raw TEXT           send TEXT (as Windows-1251) and CR LF once
+//   wait S             hold the following commands for S seconds
+//   quit               end
+// Blank lines and lines starting with "#" are ignored. Keywords ignore case.
+class SimulatorScript : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SimulatorScript(IndicatorSimulator *simulator, QObject *parent = nullptr);
+
+    // Queues one line; it runs at once unless a "wait" holds it.
+    void feed(const QString &line);
+    bool isIdle() const { return m_queue.isEmpty() && !m_waiting; }
+
+signals:
+    void failed(const QString &message); // a line that is no command
+    void notice(const QString &message); // e.g. the new device after "plug"
+    void quitRequested();
+
+private:
+    void runQueued();
+    void run(const QString &line);
+
+    IndicatorSimulator *m_sim;
+    QStringList m_queue;
+    QTimer m_wait;
+    bool m_waiting = false;
+};

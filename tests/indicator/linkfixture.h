@@ -1,0 +1,136 @@
+#pragma once
+// An indicator panel with its real widgets, an IndicatorLink on the real
+// QSerialPort, and a simulated indicator at the far end of a pseudo-terminal.
+// The link's clock is driven by hand: second() lets one second pass and waits
+// until the indicator's answer to the poll has arrived, as it would within a
+// real second.
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QLabel>
+#include <QTest>
+#include <QWidget>
+
+#include <memory>
+
+#include "indicator/clocklabel.h"
+#include "indicator/devicemodel.h"
+#include "indicator/indicatorlink.h"
+#include "indicator/indicatorwidgets.h"
+#include "indicator/lamp.h"
+#include "indicator/linkclock.h"
+#include "indicator/portswitch.h"
+#include "indicator/simulator.h"
+
+class LinkFixture
+{
+public:
+    explicit LinkFixture(IndicatorSimulator::Model model = IndicatorSimulator::Model::Libra124)
+        : sim(model)
+    {
+        w.weight = label("RxLabel2", QStringLiteral("0,000"));
+        w.unit = label("izmer2", QStringLiteral("кг"));
+        w.status = label("RxLabel23", QStringLiteral("Прибор Выключен"));
+        w.stability = label("RxLabel10", QStringLiteral("Стабильность"));
+        w.stability->hide();
+        w.indicatorTime = label("Panel5", QStringLiteral("12:00"));
+        w.date = label("Panel3", QString());
+        w.pcClock = new ClockLabel(&window);
+        w.portSwitch = new PortSwitch(&window);
+        w.portSwitch->setObjectName(QStringLiteral("RxSwitch1"));
+        w.lampMain = new Lamp(&window);
+        w.lampSettings = new Lamp(&window);
+        w.speed = combo("comspeed", DeviceModel::speedNames(), QStringLiteral("br9600"));
+        w.model = combo("Pribor", DeviceModel::modelNames(), IndicatorSimulator::modelText(model));
+        w.port = combo("comselect", DeviceModel::portNames(), QString());
+        w.units = combo("izmer", {QStringLiteral("кг"), QStringLiteral("тонны")}, QStringLiteral("кг"));
+
+        QString error;
+        plugged = sim.plug(&error);
+        if (!plugged)
+            qWarning("no pseudo-terminal: %s", qPrintable(error));
+        sim.setSendInterval(0); // a WI2002 sends when the test says so
+        w.port->setCurrentText(sim.devicePath());
+
+        link = std::make_unique<IndicatorLink>(w);
+        link->clock()->setManual(true);
+        link->setPortName(w.port->currentText());
+    }
+
+    void switchOn() { w.portSwitch->setOn(true); }
+    void switchOff() { w.portSwitch->setOn(false); }
+
+    // One second of the link: the ticks that fall due, then the indicator's
+    // answer to the poll, if it gives one.
+    bool second()
+    {
+        const int pollsBefore = sim.received().count('s');
+        const int framesBefore = sim.framesSent();
+        link->clock()->tick();
+        if (!link->isPortOpen())
+            return true;
+        const bool polled = DeviceModel::traits(link->modelText()).value_or(DeviceModel::Traits{}).polled;
+        if (!polled)
+            return true;
+        const bool answers = !sim.isSilent() && sim.isPlugged();
+        QDeadlineTimer deadline(3000);
+        // The indicator takes the poll and answers; the link reads the answer.
+        while (sim.received().count('s') == pollsBefore
+               || (answers && (sim.framesSent() == framesBefore || !link->ReceiveBuffer().endsWith(QLatin1String("\r\n"))))) {
+            if (deadline.hasExpired())
+                return false;
+            QTest::qWait(1);
+        }
+        return true;
+    }
+
+    // The indicator sends a line of its own (what a WI2002 does); returns
+    // once the link has read it.
+    bool send(const QByteArray &line)
+    {
+        const qsizetype before = link->ReceiveBuffer().size();
+        if (!sim.sendLine(line))
+            return false;
+        QDeadlineTimer deadline(3000);
+        while (link->ReceiveBuffer().size() < before + line.size() + 2) {
+            if (deadline.hasExpired())
+                return false;
+            QTest::qWait(1);
+        }
+        return true;
+    }
+
+    // Seconds until t, each one checked.
+    bool secondsUntil(int t)
+    {
+        while (link->clock()->elapsed() < t)
+            if (!second())
+                return false;
+        return true;
+    }
+
+    QWidget window;
+    IndicatorWidgets w;
+    IndicatorSimulator sim;
+    bool plugged = false;
+    std::unique_ptr<IndicatorLink> link;
+
+private:
+    QLabel *label(const char *name, const QString &text)
+    {
+        auto *l = new QLabel(text, &window);
+        l->setObjectName(QString::fromLatin1(name));
+        return l;
+    }
+
+    QComboBox *combo(const char *name, const QStringList &items, const QString &text)
+    {
+        auto *c = new QComboBox(&window);
+        c->setObjectName(QString::fromLatin1(name));
+        c->setEditable(true);
+        c->addItems(items);
+        c->setCurrentText(text);
+        return c;
+    }
+};
