@@ -14,6 +14,7 @@
 #include "store/schema.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
+#include "store/ui/cursormodel.h"
 
 namespace {
 
@@ -115,6 +116,19 @@ int main(int argc, char *argv[])
         ++n;
     }
     out << "full walk reading 13 fields (copies) of " << n << " rows: " << t.elapsed() << " ms\n";
+
+    t.start();
+    {
+        CursorModel model(&c, {{"N_Avto", "№ Автомобиля", 91}, {"FIO", "Ф.И.О. Водителя", 141}});
+        const QString first = model.data(model.index(0, 0), Qt::DisplayRole).toString();
+        out << "grid model over the journal, first row shown: " << t.nsecsElapsed() / 1e6 << " ms ("
+            << model.rowCount() << " rows fetched so far)\n";
+        t.start();
+        c.Last();
+        out << "grid model, cursor to the last row and its grid row: " << model.currentRow(true) << " in "
+            << t.elapsed() << " ms\n";
+        c.First();
+    }
 
     for (const QString &line : {QStringLiteral("[Zakazchik]='ИП Петров2'"), QStringLiteral("[Tovar]='цем*'"),
                                 QStringLiteral("[Marcka]='нет такой'")}) {

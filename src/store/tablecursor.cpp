@@ -692,15 +692,12 @@ QVector<qint64> TableCursor::visibleIds(qint64 afterId, int limit) const
     sql += QStringLiteral(" ORDER BY id");
     if (limit > 0)
         sql += QStringLiteral(" LIMIT %1").arg(limit);
-    QSqlQuery q(TableStore::connection());
-    q.setForwardOnly(true);
-    TableStore::check(q.prepare(sql), q);
-    for (const QVariant &b : binds)
-        q.addBindValue(b);
-    TableStore::check(q.exec(), q);
+    RawQuery q(sql, binds);
     QVector<qint64> ids;
+    if (limit > 0)
+        ids.reserve(limit);
     while (q.next())
-        ids.append(q.value(0).toLongLong());
+        ids.append(q.integer(0));
     return ids;
 }
 

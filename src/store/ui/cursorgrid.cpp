@@ -1,0 +1,74 @@
+#include "store/ui/cursorgrid.h"
+
+#include <QHeaderView>
+
+#include "app/errorreport.h"
+#include "store/ui/cursormodel.h"
+
+CursorGrid::CursorGrid(QWidget *parent) : QTableView(parent)
+{
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    verticalHeader()->setVisible(false);
+    setAlternatingRowColors(false);
+}
+
+void CursorGrid::setCursorModel(CursorModel *model)
+{
+    m_model = model;
+    setModel(model);
+    for (int c = 0; c < model->columns().size(); ++c)
+        if (model->columns()[c].width > 0)
+            setColumnWidth(c, model->columns()[c].width);
+    connect(model, &CursorModel::currentRowChanged, this, &CursorGrid::followCursor);
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) { onRowChosen(current); });
+    connect(model, &QAbstractItemModel::modelReset, this,
+            [this] { followCursor(m_model->currentRow(isVisible())); });
+    followCursor(model->currentRow(false));
+}
+
+void CursorGrid::setEditable(bool on)
+{
+    if (m_model)
+        m_model->setEditable(on);
+    setEditTriggers(on ? (QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                          | QAbstractItemView::AnyKeyPressed)
+                       : QAbstractItemView::NoEditTriggers);
+}
+
+void CursorGrid::showEvent(QShowEvent *e)
+{
+    QTableView::showEvent(e);
+    if (m_model)
+        followCursor(m_model->currentRow(true));
+}
+
+void CursorGrid::followCursor(int row)
+{
+    if (!m_model || m_syncing)
+        return;
+    if (row < 0 && isVisible())
+        row = m_model->currentRow(true);
+    m_syncing = true;
+    if (row >= 0) {
+        const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+        const QModelIndex idx = m_model->index(row, column);
+        selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        scrollTo(idx);
+    } else {
+        selectionModel()->clearSelection();
+    }
+    m_syncing = false;
+}
+
+void CursorGrid::onRowChosen(const QModelIndex &current)
+{
+    if (m_syncing || !m_model || !current.isValid())
+        return;
+    m_syncing = true;
+    runGuarded([&] { m_model->moveCursorTo(current.row()); });
+    m_syncing = false;
+}
