@@ -1,0 +1,181 @@
+// The link as the main window sees it: the state at start, the unit label,
+// the reset of the settings save, the model's time widgets, and a switch that
+// is set to the state it already has.
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include "linkfixture.h"
+
+using Model = IndicatorSimulator::Model;
+
+class TestIndicatorLink final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void stateAtStart();
+    void unitLabel_data();
+    void unitLabel();
+    void resetOfTheSettingsSave();
+    void timeWidgetsPerModel_data();
+    void timeWidgetsPerModel();
+    void switchingToTheSameStateDoesNothing();
+    void portNames_data();
+    void portNames();
+};
+
+void TestIndicatorLink::stateAtStart()
+{
+    LinkFixture f;
+    QCOMPARE(f.link->port()->objectName(), QStringLiteral("ComPort1"));
+    QVERIFY(!f.link->isPortOpen());
+    QVERIFY(!f.link->isSwitchOn());
+    QVERIFY(!f.link->clock()->isRunning());
+    QVERIFY(!f.w.lampMain->isLit() && !f.w.lampSettings->isLit());
+    QVERIFY(!f.link->StableFlag());
+    QCOMPARE(f.link->ReceiveBuffer(), QStringLiteral(" 0,00"));
+    QCOMPARE(f.link->CurrentReading(), 0.0);
+    QCOMPARE(f.link->ReadingText(), QString());
+
+    // The port before any setting: 9600, 8 bits, even parity, 1 stop bit, handshake.
+    IndicatorWidgets w = f.w;
+    IndicatorLink fresh(w);
+    QCOMPARE(fresh.port()->portName(), QStringLiteral("ttyS0")); // "COM1"
+    QCOMPARE(fresh.port()->baudRate(), 9600);
+    QCOMPARE(fresh.port()->dataBits(), QSerialPort::Data8);
+    QCOMPARE(fresh.port()->parity(), QSerialPort::EvenParity);
+    QCOMPARE(fresh.port()->stopBits(), QSerialPort::OneStop);
+    QCOMPARE(fresh.port()->flowControl(), QSerialPort::HardwareControl);
+}
+
+void TestIndicatorLink::unitLabel_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<QString>("label");
+
+    QTest::newRow("тонны") << "кг" << "тонны" << "т";
+    QTest::newRow("кг") << "т" << "кг" << "кг";
+    QTest::newRow("blank leaves it") << "т" << " " << "т";
+    QTest::newRow("capital leaves it") << "кг" << "Тонны" << "кг";
+    QTest::newRow("т itself leaves it") << "кг" << "т" << "кг";
+}
+
+void TestIndicatorLink::unitLabel()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, unit);
+    QFETCH(QString, label);
+
+    LinkFixture f;
+    QVERIFY(f.plugged);
+    f.w.unit->setText(before);
+    f.sim.setWeight(1500);
+    f.switchOn();
+    QVERIFY(f.secondsUntil(2));
+
+    f.link->applyUnit(unit);
+    QCOMPARE(f.w.unit->text(), label);
+    // Only a label: the number stays as the indicator sends it.
+    QVERIFY(f.second());
+    QCOMPARE(f.w.weight->text(), QStringLiteral("1500"));
+    QCOMPARE(f.link->CurrentReading(), 1500.0);
+}
+
+void TestIndicatorLink::resetOfTheSettingsSave()
+{
+    LinkFixture f;
+    QVERIFY(f.plugged);
+    f.sim.setWeight(75.25);
+    f.switchOn();
+    QVERIFY(f.secondsUntil(7));
+    QVERIFY(f.link->StableFlag());
+    QCOMPARE(f.w.weight->text(), QStringLiteral("75,25"));
+
+    f.link->resetDisplay();
+    QCOMPARE(f.link->ReadingText(), QStringLiteral("0,000"));
+    QCOMPARE(f.link->CurrentReading(), 0.0);
+    QCOMPARE(f.w.weight->text(), QStringLiteral("0,000"));
+    QCOMPARE(f.w.status->text(), QStringLiteral("Прибор Выключен"));
+    QCOMPARE(f.w.status->palette().color(QPalette::WindowText), QColor(Qt::red));
+    QVERIFY(!f.link->StableFlag());
+    // It resets the display only: the link stays as it was.
+    QVERIFY(f.link->isPortOpen());
+}
+
+void TestIndicatorLink::timeWidgetsPerModel_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<bool>("indicatorClock");
+    QTest::addColumn<bool>("dateRefreshed");
+
+    QTest::newRow("Libra v.1_24") << DeviceModel::Libra124 << false << true;
+    QTest::newRow("Libra v.1_25") << DeviceModel::Libra125Clock << true << false;
+    QTest::newRow("Libra v.2_10") << DeviceModel::Libra210 << false << true;
+    QTest::newRow("WI2002") << DeviceModel::WI2002 << false << true;
+}
+
+void TestIndicatorLink::timeWidgetsPerModel()
+{
+    QFETCH(QString, model);
+    QFETCH(bool, indicatorClock);
+    QFETCH(bool, dateRefreshed);
+
+    LinkFixture f;
+    // At start both widgets are there; an unknown model leaves them so.
+    f.link->applyModel(QStringLiteral("wi2002"), true);
+    QVERIFY(!f.w.pcClock->isHidden() && !f.w.indicatorTime->isHidden());
+    QCOMPARE(f.w.date->text(), QString());
+
+    // At start-up the date is left to the main window.
+    f.link->applyModel(model, false);
+    QCOMPARE(f.w.indicatorTime->isHidden(), !indicatorClock);
+    QCOMPARE(f.w.pcClock->isHidden(), indicatorClock);
+    QCOMPARE(f.w.date->text(), QString());
+
+    f.link->applyModel(model, true);
+    QCOMPARE(f.w.date->text(), dateRefreshed ? IndicatorLink::todayText() : QString());
+}
+
+void TestIndicatorLink::switchingToTheSameStateDoesNothing()
+{
+    LinkFixture f;
+    QVERIFY(f.plugged);
+    QSignalSpy lamp(f.link->clock()->Timer1(), &LinkTimer::activeChanged);
+    f.switchOff(); // off while off
+    QCOMPARE(lamp.count(), 0);
+    QCOMPARE(f.w.weight->text(), QStringLiteral("0,000")); // no switch-off ran
+
+    f.switchOn();
+    QVERIFY(f.secondsUntil(3));
+    f.switchOn(); // on while on: the clock goes on counting
+    QCOMPARE(f.link->clock()->elapsed(), 3);
+    QCOMPARE(lamp.count(), 1);
+    QCOMPARE(f.sim.received(), QByteArray(3, 's'));
+}
+
+void TestIndicatorLink::portNames_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("device");
+
+    QTest::newRow("com1") << "com1" << "/dev/ttyS0";
+    QTest::newRow("COM5") << "COM5" << "/dev/ttyS4";
+    QTest::newRow("Com9") << "Com9" << "/dev/ttyS8";
+    QTest::newRow("com10 as typed") << "com10" << "com10";
+    QTest::newRow("com0 as typed") << "com0" << "com0";
+    QTest::newRow("trailing blank as typed") << "com1 " << "com1 ";
+    QTest::newRow("a path as typed") << "/dev/ttyUSB0" << "/dev/ttyUSB0";
+    QTest::newRow("blank as typed") << " " << " ";
+}
+
+void TestIndicatorLink::portNames()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, device);
+    QCOMPARE(DeviceModel::portDevice(text), device);
+}
+
+QTEST_MAIN(TestIndicatorLink)
+#include "test_indicatorlink.moc"

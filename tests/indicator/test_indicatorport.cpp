@@ -1,0 +1,454 @@
+// The link on the real QSerialPort over a pseudo-terminal, against the
+// simulated indicator: what goes over the line, the line settings per model
+// and speed name, and the failures with the operator's messages.
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSerialPort>
+#include <QTest>
+
+#include <cerrno>
+
+#include "linkfixture.h"
+#include "messageboxes.h"
+#include "store/failure.h"
+
+namespace {
+
+using Model = IndicatorSimulator::Model;
+
+// Message boxes as they come, answered by hand so that a test can act while
+// one is open. onOpen runs inside the box's own event loop.
+class BoxCatcher : public QObject
+{
+public:
+    std::function<void(QMessageBox *)> onOpen;
+    QList<ModalWatcher::Box> seen;
+
+    BoxCatcher()
+    {
+        m_timer.setInterval(5);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || m_handled.contains(box))
+                return;
+            m_handled << box;
+            seen << ModalWatcher::Box{box->text(), box->informativeText(), box->windowTitle(), box->icon(),
+                                      box->standardButtons()};
+            QMetaObject::invokeMethod(
+                this,
+                [this, box = QPointer<QMessageBox>(box)] {
+                    if (onOpen && box)
+                        onOpen(box);
+                    if (box)
+                        box->button(QMessageBox::Ok)->click();
+                },
+                Qt::QueuedConnection);
+        });
+        m_timer.start();
+    }
+
+private:
+    QTimer m_timer;
+    QList<QPointer<QMessageBox>> m_handled;
+};
+
+bool hardwareFlow(const IndicatorSimulator &sim) { return sim.lineSettings().value_or(termios{}).c_cflag & CRTSCTS; }
+
+speed_t lineSpeed(const IndicatorSimulator &sim)
+{
+    const termios t = sim.lineSettings().value_or(termios{});
+    return ::cfgetospeed(&t);
+}
+
+void expectLinkOff(LinkFixture &f)
+{
+    QVERIFY(!f.link->isSwitchOn());
+    QVERIFY(!f.link->isPortOpen());
+    QVERIFY(!f.link->clock()->isRunning());
+    QVERIFY(!f.w.lampMain->isLit());
+    QVERIFY(!f.w.lampSettings->isLit());
+    QVERIFY(!f.link->StableFlag());
+    QCOMPARE(f.w.status->text(), QStringLiteral("Прибор Выключен"));
+    QCOMPARE(f.w.status->palette().color(QPalette::WindowText), QColor(Qt::red));
+    QCOMPARE(f.w.weight->text(), QStringLiteral("0"));
+    QCOMPARE(f.link->CurrentReading(), 0.0);
+}
+
+const QString PollFailureText = QStringLiteral("Ошибка записи в Последовательный порт(ComPort) или Ошибка прибора!")
+    + QString(32, QLatin1Char(' ')) + QStringLiteral("Последовательный порт(ComPort) Выключен Автоматически!")
+    + QString(59, QLatin1Char(' ')) + QStringLiteral("Рекомендуеться Перезагрузить программу!");
+
+} // namespace
+
+class TestIndicatorPort final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void libraIsPolledOncePerSecond_data();
+    void libraIsPolledOncePerSecond();
+    void wi2002IsNeverWrittenTo();
+    void lineSettingsFollowTheModel_data();
+    void lineSettingsFollowTheModel();
+    void saveWhileOnTakesNewSettings();
+    void speedNames_data();
+    void speedNames();
+    void openFailure_data();
+    void openFailure();
+    void unplugGivesOneLineError();
+    void pollWriteFailure();
+    void rejectedLineSettings();
+    void realClockShowsTheWeight();
+};
+
+void TestIndicatorPort::libraIsPolledOncePerSecond_data()
+{
+    QTest::addColumn<Model>("model");
+    QTest::newRow("Libra v.1_24") << Model::Libra124;
+    QTest::newRow("Libra v.1_25 with clock") << Model::Libra125Clock;
+    QTest::newRow("Libra v.2_10") << Model::Libra210;
+}
+
+void TestIndicatorPort::libraIsPolledOncePerSecond()
+{
+    QFETCH(Model, model);
+    LinkFixture f(model);
+    QVERIFY(f.plugged);
+    f.sim.setWeight(211.515);
+    f.sim.setClock(QDateTime(QDate(2024, 3, 21), QTime(14, 5)));
+
+    f.switchOn();
+    QVERIFY(f.link->isPortOpen());
+    QVERIFY(f.w.lampMain->isLit() && f.w.lampSettings->isLit());
+    QTest::qWait(50);
+    QCOMPARE(f.sim.received(), QByteArray()); // opening sends nothing
+
+    for (int t = 1; t <= 5; ++t) {
+        QVERIFY(f.second());
+        QCOMPARE(f.sim.received(), QByteArray(t, 's')); // one byte, no line end
+    }
+    QCOMPARE(f.link->ReadingText(), QStringLiteral(" 211,515"));
+    QCOMPARE(f.link->CurrentReading(), 211.515);
+    QCOMPARE(f.w.weight->text(), QStringLiteral("211,515"));
+    QCOMPARE(f.w.status->text(), QStringLiteral("Прибор Включен"));
+    QCOMPARE(f.w.status->palette().color(QPalette::WindowText), QColor(0, 128, 0));
+
+    if (model == Model::Libra125Clock) {
+        QCOMPARE(f.link->IndicatorTime(), QStringLiteral("14:05"));
+        QCOMPARE(f.link->IndicatorDate(), QStringLiteral("21.03.24"));
+        QCOMPARE(f.w.indicatorTime->text(), QStringLiteral("14:05"));
+        QCOMPARE(f.w.date->text(), QStringLiteral("21.03.24"));
+    } else {
+        QCOMPARE(f.link->IndicatorTime(), QString());
+        QCOMPARE(f.w.indicatorTime->text(), QStringLiteral("12:00"));
+        QCOMPARE(f.w.date->text(), IndicatorLink::todayText());
+    }
+
+    f.switchOff();
+    expectLinkOff(f);
+    f.link->clock()->tick();
+    QTest::qWait(20);
+    QCOMPARE(f.sim.received(), QByteArray(5, 's'));
+}
+
+void TestIndicatorPort::wi2002IsNeverWrittenTo()
+{
+    LinkFixture f(Model::WI2002);
+    QVERIFY(f.plugged);
+    f.switchOn();
+    QVERIFY(f.link->isPortOpen());
+    for (int t = 1; t <= 5; ++t) {
+        QVERIFY(f.send(f.sim.frame(12.5).chopped(2)));
+        QVERIFY(f.second());
+    }
+    QTest::qWait(50);
+    QCOMPARE(f.sim.received(), QByteArray());
+    QCOMPARE(f.link->CurrentReading(), 12.5);
+    QCOMPARE(f.w.weight->text(), QStringLiteral("12,5"));
+
+    // Several lines between two decodes: only the first counts.
+    QVERIFY(f.send("=    1.25kg"));
+    QVERIFY(f.send("=    7.75kg"));
+    QVERIFY(f.second());
+    QCOMPARE(f.link->CurrentReading(), 1.25);
+}
+
+void TestIndicatorPort::lineSettingsFollowTheModel_data()
+{
+    QTest::addColumn<Model>("model");
+    QTest::addColumn<QSerialPort::Parity>("parity");
+    QTest::addColumn<bool>("hardwareFlow");
+    QTest::addColumn<bool>("indicatorClock");
+    QTest::addColumn<bool>("dateFromComputer");
+
+    QTest::newRow("Libra v.1_24") << Model::Libra124 << QSerialPort::EvenParity << false << false << true;
+    QTest::newRow("Libra v.1_25") << Model::Libra125Clock << QSerialPort::EvenParity << false << true << false;
+    QTest::newRow("Libra v.2_10") << Model::Libra210 << QSerialPort::EvenParity << false << false << true;
+    QTest::newRow("WI2002") << Model::WI2002 << QSerialPort::NoParity << true << false << true;
+}
+
+void TestIndicatorPort::lineSettingsFollowTheModel()
+{
+    QFETCH(Model, model);
+    QFETCH(QSerialPort::Parity, parity);
+    QFETCH(bool, hardwareFlow);
+    QFETCH(bool, indicatorClock);
+    QFETCH(bool, dateFromComputer);
+
+    LinkFixture f(model);
+    QVERIFY(f.plugged);
+    f.switchOn();
+    QVERIFY(f.link->isPortOpen());
+
+    // A pseudo-terminal keeps speed and handshake but reports no parity, so
+    // the parity is read back from the port.
+    QCOMPARE(::hardwareFlow(f.sim), hardwareFlow);
+    QCOMPARE(f.link->port()->parity(), parity);
+    QCOMPARE(f.link->port()->flowControl(), hardwareFlow ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl);
+    QCOMPARE(f.link->port()->dataBits(), QSerialPort::Data8);
+    QCOMPARE(f.link->port()->stopBits(), QSerialPort::OneStop);
+    QCOMPARE(lineSpeed(f.sim), speed_t(B9600));
+
+    QCOMPARE(f.w.indicatorTime->isHidden(), !indicatorClock);
+    QCOMPARE(f.w.pcClock->isHidden(), indicatorClock);
+    QCOMPARE(f.w.date->text(), dateFromComputer ? IndicatorLink::todayText() : QString());
+}
+
+void TestIndicatorPort::saveWhileOnTakesNewSettings()
+{
+    // The settings save: off, apply, on again. The port name stays.
+    LinkFixture f(Model::WI2002);
+    QVERIFY(f.plugged);
+    f.switchOn();
+    QVERIFY(::hardwareFlow(f.sim));
+    const QString device = f.link->port()->portName();
+
+    f.switchOff();
+    f.link->resetDisplay();
+    f.w.model->setCurrentText(DeviceModel::Libra124);
+    f.w.speed->setCurrentText(QStringLiteral("br19200"));
+    f.w.port->setCurrentText(QStringLiteral("com2"));
+    f.link->applySpeed(f.w.speed->currentText());
+    f.link->applyModel(f.w.model->currentText(), true);
+    f.switchOn();
+
+    QVERIFY(f.link->isPortOpen());
+    QVERIFY(!::hardwareFlow(f.sim));
+    QCOMPARE(f.link->port()->parity(), QSerialPort::EvenParity);
+    QCOMPARE(lineSpeed(f.sim), speed_t(B19200));
+    QCOMPARE(f.link->port()->portName(), device);
+
+    // A model change on the open port takes effect at once.
+    f.link->applyModel(DeviceModel::WI2002, false);
+    QVERIFY(::hardwareFlow(f.sim));
+    QCOMPARE(f.link->port()->parity(), QSerialPort::NoParity);
+
+    // Any other text changes nothing.
+    f.link->applyModel(QStringLiteral("Libra v.1_24 "), true);
+    QVERIFY(::hardwareFlow(f.sim));
+    QCOMPARE(f.link->port()->parity(), QSerialPort::NoParity);
+}
+
+void TestIndicatorPort::speedNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("speed"); // termios speed after switching on
+
+    QTest::newRow("br1200") << "br1200" << int(B1200);
+    QTest::newRow("br19200") << "br19200" << int(B19200);
+    QTest::newRow("br57600") << "br57600" << int(B57600);
+    QTest::newRow("br115200") << "br115200" << int(B115200);
+    // Anything else leaves the speed as it was (4800 here).
+    QTest::newRow("trailing blank") << "br9600 " << int(B4800);
+    QTest::newRow("capitals") << "BR9600" << int(B4800);
+    QTest::newRow("blank from a missing setting") << " " << int(B4800);
+    QTest::newRow("bare number") << "9600" << int(B4800);
+}
+
+void TestIndicatorPort::speedNames()
+{
+    QFETCH(QString, name);
+    QFETCH(int, speed);
+
+    LinkFixture f;
+    QVERIFY(f.plugged);
+    f.link->applySpeed(QStringLiteral("br4800"));
+    f.w.speed->setCurrentText(name);
+    f.switchOn();
+    QVERIFY(f.link->isPortOpen());
+    QCOMPARE(int(lineSpeed(f.sim)), speed);
+}
+
+void TestIndicatorPort::openFailure_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<int>("code");
+
+    QTest::newRow("no such device") << "/dev/no-such-krodalin-port" << ENOENT;
+    QTest::newRow("blank name") << " " << ENOENT;
+    QTest::newRow("in use by another program") << "in use" << EBUSY;
+}
+
+void TestIndicatorPort::openFailure()
+{
+    QFETCH(QString, port);
+    QFETCH(int, code);
+
+    LinkFixture f;
+    QVERIFY(f.plugged);
+    QSerialPort other;
+    if (port == QLatin1String("in use")) {
+        other.setPortName(f.sim.devicePath());
+        QVERIFY(other.open(QIODevice::ReadWrite));
+    } else {
+        f.link->setPortName(port);
+    }
+
+    ModalWatcher watcher;
+    f.switchOn();
+    QCOMPARE(watcher.seen().size(), 1);
+    QCOMPARE(watcher.seen()[0].title, QStringLiteral("Krodalin"));
+    QCOMPARE(watcher.seen()[0].icon, QMessageBox::Critical);
+    QCOMPARE(watcher.seen()[0].text, QStringLiteral("Unable to open com port (win error code: %1)").arg(code));
+
+    // On but not open: no lamp, no timer, nothing sent.
+    QVERIFY(f.link->isSwitchOn());
+    QVERIFY(!f.link->isPortOpen());
+    QVERIFY(!f.link->clock()->isRunning());
+    QVERIFY(!f.w.lampMain->isLit());
+    QVERIFY(!f.link->StableFlag());
+
+    // Off and on again retries the open.
+    other.close();
+    f.link->setPortName(f.sim.devicePath());
+    f.switchOff();
+    f.switchOn();
+    QCOMPARE(watcher.seen().size(), 1);
+    QVERIFY(f.link->isPortOpen());
+    QVERIFY(f.link->clock()->isRunning());
+}
+
+void TestIndicatorPort::unplugGivesOneLineError()
+{
+    LinkFixture f;
+    QVERIFY(f.plugged);
+    f.sim.setWeight(50);
+    f.switchOn();
+    QVERIFY(f.secondsUntil(3));
+    QCOMPARE(f.link->CurrentReading(), 50.0);
+
+    BoxCatcher boxes;
+    bool portClosedWhileOpen = false;
+    bool anotherBoxOnTop = false;
+    boxes.onOpen = [&](QMessageBox *box) {
+        portClosedWhileOpen = !f.link->isPortOpen() && !f.w.lampMain->isLit();
+        // The clock goes on while the message waits; nothing stacks on it.
+        f.link->clock()->tick();
+        f.link->clock()->tick();
+        QTest::qWait(100);
+        anotherBoxOnTop = QApplication::activeModalWidget() != box;
+    };
+    f.sim.unplug();
+
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 1, 3000);
+    QTRY_VERIFY(!f.link->isSwitchOn());
+    QCOMPARE(boxes.seen[0].text, QStringLiteral("Ошибка записи в ComPort!"));
+    QCOMPARE(boxes.seen[0].title, QStringLiteral("Ошибка"));
+    QCOMPARE(boxes.seen[0].icon, QMessageBox::Critical);
+    QCOMPARE(boxes.seen[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QVERIFY(portClosedWhileOpen);
+    QVERIFY(!anotherBoxOnTop);
+    expectLinkOff(f);
+
+    QTest::qWait(200);
+    QCOMPARE(boxes.seen.size(), 1);
+
+    // Plugged in again, the link comes back on the operator's switch.
+    QVERIFY(f.sim.plug());
+    f.link->setPortName(f.sim.devicePath());
+    f.switchOn();
+    QVERIFY(f.link->isPortOpen());
+    QVERIFY(f.secondsUntil(2));
+    QCOMPARE(f.link->CurrentReading(), 50.0);
+    QCOMPARE(boxes.seen.size(), 1);
+}
+
+void TestIndicatorPort::pollWriteFailure()
+{
+    LinkFixture f;
+    QVERIFY(f.plugged);
+    f.sim.setWeight(50);
+    f.switchOn();
+    QVERIFY(f.secondsUntil(2));
+
+    BoxCatcher boxes;
+    bool offBeforeTheBox = false;
+    int ticksWhileOpen = 0;
+    boxes.onOpen = [&](QMessageBox *) {
+        offBeforeTheBox = !f.link->isSwitchOn() && !f.link->isPortOpen() && !f.link->clock()->isRunning();
+        const int before = f.link->clock()->elapsed();
+        f.link->clock()->tick();
+        ticksWhileOpen = f.link->clock()->elapsed() - before;
+    };
+    // The device vanishes just before the poll, before any port event.
+    f.sim.unplug();
+    f.link->clock()->tick();
+
+    QCOMPARE(boxes.seen.size(), 1);
+    QCOMPARE(boxes.seen[0].text, PollFailureText);
+    QCOMPARE(boxes.seen[0].title, QStringLiteral("Ошибка работы с прибором"));
+    QCOMPARE(boxes.seen[0].icon, QMessageBox::Warning);
+    QCOMPARE(boxes.seen[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QVERIFY(offBeforeTheBox);
+    QCOMPARE(ticksWhileOpen, 0);
+    expectLinkOff(f);
+
+    // The line error the same failure raised is not shown on top of it.
+    QTest::qWait(200);
+    QCOMPARE(boxes.seen.size(), 1);
+}
+
+void TestIndicatorPort::rejectedLineSettings()
+{
+    // A pseudo-terminal cannot do parity: on the open port it refuses it, as
+    // a device refuses settings it cannot take. The port stays open.
+    LinkFixture f(Model::WI2002);
+    QVERIFY(f.plugged);
+    f.switchOn();
+    QVERIFY(f.link->isPortOpen());
+    ModalWatcher watcher;
+    try {
+        f.link->applyModel(DeviceModel::Libra124, false);
+        QFAIL("the terminal took parity");
+    } catch (const Failure &e) {
+        QCOMPARE(e.message(), QStringLiteral("SetCommState function failed (win error code: %1)").arg(EINVAL));
+    }
+    QVERIFY(f.link->isPortOpen());
+    QVERIFY(f.link->isSwitchOn());
+    QVERIFY(f.link->clock()->isRunning());
+    QTest::qWait(50);
+    QVERIFY(watcher.seen().isEmpty()); // no line error follows
+}
+
+void TestIndicatorPort::realClockShowsTheWeight()
+{
+    // End to end on the real clock: switched on, the weight is polled, shown
+    // and judged once a second without anybody ticking.
+    LinkFixture f;
+    QVERIFY(f.plugged);
+    f.link->clock()->setManual(false);
+    f.sim.setWeight(1500);
+    f.switchOn();
+    QTRY_COMPARE_WITH_TIMEOUT(f.w.weight->text(), QStringLiteral("1500"), 4000);
+    QCOMPARE(f.w.status->text(), QStringLiteral("Прибор Включен"));
+    QVERIFY(!f.sim.received().isEmpty());
+    QCOMPARE(f.sim.received().count('s'), f.sim.received().size());
+    f.switchOff();
+    expectLinkOff(f);
+}
+
+QTEST_MAIN(TestIndicatorPort)
+#include "test_indicatorport.moc"
