@@ -255,9 +255,12 @@ void IndicatorLink::ComPort1Error(QSerialPort::SerialPortError error, quint64 se
     if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError) {
         // The device is gone or cannot be read (an unplugged adapter): the
         // port would report it again on every wake-up and the poll would fail
-        // on top of this message, so close it and stop polling now.
+        // on top of this message, so close it and stop polling now. Without
+        // the poll nothing empties the buffer: empty it, so that the decode
+        // ticks meanwhile show the device as off, not its last weight.
         m_clock->Timer1()->stop();
         closePort();
+        m_receiveBuffer.clear();
     }
 
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"), QStringLiteral("Ошибка записи в ComPort!"),

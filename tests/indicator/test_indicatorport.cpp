@@ -343,13 +343,16 @@ void TestIndicatorPort::unplugGivesOneLineError()
     BoxCatcher boxes;
     bool portClosedWhileOpen = false;
     bool anotherBoxOnTop = false;
+    QString statusWhileOpen;
     boxes.onOpen = [&](QMessageBox *box) {
         portClosedWhileOpen = !f.link->isPortOpen() && !f.w.lampMain->isLit();
-        // The clock goes on while the message waits; nothing stacks on it.
+        // The clock goes on while the message waits; nothing stacks on it,
+        // and the display no longer shows the weight of the vanished device.
         f.link->clock()->tick();
         f.link->clock()->tick();
         QTest::qWait(100);
         anotherBoxOnTop = QApplication::activeModalWidget() != box;
+        statusWhileOpen = f.w.status->text() + QLatin1Char('|') + f.w.weight->text();
     };
     f.sim.unplug();
 
@@ -361,6 +364,7 @@ void TestIndicatorPort::unplugGivesOneLineError()
     QCOMPARE(boxes.seen[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QVERIFY(portClosedWhileOpen);
     QVERIFY(!anotherBoxOnTop);
+    QCOMPARE(statusWhileOpen, QStringLiteral("Прибор Выключен|0,000"));
     expectLinkOff(f);
 
     QTest::qWait(200);
