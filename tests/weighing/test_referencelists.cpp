@@ -1,0 +1,167 @@
+// The journal record's positions and the reference lists of the entry form:
+// order by latest reading, exact comparison, and the refresh over a real
+// journal view.
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include "store/schema.h"
+#include "store/tablecursor.h"
+#include "store/tablestore.h"
+#include "tempdatabase.h"
+#include "weighing/journalrecord.h"
+#include "weighing/referencelists.h"
+
+namespace {
+
+QStringList read(const QStringList &texts)
+{
+    ReferenceList list;
+    for (const QString &t : texts)
+        list.take(t);
+    return list.texts();
+}
+
+void addRow(const QString &driver, const QString &customer, const QString &trailer = QString())
+{
+    TempDatabase::addJournalRow({{"FIO", driver}, {"Zakazchik", customer}, {"N_pricepa", trailer}});
+}
+
+} // namespace
+
+class TestReferenceLists final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void recordAgreesWithTable()
+    {
+        // Positions are used by the weighing code, names by grids and
+        // filters: both must name the same columns of the table.
+        QCOMPARE(WeighingRecord::fieldNames(), Schema::journalFields());
+        QCOMPARE(WeighingRecord::fieldNames().size(), int(WeighingRecord::FieldCount));
+        QCOMPARE(WeighingRecord::fieldName(WeighingRecord::Tara), QStringLiteral("Tara"));
+        QCOMPARE(WeighingRecord::position(QStringLiteral("Punkt_zagruz")), int(WeighingRecord::Punkt_zagruz));
+        QCOMPARE(WeighingRecord::title(WeighingRecord::N_Avto), QStringLiteral("№ Автомобиля"));
+        QCOMPARE(WeighingRecord::title(WeighingRecord::Sum), QStringLiteral("Брутто"));
+        QCOMPARE(WeighingRecord::title(WeighingRecord::Ed_izm), QStringLiteral("Единицы измерения веса"));
+        QVERIFY(WeighingRecord::title(WeighingRecord::Ok_cicle).isEmpty());
+        QVERIFY(WeighingRecord::fieldName(25).isEmpty());
+        QCOMPARE(WeighingRecord::position(QStringLiteral("tara")), -1);
+    }
+
+    void order_data()
+    {
+        QTest::addColumn<QStringList>("reads");
+        QTest::addColumn<QStringList>("list");
+        QTest::newRow("nothing") << QStringList{} << QStringList{};
+        QTest::newRow("latest last") << QStringList{"Иванов", "Петров", "Иванов"} << QStringList{"Петров", "Иванов"};
+        QTest::newRow("same twice") << QStringList{"Иванов", "Иванов"} << QStringList{"Иванов"};
+        QTest::newRow("letter case") << QStringList{"Иванов", "иванов", "Иванов"}
+                                     << QStringList{"иванов", "Иванов"};
+        QTest::newRow("trailing blank") << QStringList{"Иванов ", "Иванов"} << QStringList{"Иванов ", "Иванов"};
+        QTest::newRow("empty is one entry") << QStringList{"", "ПР1", "", "ПР2"} << QStringList{"ПР1", "", "ПР2"};
+        QTest::newRow("first moves to end") << QStringList{"a", "b", "c", "a"} << QStringList{"b", "c", "a"};
+        QTest::newRow("middle moves to end") << QStringList{"a", "b", "c", "b", "d"}
+                                             << QStringList{"a", "c", "b", "d"};
+    }
+
+    void order()
+    {
+        QFETCH(QStringList, reads);
+        QFETCH(QStringList, list);
+        QCOMPARE(read(reads), list);
+    }
+
+    void takeSaysWhetherTheListChanged()
+    {
+        ReferenceList list;
+        QVERIFY(list.take(QStringLiteral("a")));
+        QVERIFY(!list.take(QStringLiteral("a")));   // already last
+        QVERIFY(list.take(QStringLiteral("b")));
+        QVERIFY(list.take(QStringLiteral("a")));    // moves
+        QVERIFY(list.contains("a"));
+        QVERIFY(!list.contains("A"));
+        QCOMPARE(list.size(), 2);
+    }
+
+    void longRunsAgreeWithPlainList()
+    {
+        // Many re-reads of few texts make the list squeeze its slots over and
+        // over; it must still say what a plain list says.
+        auto *rng = QRandomGenerator::global();
+        for (int distinct : {1, 3, 50, 700}) {
+            ReferenceList list;
+            QStringList plain;
+            for (int i = 0; i < 20000; ++i) {
+                const QString t = QStringLiteral("Водитель %1").arg(rng->bounded(distinct));
+                list.take(t);
+                plain.removeAll(t);
+                plain.append(t);
+                if (i % 4999 == 0)
+                    QCOMPARE(list.texts(), plain);
+            }
+            QCOMPARE(list.texts(), plain);
+            QCOMPARE(list.size(), plain.size());
+            for (int i = 0; i < plain.size(); ++i)
+                QCOMPARE(list.textAt(i), plain[i]);
+        }
+    }
+
+    void refreshReadsTheJournal()
+    {
+        TempDatabase db;
+        addRow("Иванов", "ООО Карьер");
+        addRow("Петров", "ЗАО Стройка", "ПР7");
+        addRow("Иванов", "ООО Карьер");
+
+        TableCursor view(Tables::Journal);
+        view.Open();
+        ReferenceLists lists;
+        const ReferenceLists::Changes changed = lists.refresh(view);
+        QVERIFY(view.AtEnd());
+        QVERIFY(changed[WeighingRecord::FIO]);
+        QCOMPARE(lists.list(WeighingRecord::FIO).texts(), QStringList({"Петров", "Иванов"}));
+        QCOMPARE(lists.list(WeighingRecord::Zakazchik).texts(), QStringList({"ЗАО Стройка", "ООО Карьер"}));
+        // Rows without a trailer give one empty entry, placed by the latest.
+        QCOMPARE(lists.list(WeighingRecord::N_pricepa).texts(), QStringList({"ПР7", ""}));
+        // Fields nobody filled: one empty entry.
+        QCOMPARE(lists.list(WeighingRecord::Marcka).texts(), QStringList({""}));
+
+        // Past its end the view gives nothing more.
+        const ReferenceLists::Changes none = lists.refresh(view);
+        QVERIFY(std::none_of(none.begin(), none.end(), [](bool b) { return b; }));
+        QCOMPARE(lists.list(WeighingRecord::FIO).texts(), QStringList({"Петров", "Иванов"}));
+
+        // A row appended through the view: only that row is read.
+        view.Append();
+        view.SetFieldText(WeighingRecord::FIO, QStringLiteral("Петров"));
+        view.SetFieldText(WeighingRecord::Zakazchik, QStringLiteral("ИП Сидоров"));
+        view.Post();
+        lists.refresh(view);
+        QCOMPARE(lists.list(WeighingRecord::FIO).texts(), QStringList({"Иванов", "Петров"}));
+        QCOMPARE(lists.list(WeighingRecord::Zakazchik).texts(),
+                 QStringList({"ЗАО Стройка", "ООО Карьер", "ИП Сидоров"}));
+
+        // Moved back to the start, everything is read again: only the order
+        // can change, nothing is doubled.
+        view.First();
+        lists.refresh(view);
+        QCOMPARE(lists.list(WeighingRecord::FIO).texts(), QStringList({"Иванов", "Петров"}));
+        QCOMPARE(lists.list(WeighingRecord::Zakazchik).size(), 3);
+    }
+
+    void emptyJournalLeavesListsEmpty()
+    {
+        TempDatabase db;
+        TableCursor view(Tables::Journal);
+        view.Open();
+        ReferenceLists lists;
+        lists.refresh(view);
+        for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
+            QVERIFY(lists.list(p).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReferenceLists)
+#include "test_referencelists.moc"
