@@ -1,0 +1,452 @@
+#include "weighing/entryform.h"
+
+#include <QAbstractListModel>
+#include <QComboBox>
+#include <QCompleter>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "app/errorreport.h"
+#include "store/tablecursor.h"
+#include "weighing/dbnew.h"
+#include "weighing/weighoperation.h"
+
+// One entry field's list as its drop-down shows it. The row count is taken
+// at each reset, so a view never sees the list change under it between the
+// begin and the end of a refresh.
+class ReferenceListModel : public QAbstractListModel
+{
+public:
+    ReferenceListModel(const ReferenceList &list, QObject *parent) : QAbstractListModel(parent), m_list(list) {}
+
+    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_rows); }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= m_rows)
+            return {};
+        if (role == Qt::DisplayRole || role == Qt::EditRole)
+            return m_list.textAt(index.row());
+        return {};
+    }
+
+    void beginChange() { beginResetModel(); }
+    void endChange()
+    {
+        m_rows = m_list.size();
+        endResetModel();
+    }
+
+private:
+    const ReferenceList &m_list;
+    qsizetype m_rows = 0;
+};
+
+namespace {
+
+struct FieldSpec
+{
+    QString label;
+    QString hint;
+    QString emptyMessage; // empty for the optional trailer number
+};
+
+// Entry field i is spec[i - 1].
+const std::array<FieldSpec, WeighingRecord::EntryFieldCount> &fieldSpecs()
+{
+    static const std::array<FieldSpec, WeighingRecord::EntryFieldCount> specs = {{
+        {QStringLiteral("Автомобиль №:"), QStringLiteral("Номер автомобиля"),
+         QStringLiteral("Введите номер автомобиля!")},
+        {QStringLiteral("Марка автомобиля:"), QStringLiteral("Марка автомобиля"),
+         QStringLiteral("Введите марку автомобиля!")},
+        {QStringLiteral("ФИО водителя:"), QStringLiteral("ФИО водителя"),
+         QStringLiteral("Введите ФИО водителя автомобиля!")},
+        {QStringLiteral("Автопредприятие:"), QStringLiteral("Автопредприятие"),
+         QStringLiteral("Введите Название Автопредприятия!")},
+        {QStringLiteral("Заказчик:"), QStringLiteral("Заказчик"), QStringLiteral("Введите Заказчика!")},
+        {QStringLiteral("Грузоотправитель:"), QStringLiteral("Грузоотправитель"),
+         QStringLiteral("Введите Грузоотправителя!")},
+        {QStringLiteral("Грузополучатель:"), QStringLiteral("Грузополучатель"),
+         QStringLiteral("Введите Грузополучателя!")},
+        {QStringLiteral("Пункт разгрузки:"), QStringLiteral("Пункт разгрузки"),
+         QStringLiteral("Введите Пункт разгрузки!")},
+        {QStringLiteral("Товар:"), QStringLiteral("Товар"), QStringLiteral("Введите Наименование Товара!")},
+        {QStringLiteral("Форма\nоплаты:"), QStringLiteral("Форма оплаты"), QStringLiteral("Введите Форму оплаты!")},
+        {QStringLiteral("№ путев. листа:"), QStringLiteral("Номер путев. листа"),
+         QStringLiteral("Введите Номер путев. листа!")},
+        {QStringLiteral("Номер прицепа:"), QStringLiteral("Номер прицепа, если есть!"), QString()},
+        {QStringLiteral("Пункт загрузки:"), QStringLiteral("Пункт загрузки"),
+         QStringLiteral("Введите Пункт загрузки!")},
+    }};
+    return specs;
+}
+
+// A hint: the lines as tooltip, one line in the status bar.
+void setHint(QWidget *w, const QStringList &lines)
+{
+    w->setToolTip(lines.join(QLatin1Char('\n')));
+    QStringList oneLine;
+    for (const QString &l : lines)
+        oneLine << l.trimmed();
+    w->setStatusTip(oneLine.join(QLatin1Char(' ')));
+}
+
+void paintText(QWidget *w, const QColor &color)
+{
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::WindowText, color);
+    pal.setColor(QPalette::ButtonText, color);
+    pal.setColor(QPalette::Text, color);
+    w->setPalette(pal);
+}
+
+QFont styled(const QFont &base, int pixels, bool bold)
+{
+    QFont f = base;
+    if (pixels > 0)
+        f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+struct ModeSpec
+{
+    WeighingMode mode;
+    const char *objectName;
+    QString caption;
+    QString hint;
+};
+
+// In the order the group shows them.
+const std::array<ModeSpec, 4> &modeSpecs()
+{
+    static const std::array<ModeSpec, 4> specs = {{
+        {WeighingMode::TareBeforeLoading, "RadioButton1", QStringLiteral("Тара перед погрузкой"),
+         QStringLiteral("Для тарирования выбирите этот путкт")},
+        {WeighingMode::GrossAfterLoading, "RadioButton6", QStringLiteral("Брутто после погрузки"),
+         QStringLiteral("Для взвешивания выбирите этот путкт")},
+        {WeighingMode::GrossBeforeUnloading, "RadioButton8", QStringLiteral("Брутто перед разгрузкой"),
+         QStringLiteral("Для взвешивания выбирите этот путкт")},
+        {WeighingMode::TareAfterUnloading, "RadioButton7", QStringLiteral("Тара после разгрузки"),
+         QStringLiteral("Для тарирования выбирите этот путкт")},
+    }};
+    return specs;
+}
+
+int modeSlot(WeighingMode m)
+{
+    const auto &specs = modeSpecs();
+    for (size_t i = 0; i < specs.size(); ++i)
+        if (specs[i].mode == m)
+            return int(i);
+    return 0;
+}
+
+} // namespace
+
+const std::array<int, 12> &EntryForm::requiredFieldOrder()
+{
+    // The loading point is asked for right after the unloading point.
+    static const std::array<int, 12> order = {1, 2, 3, 4, 5, 6, 7, 8, 13, 9, 10, 11};
+    return order;
+}
+
+QString EntryForm::emptyFieldMessage(int i)
+{
+    if (i < 1 || i > WeighingRecord::EntryFieldCount)
+        return {};
+    return fieldSpecs()[size_t(i - 1)].emptyMessage;
+}
+
+EntryForm::EntryForm(const EntryFormHost &host) : QWidget(host.panel), m_host(host)
+{
+    setObjectName(QStringLiteral("EntryForm"));
+    createLayout();
+    m_weighing = new WeighOperation(this);
+
+    connect(m_weighButton, &QPushButton::clicked, this, guarded([this] { m_weighing->Weigh(); }));
+    connect(m_newButton, &QPushButton::clicked, this, guarded([this] { formReset(WeighingMode::TareBeforeLoading); }));
+}
+
+EntryForm::~EntryForm() = default;
+
+// ---------------------------------------------------------------- layout
+
+void EntryForm::createLayout()
+{
+    if (m_host.panel) {
+        auto *hostLayout = m_host.panel->layout();
+        if (!hostLayout) {
+            hostLayout = new QVBoxLayout(m_host.panel);
+            hostLayout->setContentsMargins(0, 0, 0, 0);
+        }
+        hostLayout->addWidget(this);
+    }
+
+    auto *col = new QVBoxLayout(this);
+    col->setContentsMargins(2, 2, 2, 2);
+    col->setSpacing(8);
+    col->addWidget(createFields());
+    col->addWidget(createWeighRow());
+    col->addStretch(1);
+
+    m_newButton = new QPushButton(QStringLiteral("  Новый"), m_host.newButtonSlot);
+    m_newButton->setObjectName(QStringLiteral("NewButton"));
+    m_newButton->setFont(styled(font(), 0, true));
+    setHint(m_newButton, {QStringLiteral("Очистка всех полей!"), QStringLiteral("для ввода новых данных!")});
+    if (m_host.newButtonSlot) {
+        if (QLayout *slot = m_host.newButtonSlot->layout())
+            slot->addWidget(m_newButton);
+        else
+            m_newButton->setGeometry(m_host.newButtonSlot->rect());
+    }
+}
+
+QWidget *EntryForm::createFields()
+{
+    auto *box = new QWidget(this);
+    box->setObjectName(QStringLiteral("EntryFields"));
+    auto *g = new QGridLayout(box);
+    g->setContentsMargins(0, 0, 0, 0);
+    g->setHorizontalSpacing(6);
+    g->setVerticalSpacing(3);
+
+    const QFont bold = styled(font(), 0, true);
+    auto label = [&](int i) {
+        auto *l = new QLabel(fieldSpecs()[size_t(i - 1)].label, box);
+        l->setObjectName(QStringLiteral("Label%1").arg(i));
+        paintText(l, Qt::blue);
+        return l;
+    };
+
+    for (int i = 1; i <= WeighingRecord::EntryFieldCount; ++i) {
+        auto *c = new QComboBox(box);
+        c->setObjectName(QStringLiteral("ComboBox%1").arg(i));
+        c->setEditable(true);
+        // What is typed is stored as typed; only the journal feeds the lists.
+        c->setInsertPolicy(QComboBox::NoInsert);
+        c->setMaxVisibleItems(50);
+        c->setFont(bold);
+        // A list may hold a million texts: widths come from the layout, not
+        // from measuring every entry, and the drop-down rows are alike.
+        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        c->setMinimumContentsLength(4);
+        if (auto *view = qobject_cast<QListView *>(c->view()))
+            view->setUniformItemSizes(true);
+        auto *model = new ReferenceListModel(m_lists.list(i - 1), c);
+        c->setModel(model);
+        c->setCurrentIndex(-1);
+        // Completion must not change the letter case of what is typed.
+        if (c->completer())
+            c->completer()->setCaseSensitivity(Qt::CaseSensitive);
+        setHint(c, {fieldSpecs()[size_t(i - 1)].hint});
+        m_fields[size_t(i - 1)] = c;
+        m_models[size_t(i - 1)] = model;
+    }
+
+    // Truck number with the make's label to its right; the trailer number
+    // below it, with the make's field under its label.
+    g->addWidget(label(1), 0, 0);
+    g->addWidget(m_fields[0], 0, 1);
+    g->addWidget(label(2), 0, 2, 1, 2);
+    g->addWidget(label(12), 1, 0);
+    g->addWidget(m_fields[11], 1, 1);
+    g->addWidget(m_fields[1], 1, 2, 1, 2);
+
+    // Driver, company, customer, consignor, consignee, unloading point,
+    // loading point and goods, one full-width row each.
+    int row = 2;
+    for (int i : {3, 4, 5, 6, 7, 8, 13, 9}) {
+        g->addWidget(label(i), row, 0);
+        g->addWidget(m_fields[size_t(i - 1)], row, 1, 1, 3);
+        ++row;
+    }
+
+    // Waybill number, form of payment to its right.
+    g->addWidget(label(11), row, 0);
+    g->addWidget(m_fields[10], row, 1);
+    g->addWidget(label(10), row, 2);
+    g->addWidget(m_fields[9], row, 3);
+
+    g->setColumnStretch(1, 3);
+    g->setColumnStretch(3, 2);
+    return box;
+}
+
+QWidget *EntryForm::createWeighRow()
+{
+    auto *rowBox = new QWidget(this);
+    rowBox->setObjectName(QStringLiteral("WeighRow"));
+    auto *row = new QHBoxLayout(rowBox);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(6);
+
+    m_weighButton = new QPushButton(QStringLiteral("Взвесить"), rowBox);
+    m_weighButton->setObjectName(QStringLiteral("WeighButton"));
+    m_weighButton->setFont(styled(font(), 16, true));
+    m_weighButton->setFixedSize(104, 96);
+    setHint(m_weighButton, {QStringLiteral("Взвешивание и занесения результатов в БД")});
+    row->addWidget(m_weighButton, 0, Qt::AlignTop);
+
+    // The three weight displays, stacked with their labels.
+    auto *displays = new QWidget(rowBox);
+    displays->setObjectName(QStringLiteral("WeightDisplays"));
+    auto *dg = new QGridLayout(displays);
+    dg->setContentsMargins(0, 0, 0, 0);
+    dg->setHorizontalSpacing(4);
+    dg->setVerticalSpacing(2);
+    const QFont large = styled(font(), 18, true);
+    auto display = [&](int n, const QString &caption, const QString &hint) {
+        auto *l = new QLabel(caption, displays);
+        l->setObjectName(QStringLiteral("DisplayLabel%1").arg(n));
+        l->setFont(styled(font(), 12, true));
+        paintText(l, Qt::blue);
+        auto *e = new QLineEdit(displays);
+        e->setObjectName(QStringLiteral("Edit%1").arg(n));
+        e->setReadOnly(true);
+        e->setFrame(false);
+        e->setFont(large);
+        e->setFixedWidth(96);
+        e->setFocusPolicy(Qt::NoFocus);
+        paintText(e, Qt::red);
+        // Borderless on the page: only the red figures show.
+        QPalette pal = e->palette();
+        pal.setColor(QPalette::Base, Qt::transparent);
+        e->setPalette(pal);
+        setHint(e, {hint});
+        dg->addWidget(l, n - 1, 0);
+        dg->addWidget(e, n - 1, 1);
+        return e;
+    };
+    m_tare = display(1, QStringLiteral("ТАРА:"), QStringLiteral("Тара"));
+    m_gross = display(2, QStringLiteral("БРУТТО:"), QStringLiteral("Брутто"));
+    m_net = display(3, QStringLiteral("НЕТТО:"), QStringLiteral("Нетто"));
+    row->addWidget(displays, 0, Qt::AlignTop);
+
+    // The four modes, in a frame.
+    auto *group = new QGroupBox(QStringLiteral("Режим взвешивания"), rowBox);
+    group->setObjectName(QStringLiteral("ModeGroup"));
+    auto *gl = new QVBoxLayout(group);
+    gl->setContentsMargins(6, 4, 6, 4);
+    gl->setSpacing(2);
+    for (const ModeSpec &spec : modeSpecs()) {
+        auto *b = new QRadioButton(spec.caption, group);
+        b->setObjectName(QString::fromLatin1(spec.objectName));
+        setHint(b, {spec.hint});
+        gl->addWidget(b);
+        m_modeButtons[size_t(modeSlot(spec.mode))] = b;
+        const WeighingMode mode = spec.mode;
+        connect(b, &QRadioButton::clicked, this, [this, mode] { onModeButtonClicked(mode); });
+    }
+    m_modeButtons[size_t(modeSlot(WeighingMode::TareBeforeLoading))]->setChecked(true);
+    row->addWidget(group, 1, Qt::AlignTop);
+    return rowBox;
+}
+
+// ---------------------------------------------------------------- fields
+
+QComboBox *EntryForm::entryField(int i) const
+{
+    if (i < 1 || i > WeighingRecord::EntryFieldCount)
+        return nullptr;
+    return m_fields[size_t(i - 1)];
+}
+
+QString EntryForm::fieldText(int i) const
+{
+    QComboBox *c = entryField(i);
+    return c ? c->currentText() : QString();
+}
+
+void EntryForm::setFieldText(int i, const QString &text)
+{
+    if (QComboBox *c = entryField(i)) {
+        c->setCurrentIndex(-1);
+        c->setEditText(text);
+    }
+}
+
+void EntryForm::setFieldsEnabled(bool on)
+{
+    for (QComboBox *c : m_fields)
+        c->setEnabled(on);
+}
+
+// ---------------------------------------------------------------- modes
+
+QRadioButton *EntryForm::modeButton(WeighingMode m) const { return m_modeButtons[size_t(modeSlot(m))]; }
+
+void EntryForm::selectMode(WeighingMode m)
+{
+    m_mode = m;
+    // setChecked emits no clicked(), so no handler runs.
+    modeButton(m)->setChecked(true);
+}
+
+void EntryForm::onModeButtonClicked(WeighingMode m)
+{
+    // Clicking the selected first-pass mode again changes nothing; a
+    // second-pass mode clicked again offers the waiting trucks once more.
+    const bool again = m == m_mode;
+    m_mode = m;
+    if (again && !WeighingModes::isSecondPass(m))
+        return;
+    emit modeClicked(m);
+}
+
+// ---------------------------------------------------------------- lists
+
+void EntryForm::fillReferenceLists() { refreshReferenceLists(); }
+
+void EntryForm::refreshReferenceLists()
+{
+    TableCursor *view = m_host.journal;
+    if (!view || !view->isOpen() || view->IsEmpty() || view->AtEnd())
+        return;
+
+    // A model reset makes an editable combo box show its first entry; what
+    // the field showed is put back afterwards.
+    std::array<QString, WeighingRecord::EntryFieldCount> shown;
+    for (size_t p = 0; p < m_fields.size(); ++p) {
+        shown[p] = m_fields[p]->currentText();
+        m_models[p]->beginChange();
+    }
+    auto putBack = [&] {
+        for (size_t p = 0; p < m_fields.size(); ++p) {
+            m_models[p]->endChange();
+            setFieldText(int(p + 1), shown[p]);
+        }
+    };
+    try {
+        m_lists.refresh(*view);
+    } catch (...) {
+        putBack();
+        throw;
+    }
+    putBack();
+}
+
+// ---------------------------------------------------------------- reset
+
+void EntryForm::formReset(WeighingMode m)
+{
+    if (m_host.printButton)
+        m_host.printButton->setEnabled(false);
+    m_tare->clear();
+    m_gross->clear();
+    m_net->clear();
+    for (int i = 1; i <= WeighingRecord::EntryFieldCount; ++i)
+        setFieldText(i, QString());
+    setFieldsEnabled(true);
+    selectMode(m);
+    m_fields[0]->setFocus();
+    refreshReferenceLists();
+}

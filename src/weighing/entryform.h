@@ -1,0 +1,108 @@
+#pragma once
+// The entry form of the first page: the thirteen entry fields ComboBox1 ..
+// ComboBox13 with their reference lists, the weight displays Edit1 (tare),
+// Edit2 (gross) and Edit3 (net), the four mode buttons, "Взвесить" and, on
+// the page's right-hand panel, "  Новый".
+//
+// The main window builds it into its entry panel before its creation steps,
+// and hands fillReferenceLists() to step 3. What "Взвесить" and the mode
+// buttons do is the WeighOperation's (weighing()).
+
+#include <QWidget>
+
+#include <array>
+
+#include "weighing/referencelists.h"
+#include "weighing/weighingmode.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class IndicatorLink;
+class ReferenceListModel;
+class TableCursor;
+class WeighOperation;
+
+// What the main window lends the entry form.
+struct EntryFormHost
+{
+    QWidget *panel = nullptr;           // EntryPanel: the form fills it
+    QWidget *newButtonSlot = nullptr;   // NewButtonSlot: "  Новый" goes here
+    QPushButton *printButton = nullptr; // printme, "Печать Накладной"
+    QLabel *liveWeight = nullptr;       // RxLabel2, the live weight display
+    QLabel *unitLabel = nullptr;        // izmer2, "кг" or "т"
+    TableCursor *journal = nullptr;     // the main window's journal view
+    IndicatorLink *link = nullptr;
+};
+
+class EntryForm : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit EntryForm(const EntryFormHost &host);
+    ~EntryForm() override;
+
+    const EntryFormHost &host() const { return m_host; }
+    WeighOperation *weighing() const { return m_weighing; }
+
+    // --- entry fields, i = 1..13 (journal position i - 1)
+    // The fields "Взвесить" requires, in the order it tests them (the trailer
+    // number, ComboBox12, is optional), and the message for an empty one.
+    static const std::array<int, 12> &requiredFieldOrder();
+    static QString emptyFieldMessage(int i);
+
+    QComboBox *entryField(int i) const;
+    QString fieldText(int i) const;
+    void setFieldText(int i, const QString &text);
+    void setFieldsEnabled(bool on);   // all thirteen together
+
+    // --- weight displays
+    QLineEdit *tareDisplay() const { return m_tare; }   // Edit1
+    QLineEdit *grossDisplay() const { return m_gross; } // Edit2
+    QLineEdit *netDisplay() const { return m_net; }     // Edit3
+
+    QPushButton *weighButton() const { return m_weighButton; } // "WeighButton"
+    QPushButton *newButton() const { return m_newButton; }     // "NewButton"
+
+    // --- modes
+    WeighingMode mode() const { return m_mode; }
+    QRadioButton *modeButton(WeighingMode m) const;
+    // Selects a mode without running its handler.
+    void selectMode(WeighingMode m);
+
+    // --- reference lists
+    const ReferenceLists &referenceLists() const { return m_lists; }
+    // Creation step 3 of the main window: the refresh over the whole journal.
+    void fillReferenceLists();
+    // The refresh from the journal view's current row to its end.
+    void refreshReferenceLists();
+
+    // The form reset: print button off, displays and fields cleared, fields
+    // enabled, mode m selected, focus to ComboBox1, reference lists refreshed.
+    void formReset(WeighingMode m);
+
+signals:
+    // The operator chose a mode button (also a second-pass mode chosen again).
+    void modeClicked(WeighingMode m);
+
+private:
+    void createLayout();
+    QWidget *createFields();
+    QWidget *createWeighRow();
+    void onModeButtonClicked(WeighingMode m);
+
+    EntryFormHost m_host;
+    WeighOperation *m_weighing = nullptr;
+    ReferenceLists m_lists;
+    std::array<QComboBox *, WeighingRecord::EntryFieldCount> m_fields{};
+    std::array<ReferenceListModel *, WeighingRecord::EntryFieldCount> m_models{};
+    std::array<QRadioButton *, 4> m_modeButtons{};
+    QLineEdit *m_tare = nullptr;
+    QLineEdit *m_gross = nullptr;
+    QLineEdit *m_net = nullptr;
+    QPushButton *m_weighButton = nullptr;
+    QPushButton *m_newButton = nullptr;
+    WeighingMode m_mode = WeighingMode::TareBeforeLoading;
+};

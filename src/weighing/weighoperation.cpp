@@ -1,0 +1,307 @@
+#include "weighing/weighoperation.h"
+
+#include <QComboBox>
+#include <QDate>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QRadioButton>
+
+#include "access/session.h"
+#include "app/errorreport.h"
+#include "indicator/devicemodel.h"
+#include "indicator/indicatorlink.h"
+#include "indicator/numberform.h"
+#include "store/failure.h"
+#include "store/tablecursor.h"
+#include "weighing/dbnew.h"
+#include "weighing/entryform.h"
+#include "weighing/journalrecord.h"
+
+namespace {
+
+const QString MessageCaption = QStringLiteral("Krodalin");
+const QString UnstableText = QStringLiteral("Нестабильные показания прибора повторите взвешивание!");
+const QString PortOffText = QStringLiteral("Для работы прибора необходимо включить СОМ Порт!");
+const QString CompletionCaption = QStringLiteral("Взвешивание");
+const QString RefusalCaption = QStringLiteral("Внимание");
+const QString AlreadyCompletedText = QStringLiteral(
+    "Взвешивание этой машины уже завершено. Выберите машину заново в списке ожидающих взвешивания.");
+const QString NoLongerAwaitingText = QStringLiteral(
+    "Выбранная машина больше не ожидает взвешивания. Выберите машину заново в списке ожидающих взвешивания.");
+
+double parseWeight(const QString &text)
+{
+    const std::optional<double> v = NumberForm::parse(text);
+    if (!v)
+        throw Failure(QStringLiteral("'%1' не является правильным числом с плавающей точкой").arg(text));
+    return *v;
+}
+
+// The indicator's date ("21.03.24"): a two-digit year is taken within fifty
+// years of today, either way.
+QDate parseIndicatorDate(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^(\\d{2})\\.(\\d{2})\\.(\\d{2}|\\d{4})$"));
+    const QRegularExpressionMatch m = form.match(text);
+    QDate d;
+    if (m.hasMatch()) {
+        int year = m.captured(3).toInt();
+        if (m.captured(3).size() == 2) {
+            const int first = QDate::currentDate().year() - 50;
+            year = first + ((year - first % 100) % 100 + 100) % 100;
+        }
+        d = QDate(year, m.captured(2).toInt(), m.captured(1).toInt());
+    }
+    if (!d.isValid())
+        throw Failure(QStringLiteral("'%1' не является правильной датой").arg(text));
+    return d;
+}
+
+// Leaves the view browsing when a step of a pass failed, so that the half-set
+// record is not stored later, unannounced, by the view's next move.
+template <typename F>
+void storeOrDrop(TableCursor *view, F &&steps)
+{
+    try {
+        steps();
+    } catch (...) {
+        if (view->state() == TableCursor::State::Edit || view->state() == TableCursor::State::Insert)
+            runGuarded([&] { view->Cancel(); });
+        throw;
+    }
+}
+
+} // namespace
+
+WeighOperation::WeighOperation(EntryForm *form) : QObject(form), m_form(form)
+{
+    setObjectName(QStringLiteral("WeighOperation"));
+    connect(form, &EntryForm::modeClicked, this, guarded([this](WeighingMode m) { modeChosen(m); }));
+}
+
+void WeighOperation::setPendingWindow(TnewDB *window) { m_pending = window; }
+
+void WeighOperation::plainMessage(const QString &text) const
+{
+    QMessageBox box(QMessageBox::NoIcon, MessageCaption, text, QMessageBox::Ok, m_form->window());
+    box.exec();
+}
+
+// ---------------------------------------------------------------- modes
+
+void WeighOperation::modeChosen(WeighingMode m)
+{
+    if (!WeighingModes::isSecondPass(m)) {
+        m_form->formReset(m);
+        return;
+    }
+
+    m_chosenId = 0;
+    if (!m_pending)
+        throw Failure(QStringLiteral("Окно выбора машины для взвешивания не создано"));
+    if (m_pending->choose(m)) {
+        // The record's texts and first weight are in the form now.
+        m_chosenId = m_pending->chosenId();
+        m_form->setFieldsEnabled(false);
+        return;
+    }
+    const WeighingMode partner = WeighingModes::firstPassPartner(m);
+    m_form->formReset(partner);
+    m_form->modeButton(partner)->setFocus();
+}
+
+// ---------------------------------------------------------------- weigh
+
+bool WeighOperation::checkFields()
+{
+    for (int i : EntryForm::requiredFieldOrder()) {
+        // Blanks count as a value: the text is taken as typed.
+        if (m_form->fieldText(i).isEmpty()) {
+            plainMessage(EntryForm::emptyFieldMessage(i));
+            m_form->entryField(i)->setFocus();
+            return false;
+        }
+    }
+    return true;
+}
+
+WeighOperation::Stamp WeighOperation::passStamp() const
+{
+    const IndicatorLink *link = m_form->host().link;
+    const QString model = link->modelText();
+    Stamp s;
+    if (model == DeviceModel::Libra125Clock) {
+        // The indicator's own clock dates the pass.
+        s.write = true;
+        s.date = QDateTime(parseIndicatorDate(link->IndicatorDate()), QTime(0, 0));
+        s.time = link->IndicatorTime();
+    } else if (model == DeviceModel::Libra124 || model == DeviceModel::Libra210 || model == DeviceModel::WI2002) {
+        const QDateTime now = QDateTime::currentDateTime();
+        s.write = true;
+        s.date = now;
+        s.time = now.time().toString(QStringLiteral("HH:mm:ss"));
+    }
+    return s;
+}
+
+bool WeighOperation::choiceStillAwaiting(WeighingMode m, QString *refusal) const
+{
+    if (m_chosenId == 0) {
+        *refusal = AlreadyCompletedText;
+        return false;
+    }
+    const TableCursor *view = m_pending ? m_pending->journalView() : nullptr;
+    if (!view || view->currentId() != m_chosenId) {
+        *refusal = NoLongerAwaitingText;
+        return false;
+    }
+    // The record as stored now: the journal page may have changed it since.
+    const QVector<QString> stored = view->rowById(m_chosenId);
+    const int marker = WeighingModes::awaitingMarker(m);
+    if (stored.size() <= marker || stored[marker] != WeighingRecord::Awaiting) {
+        *refusal = NoLongerAwaitingText;
+        return false;
+    }
+    return true;
+}
+
+void WeighOperation::Weigh()
+{
+    const WeighingMode mode = m_form->mode();
+    const IndicatorLink *link = m_form->host().link;
+    const bool switchOn = link->isSwitchOn();
+
+    if (switchOn && !WeighingModes::isSecondPass(mode) && !checkFields())
+        return;
+    // With the switch off the reading is never stable either, so this is
+    // what the operator sees then, also with empty fields.
+    if (!link->StableFlag()) {
+        plainMessage(UnstableText);
+        return;
+    }
+    if (!switchOn) {
+        plainMessage(PortOffText);
+        return;
+    }
+    // The value tested is the value stored: nothing runs in between.
+    const double w = link->CurrentReading();
+    if (w == 0)
+        return;
+
+    if (WeighingModes::isSecondPass(mode)) {
+        QString refusal;
+        if (!choiceStillAwaiting(mode, &refusal)) {
+            QMessageBox box(QMessageBox::Warning, RefusalCaption, refusal, QMessageBox::Ok, m_form->window());
+            box.exec();
+            return;
+        }
+    }
+    // A date the indicator sent that does not read stops the pass here,
+    // before anything is shown or written.
+    const Stamp stamp = passStamp();
+
+    const QString weight = NumberForm::format(w);
+    m_form->netDisplay()->clear();
+    if (QLabel *live = m_form->host().liveWeight)
+        live->setText(weight);
+
+    if (WeighingModes::isSecondPass(mode))
+        secondPass(mode, weight, stamp);
+    else
+        firstPass(mode, weight, stamp);
+}
+
+void WeighOperation::firstPass(WeighingMode m, const QString &weight, const Stamp &stamp)
+{
+    TableCursor *view = m_form->host().journal;
+    const bool tare = WeighingModes::weighsTare(m);
+    if (tare) {
+        m_form->tareDisplay()->setText(weight);
+        m_form->grossDisplay()->clear();
+    } else {
+        m_form->grossDisplay()->setText(weight);
+        m_form->tareDisplay()->clear();
+    }
+
+    view->Append();
+    storeOrDrop(view, [&] {
+        for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
+            view->SetFieldText(p, m_form->fieldText(p + 1));
+        if (stamp.write) {
+            view->SetFieldDateTime(WeighingRecord::Dat, stamp.date);
+            view->SetFieldText(WeighingRecord::Time, stamp.time);
+        }
+        if (tare)
+            view->SetFieldText(WeighingRecord::Tara, m_form->tareDisplay()->text());
+        else
+            view->SetFieldText(WeighingRecord::Sum, m_form->grossDisplay()->text());
+        view->SetFieldText(WeighingRecord::Klad, Session::OperatorName);
+        view->SetFieldText(WeighingRecord::Ed_izm,
+                           m_form->host().unitLabel ? m_form->host().unitLabel->text() : QString());
+        view->SetFieldText(WeighingModes::awaitingMarker(m), WeighingRecord::Awaiting);
+        view->Post();
+    });
+    const qint64 id = view->currentId();
+
+    // Only now, with the record on disk, is the operator told.
+    QMessageBox box(QMessageBox::Information, CompletionCaption, WeighingModes::completionText(m), QMessageBox::Ok,
+                    m_form->window());
+    box.exec();
+    emit firstPassStored(id);
+
+    // Ready for the next truck; the lists take up this record's values.
+    m_form->formReset(WeighingMode::TareBeforeLoading);
+}
+
+void WeighOperation::secondPass(WeighingMode m, const QString &weight, const Stamp &stamp)
+{
+    TableCursor *view = m_pending->journalView();
+    const bool tare = WeighingModes::weighsTare(m);
+    if (tare)
+        m_form->tareDisplay()->setText(weight);
+    else
+        m_form->grossDisplay()->setText(weight);
+
+    // Parsed before the record is touched: a first weight edited into
+    // something that is not a number leaves the record as it was.
+    const QString tareText = m_form->tareDisplay()->text();
+    const QString grossText = m_form->grossDisplay()->text();
+    parseWeight(tareText);
+    parseWeight(grossText);
+    // Exactly on the decimal digits: 15,3 less 15,2 is 0,1.
+    const QString net = NumberForm::difference(grossText, tareText).value_or(QString());
+    m_form->netDisplay()->setText(net);
+
+    const qint64 id = m_chosenId;
+    view->Edit();
+    storeOrDrop(view, [&] {
+        if (tare)
+            view->SetFieldText(WeighingRecord::Tara, tareText);
+        else
+            view->SetFieldText(WeighingRecord::Sum, grossText);
+        view->SetFieldText(WeighingRecord::Netto, m_form->netDisplay()->text());
+        view->SetFieldText(WeighingRecord::Ok_tara, WeighingRecord::Done);
+        view->SetFieldText(WeighingRecord::Ok_brutto, WeighingRecord::Done);
+        view->SetFieldText(WeighingRecord::Ok_cicle, WeighingRecord::Completed);
+        view->SetFieldText(WeighingRecord::Klad, Session::OperatorName);
+        if (stamp.write) {
+            view->SetFieldDateTime(WeighingRecord::Dat, stamp.date);
+            view->SetFieldText(WeighingRecord::Time, stamp.time);
+        }
+        view->Post();
+    });
+    // The choice is used up: a further press needs a new one.
+    m_chosenId = 0;
+    m_lastCompletedId = id;
+
+    QMessageBox box(QMessageBox::Information, CompletionCaption, WeighingModes::completionText(m), QMessageBox::Ok,
+                    m_form->window());
+    box.exec();
+
+    if (QPushButton *print = m_form->host().printButton)
+        print->setEnabled(true);
+    emit secondPassCompleted(id);
+}

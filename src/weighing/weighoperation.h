@@ -1,0 +1,74 @@
+#pragma once
+// The weigh operation: what the four mode buttons and "Взвесить" do.
+//
+// A first pass (TareBeforeLoading, GrossBeforeUnloading) appends a journal
+// record through the main window's journal view. A second pass
+// (GrossAfterLoading, TareAfterUnloading) completes the record chosen in the
+// pending-truck window, through that window's own journal view, with the
+// second weight and the net weight computed exactly on the decimal texts.
+//
+// The operator is told a pass is complete only after its record has been
+// posted, that is, is on disk. A completed record is never stored again: a
+// second press of "Взвесить" without a new choice is refused with a message.
+// lastCompletedId() names the record the latest second pass completed; the
+// consignment note ("Печать Накладной") is filled from it.
+
+#include <QDateTime>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include "weighing/weighingmode.h"
+
+class EntryForm;
+class TnewDB;
+
+class WeighOperation : public QObject
+{
+    Q_OBJECT
+public:
+    explicit WeighOperation(EntryForm *form);
+
+    // The pending-truck window, created after the main window.
+    void setPendingWindow(TnewDB *window);
+    TnewDB *pendingWindow() const { return m_pending; }
+
+    // What choosing a mode button does: a first-pass mode resets the form; a
+    // second-pass mode opens the pending-truck window and, when nothing is
+    // chosen there, falls back to its first-pass partner. Throws Failure.
+    void modeChosen(WeighingMode m);
+
+    // "Взвесить". Throws Failure: a store error, or a stored first weight or
+    // an indicator date that does not read; nothing is written then.
+    void Weigh();
+
+    // The record the latest second pass completed; 0 while none was.
+    qint64 lastCompletedId() const { return m_lastCompletedId; }
+    // The record chosen in the pending-truck window for the coming second
+    // pass; 0 when there is none (none chosen, or already completed).
+    qint64 chosenRecordId() const { return m_chosenId; }
+
+signals:
+    void firstPassStored(qint64 recordId);
+    void secondPassCompleted(qint64 recordId);
+
+private:
+    struct Stamp
+    {
+        bool write = false;   // only the four known models date a pass
+        QDateTime date;
+        QString time;
+    };
+
+    bool checkFields();
+    Stamp passStamp() const;
+    void firstPass(WeighingMode m, const QString &weight, const Stamp &stamp);
+    void secondPass(WeighingMode m, const QString &weight, const Stamp &stamp);
+    bool choiceStillAwaiting(WeighingMode m, QString *refusal) const;
+    void plainMessage(const QString &text) const;
+
+    EntryForm *m_form;
+    QPointer<TnewDB> m_pending;
+    qint64 m_chosenId = 0;
+    qint64 m_lastCompletedId = 0;
+};
