@@ -35,6 +35,7 @@
 #include "indicator/portswitch.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
+#include "weighing/entryform.h"
 
 namespace {
 
@@ -115,6 +116,10 @@ MainForm::MainForm(const QString &programDir, QWidget *parent)
     createIndicatorLink();
     // What fills the pages (the entry form, the journal page) is built here,
     // before the creation steps, which fill its lists and bring the link up.
+
+    // Weighing: the entry form on page 1; creation step 3 fills its lists.
+    auto *entryForm = new EntryForm({m_entryPanel, m_newButtonSlot, m_printme, m_weight, m_unitLabel, m_journal, m_link});
+    fillReferenceLists = [entryForm] { entryForm->fillReferenceLists(); };
 
     FormCreate();
 }

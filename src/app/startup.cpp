@@ -7,7 +7,10 @@
 #include "access/session.h"
 #include "app/errorreport.h"
 #include "app/mainform.h"
+#include "store/tablecursor.h"
 #include "store/tablestore.h"
+#include "weighing/dbnew.h"
+#include "weighing/entryform.h"
 
 int runKrodalin(int argc, char *argv[], const QString &programDir)
 {
@@ -34,9 +37,14 @@ int runKrodalin(int argc, char *argv[], const QString &programDir)
     if (Session::LoginOk != 0)
         mainForm->show();
 
+    // The pending-truck window, last of the windows made at start.
+    auto pendingTrucks = std::make_unique<TnewDB>(mainForm->findChild<EntryForm *>());
+    mainForm->pendingView = pendingTrucks->journalView();
+
     const int rc = app.exec();
 
     login.reset();
+    pendingTrucks.reset();
     mainForm.reset();
     TableStore::close();
     return rc;
