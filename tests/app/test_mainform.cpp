@@ -445,7 +445,10 @@ private slots:
         MainForm form(folder.path());
         form.show();
 
-        QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>(form, "RxLabel2")->text(), QStringLiteral("211,515"), 5000);
+        QVERIFY(form.indicatorLink()->isPortOpen());
+        // About two seconds: one poll, then the decode of its answer. The
+        // margin is for a loaded machine.
+        QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>(form, "RxLabel2")->text(), QStringLiteral("211,515"), 15000);
         QCOMPARE(child<QLabel>(form, "RxLabel23")->text(), QStringLiteral("Прибор Включен"));
         QVERIFY(line.received().startsWith("s"));
         QVERIFY(watcher.seen().isEmpty());
