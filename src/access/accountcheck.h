@@ -1,0 +1,34 @@
+#pragma once
+// The sign-in rule shared by the login window and the administrator gate.
+//
+// A sign-in passes only when the name typed is the name of the account row
+// the lookup found (letter case ignored) and the password typed equals that
+// row's password exactly. A name that merely begins an account name, or
+// begins none, never passes: otherwise any invented name would sign in with
+// the password of whatever row the lookup last stood on.
+
+#include <QString>
+#include <optional>
+
+class TableCursor;
+
+// Field names of both account tables.
+namespace AccountFields {
+inline const QString Name = QStringLiteral("Имя пользователя");
+inline const QString Password = QStringLiteral("Пароль");
+}
+
+struct Account
+{
+    QString name;       // as stored
+    QString password;   // as stored
+};
+
+// The rule itself; `found` is the row the name lookup stands on (none when
+// the table is empty or closed).
+bool signInPasses(const QString &typedName, const QString &typedPassword,
+                  const std::optional<Account> &found);
+
+// The account on the cursor's current row, including a row being edited
+// (its unposted values). None when the cursor is closed or has no row.
+std::optional<Account> currentAccount(const TableCursor &cursor);
