@@ -54,6 +54,7 @@ void TableCursor::Open()
     m_state = State::Browse;
     emit stateChanged();
     First();
+    emit rowsChanged();   // bound grids read the rows afresh
 }
 
 void TableCursor::Close()
