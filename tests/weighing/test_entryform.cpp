@@ -1,0 +1,227 @@
+// The entry form in the main window: its fields and displays, the reference
+// lists it offers after start-up and after weighings, and the form reset.
+
+#include <QtTest>
+
+#include "messageboxes.h"
+#include "weighfixture.h"
+
+namespace {
+
+using Mode = WeighingMode;
+
+QStringList list(const WeighFixture &fx, int i) { return WeighFixture::listOf(fx.entry->entryField(i)); }
+
+} // namespace
+
+class TestEntryForm final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void entryFields_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("hint");
+        const QList<std::tuple<int, QString, QString>> rows = {
+            {1, "Автомобиль №:", "Номер автомобиля"},     {2, "Марка автомобиля:", "Марка автомобиля"},
+            {3, "ФИО водителя:", "ФИО водителя"},         {4, "Автопредприятие:", "Автопредприятие"},
+            {5, "Заказчик:", "Заказчик"},                 {6, "Грузоотправитель:", "Грузоотправитель"},
+            {7, "Грузополучатель:", "Грузополучатель"},   {8, "Пункт разгрузки:", "Пункт разгрузки"},
+            {9, "Товар:", "Товар"},                       {10, "Форма\nоплаты:", "Форма оплаты"},
+            {11, "№ путев. листа:", "Номер путев. листа"}, {12, "Номер прицепа:", "Номер прицепа, если есть!"},
+            {13, "Пункт загрузки:", "Пункт загрузки"}};
+        for (const auto &[i, label, hint] : rows)
+            QTest::addRow("ComboBox%d", i) << i << label << hint;
+    }
+
+    void entryFields()
+    {
+        QFETCH(int, field);
+        QFETCH(QString, label);
+        QFETCH(QString, hint);
+        WeighFixture fx;
+        auto *box = fx.form->findChild<QComboBox *>(QStringLiteral("ComboBox%1").arg(field));
+        QVERIFY(box);
+        QVERIFY(fx.form->entryPanel()->isAncestorOf(box));
+        QVERIFY(box->isEditable());
+        QVERIFY(box->font().bold());
+        QCOMPARE(box->maxVisibleItems(), 50);
+        QCOMPARE(box->toolTip(), hint);
+        auto *caption = fx.form->findChild<QLabel *>(QStringLiteral("Label%1").arg(field));
+        QVERIFY(caption);
+        QCOMPARE(caption->text(), label);
+        QCOMPARE(caption->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    }
+
+    void displaysButtonsAndModes()
+    {
+        WeighFixture fx;
+        const QStringList hints = {"Тара", "Брутто", "Нетто"};
+        for (int n = 1; n <= 3; ++n) {
+            auto *e = fx.form->findChild<QLineEdit *>(QStringLiteral("Edit%1").arg(n));
+            QVERIFY(e);
+            QVERIFY(e->isReadOnly());
+            QVERIFY(!e->hasFrame());
+            QVERIFY(e->font().bold());
+            QCOMPARE(e->palette().color(QPalette::Text), QColor(Qt::red));
+            QCOMPARE(e->toolTip(), hints[n - 1]);
+            QVERIFY(e->text().isEmpty());
+        }
+        QCOMPARE(fx.entry->tareDisplay()->objectName(), QStringLiteral("Edit1"));
+        QCOMPARE(fx.entry->netDisplay()->objectName(), QStringLiteral("Edit3"));
+
+        auto *weigh = fx.form->findChild<QPushButton *>(QStringLiteral("WeighButton"));
+        QVERIFY(weigh);
+        QCOMPARE(weigh->text(), QStringLiteral("Взвесить"));
+        QCOMPARE(weigh->toolTip(), QStringLiteral("Взвешивание и занесения результатов в БД"));
+
+        // "  Новый" stands on the right-hand panel, above the print button.
+        QPushButton *fresh = fx.entry->newButton();
+        QCOMPARE(fresh->text(), QStringLiteral("  Новый"));
+        QVERIFY(fx.form->newButtonSlot()->isAncestorOf(fresh));
+        QCOMPARE(fresh->toolTip(), QStringLiteral("Очистка всех полей!\nдля ввода новых данных!"));
+
+        const QList<std::tuple<const char *, QString, QString>> modes = {
+            {"RadioButton1", "Тара перед погрузкой", "Для тарирования выбирите этот путкт"},
+            {"RadioButton6", "Брутто после погрузки", "Для взвешивания выбирите этот путкт"},
+            {"RadioButton8", "Брутто перед разгрузкой", "Для взвешивания выбирите этот путкт"},
+            {"RadioButton7", "Тара после разгрузки", "Для тарирования выбирите этот путкт"}};
+        QWidget *group = fx.form->findChild<QWidget *>(QStringLiteral("ModeGroup"));
+        int lastY = -1;
+        for (const auto &[name, caption, hint] : modes) {
+            auto *b = fx.form->findChild<QRadioButton *>(QString::fromLatin1(name));
+            QVERIFY2(b, name);
+            QCOMPARE(b->text(), caption);
+            QCOMPARE(b->toolTip(), hint);
+            QVERIFY(group->isAncestorOf(b));
+            fx.form->show();
+            QVERIFY(b->y() > lastY); // in this order, top to bottom
+            lastY = b->y();
+        }
+        QVERIFY(fx.modeButton(Mode::TareBeforeLoading)->isChecked());
+        QCOMPARE(fx.entry->mode(), Mode::TareBeforeLoading);
+    }
+
+    void listsAtStartUp()
+    {
+        TempDatabase db;
+        TempDatabase::addJournalRow({{"FIO", "Иванов"}, {"Zakazchik", "ООО Карьер"}, {"N_pricepa", "ПР1"}});
+        TempDatabase::addJournalRow({{"FIO", "Петров"}, {"Zakazchik", "ООО Карьер "}});
+        TempDatabase::addJournalRow({{"FIO", "Иванов"}, {"Zakazchik", "ооо Карьер"}, {"N_pricepa", "ПР1"}});
+        Session::LoginOk = 1;
+        MainForm form(db.programDir());
+        auto *entry = form.findChild<EntryForm *>();
+        QVERIFY(entry);
+
+        QCOMPARE(WeighFixture::listOf(entry->entryField(3)), QStringList({"Петров", "Иванов"}));
+        // Exact comparison: a trailing blank and letter case make new entries.
+        QCOMPARE(WeighFixture::listOf(entry->entryField(5)), QStringList({"ООО Карьер", "ООО Карьер ", "ооо Карьер"}));
+        // Rows without a trailer make one empty entry, placed by the latest.
+        QCOMPARE(WeighFixture::listOf(entry->entryField(12)), QStringList({"", "ПР1"}));
+        QCOMPARE(WeighFixture::listOf(entry->entryField(1)), QStringList({""}));
+        // The lists are offered, not filled in.
+        for (int i = 1; i <= 13; ++i)
+            QVERIFY2(entry->fieldText(i).isEmpty(), qPrintable(entry->fieldText(i)));
+        QVERIFY(form.journalView()->AtEnd());
+    }
+
+    void emptyJournalEmptyLists()
+    {
+        WeighFixture fx;
+        for (int i = 1; i <= 13; ++i)
+            QCOMPARE(fx.entry->entryField(i)->count(), 0);
+    }
+
+    void newButtonResetsTheForm()
+    {
+        WeighFixture fx;
+        TempDatabase::addJournalRow({{"FIO", "Иванов"}});
+        fx.form->show();
+        // Right after start-up the journal view is past its end: a reset
+        // reads nothing, although a row was added since.
+        const QStringList before = list(fx, 3);
+        fx.fill(truck(QStringLiteral("О111ОО")));
+        fx.entry->setFieldsEnabled(false);
+        fx.entry->grossDisplay()->setText(QStringLiteral("12"));
+        fx.form->printButton()->setEnabled(true);
+        fx.modeButton(Mode::GrossBeforeUnloading)->click();
+        fx.fill(truck(QStringLiteral("О111ОО")));
+
+        fx.entry->newButton()->click();
+
+        QCOMPARE(fx.fields(), QStringList(13, QString()));
+        for (int i = 1; i <= 13; ++i)
+            QVERIFY(fx.entry->entryField(i)->isEnabled());
+        QVERIFY(fx.entry->grossDisplay()->text().isEmpty());
+        QVERIFY(!fx.form->printButton()->isEnabled());
+        QVERIFY(fx.modeButton(Mode::TareBeforeLoading)->isChecked());
+        QCOMPARE(fx.form->focusWidget(), fx.entry->entryField(1));
+        QCOMPARE(list(fx, 3), before);
+    }
+
+    void typedTextStaysAsTyped()
+    {
+        TempDatabase db;
+        TempDatabase::addJournalRow({{"FIO", "Ivanov"}});
+        Session::LoginOk = 1;
+        MainForm form(db.programDir());
+        form.show();
+        QComboBox *driver = form.findChild<QComboBox *>(QStringLiteral("ComboBox3"));
+        driver->setFocus();
+        // (The key simulation takes Latin letters only.)
+        QTest::keyClicks(driver, QStringLiteral("iva"));
+        QTest::keyClick(driver, Qt::Key_Return);
+        QCOMPARE(driver->currentText(), QStringLiteral("iva"));
+        QCOMPARE(WeighFixture::listOf(driver), QStringList({"Ivanov"}));
+    }
+
+    void listsTakeUpFirstPasses()
+    {
+        WeighFixture fx;
+        QVERIFY(fx.plugged);
+        TempDatabase::addJournalRow({{"Zakazchik", "ООО Карьер"}});
+        TempDatabase::addJournalRow({{"Zakazchik", "ЗАО Стройка"}});
+        // Start the form afresh so that the lists hold the journal.
+        fx.pending.reset();
+        fx.form.reset();
+        fx.form = std::make_unique<MainForm>(fx.db.programDir());
+        fx.entry = fx.form->findChild<EntryForm *>();
+        fx.pending = std::make_unique<TnewDB>(fx.entry);
+        fx.link = fx.form->indicatorLink();
+        fx.link->clock()->setManual(true);
+        QVERIFY(fx.switchOn());
+        QCOMPARE(list(fx, 5), QStringList({"ООО Карьер", "ЗАО Стройка"}));
+        ModalWatcher watcher;
+
+        // A new customer goes to the end.
+        fx.fill(truck(QStringLiteral("Р001РР"), QStringLiteral("ИП Новиков")));
+        QVERIFY(fx.settle(7.7));
+        fx.weigh();
+        QCOMPARE(list(fx, 5), QStringList({"ООО Карьер", "ЗАО Стройка", "ИП Новиков"}));
+        QCOMPARE(list(fx, 1), QStringList({"", "Р001РР"}));
+
+        // A known one moves to the end and is not doubled.
+        fx.fill(truck(QStringLiteral("Р002РР"), QStringLiteral("ООО Карьер")));
+        QVERIFY(fx.settle(8.8));
+        fx.weigh();
+        QCOMPARE(list(fx, 5), QStringList({"ЗАО Стройка", "ИП Новиков", "ООО Карьер"}));
+        QCOMPARE(list(fx, 1), QStringList({"", "Р001РР", "Р002РР"}));
+        QCOMPARE(fx.fields(), QStringList(13, QString()));
+        QCOMPARE(watcher.seen().size(), 2);
+
+        // A second pass writes no descriptive field and leaves the lists.
+        const QStringList drivers = list(fx, 3);
+        QVERIFY(fx.settle(20));
+        watcher.handleDialog(WeighFixture::chooseRow(0));
+        fx.modeButton(Mode::GrossAfterLoading)->click();
+        fx.weigh();
+        QCOMPARE(watcher.seen().size(), 3);
+        QCOMPARE(list(fx, 5), QStringList({"ЗАО Стройка", "ИП Новиков", "ООО Карьер"}));
+        QCOMPARE(list(fx, 3), drivers);
+    }
+};
+
+QTEST_MAIN(TestEntryForm)
+#include "test_entryform.moc"
