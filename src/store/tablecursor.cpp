@@ -109,6 +109,22 @@ QString TableCursor::whereClause(QVector<QVariant> &binds) const
     return parts.join(QStringLiteral(" AND "));
 }
 
+// "SELECT columns FROM table WHERE conditions AND filters tail". The binds of
+// the given conditions must already be in binds; the filters' are appended.
+QString TableCursor::selectSql(const QString &columns, QStringList conditions, QVector<QVariant> &binds,
+                              const QString &tail) const
+{
+    const QString where = whereClause(binds);
+    if (!where.isEmpty())
+        conditions << where;
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columns, m_sqlTable);
+    if (!conditions.isEmpty())
+        sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    if (!tail.isEmpty())
+        sql += QLatin1Char(' ') + tail;
+    return sql;
+}
+
 // ---------------------------------------------------------------- rows
 
 void TableCursor::loadRow(qint64 id, const PackedRow &row)
@@ -136,13 +152,9 @@ void TableCursor::refill(qint64 afterId)
 {
     const int batch = m_ahead.isEmpty() ? FirstBatch : std::min<int>(LargestBatch, int(m_ahead.size()) * 4);
     QVector<QVariant> binds{afterId};
-    QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE id > ?").arg(m_selectList, m_sqlTable);
-    const QString where = whereClause(binds);
-    if (!where.isEmpty())
-        sql += QStringLiteral(" AND ") + where;
-    sql += QStringLiteral(" ORDER BY id LIMIT %1").arg(batch);
-
-    RawQuery q(sql, binds);
+    RawQuery q(selectSql(m_selectList, {QStringLiteral("id > ?")}, binds,
+                         QStringLiteral("ORDER BY id LIMIT %1").arg(batch)),
+               binds);
     m_ahead.clear();
     m_ahead.reserve(batch);
     const int n = int(m_fields.size());
@@ -168,19 +180,12 @@ bool TableCursor::fetchFirstFrom(qint64 afterId, bool forward)
         return true;
     }
     QVector<QVariant> binds;
-    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(m_selectList, m_sqlTable);
     QStringList conds;
     if (afterId > 0) {
         conds << QStringLiteral("id < ?");
         binds << afterId;
     }
-    const QString where = whereClause(binds);
-    if (!where.isEmpty())
-        conds << where;
-    if (!conds.isEmpty())
-        sql += QStringLiteral(" WHERE ") + conds.join(QStringLiteral(" AND "));
-    sql += QStringLiteral(" ORDER BY id DESC LIMIT 1");
-    RawQuery q(sql, binds);
+    RawQuery q(selectSql(m_selectList, conds, binds, QStringLiteral("ORDER BY id DESC LIMIT 1")), binds);
     m_ahead.clear();
     if (!q.next())
         return false;
@@ -272,16 +277,7 @@ bool TableCursor::IsEmpty()
     if (m_state == State::Insert)
         return false;
     QVector<QVariant> binds;
-    QString sql = QStringLiteral("SELECT 1 FROM %1").arg(m_sqlTable);
-    const QString where = whereClause(binds);
-    if (!where.isEmpty())
-        sql += QStringLiteral(" WHERE ") + where;
-    sql += QStringLiteral(" LIMIT 1");
-    QSqlQuery q(TableStore::connection());
-    TableStore::check(q.prepare(sql), q);
-    for (const QVariant &b : binds)
-        q.addBindValue(b);
-    TableStore::check(q.exec(), q);
+    RawQuery q(selectSql(QStringLiteral("1"), {}, binds, QStringLiteral("LIMIT 1")), binds);
     return !q.next();
 }
 
@@ -315,20 +311,11 @@ bool TableCursor::Locate(const QString &field, const QString &prefix)
     // Letter case is ignored for every alphabet, so the comparison is done here
     // rather than by the engine (whose lower() knows only ASCII).
     QVector<QVariant> binds;
-    QString sql = QStringLiteral("SELECT id, \"%1\" FROM %2").arg(m_fields[index], m_sqlTable);
-    const QString where = whereClause(binds);
-    if (!where.isEmpty())
-        sql += QStringLiteral(" WHERE ") + where;
-    sql += QStringLiteral(" ORDER BY id");
-    QSqlQuery q(TableStore::connection());
-    q.setForwardOnly(true);
-    TableStore::check(q.prepare(sql), q);
-    for (const QVariant &b : binds)
-        q.addBindValue(b);
-    TableStore::check(q.exec(), q);
+    RawQuery q(selectSql(QStringLiteral("id, \"%1\"").arg(m_fields[index]), {}, binds, QStringLiteral("ORDER BY id")),
+               binds);
     while (q.next()) {
-        if (valueText(q.value(1).toString(), isDateField(index)).startsWith(prefix, Qt::CaseInsensitive))
-            return moveToId(q.value(0).toLongLong());
+        if (valueText(q.text(1), isDateField(index)).startsWith(prefix, Qt::CaseInsensitive))
+            return moveToId(q.integer(0));
     }
     return false;
 }
@@ -668,15 +655,7 @@ void TableCursor::keepCurrentOrFirst()
 bool TableCursor::rowStillVisible(qint64 id)
 {
     QVector<QVariant> binds{id};
-    QString sql = QStringLiteral("SELECT 1 FROM %1 WHERE id = ?").arg(m_sqlTable);
-    const QString where = whereClause(binds);
-    if (!where.isEmpty())
-        sql += QStringLiteral(" AND ") + where;
-    QSqlQuery q(TableStore::connection());
-    TableStore::check(q.prepare(sql), q);
-    for (const QVariant &b : binds)
-        q.addBindValue(b);
-    TableStore::check(q.exec(), q);
+    RawQuery q(selectSql(QStringLiteral("1"), {QStringLiteral("id = ?")}, binds), binds);
     return q.next();
 }
 
@@ -686,14 +665,8 @@ QVector<qint64> TableCursor::visibleIds(qint64 afterId, int limit) const
 {
     requireOpen();
     QVector<QVariant> binds{afterId};
-    QString sql = QStringLiteral("SELECT id FROM %1 WHERE id > ?").arg(m_sqlTable);
-    const QString where = whereClause(binds);
-    if (!where.isEmpty())
-        sql += QStringLiteral(" AND ") + where;
-    sql += QStringLiteral(" ORDER BY id");
-    if (limit > 0)
-        sql += QStringLiteral(" LIMIT %1").arg(limit);
-    RawQuery q(sql, binds);
+    const QString tail = limit > 0 ? QStringLiteral("ORDER BY id LIMIT %1").arg(limit) : QStringLiteral("ORDER BY id");
+    RawQuery q(selectSql(QStringLiteral("id"), {QStringLiteral("id > ?")}, binds, tail), binds);
     QVector<qint64> ids;
     if (limit > 0)
         ids.reserve(limit);
@@ -706,16 +679,8 @@ int TableCursor::visibleCount() const
 {
     requireOpen();
     QVector<QVariant> binds;
-    QString sql = QStringLiteral("SELECT COUNT(*) FROM %1").arg(m_sqlTable);
-    const QString where = whereClause(binds);
-    if (!where.isEmpty())
-        sql += QStringLiteral(" WHERE ") + where;
-    QSqlQuery q(TableStore::connection());
-    TableStore::check(q.prepare(sql), q);
-    for (const QVariant &b : binds)
-        q.addBindValue(b);
-    TableStore::check(q.exec(), q);
-    return q.next() ? q.value(0).toInt() : 0;
+    RawQuery q(selectSql(QStringLiteral("COUNT(*)"), {}, binds), binds);
+    return q.next() ? int(q.integer(0)) : 0;
 }
 
 PackedRow TableCursor::fetchRow(qint64 id) const
@@ -736,12 +701,9 @@ QVector<QPair<qint64, PackedRow>> TableCursor::rowsByIdRange(qint64 fromId, qint
 {
     requireOpen();
     QVector<QVariant> binds{fromId, toId};
-    QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE id >= ? AND id <= ?").arg(m_selectList, m_sqlTable);
-    const QString where = whereClause(binds);
-    if (!where.isEmpty())
-        sql += QStringLiteral(" AND ") + where;
-    sql += QStringLiteral(" ORDER BY id");
-    RawQuery q(sql, binds);
+    RawQuery q(selectSql(m_selectList, {QStringLiteral("id >= ?"), QStringLiteral("id <= ?")}, binds,
+                         QStringLiteral("ORDER BY id")),
+               binds);
     QVector<QPair<qint64, PackedRow>> rows;
     while (q.next())
         rows.append({q.integer(0), q.packed(1, int(m_fields.size()))});

@@ -105,6 +105,8 @@ private:
     void requireOpen() const;
     void requireRow() const;
     QString whereClause(QVector<QVariant> &binds) const;
+    QString selectSql(const QString &columns, QStringList conditions, QVector<QVariant> &binds,
+                      const QString &tail = QString()) const;
     void loadRow(qint64 id, const PackedRow &row);
     void clearRow();
     bool fetchFirstFrom(qint64 afterId, bool forward);
