@@ -1,30 +1,78 @@
 #include "weighing/referencelists.h"
 
-#include <QHashFunctions>
+#include <functional>
+#include <string_view>
 
+#include "store/rawquery.h"
 #include "store/tablecursor.h"
+#include "store/tablestore.h"
 
-size_t ReferenceList::Hash::operator()(std::string_view s) const noexcept
+namespace {
+
+// Murmur-mixed (the standard library's string hash): the bucket is taken from
+// the low bits, which must therefore spread well also for runs of numbers.
+quint32 hashOf(QByteArrayView utf8)
 {
-    return qHash(QByteArrayView(s.data(), qsizetype(s.size())), 0);
+    return quint32(std::hash<std::string_view>{}(std::string_view(utf8.data(), size_t(utf8.size()))));
+}
+
+} // namespace
+
+qsizetype ReferenceList::find(QByteArrayView utf8, quint32 hash) const
+{
+    if (m_table.empty())
+        return -1;
+    const size_t mask = m_table.size() - 1;
+    for (size_t b = hash & mask;; b = (b + 1) & mask) {
+        const Bucket &k = m_table[b];
+        if (k.entry == 0)
+            return -1;
+        if (k.hash == hash && holds(m_entries[size_t(k.entry - 1)], utf8))
+            return k.entry - 1;
+    }
+}
+
+void ReferenceList::index(qsizetype entry)
+{
+    const size_t mask = m_table.size() - 1;
+    const quint32 hash = m_entries[size_t(entry)].hash;
+    size_t b = hash & mask;
+    while (m_table[b].entry != 0)
+        b = (b + 1) & mask;
+    m_table[b] = Bucket{hash, qint32(entry + 1)};
+}
+
+void ReferenceList::grow()
+{
+    // At most half full, so that probes stay short.
+    m_table.assign(m_table.empty() ? 16 : m_table.size() * 2, Bucket{0, 0});
+    for (qsizetype i = 0; i < qsizetype(m_entries.size()); ++i)
+        index(i);
 }
 
 bool ReferenceList::take(QByteArrayView utf8)
 {
-    const std::string_view key(utf8.data(), size_t(utf8.size()));
     // The last slot is never empty: a text read again is appended anew.
-    if (!m_order.empty() && m_order.back()->first == key)
+    if (!m_order.empty() && holds(m_entries[size_t(m_order.back())], utf8))
         return false;
 
-    auto it = m_index.find(key);
-    if (it == m_index.end()) {
-        it = m_index.emplace(std::string(key), qsizetype(m_order.size())).first;
+    const quint32 hash = hashOf(utf8);
+    qsizetype entry = find(utf8, hash);
+    if (entry < 0) {
+        entry = qsizetype(m_entries.size());
+        m_entries.push_back(Entry{qsizetype(m_text.size()), qint32(utf8.size()), hash, qsizetype(m_order.size())});
+        m_text.append(utf8.data(), size_t(utf8.size()));
+        if (m_entries.size() * 2 > m_table.size())
+            grow();
+        else
+            index(entry);
     } else {
-        m_order[size_t(it->second)] = nullptr;
+        Entry &e = m_entries[size_t(entry)];
+        m_order[size_t(e.slot)] = -1;
         ++m_holes;
-        it->second = qsizetype(m_order.size());
+        e.slot = qsizetype(m_order.size());
     }
-    m_order.push_back(&*it);
+    m_order.push_back(qint32(entry));
 
     // Squeezing once the holes outnumber the entries keeps the vector within
     // twice the list's size at a constant cost per text read.
@@ -38,28 +86,24 @@ void ReferenceList::squeeze() const
     if (m_holes == 0)
         return;
     size_t out = 0;
-    for (Entry *e : m_order) {
-        if (!e)
+    for (const qint32 e : m_order) {
+        if (e < 0)
             continue;
-        e->second = qsizetype(out);
+        m_entries[size_t(e)].slot = qsizetype(out);
         m_order[out++] = e;
     }
     m_order.resize(out);
     m_holes = 0;
 }
 
-bool ReferenceList::contains(QByteArrayView utf8) const
-{
-    return m_index.find(std::string_view(utf8.data(), size_t(utf8.size()))) != m_index.end();
-}
+bool ReferenceList::contains(QByteArrayView utf8) const { return find(utf8, hashOf(utf8)) >= 0; }
 
 QByteArrayView ReferenceList::bytesAt(qsizetype row) const
 {
     squeeze();
     if (row < 0 || row >= qsizetype(m_order.size()))
         return {};
-    const std::string &s = m_order[size_t(row)]->first;
-    return QByteArrayView(s.data(), qsizetype(s.size()));
+    return bytesOf(m_entries[size_t(m_order[size_t(row)])]);
 }
 
 QString ReferenceList::textAt(qsizetype row) const { return QString::fromUtf8(bytesAt(row)); }
@@ -84,11 +128,36 @@ ReferenceLists::Changes ReferenceLists::takeRow(const TableCursor &view)
 ReferenceLists::Changes ReferenceLists::refresh(TableCursor &view)
 {
     Changes changed{};
-    if (view.IsEmpty())
+    if (view.IsEmpty() || view.AtEnd())
         return changed;
-    while (!view.AtEnd()) {
+
+    // A view with no filter, browsing, visits the rows in stored (id) order
+    // from its current row on. At start-up that is the whole journal; those
+    // rows are read straight from the engine, which is several times faster
+    // than moving the view row by row, and the view is then put past its
+    // last row, where the walk would have left it.
+    const bool plain = view.state() == TableCursor::State::Browse && !view.filterActive()
+                       && !view.extraFilterActive() && view.fieldNames().size() >= WeighingRecord::EntryFieldCount;
+    if (plain && view.currentId() > 0) {
+        QStringList columns;
         for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
-            changed[size_t(p)] |= m_lists[size_t(p)].take(view.FieldBytes(p));
+            columns << QStringLiteral("\"%1\"").arg(view.fieldNames()[p]);
+        RawQuery rows(QStringLiteral("SELECT %1 FROM %2 WHERE id >= ? ORDER BY id")
+                          .arg(columns.join(QStringLiteral(", ")), TableStore::sqlName(view.tableName())),
+                      {QVariant(view.currentId())});
+        while (rows.next()) {
+            const PackedRow row = rows.packed(0, WeighingRecord::EntryFieldCount);
+            for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
+                changed[size_t(p)] |= m_lists[size_t(p)].take(row.bytes(p));
+        }
+        view.Last();
+        return changed;
+    }
+
+    while (!view.AtEnd()) {
+        const Changes row = takeRow(view);
+        for (size_t p = 0; p < changed.size(); ++p)
+            changed[p] |= row[p];
         view.Next();
     }
     return changed;

@@ -7,10 +7,12 @@
 // (UTF-8): letter case and blanks count, and an empty value is one entry like
 // any other. Lists only grow and reorder; nothing is ever removed.
 //
-// Each list is an ordered set: a hash index from the text to its slot in an
-// ordered vector. Reading a known text again empties its old slot and appends
-// a new one; empty slots are squeezed out now and then. So a start-up walk
-// over a journal of a million rows costs one hash lookup per field read.
+// Each list is an ordered set: the texts lie back to back in one buffer, an
+// open-addressing hash index finds a text's entry, and an ordered vector of
+// slots gives the reading order. Reading a known text again empties its old
+// slot and appends a new one; empty slots are squeezed out now and then. So
+// a start-up walk over a journal of a million rows costs one probe per field
+// read and no allocation per distinct text.
 //
 // No widget in here: the entry form shows the lists through its own models.
 
@@ -19,10 +21,8 @@
 #include <QStringList>
 
 #include <array>
+#include <cstring>
 #include <string>
-#include <string_view>
-#include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include "weighing/journalrecord.h"
@@ -41,8 +41,8 @@ public:
     bool take(QByteArrayView utf8);
     bool take(const QString &text) { return take(QByteArrayView(text.toUtf8())); }
 
-    qsizetype size() const { return qsizetype(m_index.size()); }
-    bool isEmpty() const { return m_index.empty(); }
+    qsizetype size() const { return qsizetype(m_entries.size()); }
+    bool isEmpty() const { return m_entries.empty(); }
     bool contains(QByteArrayView utf8) const;
 
     // Entry `row`, 0 being the least recently read.
@@ -51,18 +51,35 @@ public:
     QStringList texts() const;
 
 private:
-    struct Hash
+    struct Entry
     {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const noexcept;
+        qsizetype offset;   // in m_text
+        qint32 length;
+        quint32 hash;
+        qsizetype slot;     // in m_order
     };
-    using Index = std::unordered_map<std::string, qsizetype, Hash, std::equal_to<>>;
-    using Entry = Index::value_type; // the text and its slot; nodes never move
 
+    QByteArrayView bytesOf(const Entry &e) const { return QByteArrayView(m_text.data() + e.offset, e.length); }
+    bool holds(const Entry &e, QByteArrayView utf8) const
+    {
+        return e.length == utf8.size() && std::memcmp(m_text.data() + e.offset, utf8.data(), size_t(e.length)) == 0;
+    }
+    qsizetype find(QByteArrayView utf8, quint32 hash) const;   // entry index, -1 when absent
+    void index(qsizetype entry);                               // into m_table
+    void grow();
     void squeeze() const;
 
-    Index m_index;
-    mutable std::vector<Entry *> m_order; // slots in reading order; null when read again later
+    // Reading may squeeze the slots: that changes the bookkeeping (slot
+    // numbers), never the list, hence the mutable members.
+    std::string m_text;                     // every text once, back to back
+    mutable std::vector<Entry> m_entries;   // in order of first reading
+    struct Bucket
+    {
+        quint32 hash;       // the entry's, so that a probe rarely needs the entry
+        qint32 entry;       // entry index + 1; 0 when the bucket is free
+    };
+    std::vector<Bucket> m_table;
+    mutable std::vector<qint32> m_order;    // entries in reading order; -1 when read again later
     mutable qsizetype m_holes = 0;
 };
 

@@ -90,7 +90,7 @@ private slots:
         // Many re-reads of few texts make the list squeeze its slots over and
         // over; it must still say what a plain list says.
         auto *rng = QRandomGenerator::global();
-        for (int distinct : {1, 3, 50, 700}) {
+        for (int distinct : {1, 3, 50, 700, 5000}) {
             ReferenceList list;
             QStringList plain;
             for (int i = 0; i < 20000; ++i) {
@@ -149,6 +149,43 @@ private slots:
         lists.refresh(view);
         QCOMPARE(lists.list(WeighingRecord::FIO).texts(), QStringList({"Иванов", "Петров"}));
         QCOMPARE(lists.list(WeighingRecord::Zakazchik).size(), 3);
+    }
+
+    void everyWayOfReadingAgrees()
+    {
+        // An unfiltered view is read straight from the engine, a filtered
+        // one row by row through the view: the lists must not tell.
+        TempDatabase db;
+        const QStringList drivers = {"Иванов", "Петров", "Иванов ", "Сидоров", "", "Петров", "иванов"};
+        for (int i = 0; i < drivers.size(); ++i)
+            TempDatabase::addJournalRow({{"FIO", drivers[i]}, {"N_List", QString::number(i % 3)}, {"Ok_cicle", "2"}});
+
+        auto lists = [](TableCursor &view) {
+            ReferenceLists l;
+            l.refresh(view);
+            return QList<QStringList>{l.list(WeighingRecord::FIO).texts(), l.list(WeighingRecord::N_List).texts()};
+        };
+        TableCursor plain(Tables::Journal);
+        plain.Open();
+        const QList<QStringList> direct = lists(plain);
+        QVERIFY(plain.AtEnd());
+        QCOMPARE(direct[0], QStringList({"Иванов", "Иванов ", "Сидоров", "", "Петров", "иванов"}));
+        QCOMPARE(direct[1], QStringList({"1", "2", "0"}));
+
+        TableCursor filtered(Tables::Journal);
+        filtered.Open();
+        filtered.SetFilterLines({QStringLiteral("[Ok_cicle]='2'")});
+        filtered.ActivateFilter();
+        QCOMPARE(lists(filtered), direct);
+        QVERIFY(filtered.AtEnd());
+
+        // From a row in the middle, only the rows from there on.
+        plain.First();
+        plain.Next();
+        plain.Next();
+        plain.Next();
+        QCOMPARE(lists(plain)[0], QStringList({"Сидоров", "", "Петров", "иванов"}));
+        QVERIFY(plain.AtEnd());
     }
 
     void emptyJournalLeavesListsEmpty()

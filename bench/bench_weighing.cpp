@@ -1,0 +1,142 @@
+// Weighing figures on a journal of 1,000,000 rows: filling the thirteen
+// reference lists at start (the lists alone, and the entry form with its
+// drop-down models), the refresh after a first pass, and opening the longest
+// drop-down. Prints its figures; asserts nothing. Needs a display or
+// QT_QPA_PLATFORM=offscreen.
+//
+//   bench_weighing [ROWS] [FOLDER]   (FOLDER keeps the generated journal for reuse)
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include "store/schema.h"
+#include "store/tablecursor.h"
+#include "store/tablestore.h"
+#include "weighing/entryform.h"
+#include "weighing/referencelists.h"
+
+namespace {
+
+QTextStream out(stdout);
+
+// The same mix of recurring and unique values as a busy weighbridge: a few
+// thousand trucks and drivers, a unique waybill number on every row.
+void generate(int rows)
+{
+    const QStringList customers = {"ООО Комбинат", "ЗАО Стройка", "ИП Петров", "Агрофирма Заря", "ОАО Карьер"};
+    const QStringList goods = {"песок", "щебень", "глина", "зерно", "цемент", "уголь"};
+    QSqlDatabase db = TableStore::connection();
+    QSqlQuery q(db);
+    q.exec("PRAGMA synchronous=OFF");
+    db.transaction();
+    QStringList cols, marks;
+    for (const QString &f : Schema::journalFields()) {
+        cols << "\"" + f + "\"";
+        marks << "?";
+    }
+    q.prepare(QStringLiteral("INSERT INTO bd_main_db (%1) VALUES (%2)").arg(cols.join(','), marks.join(',')));
+    auto *rng = QRandomGenerator::global();
+    for (int i = 0; i < rows; ++i) {
+        const int truck = int(rng->bounded(5000));
+        const QVariantList values = {
+            QStringLiteral("А%1ВС").arg(truck, 3, 10, QChar('0')), QStringLiteral("КамАЗ"),
+            QStringLiteral("Водитель %1").arg(truck % 700), QStringLiteral("Автобаза %1").arg(truck % 40),
+            customers[i % customers.size()] + QString::number(i % 300), QStringLiteral("Отправитель %1").arg(i % 90),
+            QStringLiteral("Получатель %1").arg(i % 80), QStringLiteral("Склад %1").arg(i % 12),
+            goods[i % goods.size()], i % 2 ? QStringLiteral("наличный") : QStringLiteral("безналичный"),
+            QString::number(100000 + i), i % 3 ? QStringLiteral("") : QStringLiteral("ПР%1").arg(i % 500),
+            QStringLiteral("Карьер %1").arg(i % 15), QStringLiteral("10,22"),
+            QDate(2020, 1, 1).addDays(i / 400).toString(Qt::ISODate), QStringLiteral("12:00:00"),
+            QStringLiteral("Оператор %1").arg(i % 5), QStringLiteral(""), QStringLiteral(""),
+            QStringLiteral("15,32"), QStringLiteral("5,1"), QStringLiteral("т"), QStringLiteral("0"),
+            QStringLiteral("0"), QStringLiteral("2")};
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        if (!q.exec())
+            qFatal("insert failed: %s", qPrintable(q.lastError().text()));
+    }
+    q.finish();
+    if (!db.commit())
+        qFatal("commit failed");
+    q.exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    q.exec("PRAGMA synchronous=FULL");
+}
+
+double ms(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
+
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const int rows = argc > 1 ? QString(argv[1]).toInt() : 1000000;
+    QTemporaryDir temp;
+    const QString folder = argc > 2 ? QString(argv[2]) : temp.path();
+
+    TableStore::openCreating(folder);
+    QElapsedTimer t;
+    if (!TableStore::tableExists(Tables::Journal)) {
+        Schema::createTables();
+        t.start();
+        generate(rows);
+        out << "generated " << rows << " rows in " << t.elapsed() << " ms\n";
+    }
+
+    // The lists alone, straight from a freshly opened view.
+    {
+        TableCursor view(Tables::Journal);
+        t.start();
+        view.Open();
+        ReferenceLists lists;
+        lists.refresh(view);
+        out << "reference lists alone, open + refresh: " << ms(t) << " ms; list sizes:";
+        for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
+            out << ' ' << lists.list(p).size();
+        out << "\n";
+    }
+
+    // What the main window does at start: open its view, then fill the
+    // entry form (lists and drop-down models).
+    QWidget window;
+    auto *panel = new QWidget(&window);
+    auto *slot = new QWidget(&window);
+    auto *print = new QPushButton(&window);
+    auto *live = new QLabel(&window);
+    auto *unit = new QLabel(QStringLiteral("кг"), &window);
+    auto *view = new TableCursor(Tables::Journal, &window);
+    EntryForm form({panel, slot, print, live, unit, view, nullptr});
+
+    t.start();
+    view->Open();
+    form.fillReferenceLists();
+    out << "start-up fill (open + 13 lists + drop-down models): " << ms(t) << " ms\n";
+
+    // A first pass, then the reset's refresh of the one new row.
+    view->Append();
+    view->SetFieldText(WeighingRecord::N_Avto, QStringLiteral("Б001ББ"));
+    view->SetFieldText(WeighingRecord::Zakazchik, QStringLiteral("Новый заказчик"));
+    view->Post();
+    t.start();
+    form.refreshReferenceLists();
+    out << "refresh after a first pass: " << ms(t) << " ms\n";
+
+    window.show();
+    QComboBox *waybills = form.entryField(11);
+    t.start();
+    waybills->showPopup();
+    QApplication::processEvents();
+    out << "drop-down of " << waybills->count() << " waybill numbers opened in " << ms(t) << " ms\n";
+    waybills->hidePopup();
+
+    view->Close();
+    TableStore::close();
+    return 0;
+}
