@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
@@ -17,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include "access/session.h"
+#include "app/mainform.h"
 #include "store/schema.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
@@ -136,7 +139,22 @@ int main(int argc, char *argv[])
     out << "drop-down of " << waybills->count() << " waybill numbers opened in " << ms(t) << " ms\n";
     waybills->hidePopup();
 
+    // Typing into that field: the completer looks for the typed prefix.
+    QCompleter *completer = waybills->completer();
+    t.start();
+    completer->setCompletionPrefix(QStringLiteral("10999"));
+    const int found = completer->completionCount();
+    out << "completion of a typed prefix among them (" << found << " found): " << ms(t) << " ms\n";
+
     view->Close();
+
+    // The whole main window as the start order makes it, lists included.
+    Session::LoginOk = 1;
+    t.start();
+    {
+        MainForm main(folder);
+        out << "main window created (all creation steps): " << ms(t) << " ms\n";
+    }
     TableStore::close();
     return 0;
 }
