@@ -248,6 +248,11 @@ QWidget *EntryForm::createFields()
         if (c->completer())
             c->completer()->setCaseSensitivity(Qt::CaseSensitive);
         setHint(c, {fieldSpecs()[size_t(i - 1)].hint});
+        // Disabled, a field shows the chosen truck's record: keep it legible.
+        QPalette pal = c->palette();
+        pal.setColor(QPalette::Disabled, QPalette::Text, QColor(80, 80, 80));
+        pal.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(80, 80, 80));
+        c->setPalette(pal);
         m_fields[size_t(i - 1)] = c;
         m_models[size_t(i - 1)] = model;
     }
