@@ -319,7 +319,7 @@ QWidget *EntryForm::createWeighRow()
         e->setReadOnly(true);
         e->setFrame(false);
         e->setFont(large);
-        e->setFixedWidth(96);
+        e->setFixedWidth(112);
         e->setFocusPolicy(Qt::NoFocus);
         paintText(e, Qt::red);
         // Borderless on the page: only the red figures show.
