@@ -15,63 +15,11 @@
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "store/ui/cursormodel.h"
+#include "journalgenerator.h"
 
 namespace {
 
 QTextStream out(stdout);
-
-void generate(int rows)
-{
-    const QStringList customers = {"ООО Комбинат", "ЗАО Стройка", "ИП Петров", "Агрофирма Заря", "ОАО Карьер"};
-    const QStringList goods = {"песок", "щебень", "глина", "зерно", "цемент", "уголь"};
-    QSqlDatabase db = TableStore::connection();
-    QSqlQuery q(db);
-    q.exec("PRAGMA synchronous=OFF");
-    db.transaction();
-    QStringList cols;
-    QStringList marks;
-    for (const QString &f : Schema::journalFields()) {
-        cols << "\"" + f + "\"";
-        marks << "?";
-    }
-    q.prepare(QStringLiteral("INSERT INTO bd_main_db (%1) VALUES (%2)").arg(cols.join(','), marks.join(',')));
-    auto *rng = QRandomGenerator::global();
-    for (int i = 0; i < rows; ++i) {
-        const int truck = int(rng->bounded(5000));
-        q.addBindValue(QStringLiteral("А%1ВС").arg(truck, 3, 10, QChar('0')));
-        q.addBindValue(QStringLiteral("КамАЗ"));
-        q.addBindValue(QStringLiteral("Водитель %1").arg(truck % 700));
-        q.addBindValue(QStringLiteral("Автобаза %1").arg(truck % 40));
-        q.addBindValue(customers[i % customers.size()] + QString::number(i % 300));
-        q.addBindValue(QStringLiteral("Отправитель %1").arg(i % 90));
-        q.addBindValue(QStringLiteral("Получатель %1").arg(i % 80));
-        q.addBindValue(QStringLiteral("Склад %1").arg(i % 12));
-        q.addBindValue(goods[i % goods.size()]);
-        q.addBindValue(i % 2 ? QStringLiteral("наличный") : QStringLiteral("безналичный"));
-        q.addBindValue(QString::number(100000 + i));
-        q.addBindValue(i % 3 ? QStringLiteral("") : QStringLiteral("ПР%1").arg(i % 500));
-        q.addBindValue(QStringLiteral("Карьер %1").arg(i % 15));
-        q.addBindValue(QStringLiteral("10,22"));
-        q.addBindValue(QDate(2020, 1, 1).addDays(i / 400).toString(Qt::ISODate));
-        q.addBindValue(QStringLiteral("12:00:00"));
-        q.addBindValue(QStringLiteral("Оператор %1").arg(i % 5));
-        q.addBindValue(QStringLiteral(""));
-        q.addBindValue(QStringLiteral(""));
-        q.addBindValue(QStringLiteral("15,32"));
-        q.addBindValue(QStringLiteral("5,1"));
-        q.addBindValue(QStringLiteral("т"));
-        q.addBindValue(QStringLiteral("0"));
-        q.addBindValue(QStringLiteral("0"));
-        q.addBindValue(QStringLiteral("2"));
-        if (!q.exec())
-            qFatal("insert failed: %s", qPrintable(q.lastError().text()));
-    }
-    q.finish();
-    if (!db.commit())
-        qFatal("commit failed");
-    q.exec("PRAGMA wal_checkpoint(TRUNCATE)");
-    q.exec("PRAGMA synchronous=FULL");
-}
 
 }
 
@@ -87,7 +35,7 @@ int main(int argc, char *argv[])
     if (!TableStore::tableExists(Tables::Journal)) {
         Schema::createTables();
         t.start();
-        generate(rows);
+        bench::generateJournal(rows);
         out << "generated " << rows << " rows in " << t.elapsed() << " ms\n";
     }
 

@@ -79,6 +79,12 @@ QString RawQuery::text(int column) const
     return bytes == 0 ? QString(QLatin1String("")) : QString::fromUtf8(utf8, bytes);
 }
 
+QByteArrayView RawQuery::bytes(int column) const
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, column)) : QByteArrayView();
+}
+
 PackedRow RawQuery::packed(int first, int count) const
 {
     PackedRow r;

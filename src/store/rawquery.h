@@ -3,6 +3,7 @@
 // the whole journal). Qt SQL wraps every cell in a QVariant through several
 // layers; reading the engine's UTF-16 text directly is several times faster.
 
+#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 #include <QVector>
@@ -22,6 +23,8 @@ public:
     bool next();                       // throws StoreError
     qint64 integer(int column) const;
     QString text(int column) const;     // a null QString for NULL
+    // The column's UTF-8 bytes in place; valid until next(). NULL reads empty.
+    QByteArrayView bytes(int column) const;
     // Columns first .. first+count-1 of the current row.
     PackedRow packed(int first, int count) const;
 

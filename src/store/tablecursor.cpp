@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QVarLengthArray>
 
 #include "store/failure.h"
 #include "store/rawquery.h"
@@ -279,6 +280,38 @@ bool TableCursor::IsEmpty()
     QVector<QVariant> binds;
     RawQuery q(selectSql(QStringLiteral("1"), {}, binds, QStringLiteral("LIMIT 1")), binds);
     return !q.next();
+}
+
+void TableCursor::scanToEnd(const QVector<int> &fields, const std::function<void(const QByteArrayView *)> &visit)
+{
+    requireOpen();
+    settle();
+    if (m_currentId == 0 || m_eof)
+        return;
+    QStringList columns;
+    for (const int f : fields) {
+        if (f < 0 || f >= m_fields.size())
+            throw StoreError(QStringLiteral("Нет поля с номером %1 в таблице %2").arg(f).arg(m_table));
+        columns << QStringLiteral("\"%1\"").arg(m_fields[f]);
+    }
+    QVector<QVariant> binds{m_currentId};
+    RawQuery q(selectSql(columns.join(QStringLiteral(", ")), {QStringLiteral("id >= ?")}, binds,
+                         QStringLiteral("ORDER BY id")),
+               binds);
+    QVarLengthArray<QByteArrayView, 32> row(fields.size());
+    while (q.next()) {
+        for (int i = 0; i < fields.size(); ++i)
+            row[i] = q.bytes(i);
+        visit(row.constData());
+    }
+    // Where a walk ends: on the last visible row, past its end.
+    if (fetchFirstFrom(0, false)) {
+        m_bof = false;
+        m_eof = true;
+    } else {
+        clearRow();
+    }
+    emit currentChanged();
 }
 
 bool TableCursor::moveToId(qint64 id)

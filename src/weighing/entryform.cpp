@@ -52,17 +52,17 @@ private:
 
 namespace {
 
-struct FieldSpec
+struct FieldLook
 {
     QString label;
     QString hint;
     QString emptyMessage; // empty for the optional trailer number
 };
 
-// Entry field i is spec[i - 1].
-const std::array<FieldSpec, WeighingRecord::EntryFieldCount> &fieldSpecs()
+// Entry field i is look[i - 1].
+const std::array<FieldLook, WeighingRecord::EntryFieldCount> &fieldLooks()
 {
-    static const std::array<FieldSpec, WeighingRecord::EntryFieldCount> specs = {{
+    static const std::array<FieldLook, WeighingRecord::EntryFieldCount> looks = {{
         {QStringLiteral("Автомобиль №:"), QStringLiteral("Номер автомобиля"),
          QStringLiteral("Введите номер автомобиля!")},
         {QStringLiteral("Марка автомобиля:"), QStringLiteral("Марка автомобиля"),
@@ -86,7 +86,7 @@ const std::array<FieldSpec, WeighingRecord::EntryFieldCount> &fieldSpecs()
         {QStringLiteral("Пункт загрузки:"), QStringLiteral("Пункт загрузки"),
          QStringLiteral("Введите Пункт загрузки!")},
     }};
-    return specs;
+    return looks;
 }
 
 // A hint: the lines as tooltip, one line in the status bar.
@@ -117,7 +117,7 @@ QFont styled(const QFont &base, int pixels, bool bold)
     return f;
 }
 
-struct ModeSpec
+struct ModeLook
 {
     WeighingMode mode;
     const char *objectName;
@@ -126,9 +126,9 @@ struct ModeSpec
 };
 
 // In the order the group shows them.
-const std::array<ModeSpec, 4> &modeSpecs()
+const std::array<ModeLook, 4> &modeLooks()
 {
-    static const std::array<ModeSpec, 4> specs = {{
+    static const std::array<ModeLook, 4> looks = {{
         {WeighingMode::TareBeforeLoading, "RadioButton1", QStringLiteral("Тара перед погрузкой"),
          QStringLiteral("Для тарирования выбирите этот путкт")},
         {WeighingMode::GrossAfterLoading, "RadioButton6", QStringLiteral("Брутто после погрузки"),
@@ -138,14 +138,14 @@ const std::array<ModeSpec, 4> &modeSpecs()
         {WeighingMode::TareAfterUnloading, "RadioButton7", QStringLiteral("Тара после разгрузки"),
          QStringLiteral("Для тарирования выбирите этот путкт")},
     }};
-    return specs;
+    return looks;
 }
 
 int modeSlot(WeighingMode m)
 {
-    const auto &specs = modeSpecs();
-    for (size_t i = 0; i < specs.size(); ++i)
-        if (specs[i].mode == m)
+    const auto &looks = modeLooks();
+    for (size_t i = 0; i < looks.size(); ++i)
+        if (looks[i].mode == m)
             return int(i);
     return 0;
 }
@@ -163,7 +163,7 @@ QString EntryForm::emptyFieldMessage(int i)
 {
     if (i < 1 || i > WeighingRecord::EntryFieldCount)
         return {};
-    return fieldSpecs()[size_t(i - 1)].emptyMessage;
+    return fieldLooks()[size_t(i - 1)].emptyMessage;
 }
 
 EntryForm::EntryForm(const EntryFormHost &host) : QWidget(host.panel), m_host(host)
@@ -221,7 +221,7 @@ QWidget *EntryForm::createFields()
 
     const QFont bold = styled(font(), 0, true);
     auto label = [&](int i) {
-        auto *l = new QLabel(fieldSpecs()[size_t(i - 1)].label, box);
+        auto *l = new QLabel(fieldLooks()[size_t(i - 1)].label, box);
         l->setObjectName(QStringLiteral("Label%1").arg(i));
         paintText(l, Qt::blue);
         return l;
@@ -247,7 +247,7 @@ QWidget *EntryForm::createFields()
         // Completion must not change the letter case of what is typed.
         if (c->completer())
             c->completer()->setCaseSensitivity(Qt::CaseSensitive);
-        setHint(c, {fieldSpecs()[size_t(i - 1)].hint});
+        setHint(c, {fieldLooks()[size_t(i - 1)].hint});
         // Disabled, a field shows the chosen truck's record: keep it legible.
         QPalette pal = c->palette();
         pal.setColor(QPalette::Disabled, QPalette::Text, QColor(80, 80, 80));
@@ -342,13 +342,13 @@ QWidget *EntryForm::createWeighRow()
     auto *gl = new QVBoxLayout(group);
     gl->setContentsMargins(6, 4, 6, 4);
     gl->setSpacing(2);
-    for (const ModeSpec &spec : modeSpecs()) {
-        auto *b = new QRadioButton(spec.caption, group);
-        b->setObjectName(QString::fromLatin1(spec.objectName));
-        setHint(b, {spec.hint});
+    for (const ModeLook &look : modeLooks()) {
+        auto *b = new QRadioButton(look.caption, group);
+        b->setObjectName(QString::fromLatin1(look.objectName));
+        setHint(b, {look.hint});
         gl->addWidget(b);
-        m_modeButtons[size_t(modeSlot(spec.mode))] = b;
-        const WeighingMode mode = spec.mode;
+        m_modeButtons[size_t(modeSlot(look.mode))] = b;
+        const WeighingMode mode = look.mode;
         connect(b, &QRadioButton::clicked, this, [this, mode] { onModeButtonClicked(mode); });
     }
     m_modeButtons[size_t(modeSlot(WeighingMode::TareBeforeLoading))]->setChecked(true);

@@ -3,13 +3,7 @@
 #include <functional>
 #include <string_view>
 
-#include <QSqlDriver>
-#include <QVariant>
-#include <sqlite3.h>
-
-#include "store/failure.h"
 #include "store/tablecursor.h"
-#include "store/tablestore.h"
 
 namespace {
 
@@ -19,58 +13,6 @@ quint32 hashOf(QByteArrayView utf8)
 {
     return quint32(std::hash<std::string_view>{}(std::string_view(utf8.data(), size_t(utf8.size()))));
 }
-
-// The rows of a table from a given id on, in stored order, with the texts of
-// the chosen columns read in place from the engine: no copy and no
-// allocation per row. The start-up fill of a million-row journal spends most
-// of its time here, and the copies of the general row reader (RawQuery) would
-// cost it a third more.
-class RowScan
-{
-public:
-    RowScan(const QString &table, const QStringList &columns, qint64 fromId)
-    {
-        const QVariant h = TableStore::connection().driver()->handle();
-        if (h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0)
-            m_db = *static_cast<sqlite3 *const *>(h.data());
-        if (!m_db)
-            throw StoreError(QStringLiteral("Нет соединения с базой данных"));
-        QStringList quoted;
-        for (const QString &c : columns)
-            quoted << QStringLiteral("\"%1\"").arg(c);
-        const QByteArray sql = QStringLiteral("SELECT %1 FROM %2 WHERE id >= ? ORDER BY id")
-                                   .arg(quoted.join(QStringLiteral(", ")), TableStore::sqlName(table))
-                                   .toUtf8();
-        if (sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &m_stmt, nullptr) != SQLITE_OK
-            || sqlite3_bind_int64(m_stmt, 1, fromId) != SQLITE_OK)
-            fail();
-    }
-    ~RowScan() { sqlite3_finalize(m_stmt); }
-    RowScan(const RowScan &) = delete;
-    RowScan &operator=(const RowScan &) = delete;
-
-    bool next()
-    {
-        const int rc = sqlite3_step(m_stmt);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc != SQLITE_DONE)
-            fail();
-        return false;
-    }
-    // Valid until the next call of next(). NULL reads as empty.
-    QByteArrayView bytes(int column) const
-    {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
-        return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, column)) : QByteArrayView();
-    }
-
-private:
-    [[noreturn]] void fail() const { throw StoreError(QString::fromUtf8(sqlite3_errmsg(m_db))); }
-
-    sqlite3 *m_db = nullptr;
-    sqlite3_stmt *m_stmt = nullptr;
-};
 
 } // namespace
 
@@ -173,42 +115,22 @@ QStringList ReferenceList::texts() const
     return out;
 }
 
-ReferenceLists::Changes ReferenceLists::takeRow(const TableCursor &view)
-{
-    Changes changed{};
-    for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
-        changed[size_t(p)] = m_lists[size_t(p)].take(view.FieldBytes(p));
-    return changed;
-}
-
 ReferenceLists::Changes ReferenceLists::refresh(TableCursor &view)
 {
     Changes changed{};
     if (view.IsEmpty() || view.AtEnd())
         return changed;
 
-    // A view with no filter, browsing, visits the rows in stored (id) order
-    // from its current row on. At start-up that is the whole journal; those
-    // rows are read straight from the engine, which is several times faster
-    // than moving the view row by row, and the view is then put past its
-    // last row, where the walk would have left it.
-    const bool plain = view.state() == TableCursor::State::Browse && !view.filterActive()
-                       && !view.extraFilterActive() && view.fieldNames().size() >= WeighingRecord::EntryFieldCount;
-    if (plain && view.currentId() > 0) {
-        RowScan rows(view.tableName(), view.fieldNames().mid(0, WeighingRecord::EntryFieldCount), view.currentId());
-        while (rows.next()) {
-            for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
-                changed[size_t(p)] |= m_lists[size_t(p)].take(rows.bytes(p));
-        }
-        view.Last();
-        return changed;
-    }
-
-    while (!view.AtEnd()) {
-        const Changes row = takeRow(view);
-        for (size_t p = 0; p < changed.size(); ++p)
-            changed[p] |= row[p];
-        view.Next();
-    }
+    // At start-up this reads the whole journal: the store's in-place scan is
+    // several times faster than moving the view row by row, and leaves the
+    // view past its last row, where the walk would have left it.
+    QVector<int> fields(WeighingRecord::EntryFieldCount);
+    for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
+        fields[p] = p;
+    view.scanToEnd(fields, [&](const QByteArrayView *row) {
+        for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
+            changed[size_t(p)] |= m_lists[size_t(p)].take(row[p]);
+    });
     return changed;
 }
+

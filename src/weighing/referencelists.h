@@ -93,8 +93,6 @@ public:
     ReferenceList &list(int position) { return m_lists[size_t(position)]; }
     const ReferenceList &list(int position) const { return m_lists[size_t(position)]; }
 
-    // Takes the thirteen entry-field values of the view's current row.
-    Changes takeRow(const TableCursor &view);
 
     // The refresh: from the view's current row to its end, takes each row's
     // values, leaving the view past its last row. Reads nothing when the view

@@ -408,6 +408,41 @@ private slots:
         QCOMPARE(rowCount(), 2);
     }
 
+    void scanReadsWhatTheWalkWould()
+    {
+        addDrivers({"A", "B", "A", "C", "B"});
+        TableCursor c(Tables::Journal);
+        c.Open();
+        const int fio = c.fieldIndex("FIO"), truck = c.fieldIndex("N_Avto");
+        auto scan = [&] {
+            QStringList seen;
+            c.scanToEnd({fio, truck}, [&](const QByteArrayView *row) {
+                seen << QString::fromUtf8(row[0]) + "/" + QString::fromUtf8(row[1]);
+            });
+            return seen;
+        };
+
+        // From the current row on, and the cursor ends past its last row.
+        c.Next();
+        QCOMPARE(scan(), QStringList({"B/AB", "A/AA", "C/AC", "B/AB"}));
+        QVERIFY(c.AtEnd());
+        QCOMPARE(c.FieldText("FIO"), QString("B"));
+        QCOMPARE(scan(), QStringList());   // at the end there is nothing more to read
+
+        // Filters hold as in a walk.
+        c.SetFilterLines({"[FIO]='B'"});
+        c.ActivateFilter();
+        QCOMPARE(scan(), QStringList({"B/AB", "B/AB"}));
+
+        // A row being edited is posted first, as any move would.
+        c.DeactivateFilter();
+        c.First();
+        c.Edit();
+        c.SetFieldText("FIO", "Z");
+        QCOMPARE(scan().first(), QString("Z/AA"));
+        QCOMPARE(c.state(), TableCursor::State::Browse);
+    }
+
     void signalsOnMoves()
     {
         addDrivers({"A", "B"});

@@ -1,0 +1,60 @@
+#pragma once
+// A generated journal for the benchmarks: the same mix of recurring and
+// unique values as a busy weighbridge.
+
+#include <QDate>
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariantList>
+
+#include "store/schema.h"
+#include "store/tablestore.h"
+
+namespace bench {
+
+// The same mix of recurring and unique values as a busy weighbridge: a few
+// thousand trucks and drivers, a unique waybill number on every row.
+inline void generateJournal(int rows)
+{
+    const QStringList customers = {"ООО Комбинат", "ЗАО Стройка", "ИП Петров", "Агрофирма Заря", "ОАО Карьер"};
+    const QStringList goods = {"песок", "щебень", "глина", "зерно", "цемент", "уголь"};
+    QSqlDatabase db = TableStore::connection();
+    QSqlQuery q(db);
+    q.exec("PRAGMA synchronous=OFF");
+    db.transaction();
+    QStringList cols, marks;
+    for (const QString &f : Schema::journalFields()) {
+        cols << "\"" + f + "\"";
+        marks << "?";
+    }
+    q.prepare(QStringLiteral("INSERT INTO bd_main_db (%1) VALUES (%2)").arg(cols.join(','), marks.join(',')));
+    auto *rng = QRandomGenerator::global();
+    for (int i = 0; i < rows; ++i) {
+        const int truck = int(rng->bounded(5000));
+        const QVariantList values = {
+            QStringLiteral("А%1ВС").arg(truck, 3, 10, QChar('0')), QStringLiteral("КамАЗ"),
+            QStringLiteral("Водитель %1").arg(truck % 700), QStringLiteral("Автобаза %1").arg(truck % 40),
+            customers[i % customers.size()] + QString::number(i % 300), QStringLiteral("Отправитель %1").arg(i % 90),
+            QStringLiteral("Получатель %1").arg(i % 80), QStringLiteral("Склад %1").arg(i % 12),
+            goods[i % goods.size()], i % 2 ? QStringLiteral("наличный") : QStringLiteral("безналичный"),
+            QString::number(100000 + i), i % 3 ? QStringLiteral("") : QStringLiteral("ПР%1").arg(i % 500),
+            QStringLiteral("Карьер %1").arg(i % 15), QStringLiteral("10,22"),
+            QDate(2020, 1, 1).addDays(i / 400).toString(Qt::ISODate), QStringLiteral("12:00:00"),
+            QStringLiteral("Оператор %1").arg(i % 5), QStringLiteral(""), QStringLiteral(""),
+            QStringLiteral("15,32"), QStringLiteral("5,1"), QStringLiteral("т"), QStringLiteral("0"),
+            QStringLiteral("0"), QStringLiteral("2")};
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        if (!q.exec())
+            qFatal("insert failed: %s", qPrintable(q.lastError().text()));
+    }
+    q.finish();
+    if (!db.commit())
+        qFatal("commit failed");
+    q.exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    q.exec("PRAGMA synchronous=FULL");
+}
+
+}
