@@ -21,6 +21,7 @@
 #include "store/ui/cursorgrid.h"
 #include "store/ui/cursormodel.h"
 #include "store/ui/navigator.h"
+#include "store/ui/hint.h"
 
 namespace {
 
@@ -56,15 +57,6 @@ QStyle *asteriskStyle()
         style->setParent(qApp);
     }
     return style;
-}
-
-void setHint(QWidget *w, const QStringList &lines)
-{
-    w->setToolTip(lines.join(QLatin1Char('\n')));
-    QStringList oneLine;
-    for (const QString &l : lines)
-        oneLine << l.trimmed();
-    w->setStatusTip(oneLine.join(QLatin1Char(' ')));
 }
 
 QLabel *label(const QString &name, const QString &text, QWidget *parent, const QRect &geometry)

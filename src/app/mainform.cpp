@@ -36,6 +36,7 @@
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "weighing/entryform.h"
+#include "store/ui/hint.h"
 
 namespace {
 
@@ -97,12 +98,7 @@ QPushButton *button(const QString &name, const QString &caption, QWidget *parent
 
 void MainForm::setHint(QWidget *w, const QStringList &lines)
 {
-    w->setToolTip(lines.join(QLatin1Char('\n')));
-    // The status bar has room for one line only.
-    QStringList oneLine;
-    for (const QString &l : lines)
-        oneLine << l.trimmed();
-    w->setStatusTip(oneLine.join(QLatin1Char(' ')));
+    ::setHint(w, lines);
 }
 
 MainForm::MainForm(const QString &programDir, QWidget *parent)

@@ -20,17 +20,12 @@
 #include "weighing/entryform.h"
 #include "weighing/journalrecord.h"
 #include "weighing/weighoperation.h"
+#include "store/ui/hint.h"
 
 namespace {
 
 const QString NoRecordText = QStringLiteral(
     "Ошибка Нет записей для взвешивания! Тара или Брутто для Нового автомобиля НЕБЫЛО измеренно!");
-
-void setHint(QWidget *w, const QString &hint)
-{
-    w->setToolTip(hint);
-    w->setStatusTip(hint);
-}
 
 QVector<GridColumn> columns()
 {
@@ -164,14 +159,14 @@ void TnewDB::createLayout()
     m_choose->setFont(bold);
     m_choose->setGeometry(7, 186, 150, 44);
     m_choose->setDefault(true);
-    setHint(m_choose, QStringLiteral("по выбранному из списка номеру автомобиля, заполняются все поля из БД"));
+    setHint(m_choose, {QStringLiteral("по выбранному из списка номеру автомобиля, заполняются все поля из БД")});
     connect(m_choose, &QPushButton::clicked, this, guarded([this] { ChooseClick(); }));
 
     m_cancel = new QPushButton(QStringLiteral("Отмена"), this);
     m_cancel->setObjectName(QStringLiteral("CancelButton"));
     m_cancel->setFont(bold);
     m_cancel->setGeometry(7, 238, 150, 44);
-    setHint(m_cancel, QStringLiteral("Отмена и переход в главное окно"));
+    setHint(m_cancel, {QStringLiteral("Отмена и переход в главное окно")});
     connect(m_cancel, &QPushButton::clicked, this, [this] { CancelClick(); });
 
     auto *picture = new QLabel(this);

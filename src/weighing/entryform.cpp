@@ -18,6 +18,7 @@
 #include "store/tablecursor.h"
 #include "weighing/dbnew.h"
 #include "weighing/weighoperation.h"
+#include "store/ui/hint.h"
 
 // One entry field's list as its drop-down shows it. The row count is taken
 // at each reset, so a view never sees the list change under it between the
@@ -87,16 +88,6 @@ const std::array<FieldLook, WeighingRecord::EntryFieldCount> &fieldLooks()
          QStringLiteral("Введите Пункт загрузки!")},
     }};
     return looks;
-}
-
-// A hint: the lines as tooltip, one line in the status bar.
-void setHint(QWidget *w, const QStringList &lines)
-{
-    w->setToolTip(lines.join(QLatin1Char('\n')));
-    QStringList oneLine;
-    for (const QString &l : lines)
-        oneLine << l.trimmed();
-    w->setStatusTip(oneLine.join(QLatin1Char(' ')));
 }
 
 void paintText(QWidget *w, const QColor &color)
