@@ -37,15 +37,9 @@ void setUnreadable(FrameReading &r)
     r.hideStability = true;
 }
 
-void readLibra(const QString &line, FrameReading &r)
+// The reading cut from a frame, or the zero reading when it does not convert.
+void takeReading(const QString &text, FrameReading &r)
 {
-    // A frame: "A 01  N  211.515 Kg  T 00.515 Kg r 0 00"; the weight stands
-    // between " N " and the first " Kg " (or " T " when the unit is missing).
-    const QString endMarker = line.contains(QLatin1String("Kg")) ? QStringLiteral(" Kg ") : QStringLiteral(" T ");
-    const qsizetype n = positionOf(line, QStringLiteral(" N "));
-    const qsizetype e = positionOf(line, endMarker);
-    const QString text = withFirstPointAsComma(copyFrom(line, n + 3, e - n - 3));
-
     const auto value = NumberForm::parse(text);
     if (!value) {
         setUnreadable(r);
@@ -55,6 +49,18 @@ void readLibra(const QString &line, FrameReading &r)
     r.reading = *value;
     r.display = NumberForm::format(*value);
     r.deviceOn = true;
+}
+
+void readLibra(const QString &line, FrameReading &r)
+{
+    // A frame: "A 01  N  211.515 Kg  T 00.515 Kg r 0 00"; the weight stands
+    // between " N " and the first " Kg " (or " T " when the unit is missing).
+    const QString endMarker = line.contains(QLatin1String("Kg")) ? QStringLiteral(" Kg ") : QStringLiteral(" T ");
+    const qsizetype n = positionOf(line, QStringLiteral(" N "));
+    const qsizetype e = positionOf(line, endMarker);
+    const QString text = withFirstPointAsComma(copyFrom(line, n + 3, e - n - 3));
+
+    takeReading(text, r);
 }
 
 void readClock(const QString &line, FrameReading &r)
@@ -83,15 +89,7 @@ void readWI2002(const QString &line, FrameReading &r)
         }
     }
 
-    const auto value = NumberForm::parse(text);
-    if (!value) {
-        setUnreadable(r);
-        return;
-    }
-    r.readingText = text;
-    r.reading = *value;
-    r.display = NumberForm::format(*value);
-    r.deviceOn = true;
+    takeReading(text, r);
 }
 
 } // namespace
