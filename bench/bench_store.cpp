@@ -26,18 +26,9 @@ QTextStream out(stdout);
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const int rows = argc > 1 ? QString(argv[1]).toInt() : 1000000;
     QTemporaryDir temp;
-    const QString folder = argc > 2 ? QString(argv[2]) : temp.path();
-
-    TableStore::openCreating(folder);
+    bench::prepareJournal(argc, argv, temp.path(), out);
     QElapsedTimer t;
-    if (!TableStore::tableExists(Tables::Journal)) {
-        Schema::createTables();
-        t.start();
-        bench::generateJournal(rows);
-        out << "generated " << rows << " rows in " << t.elapsed() << " ms\n";
-    }
 
     TableCursor c(Tables::Journal);
     t.start();

@@ -38,18 +38,9 @@ double ms(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    const int rows = argc > 1 ? QString(argv[1]).toInt() : 1000000;
     QTemporaryDir temp;
-    const QString folder = argc > 2 ? QString(argv[2]) : temp.path();
-
-    TableStore::openCreating(folder);
+    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
     QElapsedTimer t;
-    if (!TableStore::tableExists(Tables::Journal)) {
-        Schema::createTables();
-        t.start();
-        bench::generateJournal(rows);
-        out << "generated " << rows << " rows in " << t.elapsed() << " ms\n";
-    }
 
     // The lists alone, straight from a freshly opened view.
     {

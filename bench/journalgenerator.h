@@ -3,6 +3,8 @@
 // unique values as a busy weighbridge.
 
 #include <QDate>
+#include <QElapsedTimer>
+#include <QTextStream>
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -55,6 +57,23 @@ inline void generateJournal(int rows)
         qFatal("commit failed");
     q.exec("PRAGMA wal_checkpoint(TRUNCATE)");
     q.exec("PRAGMA synchronous=FULL");
+}
+
+// Opens the journal of the benchmark folder (argv[2], else a temporary one)
+// and generates argv[1] rows (default 1,000,000) when it has no journal yet. Returns the folder.
+inline QString prepareJournal(int argc, char *argv[], const QString &tempFolder, QTextStream &out)
+{
+    const int rows = argc > 1 ? QString(argv[1]).toInt() : 1000000;
+    const QString folder = argc > 2 ? QString(argv[2]) : tempFolder;
+    TableStore::openCreating(folder);
+    if (!TableStore::tableExists(Tables::Journal)) {
+        Schema::createTables();
+        QElapsedTimer t;
+        t.start();
+        generateJournal(rows);
+        out << "generated " << rows << " rows in " << t.elapsed() << " ms\n";
+    }
+    return folder;
 }
 
 }

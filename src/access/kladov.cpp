@@ -21,7 +21,7 @@
 #include "store/ui/cursorgrid.h"
 #include "store/ui/cursormodel.h"
 #include "store/ui/navigator.h"
-#include "store/ui/hint.h"
+#include "store/ui/widgetlook.h"
 
 namespace {
 

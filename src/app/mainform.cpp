@@ -36,7 +36,7 @@
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "weighing/entryform.h"
-#include "store/ui/hint.h"
+#include "store/ui/widgetlook.h"
 
 namespace {
 
@@ -51,15 +51,6 @@ QFont pixelFont(const QFont &base, int pixels, bool bold)
     f.setPixelSize(pixels);
     f.setBold(bold);
     return f;
-}
-
-void paintText(QWidget *w, const QColor &color)
-{
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::WindowText, color);
-    pal.setColor(QPalette::ButtonText, color);
-    pal.setColor(QPalette::Text, color);
-    w->setPalette(pal);
 }
 
 QLabel *sunkenPanel(const QString &name, const QString &text, QWidget *parent)

@@ -20,7 +20,7 @@
 #include "weighing/entryform.h"
 #include "weighing/journalrecord.h"
 #include "weighing/weighoperation.h"
-#include "store/ui/hint.h"
+#include "store/ui/widgetlook.h"
 
 namespace {
 

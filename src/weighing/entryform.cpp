@@ -18,7 +18,7 @@
 #include "store/tablecursor.h"
 #include "weighing/dbnew.h"
 #include "weighing/weighoperation.h"
-#include "store/ui/hint.h"
+#include "store/ui/widgetlook.h"
 
 // One entry field's list as its drop-down shows it. The row count is taken
 // at each reset, so a view never sees the list change under it between the
@@ -88,15 +88,6 @@ const std::array<FieldLook, WeighingRecord::EntryFieldCount> &fieldLooks()
          QStringLiteral("Введите Пункт загрузки!")},
     }};
     return looks;
-}
-
-void paintText(QWidget *w, const QColor &color)
-{
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::WindowText, color);
-    pal.setColor(QPalette::ButtonText, color);
-    pal.setColor(QPalette::Text, color);
-    w->setPalette(pal);
 }
 
 QFont styled(const QFont &base, int pixels, bool bold)
