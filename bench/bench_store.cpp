@@ -14,7 +14,7 @@
 #include "store/schema.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
-#include "store/ui/cursormodel.h"
+#include "toolkit/cursormodel.h"
 #include "journalgenerator.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
-#include "access/session.h"
+#include "common/session.h"
 #include "app/mainform.h"
 #include "store/schema.h"
 #include "store/tablecursor.h"

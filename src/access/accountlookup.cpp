@@ -4,7 +4,7 @@
 #include <QLineEdit>
 
 #include "access/accountcheck.h"
-#include "app/errorreport.h"
+#include "common/errorreport.h"
 #include "store/tablecursor.h"
 
 AccountNameLookup::AccountNameLookup(TableCursor *cursor, QWidget *parent)

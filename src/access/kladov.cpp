@@ -14,14 +14,14 @@
 #include "access/accountcheck.h"
 #include "access/accountlookup.h"
 #include "access/loginpictures.h"
-#include "access/session.h"
-#include "app/errorreport.h"
+#include "common/session.h"
+#include "common/errorreport.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
-#include "store/ui/cursorgrid.h"
-#include "store/ui/cursormodel.h"
-#include "store/ui/navigator.h"
-#include "store/ui/widgetlook.h"
+#include "toolkit/cursorgrid.h"
+#include "toolkit/cursormodel.h"
+#include "toolkit/navigator.h"
+#include "toolkit/widgetlook.h"
 
 namespace {
 

@@ -23,20 +23,20 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "access/session.h"
+#include "common/session.h"
 #include "app/aboutpicture.h"
-#include "app/errorreport.h"
+#include "common/errorreport.h"
 #include "app/helptext.h"
 #include "app/settingsfile.h"
-#include "indicator/clocklabel.h"
+#include "toolkit/clocklabel.h"
 #include "indicator/indicatorlink.h"
 #include "indicator/indicatorwidgets.h"
-#include "indicator/lamp.h"
-#include "indicator/portswitch.h"
+#include "toolkit/lamp.h"
+#include "toolkit/portswitch.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "weighing/entryform.h"
-#include "store/ui/widgetlook.h"
+#include "toolkit/widgetlook.h"
 
 namespace {
 

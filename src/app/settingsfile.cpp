@@ -7,7 +7,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
-#include "store/failure.h"
+#include "common/failure.h"
 
 namespace {
 

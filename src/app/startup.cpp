@@ -4,17 +4,19 @@
 #include <memory>
 
 #include "access/kladov.h"
-#include "access/session.h"
-#include "app/errorreport.h"
+#include "common/session.h"
+#include "common/errorreport.h"
 #include "app/mainform.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
+#include "toolkit/errorbox.h"
 #include "weighing/dbnew.h"
 #include "weighing/entryform.h"
 
 int runKrodalin(int argc, char *argv[], const QString &programDir)
 {
     QApplication app(argc, argv);
+    installErrorBox();
 
     // The program's directory holds tools.ini and the database alias; the
     // executable's own directory unless the caller names another one.

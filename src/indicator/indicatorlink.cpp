@@ -9,14 +9,14 @@
 
 #include <cerrno>
 
-#include "app/errorreport.h"
+#include "common/errorreport.h"
 #include "indicator/devicemodel.h"
 #include "indicator/framedecoder.h"
-#include "indicator/lamp.h"
+#include "toolkit/lamp.h"
 #include "indicator/linkclock.h"
 #include "indicator/numberform.h"
-#include "indicator/portswitch.h"
-#include "store/failure.h"
+#include "toolkit/portswitch.h"
+#include "common/failure.h"
 
 namespace {
 

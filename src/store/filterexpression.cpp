@@ -3,7 +3,7 @@
 #include <QDate>
 #include <QRegularExpression>
 
-#include "store/failure.h"
+#include "common/failure.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <sqlite3.h>
 
-#include "store/failure.h"
+#include "common/failure.h"
 #include "store/tablestore.h"
 
 namespace {

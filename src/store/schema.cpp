@@ -2,7 +2,7 @@
 
 #include <QSqlQuery>
 
-#include "store/failure.h"
+#include "common/failure.h"
 #include "store/tablestore.h"
 
 namespace Schema {

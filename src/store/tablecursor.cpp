@@ -5,7 +5,7 @@
 #include <QSqlRecord>
 #include <QVarLengthArray>
 
-#include "store/failure.h"
+#include "common/failure.h"
 #include "store/rawquery.h"
 #include "store/tablestore.h"
 

@@ -7,7 +7,7 @@
 #include <QSqlQuery>
 #include <sqlite3.h>
 
-#include "store/failure.h"
+#include "common/failure.h"
 
 namespace {
 const QString ConnectionName = QStringLiteral("WE");

@@ -12,15 +12,15 @@
 #include <QScreen>
 #include <QShowEvent>
 
-#include "app/errorreport.h"
+#include "common/errorreport.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
-#include "store/ui/cursorgrid.h"
-#include "store/ui/cursormodel.h"
+#include "toolkit/cursorgrid.h"
+#include "toolkit/cursormodel.h"
 #include "weighing/entryform.h"
 #include "weighing/journalrecord.h"
 #include "weighing/weighoperation.h"
-#include "store/ui/widgetlook.h"
+#include "toolkit/widgetlook.h"
 
 namespace {
 

@@ -14,11 +14,11 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/errorreport.h"
+#include "common/errorreport.h"
 #include "store/tablecursor.h"
 #include "weighing/dbnew.h"
 #include "weighing/weighoperation.h"
-#include "store/ui/widgetlook.h"
+#include "toolkit/widgetlook.h"
 
 // One entry field's list as its drop-down shows it. The row count is taken
 // at each reset, so a view never sees the list change under it between the

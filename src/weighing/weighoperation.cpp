@@ -9,12 +9,12 @@
 #include <QRegularExpression>
 #include <QRadioButton>
 
-#include "access/session.h"
-#include "app/errorreport.h"
+#include "common/session.h"
+#include "common/errorreport.h"
 #include "indicator/devicemodel.h"
 #include "indicator/indicatorlink.h"
 #include "indicator/numberform.h"
-#include "store/failure.h"
+#include "common/failure.h"
 #include "store/tablecursor.h"
 #include "weighing/dbnew.h"
 #include "weighing/entryform.h"

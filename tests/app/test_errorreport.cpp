@@ -10,9 +10,9 @@
 
 #include <stdexcept>
 
-#include "app/errorreport.h"
+#include "common/errorreport.h"
 #include "messageboxes.h"
-#include "store/failure.h"
+#include "common/failure.h"
 
 class TestErrorReport final : public QObject
 {

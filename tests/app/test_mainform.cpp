@@ -19,17 +19,17 @@
 
 #include <optional>
 
-#include "access/session.h"
+#include "common/session.h"
 #include "app/helptext.h"
 #include "app/mainform.h"
-#include "indicator/clocklabel.h"
+#include "toolkit/clocklabel.h"
 #include "indicator/indicatorlink.h"
-#include "indicator/lamp.h"
-#include "indicator/portswitch.h"
-#include "indicator/simulator.h"
+#include "toolkit/lamp.h"
+#include "toolkit/portswitch.h"
+#include "simulator/simulator.h"
 #include "messageboxes.h"
 #include "programfolder.h"
-#include "store/failure.h"
+#include "common/failure.h"
 #include "store/schema.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"

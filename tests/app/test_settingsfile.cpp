@@ -10,7 +10,7 @@
 
 #include "app/settingsfile.h"
 #include "programfolder.h"
-#include "store/failure.h"
+#include "common/failure.h"
 
 namespace {
 

@@ -9,6 +9,8 @@
 #include <QMetaEnum>
 #include <QTest>
 
+#include "toolkit/errorbox.h"
+
 namespace {
 
 QString buttonName(QMessageBox::StandardButton button)
@@ -23,6 +25,9 @@ QString buttonName(QMessageBox::StandardButton button)
 
 ModalWatcher::ModalWatcher(QObject *parent) : QObject(parent)
 {
+    // A test that watches boxes sees the general error report as the
+    // operator does, in the program's own box.
+    installErrorBox();
     m_timer.setInterval(5);
     connect(&m_timer, &QTimer::timeout, this, &ModalWatcher::poll);
     m_timer.start();

@@ -14,14 +14,14 @@
 
 #include <memory>
 
-#include "indicator/clocklabel.h"
+#include "toolkit/clocklabel.h"
 #include "indicator/devicemodel.h"
 #include "indicator/indicatorlink.h"
 #include "indicator/indicatorwidgets.h"
-#include "indicator/lamp.h"
+#include "toolkit/lamp.h"
 #include "indicator/linkclock.h"
-#include "indicator/portswitch.h"
-#include "indicator/simulator.h"
+#include "toolkit/portswitch.h"
+#include "simulator/simulator.h"
 
 class LinkFixture
 {

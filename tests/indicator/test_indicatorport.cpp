@@ -13,7 +13,7 @@
 
 #include "linkfixture.h"
 #include "messageboxes.h"
-#include "store/failure.h"
+#include "common/failure.h"
 
 namespace {
 

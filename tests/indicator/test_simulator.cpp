@@ -11,7 +11,7 @@
 
 #include "indicator/devicemodel.h"
 #include "indicator/framedecoder.h"
-#include "indicator/simulator.h"
+#include "simulator/simulator.h"
 
 using Model = IndicatorSimulator::Model;
 

@@ -5,7 +5,7 @@
 #include <QSqlQuery>
 #include <QtTest>
 
-#include "store/failure.h"
+#include "common/failure.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "tempdatabase.h"

@@ -18,17 +18,17 @@
 
 #include <memory>
 
-#include "access/session.h"
+#include "common/session.h"
 #include "app/mainform.h"
 #include "indicator/devicemodel.h"
 #include "indicator/indicatorlink.h"
 #include "indicator/linkclock.h"
-#include "indicator/portswitch.h"
-#include "indicator/simulator.h"
+#include "toolkit/portswitch.h"
+#include "simulator/simulator.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
-#include "store/ui/cursorgrid.h"
-#include "store/ui/cursormodel.h"
+#include "toolkit/cursorgrid.h"
+#include "toolkit/cursormodel.h"
 #include "tempdatabase.h"
 #include "weighing/dbnew.h"
 #include "weighing/entryform.h"

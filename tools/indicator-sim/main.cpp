@@ -12,7 +12,7 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "indicator/simulator.h"
+#include "simulator/simulator.h"
 
 namespace {
 

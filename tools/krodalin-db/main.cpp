@@ -12,7 +12,7 @@
 
 #include <cstdio>
 
-#include "store/failure.h"
+#include "common/failure.h"
 #include "store/schema.h"
 #include "store/tablestore.h"
 

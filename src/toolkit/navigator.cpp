@@ -1,10 +1,10 @@
-#include "store/ui/navigator.h"
+#include "toolkit/navigator.h"
 
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QToolButton>
 
-#include "app/errorreport.h"
+#include "common/errorreport.h"
 #include "store/tablecursor.h"
 
 DbNavigator::DbNavigator(QWidget *parent) : QWidget(parent)

@@ -1,4 +1,4 @@
-#include "indicator/portswitch.h"
+#include "toolkit/portswitch.h"
 
 #include <QKeyEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "indicator/lamp.h"
+#include "toolkit/lamp.h"
 
 #include <QPainter>
 

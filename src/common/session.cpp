@@ -1,4 +1,4 @@
-#include "access/session.h"
+#include "common/session.h"
 
 int Session::LoginOk = 0;
 QString Session::OperatorName;

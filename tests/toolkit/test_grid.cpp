@@ -7,9 +7,9 @@
 #include "messageboxes.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
-#include "store/ui/cursorgrid.h"
-#include "store/ui/cursormodel.h"
-#include "store/ui/navigator.h"
+#include "toolkit/cursorgrid.h"
+#include "toolkit/cursormodel.h"
+#include "toolkit/navigator.h"
 #include "tempdatabase.h"
 
 class TestGrid final : public QObject

@@ -1,4 +1,4 @@
-#include "indicator/clocklabel.h"
+#include "toolkit/clocklabel.h"
 
 #include <QLocale>
 #include <QTime>

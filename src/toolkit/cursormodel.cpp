@@ -1,8 +1,8 @@
-#include "store/ui/cursormodel.h"
+#include "toolkit/cursormodel.h"
 
 #include <QColor>
 
-#include "app/errorreport.h"
+#include "common/errorreport.h"
 #include "store/tablecursor.h"
 
 CursorModel::CursorModel(TableCursor *cursor, QVector<GridColumn> columns, QObject *parent)

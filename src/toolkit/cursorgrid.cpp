@@ -1,9 +1,9 @@
-#include "store/ui/cursorgrid.h"
+#include "toolkit/cursorgrid.h"
 
 #include <QHeaderView>
 
-#include "app/errorreport.h"
-#include "store/ui/cursormodel.h"
+#include "common/errorreport.h"
+#include "toolkit/cursormodel.h"
 
 CursorGrid::CursorGrid(QWidget *parent) : QTableView(parent)
 {

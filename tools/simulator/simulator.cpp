@@ -1,4 +1,4 @@
-#include "indicator/simulator.h"
+#include "simulator/simulator.h"
 
 #include <QFile>
 #include <QFileInfo>
