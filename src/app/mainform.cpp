@@ -4,10 +4,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCompleter>
 #include <QDate>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,7 +13,6 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -28,6 +25,7 @@
 #include "common/errorreport.h"
 #include "app/helptext.h"
 #include "app/settingsfile.h"
+#include "app/settingspage.h"
 #include "toolkit/clocklabel.h"
 #include "indicator/indicatorlink.h"
 #include "indicator/indicatorwidgets.h"
@@ -45,13 +43,6 @@ const QString ExitCaption = QStringLiteral("Завершение работы п
 const QString PortLampHint = QStringLiteral("Индикатор работы СОМ порта");
 const QString BackToWorkHint = QStringLiteral("Переход на закладку работы с прибором");
 
-QFont pixelFont(const QFont &base, int pixels, bool bold)
-{
-    QFont f = base;
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
-}
 
 QLabel *sunkenPanel(const QString &name, const QString &text, QWidget *parent)
 {
@@ -63,27 +54,6 @@ QLabel *sunkenPanel(const QString &name, const QString &text, QWidget *parent)
     return l;
 }
 
-// Lists of the settings page: editable, as typed text is what gets applied
-// and stored; the typed text is never added to the list, and completion
-// respects letter case, since the names are compared exactly.
-QComboBox *settingsList(const QString &name, const QStringList &items, QWidget *parent)
-{
-    auto *c = new QComboBox(parent);
-    c->setObjectName(name);
-    c->setEditable(true);
-    c->setInsertPolicy(QComboBox::NoInsert);
-    c->addItems(items);
-    if (c->completer())
-        c->completer()->setCaseSensitivity(Qt::CaseSensitive);
-    return c;
-}
-
-QPushButton *button(const QString &name, const QString &caption, QWidget *parent)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    return b;
-}
 
 }
 
@@ -146,7 +116,9 @@ void MainForm::createLayout()
     m_pages->setElideMode(Qt::ElideNone);
     m_pages->addTab(createWorkPage(), QStringLiteral("Работа с прибором"));
     m_pages->addTab(createJournalPage(), QStringLiteral("Поиск, Просмотр и Редактирование БД"));
-    m_pages->addTab(createSettingsPage(), QStringLiteral("Настройка программы"));
+    m_settingsPage = new ::SettingsPage(font());
+    m_pages->addTab(m_settingsPage, QStringLiteral("Настройка программы"));
+    takeSettingsWidgets();
     m_pages->addTab(createAboutPage(), QStringLiteral("О программе"));
     m_pages->addTab(createHelpPage(), QStringLiteral("Помощь"));
     m_pages->setCurrentIndex(WorkPage);
@@ -244,13 +216,13 @@ QWidget *MainForm::createWorkPage()
     m_newButtonSlot->setFixedHeight(36);
     col->addWidget(m_newButtonSlot);
 
-    m_printme = button(QStringLiteral("printme"), QStringLiteral("Печать Накладной"), right);
+    m_printme = namedButton(QStringLiteral("printme"), QStringLiteral("Печать Накладной"), right);
     m_printme->setFixedHeight(36);
     m_printme->setEnabled(false);
     setHint(m_printme, {QStringLiteral("Печать накладной по последнему взвешиванию")});
     col->addWidget(m_printme);
 
-    m_exitButton = button(QStringLiteral("RxSpeedButton9"), QStringLiteral(" Выход"), right);
+    m_exitButton = namedButton(QStringLiteral("RxSpeedButton9"), QStringLiteral(" Выход"), right);
     m_exitButton->setFixedHeight(36);
     m_exitButton->setFont(pixelFont(font(), 11, true));
     paintText(m_exitButton, Qt::red);
@@ -351,133 +323,6 @@ QWidget *MainForm::createJournalPage()
     return page;
 }
 
-QWidget *MainForm::createSettingsPage()
-{
-    auto *page = new QWidget;
-    page->setObjectName(QStringLiteral("TabSheet3"));
-    const QFont bold = pixelFont(font(), 11, true);
-
-    // --- printer group, top left
-    auto *printerBox = new QFrame(page);
-    printerBox->setObjectName(QStringLiteral("PrinterGroup"));
-    printerBox->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    printerBox->setGeometry(8, 8, 420, 104);
-    auto *pg = new QGridLayout(printerBox);
-    pg->setContentsMargins(8, 6, 8, 6);
-    pg->setVerticalSpacing(4);
-
-    auto *printerLabel = new QLabel(QStringLiteral("Настройки принтера"), printerBox);
-    printerLabel->setFont(bold);
-    pg->addWidget(printerLabel, 0, 0, 1, 4);
-    m_printerSetup = button(QStringLiteral("PrinterSetupButton"), QStringLiteral("   Настройки принтера"),
-                            printerBox);
-    m_printerSetup->setFixedSize(170, 26);
-    setHint(m_printerSetup, {QStringLiteral("Настройки принтера")});
-    pg->addWidget(m_printerSetup, 1, 0, 1, 4, Qt::AlignLeft);
-    auto *copiesLabel = new QLabel(QStringLiteral("Число копий дорожно-транспортной накладной"), printerBox);
-    pg->addWidget(copiesLabel, 2, 0, 1, 4);
-    m_copies1 = new QRadioButton(QStringLiteral("1"), printerBox);
-    m_copies1->setObjectName(QStringLiteral("Copies1"));
-    setHint(m_copies1, {QStringLiteral("1 копия")});
-    m_copies1->setChecked(true);
-    m_copies2 = new QRadioButton(QStringLiteral("2"), printerBox);
-    m_copies2->setObjectName(QStringLiteral("Copies2"));
-    setHint(m_copies2, {QStringLiteral("2 копии")});
-    m_copies4 = new QRadioButton(QStringLiteral("4"), printerBox);
-    m_copies4->setObjectName(QStringLiteral("Copies4"));
-    setHint(m_copies4, {QStringLiteral("4 копии")});
-    pg->addWidget(m_copies1, 3, 0);
-    pg->addWidget(m_copies2, 3, 1);
-    pg->addWidget(m_copies4, 3, 2);
-    pg->setColumnStretch(3, 1);
-
-    // --- administrator lock, to the right of the device panel
-    auto *adminLabel = new QLabel(QStringLiteral("Только для Администратора"), page);
-    adminLabel->setObjectName(QStringLiteral("AdminLabel"));
-    adminLabel->setFont(bold);
-    paintText(adminLabel, Qt::red);
-    adminLabel->setGeometry(446, 126, 210, 18);
-    m_lockButton = button(QStringLiteral("LockButton"),
-                          QStringLiteral("Настройки программы \nработы с прибором"), page);
-    m_lockButton->setGeometry(446, 148, 200, 44);
-    setHint(m_lockButton, {QStringLiteral("Административные настройки"),
-                           QStringLiteral("программы для работы с прибором "),
-                           QStringLiteral("нужен пароль Администратора!")});
-
-    // --- the locked device panel
-    auto *panel = new QGroupBox(QStringLiteral("Настройка работы с прибором"), page);
-    m_panelControls = panel;
-    panel->setObjectName(QStringLiteral("panel_controls"));
-    panel->setFont(bold);
-    panel->setGeometry(8, 120, 420, 250);
-    auto *g = new QGridLayout(panel);
-    g->setContentsMargins(10, 8, 10, 8);
-    g->setHorizontalSpacing(10);
-    g->setVerticalSpacing(5);
-    // The panel's font is bold for its title; its rows are not.
-    const QFont regular = pixelFont(font(), 11, false);
-    auto plain = [&regular](const QString &text, QWidget *parent) {
-        auto *l = new QLabel(text, parent);
-        l->setFont(regular);
-        return l;
-    };
-
-    m_pribor = settingsList(QStringLiteral("Pribor"),
-                            {QStringLiteral("Libra v.1_24"), QStringLiteral("Libra v.1_25 укомпл. часами"),
-                             QStringLiteral("Libra v.2_10 двухканальная"), QStringLiteral("WI2002")},
-                            panel);
-    m_units = settingsList(QStringLiteral("izmer"), {QStringLiteral("кг"), QStringLiteral("тонны")}, panel);
-    m_comselect = settingsList(QStringLiteral("comselect"),
-                               {QStringLiteral("com1"), QStringLiteral("com2"), QStringLiteral("com3"),
-                                QStringLiteral("com4"), QStringLiteral("com5")},
-                               panel);
-    m_comspeed = settingsList(QStringLiteral("comspeed"),
-                              {QStringLiteral("br115200"), QStringLiteral("br1200"), QStringLiteral("br14400"),
-                               QStringLiteral("br19200"), QStringLiteral("br2400"), QStringLiteral("br38400"),
-                               QStringLiteral("br4800"), QStringLiteral("br56000"), QStringLiteral("br57600"),
-                               QStringLiteral("br9600")},
-                              panel);
-    for (QComboBox *c : {m_pribor, m_units, m_comselect, m_comspeed}) {
-        c->setFont(regular);
-        c->setFixedWidth(200);
-    }
-
-    g->addWidget(plain(QStringLiteral("Выбор прибора"), panel), 0, 0);
-    g->addWidget(m_pribor, 0, 1);
-    g->addWidget(plain(QStringLiteral("Выбор едениц измерения"), panel), 1, 0);
-    g->addWidget(m_units, 1, 1);
-    auto *comHeading = new QLabel(QStringLiteral("Настройки COM порта"), panel);
-    g->addWidget(comHeading, 2, 0, 1, 2);
-    g->addWidget(plain(QStringLiteral("Выбор COM порта"), panel), 3, 0);
-    g->addWidget(m_comselect, 3, 1);
-    g->addWidget(plain(QStringLiteral("Выбор скорости обмена порта"), panel), 4, 0);
-    g->addWidget(m_comspeed, 4, 1);
-
-    g->addWidget(plain(QStringLiteral("ВКЛ/ВЫКЛ COM Port"), panel), 5, 0);
-    m_portSwitch = new PortSwitch(panel);
-    m_portSwitch->setObjectName(QStringLiteral("RxSwitch1"));
-    setHint(m_portSwitch, {QStringLiteral("Производит включение и выключение СОМ порта прибора и индикатора "
-                                          "работы прибора")});
-    g->addWidget(m_portSwitch, 5, 1, Qt::AlignLeft);
-
-    auto *lampRow = new QHBoxLayout;
-    lampRow->setSpacing(6);
-    m_lampSettings = new Lamp(panel);
-    m_lampSettings->setObjectName(QStringLiteral("RxLamp2"));
-    setHint(m_lampSettings, {PortLampHint});
-    lampRow->addWidget(m_lampSettings);
-    lampRow->addWidget(plain(QStringLiteral("Порт COM открыт"), panel));
-    lampRow->addStretch();
-    g->addLayout(lampRow, 6, 0, 1, 2);
-    g->setRowStretch(7, 1);
-    panel->hide();
-
-    // --- save, bottom right
-    m_saveButton = button(QStringLiteral("SaveSettingsButton"), QStringLiteral("  Сохранить настройки"), page);
-    m_saveButton->setGeometry(466, 380, 180, 36);
-    return page;
-}
-
 QWidget *MainForm::createAboutPage()
 {
     auto *page = new QWidget;
@@ -488,7 +333,7 @@ QWidget *MainForm::createAboutPage()
     picture->setGeometry(QRect(QPoint(2, 2), AboutPictureSize));
     setHint(picture, {QStringLiteral("О программе")});
 
-    auto *ok = button(QStringLiteral("RxSpeedButton4"), QStringLiteral("Ок"), page);
+    auto *ok = namedButton(QStringLiteral("RxSpeedButton4"), QStringLiteral("Ок"), page);
     setHint(ok, {BackToWorkHint});
     connect(ok, &QPushButton::clicked, this, [this] { RxSpeedButton4Click(); });
     ok->setGeometry(576, 417, 78, 26);
@@ -511,7 +356,7 @@ QWidget *MainForm::createHelpPage()
     setHint(text, {QStringLiteral("Помощь")});
     col->addWidget(text, 1);
 
-    auto *ok = button(QStringLiteral("RxSpeedButton5"), QStringLiteral("Ок"), page);
+    auto *ok = namedButton(QStringLiteral("RxSpeedButton5"), QStringLiteral("Ок"), page);
     ok->setFixedSize(78, 26);
     setHint(ok, {BackToWorkHint});
     connect(ok, &QPushButton::clicked, this, [this] { RxSpeedButton4Click(); });
@@ -578,11 +423,21 @@ bool MainForm::eventFilter(QObject *watched, QEvent *e)
 
 int MainForm::copiesChoice() const
 {
-    if (m_copies4->isChecked())
-        return 4;
-    if (m_copies2->isChecked())
-        return 2;
-    return 1;
+    return m_settingsPage->copiesChoice();
+}
+
+void MainForm::takeSettingsWidgets()
+{
+    m_printerSetup = m_settingsPage->printerSetupButton();
+    m_lockButton = m_settingsPage->lockButton();
+    m_panelControls = m_settingsPage->panelControls();
+    m_pribor = m_settingsPage->pribor();
+    m_units = m_settingsPage->units();
+    m_comselect = m_settingsPage->comselect();
+    m_comspeed = m_settingsPage->comspeed();
+    m_portSwitch = m_settingsPage->portSwitch();
+    m_lampSettings = m_settingsPage->portLamp();
+    m_saveButton = m_settingsPage->saveButton();
 }
 
 // ---------------------------------------------------------------- creation

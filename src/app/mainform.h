@@ -25,6 +25,7 @@ class ClockLabel;
 class IndicatorLink;
 class Lamp;
 class PortSwitch;
+class SettingsPage;
 class TableCursor;
 
 class MainForm : public QMainWindow
@@ -103,7 +104,7 @@ private:
     QWidget *createWorkPage();
     QWidget *createIndicatorPanel();
     QWidget *createJournalPage();
-    QWidget *createSettingsPage();
+    void takeSettingsWidgets();
     QWidget *createAboutPage();
     QWidget *createHelpPage();
     void createFlags(QWidget *host);
@@ -137,11 +138,9 @@ private:
     // page 2
     QWidget *m_journalPanel = nullptr;
 
-    // page 3
+    // page 3, built by SettingsPage; the creation steps and the link use these
+    ::SettingsPage *m_settingsPage = nullptr;
     QPushButton *m_printerSetup = nullptr;
-    QRadioButton *m_copies1 = nullptr;
-    QRadioButton *m_copies2 = nullptr;
-    QRadioButton *m_copies4 = nullptr;
     QPushButton *m_lockButton = nullptr;
     QWidget *m_panelControls = nullptr;
     QComboBox *m_pribor = nullptr;

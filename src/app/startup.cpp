@@ -10,7 +10,7 @@
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "toolkit/errorbox.h"
-#include "weighing/dbnew.h"
+#include "weighing/tnewdb.h"
 #include "weighing/entryform.h"
 
 int runKrodalin(int argc, char *argv[], const QString &programDir)

@@ -2,6 +2,8 @@
 // Small helpers every window uses for the look of its controls.
 
 #include <QColor>
+#include <QFont>
+#include <QPushButton>
 #include <QPalette>
 #include <QStringList>
 #include <QWidget>
@@ -25,4 +27,21 @@ inline void paintText(QWidget *w, const QColor &color)
     pal.setColor(QPalette::ButtonText, color);
     pal.setColor(QPalette::Text, color);
     w->setPalette(pal);
+}
+
+// The window's face at a pixel size, bold or not.
+inline QFont pixelFont(const QFont &base, int pixels, bool bold)
+{
+    QFont f = base;
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+// A push button with its objectName, so that it can be found by name.
+inline QPushButton *namedButton(const QString &name, const QString &caption, QWidget *parent)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    return b;
 }

@@ -16,7 +16,7 @@
 
 #include "common/errorreport.h"
 #include "store/tablecursor.h"
-#include "weighing/dbnew.h"
+#include "weighing/tnewdb.h"
 #include "weighing/weighoperation.h"
 #include "toolkit/widgetlook.h"
 

@@ -16,7 +16,7 @@
 #include "indicator/numberform.h"
 #include "common/failure.h"
 #include "store/tablecursor.h"
-#include "weighing/dbnew.h"
+#include "weighing/tnewdb.h"
 #include "weighing/entryform.h"
 #include "weighing/journalrecord.h"
 

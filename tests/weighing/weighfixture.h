@@ -30,7 +30,7 @@
 #include "toolkit/cursorgrid.h"
 #include "toolkit/cursormodel.h"
 #include "tempdatabase.h"
-#include "weighing/dbnew.h"
+#include "weighing/tnewdb.h"
 #include "weighing/entryform.h"
 #include "weighing/journalrecord.h"
 #include "weighing/weighoperation.h"

@@ -1,4 +1,4 @@
-#include "weighing/dbnew.h"
+#include "weighing/tnewdb.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>

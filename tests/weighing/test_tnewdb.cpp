@@ -49,7 +49,7 @@ Listing listing(TnewDB *d)
 
 } // namespace
 
-class TestDBnew final : public QObject
+class TestTnewDB final : public QObject
 {
     Q_OBJECT
 
@@ -264,5 +264,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDBnew)
-#include "test_dbnew.moc"
+QTEST_MAIN(TestTnewDB)
+#include "test_tnewdb.moc"

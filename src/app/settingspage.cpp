@@ -1,0 +1,172 @@
+#include "app/settingspage.h"
+
+#include <QComboBox>
+#include <QCompleter>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "toolkit/lamp.h"
+#include "toolkit/portswitch.h"
+#include "toolkit/widgetlook.h"
+
+namespace {
+
+const QString PortLampHint = QStringLiteral("Индикатор работы СОМ порта");
+
+// Lists of the settings page: editable, as typed text is what gets applied
+// and stored; the typed text is never added to the list, and completion
+// respects letter case, since the names are compared exactly.
+QComboBox *settingsList(const QString &name, const QStringList &items, QWidget *parent)
+{
+    auto *c = new QComboBox(parent);
+    c->setObjectName(name);
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->addItems(items);
+    if (c->completer())
+        c->completer()->setCaseSensitivity(Qt::CaseSensitive);
+    return c;
+}
+
+} // namespace
+
+SettingsPage::SettingsPage(const QFont &base, QWidget *parent) : QWidget(parent)
+{
+    QWidget *page = this;
+    setObjectName(QStringLiteral("TabSheet3"));
+    setFont(base);
+    const QFont bold = pixelFont(base, 11, true);
+
+    // --- printer group, top left
+    auto *printerBox = new QFrame(page);
+    printerBox->setObjectName(QStringLiteral("PrinterGroup"));
+    printerBox->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    printerBox->setGeometry(8, 8, 420, 104);
+    auto *pg = new QGridLayout(printerBox);
+    pg->setContentsMargins(8, 6, 8, 6);
+    pg->setVerticalSpacing(4);
+
+    auto *printerLabel = new QLabel(QStringLiteral("Настройки принтера"), printerBox);
+    printerLabel->setFont(bold);
+    pg->addWidget(printerLabel, 0, 0, 1, 4);
+    m_printerSetup = namedButton(QStringLiteral("PrinterSetupButton"), QStringLiteral("   Настройки принтера"),
+                            printerBox);
+    m_printerSetup->setFixedSize(170, 26);
+    setHint(m_printerSetup, {QStringLiteral("Настройки принтера")});
+    pg->addWidget(m_printerSetup, 1, 0, 1, 4, Qt::AlignLeft);
+    auto *copiesLabel = new QLabel(QStringLiteral("Число копий дорожно-транспортной накладной"), printerBox);
+    pg->addWidget(copiesLabel, 2, 0, 1, 4);
+    m_copies1 = new QRadioButton(QStringLiteral("1"), printerBox);
+    m_copies1->setObjectName(QStringLiteral("Copies1"));
+    setHint(m_copies1, {QStringLiteral("1 копия")});
+    m_copies1->setChecked(true);
+    m_copies2 = new QRadioButton(QStringLiteral("2"), printerBox);
+    m_copies2->setObjectName(QStringLiteral("Copies2"));
+    setHint(m_copies2, {QStringLiteral("2 копии")});
+    m_copies4 = new QRadioButton(QStringLiteral("4"), printerBox);
+    m_copies4->setObjectName(QStringLiteral("Copies4"));
+    setHint(m_copies4, {QStringLiteral("4 копии")});
+    pg->addWidget(m_copies1, 3, 0);
+    pg->addWidget(m_copies2, 3, 1);
+    pg->addWidget(m_copies4, 3, 2);
+    pg->setColumnStretch(3, 1);
+
+    // --- administrator lock, to the right of the device panel
+    auto *adminLabel = new QLabel(QStringLiteral("Только для Администратора"), page);
+    adminLabel->setObjectName(QStringLiteral("AdminLabel"));
+    adminLabel->setFont(bold);
+    paintText(adminLabel, Qt::red);
+    adminLabel->setGeometry(446, 126, 210, 18);
+    m_lockButton = namedButton(QStringLiteral("LockButton"),
+                          QStringLiteral("Настройки программы \nработы с прибором"), page);
+    m_lockButton->setGeometry(446, 148, 200, 44);
+    setHint(m_lockButton, {QStringLiteral("Административные настройки"),
+                           QStringLiteral("программы для работы с прибором "),
+                           QStringLiteral("нужен пароль Администратора!")});
+
+    // --- the locked device panel
+    auto *panel = new QGroupBox(QStringLiteral("Настройка работы с прибором"), page);
+    m_panelControls = panel;
+    panel->setObjectName(QStringLiteral("panel_controls"));
+    panel->setFont(bold);
+    panel->setGeometry(8, 120, 420, 250);
+    auto *g = new QGridLayout(panel);
+    g->setContentsMargins(10, 8, 10, 8);
+    g->setHorizontalSpacing(10);
+    g->setVerticalSpacing(5);
+    // The panel's font is bold for its title; its rows are not.
+    const QFont regular = pixelFont(base, 11, false);
+    auto plain = [&regular](const QString &text, QWidget *parent) {
+        auto *l = new QLabel(text, parent);
+        l->setFont(regular);
+        return l;
+    };
+
+    m_pribor = settingsList(QStringLiteral("Pribor"),
+                            {QStringLiteral("Libra v.1_24"), QStringLiteral("Libra v.1_25 укомпл. часами"),
+                             QStringLiteral("Libra v.2_10 двухканальная"), QStringLiteral("WI2002")},
+                            panel);
+    m_units = settingsList(QStringLiteral("izmer"), {QStringLiteral("кг"), QStringLiteral("тонны")}, panel);
+    m_comselect = settingsList(QStringLiteral("comselect"),
+                               {QStringLiteral("com1"), QStringLiteral("com2"), QStringLiteral("com3"),
+                                QStringLiteral("com4"), QStringLiteral("com5")},
+                               panel);
+    m_comspeed = settingsList(QStringLiteral("comspeed"),
+                              {QStringLiteral("br115200"), QStringLiteral("br1200"), QStringLiteral("br14400"),
+                               QStringLiteral("br19200"), QStringLiteral("br2400"), QStringLiteral("br38400"),
+                               QStringLiteral("br4800"), QStringLiteral("br56000"), QStringLiteral("br57600"),
+                               QStringLiteral("br9600")},
+                              panel);
+    for (QComboBox *c : {m_pribor, m_units, m_comselect, m_comspeed}) {
+        c->setFont(regular);
+        c->setFixedWidth(200);
+    }
+
+    g->addWidget(plain(QStringLiteral("Выбор прибора"), panel), 0, 0);
+    g->addWidget(m_pribor, 0, 1);
+    g->addWidget(plain(QStringLiteral("Выбор едениц измерения"), panel), 1, 0);
+    g->addWidget(m_units, 1, 1);
+    auto *comHeading = new QLabel(QStringLiteral("Настройки COM порта"), panel);
+    g->addWidget(comHeading, 2, 0, 1, 2);
+    g->addWidget(plain(QStringLiteral("Выбор COM порта"), panel), 3, 0);
+    g->addWidget(m_comselect, 3, 1);
+    g->addWidget(plain(QStringLiteral("Выбор скорости обмена порта"), panel), 4, 0);
+    g->addWidget(m_comspeed, 4, 1);
+
+    g->addWidget(plain(QStringLiteral("ВКЛ/ВЫКЛ COM Port"), panel), 5, 0);
+    m_portSwitch = new PortSwitch(panel);
+    m_portSwitch->setObjectName(QStringLiteral("RxSwitch1"));
+    setHint(m_portSwitch, {QStringLiteral("Производит включение и выключение СОМ порта прибора и индикатора "
+                                          "работы прибора")});
+    g->addWidget(m_portSwitch, 5, 1, Qt::AlignLeft);
+
+    auto *lampRow = new QHBoxLayout;
+    lampRow->setSpacing(6);
+    m_lampSettings = new Lamp(panel);
+    m_lampSettings->setObjectName(QStringLiteral("RxLamp2"));
+    setHint(m_lampSettings, {PortLampHint});
+    lampRow->addWidget(m_lampSettings);
+    lampRow->addWidget(plain(QStringLiteral("Порт COM открыт"), panel));
+    lampRow->addStretch();
+    g->addLayout(lampRow, 6, 0, 1, 2);
+    g->setRowStretch(7, 1);
+    panel->hide();
+
+    // --- save, bottom right
+    m_saveButton = namedButton(QStringLiteral("SaveSettingsButton"), QStringLiteral("  Сохранить настройки"), page);
+    m_saveButton->setGeometry(466, 380, 180, 36);
+}
+
+
+int SettingsPage::copiesChoice() const
+{
+    if (m_copies4->isChecked())
+        return 4;
+    if (m_copies2->isChecked())
+        return 2;
+    return 1;
+}
