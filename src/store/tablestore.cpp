@@ -13,6 +13,7 @@ namespace {
 const QString ConnectionName = QStringLiteral("WE");
 quint64 g_generation = 1;
 QString g_openPath;
+QList<TableStore::LiveReader *> g_readers;
 }
 
 QString TableStore::databasePath(const QString &programDir)
@@ -87,6 +88,8 @@ void TableStore::close()
 {
     if (!QSqlDatabase::contains(ConnectionName))
         return;
+    // No statement may outlive its connection.
+    releaseReaders();
     {
         QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
         db.close();
@@ -124,6 +127,15 @@ bool TableStore::tableExists(const QString &tableName)
     q.addBindValue(sqlName(tableName));
     check(q.exec(), q);
     return q.next();
+}
+
+void TableStore::addReader(LiveReader *reader) { g_readers.append(reader); }
+void TableStore::removeReader(LiveReader *reader) { g_readers.removeOne(reader); }
+
+void TableStore::releaseReaders()
+{
+    for (LiveReader *r : std::as_const(g_readers))
+        r->releaseStatement();
 }
 
 quint64 TableStore::generation() { return g_generation; }
