@@ -1,6 +1,7 @@
 #include "store/tablestore.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QSqlError>
@@ -14,6 +15,26 @@ const QString ConnectionName = QStringLiteral("WE");
 quint64 g_generation = 1;
 QString g_openPath;
 QList<TableStore::LiveReader *> g_readers;
+
+// What lies at path when it is not an SQLite database, in the operator's
+// words; empty for a database. Opening would turn an empty file into a
+// database and write the log setting into any other, so look first.
+QString notADatabase(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return QStringLiteral("%1 - это папка, а не база данных WE").arg(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("Файл базы данных WE не открывается: %1 (%2)").arg(path, file.errorString());
+    static const QByteArray header("SQLite format 3\0", 16);
+    const QByteArray start = file.read(header.size());
+    if (start.isEmpty())
+        return QStringLiteral("Файл %1 пуст: это не база данных WE").arg(path);
+    if (start != header)
+        return QStringLiteral("Файл %1 не является базой данных WE").arg(path);
+    return {};
+}
 }
 
 QString TableStore::databasePath(const QString &programDir)
@@ -43,6 +64,9 @@ void TableStore::open(const QString &programDir)
     // file for a missing one; refuse instead, so the operator learns at once.
     if (!QFileInfo::exists(path))
         throw StoreError(QStringLiteral("База данных WE не найдена: %1").arg(path));
+    const QString found = notADatabase(path);
+    if (!found.isEmpty())
+        throw StoreError(found);
     openPath(path);
 }
 

@@ -3,7 +3,7 @@
 //
 // WE resolves to the SQLite file named in database.ini ([WE] Path=...) beside
 // the program when that file exists, otherwise to data/WE.sqlite beside the
-// program. Table names ignore letter case: BD_main.db and BD_main.DB are one
+// program. A file that is not an SQLite database is refused untouched. Table names ignore letter case: BD_main.db and BD_main.DB are one
 // table, stored as "bd_main_db".
 
 #include <QSqlDatabase>
