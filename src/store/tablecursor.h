@@ -68,7 +68,8 @@ public:
     // --- reading and writing the current row
     QString FieldText(int index) const;
     // The field's UTF-8 bytes without a copy, for exact comparisons in long
-    // walks; valid until the cursor moves or changes. Not for dates.
+    // walks; valid until the cursor moves or changes, or any cursor writes.
+    // Not for dates.
     QByteArrayView FieldBytes(int index) const;
     QString FieldText(const QString &name) const;
     void SetFieldText(int index, const QString &text);
