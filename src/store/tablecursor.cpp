@@ -136,10 +136,10 @@ QString TableCursor::selectSql(const QString &columns, QStringList conditions, Q
 
 // ---------------------------------------------------------------- rows
 
+// Another cursor is about to write, or the store closes.
 void TableCursor::releaseStatement()
 {
-    keepRowOnly();
-    m_live.reset();
+    dropLive();
 }
 
 // The current row leaves the statement: copy it out.
