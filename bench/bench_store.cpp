@@ -1,15 +1,23 @@
-// Store figures on a journal of 1,000,000 rows: full walk, filter to the
-// first row, append with post. Prints its figures; asserts nothing.
+// Store figures on a journal of 1,000,000 rows, each beside what the sqlite3
+// shell takes for the same work on the same file in the same run: the walk
+// over the 13 entry fields with First/Next, the filters to their first row,
+// the append with post, and the peak memory of the store side (open, walk,
+// grid). Prints its figures and ratios; asserts nothing.
 //
-//   bench_store [ROWS] [FOLDER]   (FOLDER keeps the generated journal for reuse)
+//   bench_store [ROWS] [FOLDER] [ROUNDS] [MMAP]
+//
+// FOLDER keeps the generated journal for reuse; MMAP overrides the store's
+// memory-map size (bytes) to compare the trade-off.
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QRandomGenerator>
-#include <QSqlError>
+#include <QFile>
+#include <QProcess>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextStream>
+
+#include <algorithm>
 
 #include "store/schema.h"
 #include "store/tablecursor.h"
@@ -21,60 +29,150 @@ namespace {
 
 QTextStream out(stdout);
 
+double ms(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
+
+// The sqlite3 shell running sql on the file, its output thrown away; ms.
+double shell(const QString &file, const QString &sql)
+{
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer t;
+    t.start();
+    p.start(QStringLiteral("sqlite3"), {file, sql});
+    if (!p.waitForFinished(600000) || p.exitCode() != 0) {
+        out << "sqlite3 shell failed: " << p.readAllStandardError() << "\n";
+        return -1;
+    }
+    return ms(t);
+}
+
+// Peak resident memory since the last reset, MB (Linux).
+double peakRssMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
+
+void resetPeakRss()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+
+QString range(QVector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return QStringLiteral("%1–%2").arg(v.first(), 0, 'f', 0).arg(v.last(), 0, 'f', 0);
+}
+
+double median(QVector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
 }
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir temp;
-    bench::prepareJournal(argc, argv, temp.path(), out);
+    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
+    const int rounds = argc > 3 ? std::max(1, QString(argv[3]).toInt()) : 3;
+    const QString file = TableStore::databasePath(folder);
+    // Measure the store as the program opens it, not as the generator left it.
+    TableStore::close();
+    TableStore::open(folder);
+    if (argc > 4) {
+        QSqlQuery q(TableStore::connection());
+        q.exec(QStringLiteral("PRAGMA mmap_size=%1").arg(QString(argv[4]).toLongLong()));
+        out << "memory map size set to " << argv[4] << " bytes\n";
+    }
+    resetPeakRss();
     QElapsedTimer t;
+
+    QStringList entryColumns;
+    for (int p = 0; p <= 12; ++p)
+        entryColumns << QStringLiteral("\"%1\"").arg(Schema::journalFields()[p]);
+    const QString walkSql = QStringLiteral("SELECT %1 FROM bd_main_db").arg(entryColumns.join(','));
 
     TableCursor c(Tables::Journal);
     t.start();
     c.Open();
-    out << "open (first row): " << t.nsecsElapsed() / 1e6 << " ms\n";
+    out << "open (first row): " << ms(t) << " ms\n";
 
-    t.start();
-    qint64 chars = 0, n = 0;
-    if (!c.IsEmpty()) {
-        for (; !c.AtEnd(); c.Next()) {
-            for (int p = 0; p <= 12; ++p)
-                chars += c.FieldBytes(p).size();
-            ++n;
+    // The walk, alternating with the shell so both meet the same caches.
+    QVector<double> walks, shells;
+    qint64 n = 0, bytes = 0;
+    for (int r = 0; r < rounds; ++r) {
+        shells << shell(file, walkSql);
+        t.start();
+        n = bytes = 0;
+        c.First();
+        if (!c.IsEmpty()) {
+            for (; !c.AtEnd(); c.Next()) {
+                for (int p = 0; p <= 12; ++p)
+                    bytes += c.FieldBytes(p).size();
+                ++n;
+            }
         }
+        walks << ms(t);
     }
-    out << "full walk reading 13 fields (bytes) of " << n << " rows: " << t.elapsed() << " ms (" << chars << " chars)\n";
+    out << "walk First/Next over 13 fields of " << n << " rows (" << bytes << " bytes): " << range(walks)
+        << " ms; sqlite3 shell SELECT of the 13 columns: " << range(shells) << " ms; ratio "
+        << QString::number(median(walks) / median(shells), 'f', 2) << " (median)\n";
 
     t.start();
-    chars = 0;
-    n = 0;
-    for (c.First(); !c.AtEnd(); c.Next()) {
+    qint64 chars = 0;
+    for (c.First(); !c.AtEnd(); c.Next())
         for (int p = 0; p <= 12; ++p)
             chars += c.FieldText(p).size();
-        ++n;
-    }
-    out << "full walk reading 13 fields (copies) of " << n << " rows: " << t.elapsed() << " ms\n";
+    out << "walk reading the 13 fields as texts: " << ms(t) << " ms (" << chars << " chars)\n";
 
-    t.start();
     {
+        t.start();
         CursorModel model(&c, {{"N_Avto", "№ Автомобиля", 91}, {"FIO", "Ф.И.О. Водителя", 141}});
         const QString first = model.data(model.index(0, 0), Qt::DisplayRole).toString();
-        out << "grid model over the journal, first row shown: " << t.nsecsElapsed() / 1e6 << " ms ("
-            << model.rowCount() << " rows fetched so far)\n";
+        out << "grid model over the journal, first row shown: " << ms(t) << " ms (" << model.rowCount()
+            << " rows fetched so far)\n";
         t.start();
         c.Last();
-        out << "grid model, cursor to the last row and its grid row: " << model.currentRow(true) << " in "
-            << t.elapsed() << " ms\n";
+        const int row = model.currentRow(true);
+        const QString last = model.data(model.index(row, 0), Qt::DisplayRole).toString();
+        out << "grid model, cursor to the last row and its grid row " << row << ": " << ms(t) << " ms\n";
         c.First();
     }
+    out << "peak RSS of the store side (open, " << rounds + 1 << " walks, grid): "
+        << QString::number(peakRssMb(), 'f', 0) << " MB\n";
 
-    for (const QString &line : {QStringLiteral("[Zakazchik]='ИП Петров2'"), QStringLiteral("[Tovar]='цем*'"),
-                                QStringLiteral("[Marcka]='нет такой'")}) {
-        c.SetFilterLines({line});
-        t.start();
-        c.ActivateFilter();
-        out << "filter " << line << " to first row: " << t.nsecsElapsed() / 1e6 << " ms\n";
+    const struct { QString line, sql; } filters[] = {
+        {QStringLiteral("[Zakazchik]='ИП Петров2'"),
+         QStringLiteral("SELECT * FROM bd_main_db WHERE Zakazchik='ИП Петров2' LIMIT 1")},
+        {QStringLiteral("[Tovar]='цем*'"),
+         QStringLiteral("SELECT * FROM bd_main_db WHERE Tovar >= 'цем' AND Tovar < 'цем\U0010FFFF' "
+                        "AND substr(Tovar, 1, 3) = 'цем' LIMIT 1")},
+        {QStringLiteral("[Marcka]='нет такой'"),
+         QStringLiteral("SELECT * FROM bd_main_db WHERE Marcka='нет такой' LIMIT 1")},
+    };
+    for (const auto &f : filters) {
+        QVector<double> runs;
+        for (int r = 0; r < rounds; ++r) {
+            c.DeactivateFilter();
+            c.SetFilterLines({f.line});
+            t.start();
+            c.ActivateFilter();
+            runs << ms(t);
+        }
+        const double sh = shell(file, f.sql);
+        out << "filter " << f.line << " to first row: " << QString::number(median(runs), 'f', 3)
+            << " ms (median of " << rounds << "); sqlite3 shell, process start included: "
+            << QString::number(sh, 'f', 1) << " ms\n";
     }
     c.DeactivateFilter();
 
@@ -92,6 +190,11 @@ int main(int argc, char *argv[])
         total += ns;
     }
     out << "append with post: mean " << total / posts / 1e6 << " ms, worst " << worst / 1e6 << " ms\n";
+    const double insertShell =
+        shell(file, QStringLiteral("PRAGMA synchronous=FULL; INSERT INTO bd_main_db (N_Avto, Tara) VALUES "
+                                   "('Б001ББ', '5,1');"));
+    out << "sqlite3 shell, one INSERT, process start included: " << QString::number(insertShell, 'f', 1)
+        << " ms\n";
     c.Close();
     TableStore::close();
     return 0;

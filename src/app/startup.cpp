@@ -20,30 +20,45 @@ int runKrodalin(int argc, char *argv[], const QString &programDir)
 
     // The program's directory holds tools.ini and the database alias; the
     // executable's own directory unless the caller names another one.
-    const QString dir = programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir;
+    return runStartOrder(programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir);
+}
 
+int runStartOrder(const QString &dir)
+{
     if (!runGuarded([&] { TableStore::open(dir); }))
         return 1;
 
     // The login window comes first and stays allocated until the end.
     std::unique_ptr<kladov> login;
-    if (!runGuarded([&] { login = std::make_unique<kladov>(); }))
+    if (!runGuarded([&] { login = std::make_unique<kladov>(); })) {
+        TableStore::close();
         return 1;
+    }
     login->exec();
 
     QCoreApplication::setApplicationName(QStringLiteral("Krodalin"));
 
     // Creating the main window runs its creation steps; without a login they
-    // disable it and end the event loop as soon as it starts.
-    auto mainForm = std::make_unique<MainForm>(dir);
+    // disable it and end the event loop as soon as it starts. A window that
+    // fails to come up is reported, and start-up goes on with the next one;
+    // without the main window there is nothing to go on with.
+    std::unique_ptr<MainForm> mainForm;
+    if (!runGuarded([&] { mainForm = std::make_unique<MainForm>(dir); })) {
+        login.reset();
+        TableStore::close();
+        return 1;
+    }
     if (Session::LoginOk != 0)
         mainForm->show();
 
     // The pending-truck window, last of the windows made at start.
-    auto pendingTrucks = std::make_unique<TnewDB>(mainForm->findChild<EntryForm *>());
-    mainForm->pendingView = pendingTrucks->journalView();
+    std::unique_ptr<TnewDB> pendingTrucks;
+    runGuarded([&] {
+        pendingTrucks = std::make_unique<TnewDB>(mainForm->findChild<EntryForm *>());
+        mainForm->pendingView = pendingTrucks->journalView();
+    });
 
-    const int rc = app.exec();
+    const int rc = QApplication::exec();
 
     login.reset();
     pendingTrucks.reset();

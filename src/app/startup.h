@@ -4,3 +4,8 @@
 // The start order: login, the main window and its companions, the event loop.
 // programDir is where tools.ini and the database live.
 int runKrodalin(int argc, char *argv[], const QString &programDir);
+
+// The same order inside an application that exists already (tests drive the
+// whole start this way). Returns the event loop's code, non-zero when the
+// program could not start.
+int runStartOrder(const QString &programDir);

@@ -70,6 +70,8 @@ bool RawQuery::next()
 
 qint64 RawQuery::integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
 
+bool RawQuery::isNull(int column) const { return sqlite3_column_type(m_stmt, column) == SQLITE_NULL; }
+
 QString RawQuery::text(int column) const
 {
     if (sqlite3_column_type(m_stmt, column) == SQLITE_NULL)

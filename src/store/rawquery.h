@@ -22,6 +22,7 @@ public:
 
     bool next();                       // throws StoreError
     qint64 integer(int column) const;
+    bool isNull(int column) const;
     QString text(int column) const;     // a null QString for NULL
     // The column's UTF-8 bytes in place; valid until next(). NULL reads empty.
     QByteArrayView bytes(int column) const;

@@ -48,6 +48,7 @@ void createTables()
             throw StoreError(QStringLiteral("Таблица %1 уже существует; ничего не изменено").arg(t));
 
     QSqlDatabase db = TableStore::connection();
+    TableStore::releaseReaders();
     if (!db.transaction())
         throw StoreError(QStringLiteral("Не удалось начать транзакцию"));
     try {
@@ -75,6 +76,7 @@ void createTables()
 void addAccount(const QString &table, const QString &name, const QString &password)
 {
     QSqlQuery q(TableStore::connection());
+    TableStore::releaseReaders();
     q.prepare(QStringLiteral("INSERT INTO %1 (\"%2\", \"%3\") VALUES (?, ?)")
                   .arg(TableStore::sqlName(table), accountFields()[0], accountFields()[1]));
     q.addBindValue(name);

@@ -10,9 +10,6 @@
 #include "store/tablestore.h"
 
 namespace {
-constexpr int FirstBatch = 32;
-constexpr int LargestBatch = 4096;
-
 QString dateText(const QString &stored)
 {
     const QDate d = QDate::fromString(stored.left(10), Qt::ISODate);
@@ -23,9 +20,13 @@ QString dateText(const QString &stored)
 TableCursor::TableCursor(QString tableName, QObject *parent)
     : QObject(parent), m_table(std::move(tableName)), m_sqlTable(TableStore::sqlName(m_table))
 {
+    TableStore::addReader(this);
 }
 
-TableCursor::~TableCursor() = default;
+TableCursor::~TableCursor()
+{
+    TableStore::removeReader(this);
+}
 
 // ---------------------------------------------------------------- opening
 
@@ -52,9 +53,17 @@ void TableCursor::Open()
     for (const QString &f : m_fields)
         quoted << QStringLiteral("\"%1\"").arg(f);
     m_selectList = quoted.join(QStringLiteral(", "));
+    // The first read decides: a table the engine cannot read (a damaged
+    // file) leaves the cursor closed, not open on nothing.
+    if (seekForward(0)) {
+        m_bof = true;
+        m_eof = false;
+    } else {
+        clearRow();
+    }
     m_state = State::Browse;
     emit stateChanged();
-    First();
+    emit currentChanged();
     emit rowsChanged();   // bound grids read the rows afresh
 }
 
@@ -65,7 +74,6 @@ void TableCursor::Close()
     m_state = State::Browse;
     m_modified = false;
     clearRow();
-    m_ahead.clear();
     m_state = State::Inactive;
     emit stateChanged();
     emit rowsChanged();
@@ -103,10 +111,10 @@ QString TableCursor::whereClause(QVector<QVariant> &binds) const
 {
     const auto isDate = [this](int i) { return isDateField(i); };
     QStringList parts;
-    if (m_filterActive && !m_filter.isEmpty())
-        parts << m_filter.toSql(m_fields, isDate, binds);
-    if (m_extraActive && !m_extra.isEmpty())
-        parts << m_extra.toSql(m_fields, isDate, binds);
+    if (m_filters.active && !m_filters.expression.isEmpty())
+        parts << m_filters.expression.toSql(m_fields, isDate, binds);
+    if (m_filters.extraActive && !m_filters.extra.isEmpty())
+        parts << m_filters.extra.toSql(m_fields, isDate, binds);
     return parts.join(QStringLiteral(" AND "));
 }
 
@@ -128,8 +136,31 @@ QString TableCursor::selectSql(const QString &columns, QStringList conditions, Q
 
 // ---------------------------------------------------------------- rows
 
+// Another cursor is about to write, or the store closes.
+void TableCursor::releaseStatement()
+{
+    dropLive();
+}
+
+// The current row leaves the statement: copy it out.
+void TableCursor::keepRowOnly()
+{
+    if (!m_inPlace)
+        return;
+    m_row = m_live->packed(1, int(m_fields.size()));
+    m_inPlace = false;
+}
+
+void TableCursor::dropLive()
+{
+    keepRowOnly();
+    m_live.reset();
+}
+
 void TableCursor::loadRow(qint64 id, const PackedRow &row)
 {
+    m_live.reset();
+    m_inPlace = false;
     m_currentId = id;
     m_row = row;
     m_modified = false;
@@ -137,57 +168,46 @@ void TableCursor::loadRow(qint64 id, const PackedRow &row)
 
 void TableCursor::clearRow()
 {
+    m_live.reset();
+    m_inPlace = false;
     m_currentId = 0;
     m_row = PackedRow::pack(QVector<QString>(m_fields.size()));
     m_values.clear();
     m_original.clear();
     m_modified = false;
-    m_ahead.clear();
-    m_aheadPos = 0;
     m_eof = true;
     m_bof = true;
 }
 
-// Fills the read-ahead buffer with the visible rows after afterId.
-void TableCursor::refill(qint64 afterId)
+// Opens a statement over the visible rows after afterId and stands on the
+// first of them. Changes nothing when there is none or the engine fails.
+bool TableCursor::seekForward(qint64 afterId)
 {
-    const int batch = m_ahead.isEmpty() ? FirstBatch : std::min<int>(LargestBatch, int(m_ahead.size()) * 4);
     QVector<QVariant> binds{afterId};
-    RawQuery q(selectSql(m_selectList, {QStringLiteral("id > ?")}, binds,
-                         QStringLiteral("ORDER BY id LIMIT %1").arg(batch)),
-               binds);
-    m_ahead.clear();
-    m_ahead.reserve(batch);
-    const int n = int(m_fields.size());
-    while (q.next()) {
-        Buffered row;
-        row.id = q.integer(0);
-        row.values = q.packed(1, n);
-        m_ahead.append(std::move(row));
-    }
-    m_aheadPos = 0;
-    m_aheadGeneration = TableStore::generation();
-    m_aheadComplete = m_ahead.size() < batch;
+    auto q = std::make_unique<RawQuery>(
+        selectSql(m_selectList, {QStringLiteral("id > ?")}, binds, QStringLiteral("ORDER BY id")), binds);
+    if (!q->next())
+        return false;
+    m_live = std::move(q);
+    m_liveGeneration = TableStore::generation();
+    m_inPlace = true;
+    m_currentId = m_live->integer(0);
+    m_row = PackedRow();
+    m_modified = false;
+    return true;
 }
 
-bool TableCursor::fetchFirstFrom(qint64 afterId, bool forward)
+// Stands on the last visible row before beforeId (0: the last of all).
+// Changes nothing when there is none or the engine fails.
+bool TableCursor::fetchLast(qint64 beforeId)
 {
-    if (forward) {
-        m_ahead.clear();
-        refill(afterId);
-        if (m_ahead.isEmpty())
-            return false;
-        loadRow(m_ahead[0].id, m_ahead[0].values);
-        return true;
-    }
     QVector<QVariant> binds;
     QStringList conds;
-    if (afterId > 0) {
+    if (beforeId > 0) {
         conds << QStringLiteral("id < ?");
-        binds << afterId;
+        binds << beforeId;
     }
     RawQuery q(selectSql(m_selectList, conds, binds, QStringLiteral("ORDER BY id DESC LIMIT 1")), binds);
-    m_ahead.clear();
     if (!q.next())
         return false;
     loadRow(q.integer(0), q.packed(1, int(m_fields.size())));
@@ -198,8 +218,7 @@ void TableCursor::First()
 {
     requireOpen();
     settle();
-    m_ahead.clear();
-    if (fetchFirstFrom(0, true)) {
+    if (seekForward(0)) {
         m_bof = true;
         m_eof = false;
     } else {
@@ -212,7 +231,7 @@ void TableCursor::Last()
 {
     requireOpen();
     settle();
-    if (fetchFirstFrom(0, false)) {
+    if (fetchLast(0)) {
         m_bof = false;
         m_eof = true;
     } else {
@@ -229,23 +248,41 @@ void TableCursor::Next()
         m_eof = true;
         return;
     }
-    const bool bufferFresh = !m_ahead.isEmpty() && m_aheadGeneration == TableStore::generation()
-                             && m_ahead[m_aheadPos].id == m_currentId;
-    if (bufferFresh && m_aheadPos + 1 < m_ahead.size()) {
-        ++m_aheadPos;
-        loadRow(m_ahead[m_aheadPos].id, m_ahead[m_aheadPos].values);
-    } else if (bufferFresh && m_aheadComplete) {
-        m_eof = true;
-        return;
-    } else {
-        if (!bufferFresh)
-            m_ahead.clear();   // start small again after a change elsewhere
-        refill(m_currentId);
-        if (m_ahead.isEmpty()) {
-            m_eof = true;
+    if (m_inPlace && m_liveGeneration == TableStore::generation()) {
+        // The common case of a walk: one step of the open statement.
+        bool more = false;
+        try {
+            more = m_live->next();
+        } catch (const Failure &) {
+            // The statement is spent; the cursor stays on its row.
+            m_live.reset();
+            m_inPlace = false;
+            m_row = PackedRow::pack(QVector<QString>(m_fields.size()));
+            try {
+                m_row = fetchRow(m_currentId);
+            } catch (const Failure &) {
+            }
+            throw;
+        }
+        if (more) {
+            m_currentId = m_live->integer(0);
+            m_bof = false;
+            m_eof = false;
+            emit currentChanged();
             return;
         }
-        loadRow(m_ahead[0].id, m_ahead[0].values);
+        // Past the last row the statement no longer holds the current one.
+        m_live.reset();
+        m_inPlace = false;
+        m_row = fetchRow(m_currentId);
+        m_eof = true;
+        return;
+    }
+    // Moved some other way, or the data changed: look again after this row.
+    keepRowOnly();
+    if (!seekForward(m_currentId)) {
+        m_eof = true;
+        return;
     }
     m_bof = false;
     m_eof = false;
@@ -260,11 +297,9 @@ void TableCursor::Prior()
         m_bof = true;
         return;
     }
-    const qint64 from = m_currentId;
-    if (!fetchFirstFrom(from, false)) {
+    if (!fetchLast(m_currentId)) {
         // Stay on the first row.
         m_bof = true;
-        m_ahead.clear();
         return;
     }
     m_bof = false;
@@ -305,7 +340,7 @@ void TableCursor::scanToEnd(const QVector<int> &fields, const std::function<void
         visit(row.constData());
     }
     // Where a walk ends: on the last visible row, past its end.
-    if (fetchFirstFrom(0, false)) {
+    if (fetchLast(0)) {
         m_bof = false;
         m_eof = true;
     } else {
@@ -324,7 +359,6 @@ bool TableCursor::moveToId(qint64 id)
     if (row.bounds.isEmpty())
         return false;
     loadRow(id, row);
-    m_ahead.clear();
     m_bof = false;
     m_eof = false;
     emit currentChanged();
@@ -368,16 +402,26 @@ QString TableCursor::FieldText(int index) const
         throw StoreError(QStringLiteral("Нет поля с номером %1 в таблице %2").arg(index).arg(m_table));
     if (m_state == State::Edit || m_state == State::Insert)
         return valueText(m_values[index], isDateField(index));
+    return valueText(currentStored(index), isDateField(index));
+}
+
+QString TableCursor::currentStored(int index) const
+{
+    if (m_inPlace)
+        return m_live->text(index + 1);
     if (m_row.size() != m_fields.size())
         return {};
-    return valueText(m_row.string(index), isDateField(index));
+    return m_row.string(index);
 }
 
 QByteArrayView TableCursor::FieldBytes(int index) const
 {
     if (index < 0 || index >= m_fields.size())
         throw StoreError(QStringLiteral("Нет поля с номером %1 в таблице %2").arg(index).arg(m_table));
-    if (m_state == State::Edit || m_state == State::Insert || m_row.size() != m_fields.size()) {
+    const bool editing = m_state == State::Edit || m_state == State::Insert;
+    if (!editing && m_inPlace)
+        return m_live->bytes(index + 1);
+    if (editing || m_row.size() != m_fields.size()) {
         // Rare: keep a converted copy alive until the next call.
         m_scratch = FieldText(index).toUtf8();
         return m_scratch;
@@ -465,6 +509,7 @@ void TableCursor::Append()
     requireOpen();
     settle();
     m_prevId = m_currentId;
+    dropLive();
     m_currentId = 0;
     m_values = QVector<QString>(m_fields.size());
     for (int i = 0; i < m_fields.size(); ++i)
@@ -484,6 +529,7 @@ void TableCursor::postInsert()
         marks << QStringLiteral("?");
     }
     QSqlQuery q(TableStore::connection());
+    TableStore::releaseReaders();
     TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                     .arg(m_sqlTable, cols.join(", "), marks.join(", "))),
                       q);
@@ -506,6 +552,7 @@ void TableCursor::postEdit()
     if (sets.isEmpty())
         return;
     QSqlQuery q(TableStore::connection());
+    TableStore::releaseReaders();
     TableStore::check(q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE id = ?").arg(m_sqlTable, sets.join(", "))), q);
     for (const QVariant &b : binds)
         q.addBindValue(b);
@@ -526,11 +573,12 @@ void TableCursor::Post()
     else
         postEdit();
     m_state = State::Browse;
+    m_live.reset();
+    m_inPlace = false;
     m_row = PackedRow::pack(m_values);
     m_values.clear();
     m_original.clear();
     m_modified = false;
-    m_ahead.clear();
     m_eof = false;
     m_bof = false;
     TableStore::bumpGeneration();
@@ -552,7 +600,6 @@ void TableCursor::Cancel()
         const PackedRow prev = m_prevId ? fetchRow(m_prevId) : PackedRow();
         if (!prev.bounds.isEmpty()) {
             loadRow(m_prevId, prev);
-            m_ahead.clear();
             emit currentChanged();
         } else {
             First();
@@ -586,14 +633,14 @@ void TableCursor::Delete()
     requireRow();
     const qint64 id = m_currentId;
     QSqlQuery q(TableStore::connection());
+    TableStore::releaseReaders();
     TableStore::check(q.prepare(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(m_sqlTable)), q);
     q.addBindValue(id);
     TableStore::check(q.exec(), q);
     TableStore::bumpGeneration();
-    m_ahead.clear();
-    if (fetchFirstFrom(id, true)) {
+    if (seekForward(id)) {
         m_eof = false;
-    } else if (fetchFirstFrom(id, false)) {
+    } else if (fetchLast(id)) {
         m_eof = true;
     } else {
         clearRow();
@@ -606,10 +653,9 @@ void TableCursor::Refresh()
 {
     requireOpen();
     settle();
-    m_ahead.clear();
     if (m_currentId != 0 && rowStillVisible(m_currentId)) {
         loadRow(m_currentId, fetchRow(m_currentId));
-    } else if (fetchFirstFrom(0, true)) {
+    } else if (seekForward(0)) {
         m_bof = true;
         m_eof = false;
     } else {
@@ -621,68 +667,86 @@ void TableCursor::Refresh()
 
 // ---------------------------------------------------------------- filter
 
+FilterExpression TableCursor::parseFilter(const QStringList &lines) const
+{
+    return FilterExpression::parse(
+        lines, [this](const QString &n) { return fieldIndex(n); }, [this](int i) { return isDateField(i); });
+}
+
+// Puts the wanted filters in force and reads the first row under them (or
+// keeps the current row when it is still visible). All or nothing: when the
+// engine refuses the query, the filters and the current row stay as they were.
+void TableCursor::applyFilters(const Filters &wanted, bool keepCurrent)
+{
+    Filters was = wanted;
+    std::swap(was, m_filters);
+    try {
+        if (keepCurrent && m_currentId != 0 && rowStillVisible(m_currentId)) {
+            loadRow(m_currentId, fetchRow(m_currentId));
+            m_bof = m_eof = false;
+        } else if (seekForward(0)) {
+            m_bof = true;
+            m_eof = false;
+        } else {
+            clearRow();
+        }
+    } catch (...) {
+        m_filters = std::move(was);
+        throw;
+    }
+    emit rowsChanged();
+    emit currentChanged();
+}
+
 void TableCursor::SetFilterLines(const QStringList &lines)
 {
-    m_filterLines = lines;
-    if (m_filterActive) {
-        m_filterActive = false;
-        ActivateFilter();
+    if (!m_filters.active) {
+        m_filters.lines = lines;
+        return;
     }
+    requireOpen();
+    Filters wanted = m_filters;
+    wanted.lines = lines;
+    wanted.expression = parseFilter(lines);
+    settle();
+    applyFilters(wanted, false);
 }
 
 void TableCursor::ActivateFilter()
 {
     requireOpen();
+    Filters wanted = m_filters;
+    wanted.expression = parseFilter(m_filters.lines);
+    wanted.active = true;
     settle();
-    // Parse first: a malformed expression leaves everything as it was.
-    FilterExpression parsed = FilterExpression::parse(
-        m_filterLines, [this](const QString &n) { return fieldIndex(n); },
-        [this](int i) { return isDateField(i); });
-    m_filter = std::move(parsed);
-    m_filterActive = true;
-    emit rowsChanged();
-    First();
+    applyFilters(wanted, false);
 }
 
 void TableCursor::DeactivateFilter()
 {
     requireOpen();
     settle();
-    if (!m_filterActive)
+    if (!m_filters.active)
         return;
-    m_filterActive = false;
-    keepCurrentOrFirst();
+    Filters wanted = m_filters;
+    wanted.active = false;
+    applyFilters(wanted, true);
 }
 
 void TableCursor::setExtraFilter(const QStringList &lines, bool active)
 {
     requireOpen();
+    Filters wanted = m_filters;
+    wanted.extraLines = lines;
+    wanted.extra = parseFilter(lines);
+    wanted.extraActive = active;
     settle();
-    FilterExpression parsed = FilterExpression::parse(
-        lines, [this](const QString &n) { return fieldIndex(n); }, [this](int i) { return isDateField(i); });
-    m_extraLines = lines;
-    m_extra = std::move(parsed);
-    const bool was = m_extraActive;
-    m_extraActive = active;
-    if (active) {
-        emit rowsChanged();
-        First();
-    } else if (was) {
-        keepCurrentOrFirst();
-    }
-}
-
-void TableCursor::keepCurrentOrFirst()
-{
-    m_ahead.clear();
-    emit rowsChanged();
-    if (m_currentId != 0 && rowStillVisible(m_currentId)) {
-        loadRow(m_currentId, fetchRow(m_currentId));
-        m_bof = m_eof = false;
-        emit currentChanged();
-    } else {
-        First();
-    }
+    if (active)
+        applyFilters(wanted, false);
+    else if (m_filters.extraActive)
+        applyFilters(wanted, true);
+    else
+        m_filters = wanted;
 }
 
 bool TableCursor::rowStillVisible(qint64 id)

@@ -5,6 +5,10 @@
 // added is posted before the cursor moves when a field was changed, and
 // dropped when none was. Posts reach the disk before Post returns, and other
 // cursors see them at their next move.
+//
+// A forward walk keeps one statement open and reads the current row in place;
+// the statement is opened again only when the data changed or the cursor
+// moved otherwise. Every operation that fails leaves the cursor as it was.
 
 #include <QDateTime>
 #include <QObject>
@@ -12,11 +16,15 @@
 #include <QVariant>
 #include <QVector>
 #include <functional>
+#include <memory>
 
 #include "store/filterexpression.h"
 #include "store/packedrow.h"
+#include "store/tablestore.h"
 
-class TableCursor : public QObject
+class RawQuery;
+
+class TableCursor : public QObject, private TableStore::LiveReader
 {
     Q_OBJECT
 public:
@@ -28,7 +36,7 @@ public:
     const QString &tableName() const { return m_table; }
 
     // --- opening
-    void Open();   // throws StoreError when the table is missing
+    void Open();   // throws StoreError when the table is missing or unreadable; stays closed then
     void Close();  // drops an unposted row
     bool isOpen() const { return m_state != State::Inactive; }
     State state() const { return m_state; }
@@ -60,7 +68,8 @@ public:
     // --- reading and writing the current row
     QString FieldText(int index) const;
     // The field's UTF-8 bytes without a copy, for exact comparisons in long
-    // walks; valid until the cursor moves or changes. Not for dates.
+    // walks; valid until the cursor moves or changes, or any cursor writes.
+    // Not for dates.
     QByteArrayView FieldBytes(int index) const;
     QString FieldText(const QString &name) const;
     void SetFieldText(int index, const QString &text);
@@ -80,16 +89,18 @@ public:
     void settle();
 
     // --- filter
-    void SetFilterLines(const QStringList &lines);
-    const QStringList &filterLines() const { return m_filterLines; }
-    void ActivateFilter();     // throws StoreError for a malformed expression; filter stays inactive
+    void SetFilterLines(const QStringList &lines);   // re-applies an active filter
+    const QStringList &filterLines() const { return m_filters.lines; }
+    // Both throw StoreError for a malformed expression or an engine error;
+    // the filter, its lines and the current row then stay as they were.
+    void ActivateFilter();
     void DeactivateFilter();
-    bool filterActive() const { return m_filterActive; }
+    bool filterActive() const { return m_filters.active; }
 
     // A second, independent condition that is and-ed with the filter above
     // (the journal page keeps its completed-weighings condition here).
     void setExtraFilter(const QStringList &lines, bool active);
-    bool extraFilterActive() const { return m_extraActive; }
+    bool extraFilterActive() const { return m_filters.extraActive; }
 
     // --- for grids: ids of the visible rows, in stored order, from after
     // the given id (0: from the start), at most limit of them.
@@ -110,21 +121,37 @@ signals:
     void stateChanged();
 
 private:
+    struct Filters
+    {
+        QStringList lines;
+        bool active = false;
+        FilterExpression expression;
+        QStringList extraLines;
+        bool extraActive = false;
+        FilterExpression extra;
+    };
+
+    void releaseStatement() override;
     void requireOpen() const;
     void requireRow() const;
     QString whereClause(QVector<QVariant> &binds) const;
     QString selectSql(const QString &columns, QStringList conditions, QVector<QVariant> &binds,
                       const QString &tail = QString()) const;
+    FilterExpression parseFilter(const QStringList &lines) const;
+    void applyFilters(const Filters &wanted, bool keepCurrent);
     void loadRow(qint64 id, const PackedRow &row);
     void clearRow();
-    bool fetchFirstFrom(qint64 afterId, bool forward);
-    void refill(qint64 afterId);
+    void dropLive();
+    void keepRowOnly();
+    bool seekForward(qint64 afterId);
+    bool fetchLast(qint64 beforeId);
     bool rowStillVisible(qint64 id);
-    void keepCurrentOrFirst();
     void postInsert();
     void postEdit();
     QString storedValue(int index, const QString &text) const;
     PackedRow fetchRow(qint64 id) const;
+    // The stored value of a field of the current row as read, null for NULL.
+    QString currentStored(int index) const;
 
     QString m_table;
     QString m_sqlTable;
@@ -135,7 +162,7 @@ private:
     State m_state = State::Inactive;
     qint64 m_currentId = 0;
     qint64 m_prevId = 0;           // the row to return to when an append is cancelled
-    PackedRow m_row;               // the current row as read
+    PackedRow m_row;               // the current row as read, unless it is read in place
     mutable QByteArray m_scratch;
     QVector<QString> m_values;     // the row being edited or added
     QVector<QString> m_original;   // ... and its values when editing began
@@ -143,17 +170,11 @@ private:
     bool m_eof = true;
     bool m_bof = true;
 
-    QStringList m_filterLines;
-    bool m_filterActive = false;
-    FilterExpression m_filter;
-    QStringList m_extraLines;
-    bool m_extraActive = false;
-    FilterExpression m_extra;
+    Filters m_filters;
 
-    // read-ahead for forward walks
-    struct Buffered { qint64 id; PackedRow values; };
-    QVector<Buffered> m_ahead;
-    int m_aheadPos = 0;
-    quint64 m_aheadGeneration = 0;
-    bool m_aheadComplete = false;
+    // The open forward statement; while m_inPlace, it stands on the current
+    // row and the row's fields are read from it.
+    std::unique_ptr<RawQuery> m_live;
+    quint64 m_liveGeneration = 0;
+    bool m_inPlace = false;
 };

@@ -1,6 +1,7 @@
 #include "store/tablestore.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QSqlError>
@@ -13,6 +14,27 @@ namespace {
 const QString ConnectionName = QStringLiteral("WE");
 quint64 g_generation = 1;
 QString g_openPath;
+QList<TableStore::LiveReader *> g_readers;
+
+// What lies at path when it is not an SQLite database, in the operator's
+// words; empty for a database. Opening would turn an empty file into a
+// database and write the log setting into any other, so look first.
+QString notADatabase(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return QStringLiteral("%1 - это папка, а не база данных WE").arg(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("Файл базы данных WE не открывается: %1 (%2)").arg(path, file.errorString());
+    static const QByteArray header("SQLite format 3\0", 16);
+    const QByteArray start = file.read(header.size());
+    if (start.isEmpty())
+        return QStringLiteral("Файл %1 пуст: это не база данных WE").arg(path);
+    if (start != header)
+        return QStringLiteral("Файл %1 не является базой данных WE").arg(path);
+    return {};
+}
 }
 
 QString TableStore::databasePath(const QString &programDir)
@@ -42,6 +64,9 @@ void TableStore::open(const QString &programDir)
     // file for a missing one; refuse instead, so the operator learns at once.
     if (!QFileInfo::exists(path))
         throw StoreError(QStringLiteral("База данных WE не найдена: %1").arg(path));
+    const QString found = notADatabase(path);
+    if (!found.isEmpty())
+        throw StoreError(found);
     openPath(path);
 }
 
@@ -75,8 +100,11 @@ void openPath(const QString &path)
     QSqlQuery q(db);
     TableStore::check(q.exec(QStringLiteral("PRAGMA journal_mode=WAL")), q);
     TableStore::check(q.exec(QStringLiteral("PRAGMA synchronous=FULL")), q);
-    // Reading through a memory map saves a copy of every page on long walks.
-    TableStore::check(q.exec(QStringLiteral("PRAGMA mmap_size=1073741824")), q);
+    // No memory map: mapped pages of a large journal stay in the process
+    // (half a gigabyte after one walk of a million rows). Walks are as quick
+    // through the page cache; only a repeated scan of the whole table (a
+    // filter on a field without an index) is slower than from a warm map.
+    TableStore::check(q.exec(QStringLiteral("PRAGMA mmap_size=0")), q);
     TableStore::check(q.exec(QStringLiteral("PRAGMA cache_size=-32768")), q);
     g_openPath = path;
     TableStore::bumpGeneration();
@@ -87,6 +115,8 @@ void TableStore::close()
 {
     if (!QSqlDatabase::contains(ConnectionName))
         return;
+    // No statement may outlive its connection.
+    releaseReaders();
     {
         QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
         db.close();
@@ -124,6 +154,15 @@ bool TableStore::tableExists(const QString &tableName)
     q.addBindValue(sqlName(tableName));
     check(q.exec(), q);
     return q.next();
+}
+
+void TableStore::addReader(LiveReader *reader) { g_readers.append(reader); }
+void TableStore::removeReader(LiveReader *reader) { g_readers.removeOne(reader); }
+
+void TableStore::releaseReaders()
+{
+    for (LiveReader *r : std::as_const(g_readers))
+        r->releaseStatement();
 }
 
 quint64 TableStore::generation() { return g_generation; }

@@ -3,7 +3,7 @@
 //
 // WE resolves to the SQLite file named in database.ini ([WE] Path=...) beside
 // the program when that file exists, otherwise to data/WE.sqlite beside the
-// program. Table names ignore letter case: BD_main.db and BD_main.DB are one
+// program. A file that is not an SQLite database is refused untouched. Table names ignore letter case: BD_main.db and BD_main.DB are one
 // table, stored as "bd_main_db".
 
 #include <QSqlDatabase>
@@ -36,6 +36,22 @@ public:
 
     // Throws StoreError with the engine's message when q failed.
     static void check(bool ok, const class QSqlQuery &q);
+
+    // Cursors keep a statement open between moves. An open statement pins
+    // the engine's view of the file as it was when it started (the log cannot
+    // be folded back while it stands) and may or may not see later changes;
+    // so every write, and closing the connection, first lets them all go.
+    class LiveReader
+    {
+    public:
+        virtual void releaseStatement() = 0;
+
+    protected:
+        ~LiveReader() = default;
+    };
+    static void addReader(LiveReader *reader);
+    static void removeReader(LiveReader *reader);
+    static void releaseReaders();
 };
 
 // The program's tables, as their names are spelled everywhere else.

@@ -1,6 +1,7 @@
 #include "toolkit/cursormodel.h"
 
 #include <QColor>
+#include <QTimer>
 
 #include "common/errorreport.h"
 #include "store/tablecursor.h"
@@ -28,19 +29,36 @@ bool CursorModel::showsPendingAppend() const
     return m_cursor->isOpen() && m_cursor->state() == TableCursor::State::Insert;
 }
 
+void CursorModel::reportLater(const QString &message) const
+{
+    // One box for a burst of failures (every row of a page, say).
+    if (m_reportPending)
+        return;
+    m_reportPending = true;
+    QTimer::singleShot(0, const_cast<CursorModel *>(this), [this, message] {
+        m_reportPending = false;
+        showErrorReport(message);
+    });
+}
+
 void CursorModel::reload()
 {
+    // Whatever the engine says, the reset is ended: a view left inside a
+    // reset shows garbage or crashes at its next paint.
     beginResetModel();
     m_pages.clear();
     m_fieldIndex.clear();
+    m_ids.clear();
+    m_allFetched = true;
     if (m_cursor->isOpen()) {
         for (const GridColumn &c : m_columns)
             m_fieldIndex << m_cursor->fieldIndex(c.field);
-        m_ids = m_cursor->visibleIds(0, Chunk);
-        m_allFetched = m_ids.size() < Chunk;
-    } else {
-        m_ids.clear();
-        m_allFetched = true;
+        try {
+            m_ids = m_cursor->visibleIds(0, Chunk);
+            m_allFetched = m_ids.size() < Chunk;
+        } catch (const Failure &e) {
+            reportLater(e.message());
+        }
     }
     m_shownPending = showsPendingAppend() ? 1 : 0;
     endResetModel();
@@ -88,7 +106,18 @@ int CursorModel::currentRow(bool fetch)
     if (fetch) {
         while ((m_ids.isEmpty() || m_ids.last() < id) && !m_allFetched) {
             // Fetch the rest up to the current row in one go.
-            const QVector<qint64> more = m_cursor->visibleIds(m_ids.isEmpty() ? 0 : m_ids.last(), 0);
+            QVector<qint64> more;
+            try {
+                more = m_cursor->visibleIds(m_ids.isEmpty() ? 0 : m_ids.last(), 0);
+            } catch (const Failure &e) {
+                m_allFetched = true;   // until the next reload
+                reportLater(e.message());
+                break;
+            }
+            if (more.isEmpty()) {
+                m_allFetched = true;
+                break;
+            }
             const int from = int(m_ids.size());
             beginInsertRows({}, from, from + int(more.size()) - 1);
             m_ids += more;
@@ -132,8 +161,9 @@ const PackedRow *CursorModel::rowValues(int row) const
         QVector<QPair<qint64, PackedRow>> rows;
         try {
             rows = m_cursor->rowsByIdRange(m_ids[first], m_ids[last]);
-        } catch (const Failure &) {
-            // Painting must not fail; the row shows empty until the next reload.
+        } catch (const Failure &e) {
+            // Painting must not fail; the rows show empty until the next reload.
+            reportLater(e.message());
         }
         it = m_pages.insert(page, rows);
     }

@@ -4,7 +4,8 @@
 // scrolls (canFetchMore/fetchMore) and row values a page at a time, so a
 // journal of a million rows opens at once. The row being edited or appended
 // through the cursor is shown from the cursor's edit buffer; an appended row
-// shows as the last row until it is posted.
+// shows as the last row until it is posted. A read the engine refuses leaves
+// the grid empty or as it was and reaches the operator as the error report.
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -56,6 +57,9 @@ signals:
 
 private:
     void reload();
+    // A failed read while the view asks for rows: the rows stay as they are
+    // (or empty) and the engine's message is shown once the view is done.
+    void reportLater(const QString &message) const;
     void onCurrentChanged();
     const PackedRow *rowValues(int row) const;
     bool showsPendingAppend() const;
@@ -69,4 +73,5 @@ private:
     int m_shownPending = 0;   // 1 while an appended row is shown as the last row
     static constexpr int Chunk = 256;
     mutable QHash<int, QVector<QPair<qint64, PackedRow>>> m_pages;   // page -> rows
+    mutable bool m_reportPending = false;
 };

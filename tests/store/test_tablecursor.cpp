@@ -312,6 +312,58 @@ private slots:
         QCOMPARE(c.visibleCount(), 3);
     }
 
+    // Activation is all or nothing: when the engine refuses the query (a
+    // filter of 1,200 conditions is deeper than it allows) or the lines are
+    // malformed, the filter, its lines and the current row stay as they were,
+    // and the cursor keeps working.
+    void failedFilterChangesNothing_data()
+    {
+        QStringList huge{"[FIO]<>'0'"};
+        for (int i = 1; i < 1200; ++i)
+            huge << QStringLiteral(" and [FIO]<>'%1'").arg(i);
+        QTest::addColumn<bool>("activeBefore");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("engine refuses, filter off") << false << huge << "Expression tree is too large";
+        QTest::newRow("engine refuses, filter on") << true << huge << "Expression tree is too large";
+        QTest::newRow("malformed, filter on") << true << QStringList{"[Nothing]='1'"} << "Nothing";
+    }
+
+    void failedFilterChangesNothing()
+    {
+        QFETCH(bool, activeBefore);
+        QFETCH(QStringList, lines);
+        QFETCH(QString, message);
+        addDrivers({"A", "B", "C", "B", "D"});
+        TableCursor c(Tables::Journal);
+        c.Open();
+        const QStringList before{"[FIO]>'A'"};
+        if (activeBefore) {
+            c.SetFilterLines(before);
+            c.ActivateFilter();
+        }
+        c.Next();
+        const QString current = c.FieldText("N_Avto");
+        const int visible = c.visibleCount();
+
+        QString error;
+        try {
+            c.SetFilterLines(lines);
+            c.ActivateFilter();
+        } catch (const StoreError &e) {
+            error = e.message();
+        }
+        QVERIFY2(error.contains(message), qPrintable(error));
+        QCOMPARE(c.filterActive(), activeBefore);
+        if (activeBefore)
+            QCOMPARE(c.filterLines(), before);
+        QCOMPARE(c.FieldText("N_Avto"), current);
+        QCOMPARE(c.visibleCount(), visible);
+        c.Next();
+        QCOMPARE(walk(c, "FIO"), activeBefore ? QStringList({"B", "C", "B", "D"})
+                                              : QStringList({"A", "B", "C", "B", "D"}));
+    }
+
     void deactivateKeepsCurrentRow()
     {
         addDrivers({"A", "B", "C", "B"});

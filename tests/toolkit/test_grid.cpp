@@ -1,10 +1,13 @@
 // The bound grid and navigator: rows under their titles, lazy fetching, the
 // selection as the cursor's current row, editing, and the delete question.
 
+#include <QFile>
+#include <QSqlQuery>
 #include <QtTest>
 #include <QToolButton>
 
 #include "messageboxes.h"
+#include "store/failure.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "toolkit/cursorgrid.h"
@@ -144,6 +147,69 @@ private slots:
         nav.press(DbNavigator::Delete);
         QCOMPARE(c.visibleCount(), 2);
         QCOMPARE(model.rowCount(), 2);
+    }
+
+    // A journal damaged part-way: the walk stops at the damage with the
+    // engine's message and stays on the last row it read; the grid's failed
+    // read reaches the operator as the error report; the cursor goes on.
+    void damagedPageIsReportedAndTheCursorGoesOn()
+    {
+        qint64 offset = 0;
+        {
+            QSqlQuery q(TableStore::connection());
+            QVERIFY(q.exec("BEGIN"));
+            for (int i = 0; i < 600; ++i)
+                QVERIFY(q.exec(QStringLiteral("INSERT INTO bd_main_db (N_Avto, FIO) VALUES ('%1', '%2')")
+                                   .arg(i)
+                                   .arg(QString(100, QChar(u'ж')))));
+            QVERIFY(q.exec("COMMIT"));
+            // A leaf of the journal half-way through it, in row order.
+            QVERIFY(q.exec("SELECT pageno FROM dbstat WHERE name='bd_main_db' AND pagetype='leaf'"));
+            QList<qint64> leaves;
+            while (q.next())
+                leaves << q.value(0).toLongLong();
+            QVERIFY(leaves.size() > 4);
+            QVERIFY(q.exec("PRAGMA page_size") && q.next());
+            offset = (leaves[leaves.size() / 2] - 1) * q.value(0).toLongLong();
+        }
+        const QString path = TableStore::databasePath(db->programDir());
+        TableStore::close();
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(offset));
+            QCOMPARE(file.write(QByteArray(200, char(0xA5))), qint64(200));
+        }
+        TableStore::open(db->programDir());
+
+        TableCursor c(Tables::Journal);
+        c.Open();
+        QString error;
+        int walked = 0;
+        try {
+            for (c.First(); !c.AtEnd(); c.Next())
+                ++walked;
+        } catch (const StoreError &e) {
+            error = e.message();
+        }
+        QCOMPARE(error, QString("database disk image is malformed"));
+        QVERIFY(walked > 0 && walked < 600);
+        QCOMPARE(c.FieldText("N_Avto"), QString::number(walked - 1));
+
+        CursorModel model(&c, columns);
+        CursorGrid grid;
+        grid.setCursorModel(&model);
+        grid.show();
+        DbNavigator nav;
+        nav.setCursor(&c);
+        ModalWatcher watcher;
+        nav.press(DbNavigator::Last);   // the grid reads the ids up to it
+        QCOMPARE(c.FieldText("N_Avto"), QString("599"));
+        QVERIFY(watcher.waitForBoxes(1));
+        QCOMPARE(watcher.seen()[0].title, QString("Krodalin"));
+        QCOMPARE(watcher.seen()[0].text, QString("database disk image is malformed."));
+        nav.press(DbNavigator::First);
+        QCOMPARE(c.FieldText("N_Avto"), QString("0"));
+        QCOMPARE(grid.currentIndex().row(), 0);
     }
 };
 

@@ -1,0 +1,177 @@
+// The whole start order as the program runs it, on databases a person may
+// really find: a journal whose file is damaged, and a database.ini that names
+// a file which is not a database at all.
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+#include "access/session.h"
+#include "app/startup.h"
+#include "messageboxes.h"
+#include "programfolder.h"
+#include "store/schema.h"
+#include "store/tablestore.h"
+
+namespace {
+
+const QString Operator = QStringLiteral("Сидоров");
+const QString Password = QStringLiteral("pw");
+
+// The tables with one operator and a few weighings, closed again.
+void prepareDatabase(const QString &folder)
+{
+    TableStore::openCreating(folder);
+    Schema::createTables();
+    Schema::addAccount(Tables::Operators, Operator, Password);
+    QSqlQuery q(TableStore::connection());
+    for (int i = 0; i < 20; ++i)
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO bd_main_db (N_Avto, Tovar, Ok_tara) VALUES ('А%1', 'песок', '1')")
+                           .arg(i)));
+    TableStore::close();
+}
+
+// Overwrites 200 bytes at the start of the journal's root page, as a failing
+// disk or a half-copied file would.
+void damageJournal(const QString &folder)
+{
+    TableStore::open(folder);
+    QSqlQuery q(TableStore::connection());
+    QVERIFY(q.exec(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name='bd_main_db'")) && q.next());
+    const qint64 root = q.value(0).toLongLong();
+    QVERIFY(q.exec(QStringLiteral("PRAGMA page_size")) && q.next());
+    const qint64 pageSize = q.value(0).toLongLong();
+    q.finish();
+    const QString path = TableStore::databasePath(folder);
+    TableStore::close();   // the last connection folds the log back into the file
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.seek((root - 1) * pageSize));
+    QCOMPARE(file.write(QByteArray(200, char(0xA5))), qint64(200));
+}
+
+// What a person types, one key at a time (QTest::keyClicks knows Latin only).
+void typeText(QWidget *w, const QString &text)
+{
+    for (const QChar ch : text)
+        QTest::sendKeyEvent(QTest::Click, w, Qt::Key(ch.toUpper().unicode()), QString(ch), Qt::NoModifier);
+}
+
+QWidget *topLevel(const char *name)
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String(name))
+            return w;
+    return nullptr;
+}
+
+} // namespace
+
+class TestStartOrder final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        Session::LoginOk = 0;
+        Session::OperatorName.clear();
+    }
+
+    // A damaged journal: each window that reads it reports the engine's
+    // message, and the program runs on with empty lists until the operator
+    // leaves it.
+    void damagedJournalIsReportedAndTheProgramRuns()
+    {
+        ProgramFolder folder;
+        prepareDatabase(folder.path());
+        damageJournal(folder.path());
+
+        ModalWatcher watcher;
+        watcher.handleDialog([](QWidget *login) {
+            typeText(login->findChild<QComboBox *>(QStringLiteral("OperatorName")), QStringLiteral("сид"));
+            typeText(login->findChild<QWidget *>(QStringLiteral("OperatorPassword")), Password);
+            login->findChild<QPushButton *>(QStringLiteral("ContinueButton"))->click();
+        });
+
+        // Once the program waits in its own loop: look at it as the operator
+        // would, then leave through " Выход".
+        int listItems = -1, gridRows = -1;
+        QTimer operatorLeaves;
+        connect(&operatorLeaves, &QTimer::timeout, [&] {
+            QWidget *main = topLevel("MainForm");
+            if (!main || !main->isVisible() || QApplication::activeModalWidget())
+                return;
+            operatorLeaves.stop();
+            listItems = main->findChild<QComboBox *>(QStringLiteral("ComboBox1"))->count();
+            if (QWidget *pending = topLevel("DBnew"))
+                gridRows = pending->findChild<QTableView *>(QStringLiteral("DBGrid1"))->model()->rowCount();
+            watcher.answer(QMessageBox::Yes);
+            main->findChild<QPushButton *>(QStringLiteral("RxSpeedButton9"))->click();
+        });
+        operatorLeaves.start(20);
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        watchdog.start(20000);
+
+        const int rc = runStartOrder(folder.path());
+
+        QCOMPARE(rc, 0);
+        QVERIFY2(watcher.problems().isEmpty(), qPrintable(watcher.problems().join('\n')));
+        QCOMPARE(Session::LoginOk, 1);
+        QCOMPARE(Session::OperatorName, Operator);
+        const auto &seen = watcher.seen();
+        QVERIFY(seen.size() >= 2);
+        for (int i = 0; i < seen.size() - 1; ++i) {
+            QCOMPARE(seen[i].title, QStringLiteral("Krodalin"));
+            QCOMPARE(seen[i].icon, QMessageBox::Critical);
+            QCOMPARE(seen[i].text, QStringLiteral("database disk image is malformed."));
+        }
+        QCOMPARE(seen.last().text, QStringLiteral("Вы хотите завершить работу программы?"));
+        QCOMPARE(listItems, 0);
+        QCOMPARE(gridRows, 0);
+    }
+
+    // database.ini names a file that is not a database: the program says what
+    // it found, leaves the file as it was and does not start.
+    void fileThatIsNotADatabaseIsLeftAlone_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("found");
+        QTest::newRow("empty file") << QByteArray() << QStringLiteral("пуст");
+        QTest::newRow("text file") << QByteArray("[Tool]\r\nCOM=com1\r\n") << QStringLiteral("не является базой данных");
+    }
+
+    void fileThatIsNotADatabaseIsLeftAlone()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, found);
+        ProgramFolder folder;
+        QVERIFY(folder.writeFile(QStringLiteral("database.ini"), "[WE]\nPath=journal.db\n"));
+        QVERIFY(folder.writeFile(QStringLiteral("journal.db"), content));
+
+        ModalWatcher watcher;
+        const int rc = runStartOrder(folder.path());
+
+        QVERIFY(rc != 0);
+        QCOMPARE(watcher.seen().size(), 1);
+        QCOMPARE(watcher.seen()[0].title, QStringLiteral("Krodalin"));
+        QVERIFY2(watcher.seen()[0].text.contains(found), qPrintable(watcher.seen()[0].text));
+        QVERIFY2(watcher.seen()[0].text.contains(folder.filePath(QStringLiteral("journal.db"))),
+                 qPrintable(watcher.seen()[0].text));
+        QVERIFY(watcher.dialogs().isEmpty());   // no login window
+        QCOMPARE(folder.readFile(QStringLiteral("journal.db")), content);
+        QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("journal.db-wal"))));
+        QVERIFY(!TableStore::isOpen());
+    }
+};
+
+QTEST_MAIN(TestStartOrder)
+#include "test_startorder.moc"
