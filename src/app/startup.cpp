@@ -16,7 +16,6 @@
 int runKrodalin(int argc, char *argv[], const QString &programDir)
 {
     QApplication app(argc, argv);
-    installErrorBox();
 
     // The program's directory holds tools.ini and the database alias; the
     // executable's own directory unless the caller names another one.
@@ -25,6 +24,7 @@ int runKrodalin(int argc, char *argv[], const QString &programDir)
 
 int runStartOrder(const QString &dir)
 {
+    installErrorBox();
     if (!runGuarded([&] { TableStore::open(dir); }))
         return 1;
 

@@ -12,7 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "access/session.h"
+#include "common/session.h"
 #include "app/startup.h"
 #include "messageboxes.h"
 #include "programfolder.h"
