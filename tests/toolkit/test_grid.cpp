@@ -7,7 +7,7 @@
 #include <QToolButton>
 
 #include "messageboxes.h"
-#include "store/failure.h"
+#include "common/failure.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "toolkit/cursorgrid.h"
