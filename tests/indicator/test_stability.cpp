@@ -52,10 +52,10 @@ void TestStability::firstSwitchOnWithSteadyWeight()
     QCOMPARE(f.link->CurrentReading(), 0.0);
     QVERIFY(!f.link->StableFlag());
 
-    // W is decoded from t = 2; both samples still 0 show the label at 2 and 3,
-    // the fast sample takes W at 4, the slow one at 6.
+    // W is decoded from t = 2. The samples still hold 0, the reading W: no
+    // label until both samples have taken W, at t = 6 (the fast one at 4).
     const QList<bool> shown = labelUntil(f, 14);
-    QCOMPARE(shown, (QList<bool>{true, true, false, false, true, true, true, true, true, true, true, true, true}));
+    QCOMPARE(shown, (QList<bool>{false, false, false, false, true, true, true, true, true, true, true, true, true}));
     QCOMPARE(f.link->CurrentReading(), 211.515);
     QCOMPARE(f.w.weight->text(), QStringLiteral("211,515"));
     QCOMPARE(f.link->stability().SlowSample(), 211.515);
@@ -80,8 +80,10 @@ void TestStability::offAndOnAgainWithTheSameWeight()
 
     f.switchOn();
     QCOMPARE(f.link->clock()->elapsed(), 0);
+    // The first compare still sees the zero of the switch-off; from the
+    // second on the reading is the weight the samples hold.
     const QList<bool> shown = labelUntil(f, 8);
-    QCOMPARE(shown, QList<bool>(8, true));
+    QCOMPARE(shown, (QList<bool>{false, true, true, true, true, true, true, true}));
     QCOMPARE(f.w.weight->text(), QStringLiteral("1500"));
 }
 
@@ -94,14 +96,15 @@ void TestStability::changingWeightIsUnstable()
     QVERIFY(f.secondsUntil(12));
     QVERIFY(f.link->StableFlag());
 
-    // A thousandth is enough. Answered to the poll of t = 13, decoded at 14,
-    // taken by the fast sample at 16 and by the slow one at 18.
+    // A thousandth is enough. Answered to the poll of t = 13 and decoded at
+    // 14, which hides the label at once; it returns when the slow sample
+    // takes the new weight at 18.
     f.sim.setWeight(100.001);
-    QCOMPARE(labelUntil(f, 20), (QList<bool>{true, true, true, false, false, true, true, true}));
+    QCOMPARE(labelUntil(f, 20), (QList<bool>{true, false, false, false, false, true, true, true}));
     QCOMPARE(f.link->CurrentReading(), 100.001);
 
-    // A weight that keeps moving shows the label only from the slow sample
-    // to the next fast one.
+    // A weight that keeps moving never shows the label, not even when both
+    // samples are taken at the same moment (t = 24, 30).
     double w = 100.001;
     QList<bool> shown;
     while (f.link->clock()->elapsed() < 32) {
@@ -110,8 +113,8 @@ void TestStability::changingWeightIsUnstable()
         QVERIFY(f.second());
         shown << f.link->StableFlag();
     }
-    //                            21    22    23    24    25    26     27     28     29     30    31    32
-    QCOMPARE(shown, (QList<bool>{true, true, true, true, true, false, false, false, false, true, true, false}));
+    // t = 21 still decodes the weight of t = 20, which the samples hold.
+    QCOMPARE(shown, (QList<bool>{true, false, false, false, false, false, false, false, false, false, false, false}));
 }
 
 void TestStability::nothingReceived()
@@ -138,31 +141,38 @@ void TestStability::nothingReceived()
 
 void TestStability::wi2002SpecialLineLeavesTheLabel_data()
 {
+    QTest::addColumn<double>("weight");
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<bool>("stableAfter");
 
-    QTest::newRow("0!p") << QByteArray("0!p") << true;
-    QTest::newRow("Б 0!p") << QByteArray("\xC1 0!p") << true;
-    QTest::newRow("!fБ 16") << QByteArray("!f\xC1 16") << true;
-    QTest::newRow("a reading that does not convert") << QByteArray("=abc") << false;
+    // A status line reads as zero: on an empty scale it leaves the label as
+    // the compare set it; after a weight the reading has moved, and moved
+    // readings are never still.
+    for (double w : {0.0, 211.515}) {
+        QTest::addRow("0!p after %g", w) << w << QByteArray("0!p") << (w == 0);
+        QTest::addRow("Б 0!p after %g", w) << w << QByteArray("\xC1 0!p") << (w == 0);
+        QTest::addRow("!fБ 16 after %g", w) << w << QByteArray("!f\xC1 16") << (w == 0);
+        QTest::addRow("a reading that does not convert after %g", w) << w << QByteArray("=abc") << false;
+    }
 }
 
 void TestStability::wi2002SpecialLineLeavesTheLabel()
 {
+    QFETCH(double, weight);
     QFETCH(QByteArray, line);
     QFETCH(bool, stableAfter);
 
     LinkFixture f(Model::WI2002);
     QVERIFY(f.plugged);
-    f.sim.setWeight(211.515);
+    f.sim.setWeight(weight);
     f.switchOn();
     // The WI2002 sends a reading each second on its own.
     while (f.link->clock()->elapsed() < 7) {
-        QVERIFY(f.send(f.sim.frame(211.515).chopped(2)));
+        QVERIFY(f.send(f.sim.frame(weight).chopped(2)));
         QVERIFY(f.second());
     }
     QVERIFY(f.link->StableFlag());
-    QCOMPARE(f.link->CurrentReading(), 211.515);
+    QCOMPARE(f.link->CurrentReading(), weight);
 
     QVERIFY(f.send(line));
     QVERIFY(f.second());
