@@ -3,6 +3,8 @@
 
 #include <QDate>
 #include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -10,6 +12,7 @@
 #include <csignal>
 #include <unistd.h>
 
+#include "indicator/numberform.h"
 #include "messageboxes.h"
 #include "weighfixture.h"
 
@@ -47,6 +50,26 @@ protected:
         return false;
     }
 };
+
+// A fault of the engine on every write of one kind to the journal, as a
+// failing disk gives it: the engine's own error, raised while posting.
+void journalFault(const char *when, bool on)
+{
+    QSqlQuery q(TableStore::connection());
+    const QString table = TableStore::sqlName(Tables::Journal);
+    const bool ok = on ? q.exec(QStringLiteral("CREATE TRIGGER journal_fault BEFORE %1 ON %2 "
+                                               "BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END")
+                                    .arg(QLatin1String(when), table))
+                       : q.exec(QStringLiteral("DROP TRIGGER journal_fault"));
+    if (!ok)
+        qWarning("trigger: %s", qPrintable(q.lastError().text()));
+}
+
+QStringList displays(const WeighFixture &fx)
+{
+    return {fx.entry->tareDisplay()->text(), fx.entry->grossDisplay()->text(), fx.entry->netDisplay()->text(),
+            fx.liveWeight()->text()};
+}
 
 qint64 firstRowId()
 {
@@ -169,10 +192,6 @@ private slots:
         QCOMPARE(fx.fields(), QStringList(13, QString()));
         QVERIFY(fx.entry->tareDisplay()->text().isEmpty());
         QCOMPARE(fx.liveWeight()->text(), tareFirst ? tara : sum);
-
-        // The unit setting changes before the second pass; the record keeps
-        // the unit it was weighed in.
-        fx.link->applyUnit(QStringLiteral("тонны"));
 
         // --- second pass on the record chosen in the pending-truck window
         QVERIFY(fx.settle(w2));
@@ -460,6 +479,128 @@ private slots:
         QCOMPARE(fx.pending->journalView()->state(), TableCursor::State::Browse);
         QCOMPARE(fx.weighing()->lastCompletedId(), qint64(0));
         QVERIFY(!fx.form->printButton()->isEnabled());
+    }
+
+    void secondPassOnAWaitingRecord_data()
+    {
+        QTest::addColumn<QString>("tara");        // the record's first weight, as stored
+        QTest::addColumn<QString>("recordUnit");  // its Ed_izm
+        QTest::addColumn<QString>("unitSetting"); // the unit chosen at the second pass
+        QTest::addColumn<QString>("netto");
+
+        QTest::newRow("tare edited to four decimals") << "5,1234" << "кг" << "кг" << "13,2766";
+        QTest::newRow("first pass in кг, now тонны") << "4800" << "кг" << "тонны" << "-4781,6";
+        QTest::newRow("first pass in т, now кг") << "4,8" << "т" << "кг" << "13,6";
+        QTest::newRow("a record without a unit") << "4,8" << "" << "тонны" << "13,6";
+    }
+
+    void secondPassOnAWaitingRecord()
+    {
+        QFETCH(QString, tara);
+        QFETCH(QString, recordUnit);
+        QFETCH(QString, unitSetting);
+        QFETCH(QString, netto);
+
+        WeighFixture fx;
+        QVERIFY(fx.plugged);
+        QVERIFY(fx.switchOn());
+        TempDatabase::addJournalRow({{"N_Avto", "Т300ТТ"}, {"Tara", tara}, {"Ed_izm", recordUnit}, {"Ok_tara", "1"}});
+        const QList<QStringList> before = WeighFixture::journal();
+        fx.link->applyUnit(unitSetting);
+        const QString shownUnit = fx.form->findChild<QLabel *>(QStringLiteral("izmer2"))->text();
+        ModalWatcher watcher;
+        watcher.handleDialog(WeighFixture::chooseRow(0));
+        fx.modeButton(Mode::GrossAfterLoading)->click();
+        QVERIFY(fx.settle(18.4));
+        fx.weigh();
+
+        const bool mixed = !recordUnit.isEmpty() && recordUnit != shownUnit;
+        if (mixed) {
+            // Refused before anything is written; the truck keeps waiting.
+            QCOMPARE(watcher.seen().size(), 1);
+            QCOMPARE(watcher.seen()[0].icon, QMessageBox::Warning);
+            QVERIFY2(watcher.seen()[0].text.contains(QStringLiteral("«%1»").arg(recordUnit))
+                         && watcher.seen()[0].text.contains(QStringLiteral("«%1»").arg(shownUnit)),
+                     qPrintable(watcher.seen()[0].text));
+            QCOMPARE(WeighFixture::journal(), before);
+            QVERIFY(fx.entry->netDisplay()->text().isEmpty());
+            QVERIFY(fx.entry->grossDisplay()->text().isEmpty());
+            // Back in the record's unit, the same choice weighs.
+            fx.link->applyUnit(recordUnit == QStringLiteral("т") ? QStringLiteral("тонны") : recordUnit);
+            QCOMPARE(fx.form->findChild<QLabel *>(QStringLiteral("izmer2"))->text(), recordUnit);
+            fx.weigh();
+        }
+        QCOMPARE(watcher.seen().size(), mixed ? 2 : 1);
+        QCOMPARE(watcher.seen().last().text, WeighingModes::completionText(Mode::GrossAfterLoading));
+        const QList<QStringList> rows = WeighFixture::journal();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(at(rows[0], WeighingRecord::Tara), tara);
+        QCOMPARE(at(rows[0], WeighingRecord::Sum), QStringLiteral("18,4"));
+        QCOMPARE(at(rows[0], WeighingRecord::Ok_cicle), QStringLiteral("2"));
+        QCOMPARE(at(rows[0], WeighingRecord::Ed_izm), recordUnit);
+        if (!mixed)
+            QCOMPARE(at(rows[0], WeighingRecord::Netto), netto);
+        else
+            QCOMPARE(at(rows[0], WeighingRecord::Netto), NumberForm::difference(QStringLiteral("18,4"), tara).value());
+        QCOMPARE(fx.entry->netDisplay()->text(), at(rows[0], WeighingRecord::Netto));
+    }
+
+    void failedPostStoresNothing_data()
+    {
+        QTest::addColumn<bool>("secondPass");
+        QTest::newRow("first pass") << false;
+        QTest::newRow("second pass") << true;
+    }
+
+    void failedPostStoresNothing()
+    {
+        QFETCH(bool, secondPass);
+
+        WeighFixture fx;
+        QVERIFY(fx.plugged);
+        QVERIFY(fx.switchOn());
+        ModalWatcher watcher;
+        if (secondPass) {
+            TempDatabase::addJournalRow(
+                {{"N_Avto", "У400УУ"}, {"Tara", "5,1"}, {"Ed_izm", "кг"}, {"Ok_tara", "1"}});
+            watcher.handleDialog(WeighFixture::chooseRow(0));
+            fx.modeButton(Mode::GrossAfterLoading)->click();
+        } else {
+            fx.fill(truck(QStringLiteral("У400УУ")));
+        }
+        QVERIFY(fx.settle(15.32));
+        const QList<QStringList> before = WeighFixture::journal();
+        const QStringList shown = displays(fx);
+
+        journalFault(secondPass ? "UPDATE" : "INSERT", true);
+        fx.weigh();
+        QCOMPARE(watcher.seen().size(), 1);
+        QCOMPARE(watcher.seen()[0].title, QStringLiteral("Krodalin"));
+        QCOMPARE(watcher.seen()[0].icon, QMessageBox::Critical);
+        QVERIFY2(watcher.seen()[0].text.contains(QStringLiteral("disk I/O error")), qPrintable(watcher.seen()[0].text));
+        QCOMPARE(WeighFixture::journal(), before);
+        // Nothing looks weighed that was not stored.
+        QCOMPARE(displays(fx), shown);
+        QVERIFY(!fx.form->printButton()->isEnabled());
+
+        // The fault is gone; the same press stores exactly once.
+        journalFault(nullptr, false);
+        fx.weigh();
+        QCOMPARE(watcher.seen().size(), 2);
+        QCOMPARE(watcher.seen()[1].title, QStringLiteral("Взвешивание"));
+        const QList<QStringList> rows = WeighFixture::journal();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].value(0), QStringLiteral("У400УУ"));
+        if (secondPass) {
+            QCOMPARE(at(rows[0], WeighingRecord::Sum), QStringLiteral("15,32"));
+            QCOMPARE(at(rows[0], WeighingRecord::Netto), QStringLiteral("10,22"));
+            QCOMPARE(at(rows[0], WeighingRecord::Ok_cicle), QStringLiteral("2"));
+            QCOMPARE(displays(fx).mid(0, 3), QStringList({"5,1", "15,32", "10,22"}));
+        } else {
+            QCOMPARE(at(rows[0], WeighingRecord::Tara), QStringLiteral("15,32"));
+            QCOMPARE(at(rows[0], WeighingRecord::Ok_tara), QStringLiteral("1"));
+        }
+        QVERIFY(watcher.problems().isEmpty());
     }
 
     void confirmedFirstPassSurvivesKill()
