@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/errorreport.h"
+#include "indicator/weightdisplay.h"
 #include "store/tablecursor.h"
 #include "weighing/dbnew.h"
 #include "weighing/weighoperation.h"
@@ -309,6 +310,7 @@ QWidget *EntryForm::createWeighRow()
         pal.setColor(QPalette::Base, Qt::transparent);
         e->setPalette(pal);
         setHint(e, {hint});
+        keepWholeWeightText(e);
         dg->addWidget(l, n - 1, 0);
         dg->addWidget(e, n - 1, 1);
         return e;

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "indicator/numberform.h"
+#include "indicator/weightdisplay.h"
 #include "messageboxes.h"
 #include "weighfixture.h"
 
@@ -543,6 +544,61 @@ private slots:
         else
             QCOMPARE(at(rows[0], WeighingRecord::Netto), NumberForm::difference(QStringLiteral("18,4"), tara).value());
         QCOMPARE(fx.entry->netDisplay()->text(), at(rows[0], WeighingRecord::Netto));
+    }
+
+    void longWeightsShowWhole_data()
+    {
+        QTest::addColumn<double>("weight");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("six-figure negative") << -123456.789 << "-123456,789";
+        QTest::newRow("twelve figures") << 123456789012.345 << "123456789012,345";
+        QTest::newRow("short") << 5.1 << "5,1";
+    }
+
+    void longWeightsShowWhole()
+    {
+        QFETCH(double, weight);
+        QFETCH(QString, text);
+
+        WeighFixture fx;
+        QVERIFY(fx.plugged);
+        fx.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(fx.form.get()));
+        QVERIFY(fx.switchOn());
+        ModalWatcher watcher;
+        fx.fill(truck(QStringLiteral("Ф500ФФ")));
+        QVERIFY(fx.settle(weight));
+
+        // The live display: the whole text, in the font it is drawn in.
+        QLabel *live = fx.liveWeight();
+        const auto *fitting = qobject_cast<WeightLabel *>(live);
+        const QFont drawn = fitting ? fitting->fittedFont() : live->font();
+        QCOMPARE(live->text(), text);
+        QVERIFY2(QFontMetrics(drawn).horizontalAdvance(text) <= live->contentsRect().width(),
+                 qPrintable(QStringLiteral("%1 px of text in %2 px").arg(QFontMetrics(drawn).horizontalAdvance(text))
+                                .arg(live->contentsRect().width())));
+        // Only a weight that needs it gets the smaller font.
+        QCOMPARE(drawn == live->font(),
+                 QFontMetrics(live->font()).horizontalAdvance(text) <= live->contentsRect().width());
+
+        // Weighed: the gross display shows it whole as well.
+        fx.modeButton(Mode::GrossBeforeUnloading)->click();
+        fx.fill(truck(QStringLiteral("Ф500ФФ")));
+        QLineEdit *gross = fx.entry->grossDisplay();
+        const QFont large = gross->font();
+        bool wholeWhileShown = false;
+        QObject probe;
+        connect(gross, &QLineEdit::textChanged, &probe, [&](const QString &t) {
+            if (t == text)
+                wholeWhileShown = QFontMetrics(gross->font()).horizontalAdvance(t) <= gross->contentsRect().width() - 4;
+        });
+        fx.weigh();
+        QCOMPARE(watcher.seen().size(), 1);
+        QCOMPARE(at(WeighFixture::journal().value(0), WeighingRecord::Sum), text);
+        QVERIFY(wholeWhileShown);
+        // Cleared for the next truck, the display has its large font back.
+        QVERIFY(gross->text().isEmpty());
+        QCOMPARE(gross->font(), large);
     }
 
     void failedPostStoresNothing_data()
