@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+#include <cmath>
+
 #include "linkfixture.h"
 
 namespace {
@@ -31,6 +33,8 @@ private slots:
     void firstSwitchOnWithSteadyWeight();
     void offAndOnAgainWithTheSameWeight();
     void changingWeightIsUnstable();
+    void neverStableWhileMoving_data();
+    void neverStableWhileMoving();
     void nothingReceived();
     void wi2002SpecialLineLeavesTheLabel_data();
     void wi2002SpecialLineLeavesTheLabel();
@@ -115,6 +119,72 @@ void TestStability::changingWeightIsUnstable()
     }
     // t = 21 still decodes the weight of t = 20, which the samples hold.
     QCOMPARE(shown, (QList<bool>{true, false, false, false, false, false, false, false, false, false, false, false}));
+}
+
+void TestStability::neverStableWhileMoving_data()
+{
+    QTest::addColumn<QString>("movement");
+    QTest::addColumn<int>("start"); // t at which it begins; the phases against the 6 s sample differ
+
+    for (int t : {9, 10, 11, 12, 13, 14}) {
+        QTest::addRow("drift of 37 a second from t = %d", t) << "drift" << t;
+        QTest::addRow("jump to the negative at t = %d", t) << "jump" << t;
+        QTest::addRow("5 s of silence from t = %d", t) << "silence" << t;
+    }
+}
+
+void TestStability::neverStableWhileMoving()
+{
+    QFETCH(QString, movement);
+    QFETCH(int, start);
+
+    LinkFixture f;
+    QVERIFY(f.plugged);
+    f.sim.setWeight(211.515);
+    f.switchOn();
+    QVERIFY(f.secondsUntil(start - 1));
+
+    // Each second: the reading decoded, and whether it counted as stable.
+    double previous = f.link->CurrentReading();
+    const auto second = [&] {
+        if (!f.second())
+            return false;
+        const double now = f.link->CurrentReading();
+        const bool stable = f.link->StableFlag();
+        const bool wrong = stable && now != previous;
+        if (wrong)
+            qWarning("t = %d: %.3f after %.3f counted as stable", f.link->clock()->elapsed(), now, previous);
+        previous = now;
+        return !wrong;
+    };
+
+    if (movement == QLatin1String("drift")) {
+        f.sim.drift(37);
+        for (int i = 0; i < 14; ++i)
+            QVERIFY(second());
+    } else if (movement == QLatin1String("jump")) {
+        f.sim.setWeight(-211.515);
+    } else {
+        f.sim.setSilent(true);
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(second());
+        f.sim.setSilent(false);
+    }
+
+    // The weight stands still now: flagged within 7 s of its first decode.
+    const double settled =
+        std::round((movement == QLatin1String("jump") ? -211.515 : f.sim.weight()) * 1000) / 1000;
+    f.sim.setWeight(settled);
+    int firstDecoded = 0;
+    while (!(f.link->StableFlag() && f.link->CurrentReading() == settled)) {
+        QVERIFY(second());
+        if (!firstDecoded && f.link->CurrentReading() == settled)
+            firstDecoded = f.link->clock()->elapsed();
+        QVERIFY2(f.link->clock()->elapsed() < start + 40, "never flagged");
+    }
+    QVERIFY(firstDecoded > 0);
+    QVERIFY2(f.link->clock()->elapsed() - firstDecoded <= 7,
+             qPrintable(QStringLiteral("decoded at %1, flagged at %2").arg(firstDecoded).arg(f.link->clock()->elapsed())));
 }
 
 void TestStability::nothingReceived()
