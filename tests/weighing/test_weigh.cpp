@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
 #include <csignal>
 #include <unistd.h>
 
@@ -599,6 +600,44 @@ private slots:
         // Cleared for the next truck, the display has its large font back.
         QVERIFY(gross->text().isEmpty());
         QCOMPARE(gross->font(), large);
+    }
+
+    void rampStoresNothing()
+    {
+        // A truck still rolling on: the weight climbs 37 a second and never
+        // settles. "Взвесить" pressed every half second stores nothing.
+        WeighFixture fx;
+        QVERIFY(fx.plugged);
+        QVERIFY(fx.switchOn());
+        ModalWatcher watcher;
+        fx.fill(truck(QStringLiteral("Щ700ЩЩ")));
+        fx.sim.setWeight(1000);
+        QVERIFY(fx.settle(1000));
+        fx.sim.drift(37);
+        // The answer to this second's poll is the first that moved.
+        QVERIFY(fx.second());
+        int presses = 0;
+        for (int i = 0; i < 15; ++i) {
+            // Once right after the ticks, once with the answer in.
+            fx.link->clock()->tick();
+            fx.weigh();
+            ++presses;
+            QTRY_VERIFY(fx.link->ReceiveBuffer().endsWith(QLatin1String("\r\n")));
+            fx.weigh();
+            ++presses;
+        }
+        QCOMPARE(WeighFixture::journal().size(), 0);
+        QCOMPARE(watcher.seen().size(), presses);
+        for (const ModalWatcher::Box &box : watcher.seen())
+            QCOMPARE(box.text, UnstableText);
+
+        // It stops: weighed once, the weight it stands at.
+        const double stopped = std::round(fx.sim.weight() * 1000) / 1000;
+        QVERIFY(fx.settle(stopped));
+        fx.weigh();
+        const QList<QStringList> rows = WeighFixture::journal();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(at(rows[0], WeighingRecord::Tara), NumberForm::format(stopped));
     }
 
     void failedPostStoresNothing_data()
