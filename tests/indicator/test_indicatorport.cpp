@@ -493,7 +493,7 @@ void TestIndicatorPort::libraAnswerCutByThePoll_data()
     QTest::addColumn<int>("cut"); // bytes of the answer in before the poll empties the buffer
 
     // The Libra v.1_24's answer has 41 bytes, the clock model's 60.
-    for (int cut : {5, 10, 12, 17, 33}) {
+    for (int cut : {5, 10, 12, 26}) {
         QTest::addRow("Libra v.1_24, cut after %d", cut) << Model::Libra124 << cut;
         QTest::addRow("Libra v.1_25, cut after %d", cut) << Model::Libra125Clock << cut;
     }
@@ -531,19 +531,17 @@ void TestIndicatorPort::libraAnswerCutByThePoll()
                 || (f.link->IndicatorTime() == QLatin1String("14:05")
                     && f.link->IndicatorDate() == QLatin1String("21.03.24")));
     };
-    for (int round = 0; round < 2; ++round) {
-        // The poll; the answer starts arriving byte by byte.
-        f.link->clock()->tick();
-        QVERIFY(waitFor([&] { return f.link->ReceiveBuffer().size() >= cut; }));
-        // The next second falls inside the answer.
-        f.link->clock()->tick();
-        QVERIFY2(onlyWholeReadings(), qPrintable(f.w.weight->text()));
-        // The rest of it, then the whole answer to that poll.
-        QVERIFY(waitFor([&] { return f.link->ReceiveBuffer().count(QLatin1String("\r\n")) == 2; }));
-        f.link->clock()->tick();
-        QVERIFY2(onlyWholeReadings(), qPrintable(f.w.weight->text()));
-        QVERIFY(waitFor([&] { return f.link->ReceiveBuffer().endsWith(QLatin1String("\r\n")); }));
-    }
+    // The poll; the answer starts arriving byte by byte.
+    f.link->clock()->tick();
+    QVERIFY(waitFor([&] { return f.link->ReceiveBuffer().size() >= cut; }));
+    // The next second falls inside the answer.
+    f.link->clock()->tick();
+    QVERIFY2(onlyWholeReadings(), qPrintable(f.w.weight->text()));
+    // The rest of it, then the whole answer to that poll.
+    QVERIFY(waitFor([&] { return f.link->ReceiveBuffer().count(QLatin1String("\r\n")) == 2; }));
+    f.link->clock()->tick();
+    QVERIFY2(onlyWholeReadings(), qPrintable(f.w.weight->text()));
+    QVERIFY(waitFor([&] { return f.link->ReceiveBuffer().endsWith(QLatin1String("\r\n")); }));
     f.sim.setPaced(false);
 }
 
