@@ -4,3 +4,8 @@
 // The start order: login, the main window and its companions, the event loop.
 // programDir is where tools.ini and the database live.
 int runKrodalin(int argc, char *argv[], const QString &programDir);
+
+// Loads Qt's own Russian texts (standard buttons, print and file dialogs) into
+// the running application, whatever the system's language: every text of the
+// program is Russian. False when the translation is not installed.
+bool installToolkitTranslation();
