@@ -89,7 +89,19 @@ private:
     QByteArrayView bytesOf(const Entry &e) const { return QByteArrayView(m_text.data() + e.offset, e.length); }
     bool holds(const Entry &e, QByteArrayView utf8) const
     {
-        return e.length == utf8.size() && std::memcmp(m_text.data() + e.offset, utf8.data(), size_t(e.length)) == 0;
+        return e.length == utf8.size() && sameBytes(m_text.data() + e.offset, utf8.data(), size_t(e.length));
+    }
+    // Most texts are a few words: compared as two overlapping words rather
+    // than through a library call for each of millions of lookups.
+    static bool sameBytes(const char *a, const char *b, size_t n)
+    {
+        const auto word8 = [](const char *p) { quint64 w; std::memcpy(&w, p, 8); return w; };
+        const auto word4 = [](const char *p) { quint32 w; std::memcpy(&w, p, 4); return w; };
+        if (n >= 8 && n <= 16)
+            return word8(a) == word8(b) && word8(a + n - 8) == word8(b + n - 8);
+        if (n >= 4 && n < 8)
+            return word4(a) == word4(b) && word4(a + n - 4) == word4(b + n - 4);
+        return std::memcmp(a, b, n) == 0;
     }
     qsizetype find(QByteArrayView utf8, quint32 hash) const;   // entry index, -1 when absent
     void index(qsizetype entry);                               // into m_table
