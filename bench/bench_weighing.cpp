@@ -1,8 +1,10 @@
 // Weighing figures on a journal of 1,000,000 rows: filling the thirteen
 // reference lists at start (the lists alone, and the entry form with its
 // drop-down models), the refresh after a first pass, and opening the longest
-// drop-down. Prints its figures; asserts nothing. Needs a display or
-// QT_QPA_PLATFORM=offscreen.
+// drop-down; then the start-up of a fresh program process (the main window
+// up with the thirteen lists filled) against the sqlite3 shell's scan of the
+// same thirteen columns, with the process's peak memory. Prints its figures;
+// asserts nothing. Needs a display or QT_QPA_PLATFORM=offscreen.
 //
 //   bench_weighing [ROWS] [FOLDER]   (FOLDER keeps the generated journal for reuse)
 
@@ -11,6 +13,7 @@
 #include <QCompleter>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSqlError>
@@ -19,10 +22,15 @@
 #include <QTextStream>
 
 #include "common/session.h"
+#include <algorithm>
+#include <sys/resource.h>
+
 #include "app/mainform.h"
+#include "app/startup.h"
 #include "store/schema.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
+#include "weighing/tnewdb.h"
 #include "weighing/entryform.h"
 #include "weighing/referencelists.h"
 #include "journalgenerator.h"
@@ -33,10 +41,144 @@ QTextStream out(stdout);
 
 double ms(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
 
+const char *const StartUpFlag = "--start-up";
+
+// The child: what the start order does after a successful login, up to the
+// main window on screen with its lists filled. Prints "up <peak RSS in KB>".
+int startUpChild(int argc, char *argv[], const QString &folder)
+{
+    QApplication app(argc, argv);
+    installToolkitTranslation();
+    TableStore::open(folder);
+    Session::LoginOk = 1;
+    Session::OperatorName = QStringLiteral("Оператор");
+    QCoreApplication::setApplicationName(QStringLiteral("Krodalin"));
+    MainForm mainForm(folder);
+    mainForm.show();
+    TnewDB pendingTrucks(mainForm.findChild<EntryForm *>());
+    mainForm.pendingView = pendingTrucks.journalView();
+    QCoreApplication::processEvents();
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    QTextStream(stdout) << "up " << usage.ru_maxrss << Qt::endl;
+    // Tearing a million-row window down is no part of the start.
+    std::_Exit(0);
+}
+
+struct Run
+{
+    double ms = -1;      // wall time
+    double cpuMs = 0;    // user + system time of the process
+    qint64 peakKb = 0;
+};
+
+// CPU time of the children that have ended so far.
+double childrenCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
+           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+// Wall time from launch until the child reports its window up.
+Run timeStartUp(const QString &folder)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const double cpuBefore = childrenCpuMs();
+    QElapsedTimer t;
+    t.start();
+    child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(StartUpFlag), folder});
+    QByteArray line;
+    while (!line.contains('\n') && child.waitForReadyRead(60000))
+        line += child.readAllStandardOutput();
+    Run run;
+    if (line.startsWith("up ")) {
+        run.ms = ms(t);
+        run.peakKb = line.mid(3).trimmed().toLongLong();
+    }
+    child.waitForFinished(60000);
+    run.cpuMs = childrenCpuMs() - cpuBefore;
+    return run;
+}
+
+// The sqlite3 shell printing the same thirteen columns.
+Run timeShellScan(const QString &file)
+{
+    QStringList columns;
+    for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
+        columns << QStringLiteral("\"%1\"").arg(Schema::journalFields().at(p));
+    const QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columns.join(u','), TableStore::sqlName(Tables::Journal));
+    QProcess shell;
+    shell.setStandardOutputFile(QProcess::nullDevice());
+    const double cpuBefore = childrenCpuMs();
+    QElapsedTimer t;
+    t.start();
+    shell.start(QStringLiteral("sqlite3"), {file, sql});
+    Run run;
+    if (shell.waitForFinished(120000) && shell.exitCode() == 0) {
+        run.ms = ms(t);
+        run.cpuMs = childrenCpuMs() - cpuBefore;
+    }
+    return run;
+}
+
+QString range(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return QStringLiteral("median %1 ms (%2 to %3)")
+        .arg(v[v.size() / 2], 0, 'f', 0)
+        .arg(v.front(), 0, 'f', 0)
+        .arg(v.back(), 0, 'f', 0);
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Start-up of fresh processes against the shell, interleaved so that both
+// meet the same load of the machine (which other work may share: the CPU
+// times show what each process itself spent).
+void compareStartUp(const QString &folder)
+{
+    const QString file = TableStore::databasePath(folder);
+    constexpr int Rounds = 7;
+    std::vector<double> startUp, shell, startUpCpu, shellCpu, ratios;
+    qint64 peakKb = 0;
+    for (int i = 0; i < Rounds; ++i) {
+        const Run s = timeShellScan(file);
+        const Run r = timeStartUp(folder);
+        if (s.ms <= 0 || r.ms <= 0) {
+            out << "start-up comparison failed (is sqlite3 installed?)\n";
+            return;
+        }
+        shell.push_back(s.ms);
+        shellCpu.push_back(s.cpuMs);
+        startUp.push_back(r.ms);
+        startUpCpu.push_back(r.cpuMs);
+        ratios.push_back(r.ms / s.ms);
+        peakKb = std::max(peakKb, r.peakKb);
+    }
+    out << "sqlite3 shell, 13 columns of every row: " << range(shell) << "; CPU " << range(shellCpu) << "\n";
+    out << "start-up, fresh process to the main window with 13 lists: " << range(startUp) << "; CPU "
+        << range(startUpCpu) << "\n";
+    out << "start-up / shell: " << QString::number(median(startUp) / median(shell), 'f', 2)
+        << " (medians of wall time); per round " << QString::number(*std::min_element(ratios.begin(), ratios.end()), 'f', 2)
+        << " to " << QString::number(*std::max_element(ratios.begin(), ratios.end()), 'f', 2) << "; CPU "
+        << QString::number(median(startUpCpu) / median(shellCpu), 'f', 2) << "\n";
+    out << "peak RSS of the start-up process: " << peakKb / 1024 << " MB\n";
+}
+
 }
 
 int main(int argc, char *argv[])
 {
+    if (argc > 2 && qstrcmp(argv[1], StartUpFlag) == 0)
+        return startUpChild(argc, argv, QString::fromLocal8Bit(argv[2]));
+
     QApplication app(argc, argv);
     QTemporaryDir temp;
     const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
@@ -105,5 +247,8 @@ int main(int argc, char *argv[])
         out << "main window created (all creation steps): " << ms(t) << " ms\n";
     }
     TableStore::close();
+    out.flush();
+
+    compareStartUp(folder);
     return 0;
 }

@@ -16,7 +16,6 @@ AccountNameLookup::AccountNameLookup(TableCursor *cursor, QWidget *parent)
     setCompleter(nullptr);
     setInsertPolicy(QComboBox::NoInsert);
     setMaxVisibleItems(12);
-    lineEdit()->installEventFilter(this);
 
     connect(lineEdit(), &QLineEdit::textEdited, this, &AccountNameLookup::onTextEdited);
     connect(this, &QComboBox::editTextChanged, this, &AccountNameLookup::onEditTextChanged);
@@ -79,14 +78,12 @@ void AccountNameLookup::showPopup()
     QComboBox::showPopup();
 }
 
-bool AccountNameLookup::eventFilter(QObject *watched, QEvent *event)
+void AccountNameLookup::keyPressEvent(QKeyEvent *event)
 {
-    if (watched == lineEdit() && event->type() == QEvent::KeyPress) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        m_deleting = key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Delete
-                     || key->matches(QKeySequence::Cut);
-    }
-    return QComboBox::eventFilter(watched, event);
+    m_deleting = event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete
+                 || event->matches(QKeySequence::Cut);
+    QComboBox::keyPressEvent(event);
+    m_deleting = false;   // a key that edited nothing must not mark the next edit
 }
 
 void AccountNameLookup::onTextEdited(const QString &text)

@@ -41,7 +41,10 @@ public:
     void showPopup() override;
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    // Keys reach the combo, which holds the focus and hands them on to its
+    // line edit by calling event() directly: a filter on the line edit never
+    // sees them, so the kind of edit is noted here.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void onTextEdited(const QString &text);

@@ -28,6 +28,7 @@
 #include "app/settingspage.h"
 #include "toolkit/clocklabel.h"
 #include "indicator/indicatorlink.h"
+#include "indicator/weightdisplay.h"
 #include "indicator/indicatorwidgets.h"
 #include "toolkit/lamp.h"
 #include "toolkit/portswitch.h"
@@ -277,7 +278,8 @@ QWidget *MainForm::createIndicatorPanel()
 
     auto *weightRow = new QHBoxLayout;
     weightRow->setSpacing(6);
-    m_weight = new QLabel(QStringLiteral("0,000"), panel);
+    // The whole weight always shows: a long one gets a smaller font.
+    m_weight = new WeightLabel(QStringLiteral("0,000"), panel);
     m_weight->setObjectName(QStringLiteral("RxLabel2"));
     m_weight->setFont(pixelFont(font(), 24, false));
     m_weight->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

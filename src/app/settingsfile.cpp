@@ -14,7 +14,7 @@ namespace {
 const char *const Codepage = "windows-1251";
 
 // One line of the file as raw bytes: [begin, contentEnd) is the text,
-// [contentEnd, next) its line end ("\r\n", "\n" or nothing on the last line).
+// [contentEnd, next) its line end ("\r\n", "\n", "\r" or nothing on the last line).
 struct RawLine
 {
     qsizetype begin = 0;
@@ -34,17 +34,19 @@ struct ParsedLine
 QList<RawLine> splitLines(const QByteArray &data)
 {
     QList<RawLine> lines;
+    const char *const bytes = data.constData();
+    const qsizetype size = data.size();
     qsizetype pos = 0;
-    while (pos < data.size()) {
-        const qsizetype lf = data.indexOf('\n', pos);
+    while (pos < size) {
         RawLine line;
         line.begin = pos;
-        if (lf < 0) {
-            line.contentEnd = line.next = data.size();
-        } else {
-            line.contentEnd = (lf > pos && data.at(lf - 1) == '\r') ? lf - 1 : lf;
-            line.next = lf + 1;
-        }
+        qsizetype end = pos;
+        while (end < size && bytes[end] != '\n' && bytes[end] != '\r')
+            ++end;
+        line.contentEnd = end;
+        if (end < size)
+            end += (bytes[end] == '\r' && end + 1 < size && bytes[end + 1] == '\n') ? 2 : 1;
+        line.next = end;
         lines.append(line);
         pos = line.next;
     }
@@ -94,6 +96,15 @@ ParsedLine parseLine(QByteArrayView content)
         parsed.value = text.mid(eq + 1).trimmed();
     }
     return parsed;
+}
+
+// A value in matching quotes reads without them, as profile-string reading
+// gives it: COM="com4" is com4. A lone quote or unmatched ones stay.
+QString unquoted(const QString &value)
+{
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+        return value.mid(1, value.size() - 2);
+    return value;
 }
 
 bool sameName(const QString &a, const QString &b)
@@ -146,7 +157,33 @@ QByteArray lineEndOf(const QByteArray &data)
         return "\r\n";
     if (data.contains('\n'))
         return "\n";
+    if (data.contains('\r'))
+        return "\r";
     return "\r\n";
+}
+
+// A settings file is a few lines. Anything larger, or anything that is not a
+// plain file (a device, a pipe: a link to /dev/zero would be read for ever),
+// is no settings file: it reads as absent and is never written.
+constexpr qint64 MaxFileSize = 1 << 20;
+
+enum class Content { Absent, Read, Unusable };
+
+Content readContent(const QString &path, QByteArray *data)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return Content::Absent;
+    if (!info.isFile() || info.size() > MaxFileSize)
+        return Content::Unusable;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Content::Unusable;
+    // Bounded, should the file have grown since it was looked at.
+    *data = file.read(MaxFileSize + 1);
+    if (file.error() != QFileDevice::NoError || data->size() > MaxFileSize)
+        return Content::Unusable;
+    return Content::Read;
 }
 
 [[noreturn]] void failWrite(const QString &path)
@@ -160,16 +197,13 @@ IniFile::IniFile(QString path) : m_path(std::move(path)) {}
 
 QString IniFile::readString(const QString &section, const QString &key, const QString &defaultValue) const
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
-        return defaultValue;
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QByteArray data;
+    if (readContent(m_path, &data) != Content::Read)
         return defaultValue;
     const KeyLookup found = findKey(data, splitLines(data), section, key);
     if (found.keyLine < 0)
         return defaultValue;
-    return found.value.left(MaxValueLength);
+    return unquoted(found.value).left(MaxValueLength);
 }
 
 void IniFile::writeString(const QString &section, const QString &key, const QString &value)
@@ -179,18 +213,12 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
     QString oneLine = value;
     oneLine.replace(u'\r', u' ').replace(u'\n', u' ');
 
+    // Never replace a file whose current content cannot be carried over,
+    // nor one that its owner made read-only.
     QByteArray data;
-    const QFileInfo info(m_path);
-    if (info.exists()) {
-        // Never replace a file whose current content cannot be carried over,
-        // nor one that its owner made read-only.
-        QFile file(m_path);
-        if (!info.isFile() || !info.isWritable() || !file.open(QIODevice::ReadOnly))
-            failWrite(m_path);
-        data = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            failWrite(m_path);
-    }
+    const Content content = readContent(m_path, &data);
+    if (content == Content::Unusable || (content == Content::Read && !QFileInfo(m_path).isWritable()))
+        failWrite(m_path);
 
     const QByteArray eol = lineEndOf(data);
     const QList<RawLine> lines = splitLines(data);
@@ -224,7 +252,10 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
     // Unbuffered: QSaveFile notices only the errors of its own write calls;
     // a buffered write that fails later, when commit() flushes, would still be
     // renamed into place as a cut-off file.
+    // A folder that admits no new file (a program folder the operator may
+    // not change) still lets the writable file be rewritten where it stands.
     QSaveFile out(m_path);
+    out.setDirectWriteFallback(true);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         failWrite(m_path);
     if (out.write(result) != result.size() || !out.flush() || out.error() != QFileDevice::NoError) {

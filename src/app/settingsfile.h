@@ -17,10 +17,12 @@ public:
 
     const QString &path() const { return m_path; }
 
-    // The value of key in section, without the blanks around it and cut to
-    // MaxValueLength characters. Names match without regard to letter case;
-    // when a name occurs more than once, the first occurrence counts.
-    // A missing file, section or key, or a file that cannot be read, gives
+    // The value of key in section, without the blanks around it, without a
+    // pair of enclosing quotes (" or ') and cut to MaxValueLength characters.
+    // Names match without regard to letter case; when a name occurs more than
+    // once, the first occurrence counts. Lines end in CR LF, LF or CR alone.
+    // A missing file, section or key, a file that cannot be read, and one
+    // that is no settings file (over 1 MB, or not a regular file) give
     // defaultValue. A key that is present with an empty value gives "".
     QString readString(const QString &section, const QString &key, const QString &defaultValue) const;
 
@@ -31,9 +33,10 @@ public:
     // ends (new files get CR LF). Line breaks inside value become blanks, and
     // characters that Windows-1251 lacks become "?".
     // The new file replaces the old one in one rename: a failed or interrupted
-    // write leaves the previous file whole.
+    // write leaves the previous file whole. Only when the folder admits no new
+    // file is a writable file rewritten in place.
     // Throws Failure("Unable to write to <path>") when the file cannot be
-    // read back or written.
+    // read back or written, and leaves a file that is no settings file as it is.
     void writeString(const QString &section, const QString &key, const QString &value);
 
 private:

@@ -1,6 +1,8 @@
 #include "app/startup.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <memory>
 
 #include "access/kladov.h"
@@ -13,9 +15,20 @@
 #include "weighing/tnewdb.h"
 #include "weighing/entryform.h"
 
+bool installToolkitTranslation()
+{
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))
+        && QCoreApplication::installTranslator(translator))
+        return true;
+    delete translator;
+    return false;
+}
+
 int runKrodalin(int argc, char *argv[], const QString &programDir)
 {
     QApplication app(argc, argv);
+    installToolkitTranslation();
 
     // The program's directory holds tools.ini and the database alias; the
     // executable's own directory unless the caller names another one.

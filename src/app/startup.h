@@ -9,3 +9,8 @@ int runKrodalin(int argc, char *argv[], const QString &programDir);
 // whole start this way). Returns the event loop's code, non-zero when the
 // program could not start.
 int runStartOrder(const QString &programDir);
+
+// Loads Qt's own Russian texts (standard buttons, print and file dialogs) into
+// the running application, whatever the system's language: every text of the
+// program is Russian. False when the translation is not installed.
+bool installToolkitTranslation();

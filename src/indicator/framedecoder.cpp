@@ -55,8 +55,14 @@ void readLibra(const QString &line, FrameReading &r)
 {
     // A frame: "A 01  N  211.515 Kg  T 00.515 Kg r 0 00"; the weight stands
     // between " N " and the first " Kg " (or " T " when the unit is missing).
-    const QString endMarker = line.contains(QLatin1String("Kg")) ? QStringLiteral(" Kg ") : QStringLiteral(" T ");
     const qsizetype n = positionOf(line, QStringLiteral(" N "));
+    if (n == 0) {
+        // The tail of a frame (a late answer cut by the poll): whatever
+        // number it holds is a piece of the weight, never the weight.
+        setUnreadable(r);
+        return;
+    }
+    const QString endMarker = line.contains(QLatin1String("Kg")) ? QStringLiteral(" Kg ") : QStringLiteral(" T ");
     const qsizetype e = positionOf(line, endMarker);
     const QString text = withFirstPointAsComma(copyFrom(line, n + 3, e - n - 3));
 
@@ -65,11 +71,20 @@ void readLibra(const QString &line, FrameReading &r)
 
 void readClock(const QString &line, FrameReading &r)
 {
-    // A missing marker counts as position 0, so the texts then come from
-    // position 3 of the line; nothing checks that they are a time and a date.
-    r.hasClock = true;
-    r.indicatorTime = copyFrom(line, positionOf(line, QStringLiteral(" t ")) + 3, 5);
-    r.indicatorDate = copyFrom(line, positionOf(line, QStringLiteral(" d ")) + 3, 8);
+    // Only a whole time after its " t " and a whole date after its " d " are
+    // taken: a fragment must never become the date or time stored with a
+    // weighing, so without its marker (or cut short) the old value stays.
+    // Nothing checks that the texts are a time and a date.
+    const qsizetype t = positionOf(line, QStringLiteral(" t "));
+    if (t > 0 && t + 3 + 5 - 1 <= line.size()) {
+        r.hasTime = true;
+        r.indicatorTime = copyFrom(line, t + 3, 5);
+    }
+    const qsizetype d = positionOf(line, QStringLiteral(" d "));
+    if (d > 0 && d + 3 + 8 - 1 <= line.size()) {
+        r.hasDate = true;
+        r.indicatorDate = copyFrom(line, d + 3, 8);
+    }
 }
 
 void readWI2002(const QString &line, FrameReading &r)
@@ -100,6 +115,30 @@ QString takeFrameLine(const QString &buffer)
 {
     const qsizetype end = buffer.indexOf(QLatin1String("\r\n"));
     return end < 0 ? buffer : buffer.left(end);
+}
+
+bool endsAtFrameBoundary(const QString &text) { return text.isEmpty() || text.endsWith(QLatin1String("\r\n")); }
+
+FrameReading decodeBuffer(const QString &buffer, const QString &model, bool startsMidFrame)
+{
+    if (buffer.isEmpty() || model != DeviceModel::WI2002)
+        return decode(takeFrameLine(buffer), model);
+
+    const QLatin1String lineBreak("\r\n");
+    qsizetype from = 0;
+    if (startsMidFrame) {
+        const qsizetype tailEnd = buffer.indexOf(lineBreak);
+        from = tailEnd < 0 ? buffer.size() : tailEnd + 2;
+    }
+    const qsizetype end = buffer.indexOf(lineBreak, from);
+    if (end < 0) {
+        // Only pieces of frames: a tail, or a frame still arriving.
+        FrameReading r;
+        r.applies = true;
+        setUnreadable(r);
+        return r;
+    }
+    return decode(buffer.mid(from, end - from), model);
 }
 
 FrameReading decode(const QString &frameLine, const QString &model)

@@ -13,9 +13,10 @@ struct FrameReading
     QString display;             // the text of the weight display
     bool deviceOn = false;       // status "Прибор Включен" (true) or "Прибор Выключен"
     bool hideStability = false;  // the stability label is to be hidden
-    bool hasClock = false;       // indicatorDate/indicatorTime were cut from the frame
-    QString indicatorDate;       // up to 8 characters
-    QString indicatorTime;       // up to 5 characters
+    bool hasTime = false;        // indicatorTime was cut from the frame
+    bool hasDate = false;        // indicatorDate was cut from the frame
+    QString indicatorDate;       // 8 characters
+    QString indicatorTime;       // 5 characters
 };
 
 namespace FrameDecoder {
@@ -28,5 +29,19 @@ QString takeFrameLine(const QString &buffer);
 // Decodes one frame line for a model text (compared exactly). An empty line
 // is the zero reading with "Прибор Выключен", whatever the model.
 FrameReading decode(const QString &frameLine, const QString &model);
+
+// What the decode tick makes of the whole receive buffer. A WI2002 streams on
+// its own, so the buffer may begin inside a frame (startsMidFrame: the text
+// the poll emptied did not end with a line break, or the port has just been
+// opened) and may end inside one: for it only a line closed by CR LF counts,
+// and when the buffer begins mid-frame the text up to its first line break
+// is the rest of a cut frame and is skipped. No complete line is a reading
+// that does not convert. The Libra models take the first line as it stands.
+// An empty buffer is nothing received, whatever the model.
+FrameReading decodeBuffer(const QString &buffer, const QString &model, bool startsMidFrame);
+
+// Whether a text the poll empties leaves the next one at a frame's start:
+// it ended with a line break, or it was empty.
+bool endsAtFrameBoundary(const QString &text);
 
 } // namespace FrameDecoder

@@ -189,6 +189,9 @@ void IndicatorLink::RxSwitch1Off()
 
 void IndicatorLink::Timer1Timer()
 {
+    // Emptied at whatever byte has arrived: when that was inside a frame,
+    // the next buffer begins with the rest of it.
+    m_bufferStartsMidFrame = !FrameDecoder::endsAtFrameBoundary(m_receiveBuffer);
     m_receiveBuffer.clear();
     const auto traits = DeviceModel::traits(modelText());
     if (!traits || !traits->polled)
@@ -211,24 +214,28 @@ void IndicatorLink::Timer1Timer()
 
 void IndicatorLink::Timer3Timer()
 {
-    const FrameReading r = FrameDecoder::decode(FrameDecoder::takeFrameLine(m_receiveBuffer), modelText());
+    const FrameReading r = FrameDecoder::decodeBuffer(m_receiveBuffer, modelText(), m_bufferStartsMidFrame);
     if (!r.applies)
         return;
     m_readingText = r.readingText;
     m_currentReading = r.reading;
     m_w.weight->setText(r.display);
     setStatus(r.deviceOn);
-    if (r.hideStability)
+    // A reading that moved away from the samples is not still, whatever the
+    // compare of this second said.
+    if (r.hideStability || !m_stability.agrees(m_currentReading))
         setStableShown(false);
-    if (r.hasClock) {
+    if (r.hasTime) {
         m_indicatorTime = r.indicatorTime;
+        m_w.indicatorTime->setText(m_indicatorTime);
+    }
+    if (r.hasDate) {
         m_indicatorDate = r.indicatorDate;
         m_w.date->setText(m_indicatorDate);
-        m_w.indicatorTime->setText(m_indicatorTime);
     }
 }
 
-void IndicatorLink::Stabilno1Timer() { setStableShown(m_stability.compare()); }
+void IndicatorLink::Stabilno1Timer() { setStableShown(m_stability.agrees(m_currentReading)); }
 
 void IndicatorLink::Stabilno2Timer() { m_stability.takeSlowSample(m_currentReading); }
 
@@ -287,6 +294,8 @@ void IndicatorLink::openPort()
     }
     applyLineSettingsAfterOpen();
     m_port.clear(); // what queued up while nobody listened is not an answer
+    // A streaming indicator is joined at an arbitrary byte.
+    m_bufferStartsMidFrame = true;
     m_port.clearError();
     updateLamps();
 }

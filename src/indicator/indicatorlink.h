@@ -111,6 +111,7 @@ private:
     QStringDecoder m_decoder;
 
     QString m_receiveBuffer = QStringLiteral(" 0,00");
+    bool m_bufferStartsMidFrame = false; // the buffer begins with the rest of a cut frame
     QString m_readingText;
     double m_currentReading = 0;
     QString m_indicatorDate;

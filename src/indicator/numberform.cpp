@@ -1,5 +1,6 @@
 #include "indicator/numberform.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -50,8 +51,47 @@ bool roundHalfEven(std::string &kept, const std::string &cut)
     return up;
 }
 
-// Reads a text by the weight grammar into thousandths, rounding half-to-even.
-std::optional<Thousandths> readThousandths(const QString &text)
+// A decimal read exactly: value = ±digits * 10^exponent. digits holds no
+// leading zeros and is empty for zero, so zero has no sign.
+struct Exact
+{
+    bool negative = false;
+    std::string digits;
+    long long exponent = 0;
+};
+
+// Digits below 10^-1000 are rounded away: no weight text has them, and it
+// keeps the exact arithmetic on a text like "1e-999999" small.
+constexpr long long LowestExponent = -1000;
+
+// Rounds half-to-even so that the value has no digit below 10^e.
+void roundToExponent(Exact &x, long long e)
+{
+    if (x.exponent >= e)
+        return;
+    const long long drop = e - x.exponent;
+    if (drop > (long long)x.digits.size()) {
+        // Every digit lies below the first cut place, which is a zero.
+        x = Exact{false, std::string(), e};
+        return;
+    }
+    std::string kept, cut;
+    if (drop == (long long)x.digits.size()) {
+        cut = std::string(size_t(drop - (long long)x.digits.size()), '0') + x.digits;
+    } else {
+        kept = x.digits.substr(0, x.digits.size() - size_t(drop));
+        cut = x.digits.substr(x.digits.size() - size_t(drop));
+    }
+    roundHalfEven(kept, cut);
+    stripLeadingZeros(kept);
+    x.digits = kept;
+    x.exponent = e;
+    if (x.digits.empty())
+        x.negative = false;
+}
+
+// Reads a text by the weight grammar, exactly.
+std::optional<Exact> readExact(const QString &text)
 {
     const qsizetype n = text.size();
     qsizetype i = 0;
@@ -65,11 +105,10 @@ std::optional<Thousandths> readThousandths(const QString &text)
     }
 
     std::string mantissa; // all digits of the mantissa, the comma left out
-    long long integerDigits = 0;
+    long long fractionDigits = 0;
     bool sawDigitOrComma = false;
     while (i < n && isAsciiDigit(text[i])) {
         mantissa.push_back(char(text[i].unicode()));
-        ++integerDigits;
         ++i;
         sawDigitOrComma = true;
     }
@@ -78,6 +117,7 @@ std::optional<Thousandths> readThousandths(const QString &text)
         ++i;
         while (i < n && isAsciiDigit(text[i])) {
             mantissa.push_back(char(text[i].unicode()));
+            ++fractionDigits;
             ++i;
         }
     }
@@ -110,36 +150,30 @@ std::optional<Thousandths> readThousandths(const QString &text)
     if (i != n)
         return std::nullopt;
 
-    // value = 0.mantissa * 10^point
-    long long point = integerDigits + exponent;
-    const auto firstSignificant = mantissa.find_first_not_of('0');
-    if (firstSignificant == std::string::npos)
-        return Thousandths{}; // zero, whatever its sign or exponent
-    mantissa.erase(0, firstSignificant);
-    point -= (long long)firstSignificant;
-
-    if (point > 400) // far above the largest double
+    Exact x;
+    stripLeadingZeros(mantissa);
+    if (mantissa.empty())
+        return x; // zero, whatever its sign or exponent
+    // Far above the largest double.
+    if ((long long)mantissa.size() - fractionDigits + exponent > 400)
         return std::nullopt;
-    if (point < -6) // below 0.000001: rounds to zero
-        return Thousandths{};
+    x.negative = negative;
+    x.digits = mantissa;
+    x.exponent = exponent - fractionDigits;
+    roundToExponent(x, LowestExponent);
+    return x;
+}
 
-    // Scale by 1000: the first `whole` digits are the thousandths, the rest is cut.
-    const long long whole = point + 3;
-    std::string kept, cut;
-    if (whole <= 0) {
-        cut = std::string(size_t(-whole), '0') + mantissa;
-    } else if (whole >= (long long)mantissa.size()) {
-        kept = mantissa + std::string(size_t(whole - (long long)mantissa.size()), '0');
-    } else {
-        kept = mantissa.substr(0, size_t(whole));
-        cut = mantissa.substr(size_t(whole));
-    }
-    roundHalfEven(kept, cut);
-    stripLeadingZeros(kept);
-
+// Reads a text by the weight grammar into thousandths, rounding half-to-even.
+std::optional<Thousandths> readThousandths(const QString &text)
+{
+    std::optional<Exact> x = readExact(text);
+    if (!x)
+        return std::nullopt;
+    roundToExponent(*x, -3);
     Thousandths result;
-    result.digits = kept;
-    result.negative = negative && !kept.empty();
+    result.negative = x->negative;
+    result.digits = x->digits.empty() ? std::string() : x->digits + std::string(size_t(x->exponent + 3), '0');
     return result;
 }
 
@@ -198,9 +232,18 @@ std::string subtractMagnitudes(const std::string &a, const std::string &b)
     return out;
 }
 
-Thousandths subtract(const Thousandths &a, const Thousandths &b)
+// a - b, exactly.
+Exact subtract(Exact a, Exact b)
 {
-    Thousandths result;
+    // Both on the lower exponent: the digits then line up.
+    const long long e = std::min(a.exponent, b.exponent);
+    for (Exact *x : {&a, &b}) {
+        if (!x->digits.empty())
+            x->digits += std::string(size_t(x->exponent - e), '0');
+        x->exponent = e;
+    }
+    Exact result;
+    result.exponent = e;
     if (a.negative != b.negative) {
         // a - (-|b|) = a + |b|;  -|a| - b = -(|a| + |b|)
         result.digits = addMagnitudes(a.digits, b.digits);
@@ -220,34 +263,32 @@ Thousandths subtract(const Thousandths &a, const Thousandths &b)
     return result;
 }
 
-// Thousandths in the weight text form, held to 15 significant digits.
-QString toWeightText(Thousandths t)
+// An exact decimal in the weight text form, held to 15 significant digits.
+QString toWeightText(Exact x)
 {
-    if (t.digits.size() > 15) {
-        // The digits beyond the fifteenth become zeros; a carry out of the top
-        // ("999..." -> "1000...") only lengthens the kept part, the magnitude
-        // stays right.
-        const size_t total = t.digits.size();
-        std::string kept = t.digits.substr(0, 15);
-        roundHalfEven(kept, t.digits.substr(15));
-        t.digits = kept + std::string(total - 15, '0');
-    }
-    if (t.digits.empty())
+    if (x.digits.size() > 15)
+        roundToExponent(x, x.exponent + (long long)x.digits.size() - 15);
+    if (x.digits.empty())
         return QStringLiteral("0");
-
+    // Whole digits, then the fraction with its trailing zeros dropped.
     std::string integer, fraction;
-    if (t.digits.size() > 3) {
-        integer = t.digits.substr(0, t.digits.size() - 3);
-        fraction = t.digits.substr(t.digits.size() - 3);
+    if (x.exponent >= 0) {
+        integer = x.digits + std::string(size_t(x.exponent), '0');
     } else {
-        integer = "0";
-        fraction = std::string(3 - t.digits.size(), '0') + t.digits;
+        const size_t scale = size_t(-x.exponent);
+        if (x.digits.size() > scale) {
+            integer = x.digits.substr(0, x.digits.size() - scale);
+            fraction = x.digits.substr(x.digits.size() - scale);
+        } else {
+            integer = "0";
+            fraction = std::string(scale - x.digits.size(), '0') + x.digits;
+        }
     }
     while (!fraction.empty() && fraction.back() == '0')
         fraction.pop_back();
 
     QString out;
-    if (t.negative)
+    if (x.negative)
         out += QLatin1Char('-');
     out += QString::fromLatin1(integer.data(), qsizetype(integer.size()));
     if (!fraction.empty()) {
@@ -316,8 +357,8 @@ QString format(double value)
 
 std::optional<QString> difference(const QString &gross, const QString &tare)
 {
-    const auto g = readThousandths(gross);
-    const auto t = readThousandths(tare);
+    const auto g = readExact(gross);
+    const auto t = readExact(tare);
     if (!g || !t)
         return std::nullopt;
     return toWeightText(subtract(*g, *t));

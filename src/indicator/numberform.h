@@ -27,10 +27,11 @@ std::optional<double> parse(const QString &text);
 // 211.515 -> "211,515", 20 -> "20", 0.5 -> "0,5", 0 -> "0", -0.2 -> "-0,2".
 QString format(double value);
 
-// gross - tare, computed exactly on the decimal digits of both texts (each read
-// as parse() reads it, three decimals), in the weight text form: 15,3 - 15,2
-// gives "0,1" (never 0,100000000000001). A result with more than 15 significant
-// digits is rounded half-to-even to 15. nullopt when either text does not convert.
+// gross - tare, computed exactly on the decimal digits of both texts as they
+// stand (a tare edited to "5,1234" counts with all four decimals), in the
+// weight text form: 15,3 - 15,2 gives "0,1" (never 0,100000000000001) and
+// 18,4 - 5,1234 gives "13,2766". A result with more than 15 significant digits
+// is rounded half-to-even to 15. nullopt when either text does not convert.
 std::optional<QString> difference(const QString &gross, const QString &tare);
 
 } // namespace NumberForm

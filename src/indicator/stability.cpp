@@ -5,4 +5,4 @@ void StabilityJudge::takeSlowSample(double reading) { m_slow = reading; }
 void StabilityJudge::takeFastSample(double reading) { m_fast = reading; }
 
 // Exact comparison on purpose: the readings are already rounded to thousandths.
-bool StabilityJudge::compare() const { return m_slow == m_fast; }
+bool StabilityJudge::agrees(double reading) const { return m_slow == m_fast && m_fast == reading; }

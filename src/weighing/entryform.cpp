@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "common/errorreport.h"
+#include "indicator/weightdisplay.h"
 #include "store/tablecursor.h"
 #include "weighing/tnewdb.h"
 #include "weighing/weighoperation.h"
@@ -226,9 +227,14 @@ QWidget *EntryForm::createFields()
         auto *model = new ReferenceListModel(m_lists.list(i - 1), c);
         c->setModel(model);
         c->setCurrentIndex(-1);
-        // Completion must not change the letter case of what is typed.
-        if (c->completer())
-            c->completer()->setCaseSensitivity(Qt::CaseSensitive);
+        // The field keeps exactly what is typed: matches are offered in a
+        // popup, and only a pick from it (or from the list) puts an entry in
+        // the field. Inline completion would fill in the rest of a longer
+        // entry and store "Заказчик-1" for a typed "Заказчик".
+        if (QCompleter *completer = c->completer()) {
+            completer->setCompletionMode(QCompleter::PopupCompletion);
+            completer->setCaseSensitivity(Qt::CaseSensitive);
+        }
         setHint(c, {fieldLooks()[size_t(i - 1)].hint});
         // Disabled, a field shows the chosen truck's record: keep it legible.
         QPalette pal = c->palette();
@@ -309,6 +315,7 @@ QWidget *EntryForm::createWeighRow()
         pal.setColor(QPalette::Base, Qt::transparent);
         e->setPalette(pal);
         setHint(e, {hint});
+        keepWholeWeightText(e);
         dg->addWidget(l, n - 1, 0);
         dg->addWidget(e, n - 1, 1);
         return e;

@@ -32,6 +32,15 @@ const QString AlreadyCompletedText = QStringLiteral(
 const QString NoLongerAwaitingText = QStringLiteral(
     "Выбранная машина больше не ожидает взвешивания. Выберите машину заново в списке ожидающих взвешивания.");
 
+// Weights are never converted, so a second weight in another unit than the
+// first would make a net of kilograms less tonnes.
+QString mixedUnitsText(const QString &recordUnit, const QString &unit)
+{
+    return QStringLiteral("Первое взвешивание этой машины записано в единицах «%1», а сейчас выбраны единицы «%2». "
+                          "Второе взвешивание не записано: верните единицы «%1» в настройках и повторите взвешивание.")
+        .arg(recordUnit, unit);
+}
+
 double parseWeight(const QString &text)
 {
     const std::optional<double> v = NumberForm::parse(text);
@@ -193,7 +202,7 @@ void WeighOperation::Weigh()
 
     if (WeighingModes::isSecondPass(mode)) {
         QString refusal;
-        if (!choiceStillAwaiting(mode, &refusal)) {
+        if (!choiceStillAwaiting(mode, &refusal) || !sameUnitAsRecord(&refusal)) {
             QMessageBox box(QMessageBox::Warning, RefusalCaption, refusal, QMessageBox::Ok, m_form->window());
             box.exec();
             return;
@@ -203,15 +212,46 @@ void WeighOperation::Weigh()
     // before anything is shown or written.
     const Stamp stamp = passStamp();
 
+    // What the displays show now, for a pass that fails before its record
+    // is stored: a weighing that was not stored must not look completed.
+    QLabel *live = m_form->host().liveWeight;
+    const QStringList shownBefore = {m_form->tareDisplay()->text(), m_form->grossDisplay()->text(),
+                                     m_form->netDisplay()->text(), live ? live->text() : QString()};
+    m_stored = false;
+
     const QString weight = NumberForm::format(w);
     m_form->netDisplay()->clear();
-    if (QLabel *live = m_form->host().liveWeight)
+    if (live)
         live->setText(weight);
 
-    if (WeighingModes::isSecondPass(mode))
-        secondPass(mode, weight, stamp);
-    else
-        firstPass(mode, weight, stamp);
+    try {
+        if (WeighingModes::isSecondPass(mode))
+            secondPass(mode, weight, stamp);
+        else
+            firstPass(mode, weight, stamp);
+    } catch (...) {
+        if (!m_stored) {
+            m_form->tareDisplay()->setText(shownBefore[0]);
+            m_form->grossDisplay()->setText(shownBefore[1]);
+            m_form->netDisplay()->setText(shownBefore[2]);
+            if (live)
+                live->setText(shownBefore[3]);
+        }
+        throw;
+    }
+}
+
+bool WeighOperation::sameUnitAsRecord(QString *refusal) const
+{
+    const QVector<QString> stored = m_pending->journalView()->rowById(m_chosenId);
+    const QString recordUnit = stored.value(WeighingRecord::Ed_izm);
+    const QString unit = m_form->host().unitLabel ? m_form->host().unitLabel->text() : QString();
+    // A record without a unit (written before units were kept) has nothing
+    // to disagree with.
+    if (recordUnit.isEmpty() || recordUnit == unit)
+        return true;
+    *refusal = mixedUnitsText(recordUnit, unit);
+    return false;
 }
 
 void WeighOperation::firstPass(WeighingMode m, const QString &weight, const Stamp &stamp)
@@ -244,6 +284,7 @@ void WeighOperation::firstPass(WeighingMode m, const QString &weight, const Stam
         view->SetFieldText(WeighingModes::awaitingMarker(m), WeighingRecord::Awaiting);
         view->Post();
     });
+    m_stored = true;
     const qint64 id = view->currentId();
 
     // Only now, with the record on disk, is the operator told.
@@ -293,6 +334,7 @@ void WeighOperation::secondPass(WeighingMode m, const QString &weight, const Sta
         }
         view->Post();
     });
+    m_stored = true;
     // The choice is used up: a further press needs a new one.
     m_chosenId = 0;
     m_lastCompletedId = id;

@@ -8,7 +8,9 @@
 // second weight and the net weight computed exactly on the decimal texts.
 //
 // The operator is told a pass is complete only after its record has been
-// posted, that is, is on disk. A completed record is never stored again: a
+// posted, that is, is on disk; a pass that fails before that leaves the
+// weight displays as they were before the press. A second pass in another
+// unit than the record's first weight is refused before anything is written. A completed record is never stored again: a
 // second press of "Взвесить" without a new choice is refused with a message.
 // lastCompletedId() names the record the latest second pass completed; the
 // consignment note ("Печать Накладной") is filled from it.
@@ -65,10 +67,12 @@ private:
     void firstPass(WeighingMode m, const QString &weight, const Stamp &stamp);
     void secondPass(WeighingMode m, const QString &weight, const Stamp &stamp);
     bool choiceStillAwaiting(WeighingMode m, QString *refusal) const;
+    bool sameUnitAsRecord(QString *refusal) const;
     void plainMessage(const QString &text) const;
 
     EntryForm *m_form;
     QPointer<TnewDB> m_pending;
     qint64 m_chosenId = 0;
     qint64 m_lastCompletedId = 0;
+    bool m_stored = false; // the pass under way has posted its record
 };

@@ -22,6 +22,7 @@
 #include "common/session.h"
 #include "app/helptext.h"
 #include "app/mainform.h"
+#include "app/startup.h"
 #include "toolkit/clocklabel.h"
 #include "indicator/indicatorlink.h"
 #include "toolkit/lamp.h"
@@ -95,6 +96,9 @@ class TestMainForm final : public QObject
     Q_OBJECT
 
 private slots:
+    // As the start order does before the first window.
+    void initTestCase() { QVERIFY(installToolkitTranslation()); }
+
     void init()
     {
         Session::LoginOk = 1;
@@ -547,6 +551,8 @@ private slots:
         QCOMPARE(box.title, ExitTitle);
         QCOMPARE(box.icon, QMessageBox::Question);
         QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No);
+        // The toolkit's own button texts are Russian too.
+        QCOMPARE(box.buttonTexts.join(u'|').remove(u'&'), QStringLiteral("Да|Нет"));
         QVERIFY(form.isVisible());
         QVERIFY(!form.exitConfirmedFlag()->isChecked());
         QVERIFY(form.indicatorLink()->isPortOpen());

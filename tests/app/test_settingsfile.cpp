@@ -2,11 +2,19 @@
 // holds byte for byte after IniFile::writeString and SaveSettings.
 
 #include <QDir>
+#include <QFile>
 #include <QStringEncoder>
 #include <QTest>
 
 #include <csignal>
+#include <optional>
+#include <linux/capability.h>
+#include <poll.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "app/settingsfile.h"
 #include "programfolder.h"
@@ -50,6 +58,75 @@ private:
 
 const QString NoValue = QStringLiteral("<none>");
 
+// Permissions count for this thread while this lives, even for root: the
+// override of file permissions is taken out of its effective capabilities
+// (and given back at the end). Without root it changes nothing.
+class PermissionsCount
+{
+public:
+    PermissionsCount()
+    {
+        if (syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
+        m_active = syscall(SYS_capset, &m_header, reduced) == 0;
+    }
+    ~PermissionsCount()
+    {
+        if (m_active)
+            syscall(SYS_capset, &m_header, m_saved);
+    }
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2]{};
+    bool m_active = false;
+};
+
+// LoadSettings run in a child process, so that a read that never ends (a
+// device that never runs dry, a pipe nobody writes) fails the test instead
+// of hanging it. The child may use 256 MB at most. Empty when it hung or died.
+std::optional<QStringList> loadInChild(const QString &programDir)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return std::nullopt;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        rlimit limit{256 << 20, 256 << 20};
+        setrlimit(RLIMIT_DATA, &limit);
+        const SettingsValues v = LoadSettings(programDir);
+        const QByteArray out = QStringList{v.com, v.speed, v.wi, v.open, v.izmer}.join(u'\n').toUtf8();
+        const bool written = write(fds[1], out.constData(), size_t(out.size())) == out.size();
+        _exit(written ? 0 : 1);
+    }
+    close(fds[1]);
+    QByteArray out;
+    pollfd p{fds[0], POLLIN, 0};
+    bool hung = false;
+    for (;;) {
+        if (poll(&p, 1, 10000) <= 0) {
+            hung = true;
+            break;
+        }
+        char buffer[4096];
+        const ssize_t n = read(fds[0], buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        out.append(buffer, n);
+    }
+    close(fds[0]);
+    if (hung)
+        kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (hung || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    return QString::fromUtf8(out).split(u'\n');
+}
+
 } // namespace
 
 class TestSettingsFile final : public QObject
@@ -72,6 +149,9 @@ private slots:
     void unwritableFile_data();
     void unwritableFile();
     void failedKeyKeepsEarlierKeys();
+    void folderAdmitsNoNewFile();
+    void noSettingsFile_data();
+    void noSettingsFile();
 };
 
 void TestSettingsFile::read_data()
@@ -101,6 +181,15 @@ void TestSettingsFile::read_data()
     QTest::newRow("first of two keys") << "[Tool]\r\nCOM=com1\r\ncom=com2\r\n" << "COM" << "com1";
     QTest::newRow("key in repeated section") << "[Tool]\r\nCOM=com1\r\n[Print]\r\n[tool]\r\nopen=1" << "open" << "1";
     QTest::newRow("LF line ends") << "[Tool]\nCOM=com1\nopen=1\n" << "open" << "1";
+    QTest::newRow("CR line ends") << "[Tool]\rCOM=com1\ropen=1\r" << "open" << "1";
+    QTest::newRow("CR line ends, first key") << "[Tool]\rCOM=com1\ropen=1" << "COM" << "com1";
+    QTest::newRow("double quotes") << "[Tool]\r\nCOM=\"com4\"\r\n" << "COM" << "com4";
+    QTest::newRow("single quotes") << "[Tool]\r\nCOM='com4'\r\n" << "COM" << "com4";
+    QTest::newRow("blanks inside quotes kept") << "[Tool]\r\nCOM = \" com4 \" \r\n" << "COM" << " com4 ";
+    QTest::newRow("empty quotes") << "[Tool]\r\nopen=\"\"\r\n" << "open" << "";
+    QTest::newRow("a lone quote") << "[Tool]\r\nCOM=\"\r\n" << "COM" << "\"";
+    QTest::newRow("quotes that do not match") << "[Tool]\r\nCOM=\"com4'\r\n" << "COM" << "\"com4'";
+    QTest::newRow("quotes inside") << "[Tool]\r\nCOM=a\"b\"\r\n" << "COM" << "a\"b\"";
     QTest::newRow("no line end at the end") << "[Tool]\r\nCOM=com1" << "COM" << "com1";
     QTest::newRow("Cyrillic value") << "[Tool]\r\nizmer=тонны\r\n" << "izmer" << "тонны";
     QTest::newRow("empty file") << "" << "COM" << NoValue;
@@ -226,6 +315,10 @@ void TestSettingsFile::write_data()
         << "com1";
     QTest::newRow("LF file stays LF") << true << "[Tool]\nCOM=com1\n" << "open" << "1"
                                       << "[Tool]\nCOM=com1\nopen=1\n" << "1";
+    QTest::newRow("CR file stays CR") << true << "[Tool]\rCOM=com1\r" << "open" << "1"
+                                      << "[Tool]\rCOM=com1\ropen=1\r" << "1";
+    QTest::newRow("CR file, key replaced") << true << "[Tool]\rCOM=com1\ropen=0\r" << "COM" << "com2"
+                                           << "[Tool]\rCOM=com2\ropen=0\r" << "com2";
     QTest::newRow("LF file, new section")
         << true << "[Print]\ncopies=2\n" << "COM" << "com1" << "[Print]\ncopies=2\n[Tool]\nCOM=com1\n" << "com1";
     QTest::newRow("each line keeps its line end")
@@ -372,6 +465,80 @@ void TestSettingsFile::failedKeyKeepsEarlierKeys()
     QCOMPARE(folder.toolsIni(),
              QString("[Tool]\r\nCOM=com2\r\nSpeed=br9600\r\nwi=Libra v.1_24\r\nopen=0\r\nizmer=тонны\r\n"));
     QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{"tools.ini"});
+}
+
+void TestSettingsFile::folderAdmitsNoNewFile()
+{
+    ProgramFolder folder("[Tool]\r\nCOM=com1\r\nopen=0\r\n");
+    QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup
+                                                     | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+    {
+        PermissionsCount asAnOperator;
+        QVERIFY2(!QFile(folder.filePath("probe")).open(QIODevice::WriteOnly), "the folder still admits files");
+        try {
+            SaveSettings(folder.path(), {"com2", "br9600", "WI2002", "1", "кг"});
+        } catch (const Failure &failure) {
+            QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QFAIL(qPrintable(failure.message()));
+        }
+    }
+    QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QCOMPARE(folder.toolsIni(), QString("[Tool]\r\nCOM=com2\r\nopen=1\r\nizmer=кг\r\nSpeed=br9600\r\nwi=WI2002\r\n"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{"tools.ini"});
+}
+
+void TestSettingsFile::noSettingsFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("readable");
+
+    QTest::newRow("exactly 1 MB is read") << "1048576" << true;
+    QTest::newRow("over 1 MB") << "1048577" << false;
+    QTest::newRow("link to /dev/zero") << "/dev/zero" << false;
+    QTest::newRow("a pipe") << "fifo" << false;
+}
+
+// tools.ini that is no settings file reads as absent and is never written.
+void TestSettingsFile::noSettingsFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, readable);
+
+    ProgramFolder folder;
+    const QByteArray path = QFile::encodeName(folder.toolsIniPath());
+    QByteArray before;
+    if (kind == "fifo") {
+        QCOMPARE(mkfifo(path.constData(), 0644), 0);
+    } else if (kind.startsWith(u'/')) {
+        QVERIFY(QFile::link(kind, folder.toolsIniPath()));
+    } else {
+        before = "[Tool]\r\nCOM=com4\r\n";
+        before += QByteArray(kind.toInt() - before.size() - 2, ';') + "\r\n";
+        QVERIFY(folder.writeFile("tools.ini", before));
+    }
+
+    const std::optional<QStringList> loaded = loadInChild(folder.path());
+    QVERIFY2(loaded, "reading tools.ini did not end, or failed");
+    QCOMPARE(*loaded, readable ? QStringList({"com4", " ", " ", " ", " "}) : QStringList({" ", " ", " ", " ", " "}));
+    if (readable)
+        return;
+
+    try {
+        SaveSettings(folder.path(), {"com1", "br9600", "WI2002", "1", "кг"});
+        QFAIL("SaveSettings did not fail");
+    } catch (const Failure &failure) {
+        QCOMPARE(failure.message(), "Unable to write to " + folder.toolsIniPath());
+    }
+    const QFileInfo after(folder.toolsIniPath());
+    if (kind == "fifo")
+        QVERIFY(!after.isFile() && after.exists());
+    else if (kind.startsWith(u'/'))
+        QCOMPARE(after.symLinkTarget(), kind);
+    else
+        QCOMPARE(folder.toolsIniBytes(), before);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
              QStringList{"tools.ini"});
 }
 

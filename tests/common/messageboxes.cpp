@@ -113,6 +113,9 @@ void ModalWatcher::takeBox(QMessageBox *box)
     seen.title = box->windowTitle();
     seen.icon = box->icon();
     seen.buttons = box->standardButtons();
+    for (uint flag = QMessageBox::FirstButton; flag <= QMessageBox::LastButton; flag <<= 1)
+        if (QAbstractButton *b = box->button(QMessageBox::StandardButton(flag)))
+            seen.buttonTexts << b->text();
     seen.textFormat = box->textFormat();
     seen.parent = box->parentWidget();
 

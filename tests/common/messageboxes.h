@@ -37,6 +37,7 @@ public:
         QString title;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QMessageBox::StandardButtons buttons;
+        QStringList buttonTexts;   // as shown, in the order of the buttons' flags
         Qt::TextFormat textFormat = Qt::AutoText;
         QPointer<QWidget> parent;
         QMessageBox::StandardButton answer = QMessageBox::NoButton;

@@ -41,6 +41,8 @@ private slots:
     void reading();
     void clock_data();
     void clock();
+    void wi2002Stream_data();
+    void wi2002Stream();
     void randomBytes();
 };
 
@@ -110,6 +112,13 @@ void TestFrameDecoder::reading_data()
                                  << true << true;
     QTest::newRow("end before N") << QByteArray("Kg  N  5 \r\n") << libra << true << "0,000" << 0.0 << "0" << true
                                   << true;
+    // The tail of a late answer: the number in it is a piece of the weight.
+    for (const QString &m : {DeviceModel::Libra124, DeviceModel::Libra125Clock, DeviceModel::Libra210})
+        QTest::addRow("fragment without N, %s", qPrintable(m))
+            << QByteArray("11.515 Kg  T 00.000 Kg r 0 00\r\nA 01  N  211.515 Kg  T 00.000 Kg r 0 00\r\n") << m
+            << true << "0,000" << 0.0 << "0" << true << true;
+    QTest::newRow("fragment ending in a number") << QByteArray("A 01  N  211") << libra << true << "0,000" << 0.0
+                                                 << "0" << true << true;
     QTest::newRow("lowercase model is unknown") << Example << "libra v.1_24" << false << "" << 0.0 << "" << false
                                                 << false;
 
@@ -156,23 +165,26 @@ void TestFrameDecoder::reading()
     QCOMPARE(r.display, display);
     QCOMPARE(r.deviceOn, deviceOn);
     QCOMPARE(r.hideStability, hidesStability);
-    QCOMPARE(r.hasClock, model == DeviceModel::Libra125Clock && !buffer.isEmpty());
+    QVERIFY(!r.hasTime && !r.hasDate); // none of these frames carries a clock
 }
 
 void TestFrameDecoder::clock_data()
 {
     QTest::addColumn<QByteArray>("buffer");
-    QTest::addColumn<QString>("time");
+    QTest::addColumn<QString>("time"); // null: left as it was
     QTest::addColumn<QString>("date");
 
     QTest::newRow("simulator frame") << QByteArray("A 01  N  211.515 Kg  T 00.000 Kg t 14:05 d 21.03.24 r 0 00\r\n")
                                      << "14:05" << "21.03.24";
-    QTest::newRow("no time marker: from position 3")
-        << QByteArray("A 01  N  211.515 Kg d 21.03.24\r\n") << "01  N" << "21.03.24";
-    QTest::newRow("no date marker: from position 3")
-        << QByteArray("A 01  N  211.515 Kg t 14:05\r\n") << "14:05" << "01  N  2";
-    QTest::newRow("line ends early") << QByteArray("A 01  N  5 Kg t 1") << "1" << "01  N  5";
-    QTest::newRow("marker at the very end") << QByteArray("A 01  N  5 Kg d ") << "01  N" << "";
+    // A frame without a marker, or cut inside a value, never gives a time or
+    // a date: a fragment must not date a weighing.
+    QTest::newRow("no time marker") << QByteArray("A 01  N  211.515 Kg d 21.03.24\r\n") << QString() << "21.03.24";
+    QTest::newRow("no date marker") << QByteArray("A 01  N  211.515 Kg t 14:05\r\n") << "14:05" << QString();
+    QTest::newRow("line ends in the time") << QByteArray("A 01  N  5 Kg t 1") << QString() << QString();
+    QTest::newRow("line ends in the date") << QByteArray("A 01  N  5 Kg t 14:05 d 21.0") << "14:05" << QString();
+    QTest::newRow("marker at the very end") << QByteArray("A 01  N  5 Kg d ") << QString() << QString();
+    QTest::newRow("tail of a frame with its clock")
+        << QByteArray("Kg t 09:41 d 01.02.25 r 0 00\r\n") << "09:41" << "01.02.25";
 }
 
 void TestFrameDecoder::clock()
@@ -182,14 +194,62 @@ void TestFrameDecoder::clock()
     QFETCH(QString, date);
 
     const FrameReading r = decodeBuffer(buffer, DeviceModel::Libra125Clock);
-    QVERIFY(r.hasClock);
-    QCOMPARE(r.indicatorTime, time);
-    QCOMPARE(r.indicatorDate, date);
+    QCOMPARE(r.hasTime, !time.isNull());
+    QCOMPARE(r.hasDate, !date.isNull());
+    if (r.hasTime)
+        QCOMPARE(r.indicatorTime, time);
+    if (r.hasDate)
+        QCOMPARE(r.indicatorDate, date);
 
     // The other Libras read the same weight but no clock.
     const FrameReading other = decodeBuffer(buffer, DeviceModel::Libra124);
-    QVERIFY(!other.hasClock);
+    QVERIFY(!other.hasTime && !other.hasDate);
     QCOMPARE(other.reading, r.reading);
+}
+
+void TestFrameDecoder::wi2002Stream_data()
+{
+    QTest::addColumn<QByteArray>("buffer");
+    QTest::addColumn<bool>("startsMidFrame");
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<bool>("hidesStability");
+
+    // "=23456.78" CR LF back to back, the buffer emptied at any byte.
+    const QByteArray frame = "=23456.78\r\n";
+    const QByteArray stream = frame + frame + frame;
+    for (int cut = 0; cut <= frame.size(); ++cut) {
+        const bool mid = cut != 0 && cut != frame.size();
+        QTest::addRow("cut after byte %d, two frames follow", cut) << stream.mid(cut) << mid << "23456,78" << false;
+        // Only the rest of the cut frame and a frame still arriving.
+        if (mid)
+            QTest::addRow("cut after byte %d, a frame still arriving", cut)
+                << stream.mid(cut, frame.size() - cut) + "=2345" << mid << "0" << true;
+    }
+    QTest::newRow("a frame still arriving at a boundary") << QByteArray("=2345") << false << "0" << true;
+    QTest::newRow("start value, port just opened") << QByteArray(" 0,00") << true << "0" << true;
+    QTest::newRow("start value and a joined stream")
+        << QByteArray(" 0,0056.78\r\n=23456.78\r\n") << true << "23456,78" << false;
+    QTest::newRow("special line after a tail") << QByteArray("78\r\n0!p\r\n") << true << "0" << false;
+    QTest::newRow("special line at a boundary") << QByteArray("\xC1 0!p\r\n=1.5\r\n") << false << "0" << false;
+}
+
+void TestFrameDecoder::wi2002Stream()
+{
+    QFETCH(QByteArray, buffer);
+    QFETCH(bool, startsMidFrame);
+    QFETCH(QString, display);
+    QFETCH(bool, hidesStability);
+
+    const FrameReading r = FrameDecoder::decodeBuffer(fromLine(buffer), DeviceModel::WI2002, startsMidFrame);
+    QVERIFY(r.applies);
+    QCOMPARE(r.display, display);
+    QVERIFY(r.deviceOn);
+    QCOMPARE(r.hideStability, hidesStability);
+
+    // Where the poll empties the buffer decides where the next one starts.
+    QVERIFY(FrameDecoder::endsAtFrameBoundary(QString()));
+    QVERIFY(FrameDecoder::endsAtFrameBoundary(QStringLiteral("=1\r\n")));
+    QVERIFY(!FrameDecoder::endsAtFrameBoundary(QStringLiteral("=1\r")));
 }
 
 void TestFrameDecoder::randomBytes()

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 
+#include "indicator/framedecoder.h"
 #include "linkfixture.h"
 #include "messageboxes.h"
 #include "common/failure.h"
@@ -102,6 +103,9 @@ private slots:
     void pollWriteFailure();
     void rejectedLineSettings();
     void realClockShowsTheWeight();
+    void wi2002ByteStreamShowsWholeWeight();
+    void libraAnswerCutByThePoll_data();
+    void libraAnswerCutByThePoll();
 };
 
 void TestIndicatorPort::libraIsPolledOncePerSecond_data()
@@ -452,6 +456,93 @@ void TestIndicatorPort::realClockShowsTheWeight()
     QCOMPARE(f.sim.received().count('s'), f.sim.received().size());
     f.switchOff();
     expectLinkOff(f);
+}
+
+void TestIndicatorPort::wi2002ByteStreamShowsWholeWeight()
+{
+    // "=23456.78" CR LF back to back at 9600 baud, the buffer emptied by the
+    // poll at whatever byte has arrived.
+    LinkFixture f(Model::WI2002);
+    QVERIFY(f.plugged);
+    f.sim.setWeight(23456.78);
+    f.switchOn();
+    QVERIFY(f.link->isPortOpen());
+    f.sim.setStreaming(true);
+
+    int cutsInsideAFrame = 0;
+    QStringList shown;
+    for (int i = 0; i < 20; ++i) {
+        // Enough for the rest of a cut frame and at least one whole frame.
+        QTest::qWait(40 + (i * 11) % 30);
+        if (!FrameDecoder::endsAtFrameBoundary(f.link->ReceiveBuffer()))
+            ++cutsInsideAFrame;
+        QVERIFY(f.second());
+        shown << f.w.weight->text();
+    }
+    QCOMPARE(shown, QStringList(20, QStringLiteral("23456,78")));
+    QCOMPARE(f.link->CurrentReading(), 23456.78);
+    QVERIFY(f.link->StableFlag());
+    // The stream really was cut inside frames.
+    QVERIFY2(cutsInsideAFrame > 0, "every poll fell between two frames");
+    f.sim.setStreaming(false);
+}
+
+void TestIndicatorPort::libraAnswerCutByThePoll_data()
+{
+    QTest::addColumn<Model>("model");
+    QTest::addColumn<int>("cut"); // bytes of the answer in before the poll empties the buffer
+
+    // The Libra v.1_24's answer has 41 bytes, the clock model's 60.
+    for (int cut : {5, 10, 12, 26}) {
+        QTest::addRow("Libra v.1_24, cut after %d", cut) << Model::Libra124 << cut;
+        QTest::addRow("Libra v.1_25, cut after %d", cut) << Model::Libra125Clock << cut;
+    }
+}
+
+void TestIndicatorPort::libraAnswerCutByThePoll()
+{
+    QFETCH(Model, model);
+    QFETCH(int, cut);
+
+    // A late answer: its bytes are still arriving, at the line rate, when the
+    // next poll empties the buffer; the rest of it begins the next buffer.
+    LinkFixture f(model);
+    QVERIFY(f.plugged);
+    f.sim.setClock(QDateTime(QDate(2024, 3, 21), QTime(14, 5)));
+    f.sim.setWeight(211.515);
+    f.switchOn();
+    QVERIFY(f.secondsUntil(2));
+    QCOMPARE(f.w.weight->text(), QStringLiteral("211,515"));
+    f.sim.setPaced(true);
+    const auto waitFor = [&](auto condition) {
+        QDeadlineTimer deadline(3000);
+        while (!condition() && !deadline.hasExpired())
+            QTest::qWait(1);
+        return condition();
+    };
+
+    const auto onlyWholeReadings = [&] {
+        const QString w = f.w.weight->text();
+        // A buffer that begins with the line break of a cut answer has an
+        // empty first line: nothing received, "0,000" for that second.
+        const bool zero = w == QLatin1String("0") || w == QLatin1String("0,000");
+        return (w == QLatin1String("211,515") || (zero && !f.link->StableFlag()))
+            && (model != Model::Libra125Clock
+                || (f.link->IndicatorTime() == QLatin1String("14:05")
+                    && f.link->IndicatorDate() == QLatin1String("21.03.24")));
+    };
+    // The poll; the answer starts arriving byte by byte.
+    f.link->clock()->tick();
+    QVERIFY(waitFor([&] { return f.link->ReceiveBuffer().size() >= cut; }));
+    // The next second falls inside the answer.
+    f.link->clock()->tick();
+    QVERIFY2(onlyWholeReadings(), qPrintable(f.w.weight->text()));
+    // The rest of it, then the whole answer to that poll.
+    QVERIFY(waitFor([&] { return f.link->ReceiveBuffer().count(QLatin1String("\r\n")) == 2; }));
+    f.link->clock()->tick();
+    QVERIFY2(onlyWholeReadings(), qPrintable(f.w.weight->text()));
+    QVERIFY(waitFor([&] { return f.link->ReceiveBuffer().endsWith(QLatin1String("\r\n")); }));
+    f.sim.setPaced(false);
 }
 
 QTEST_MAIN(TestIndicatorPort)

@@ -153,7 +153,13 @@ void TestNumberForm::difference_data()
     QTest::newRow("both negative") << "-2" << "-3,25" << "1,25";
     QTest::newRow("borrow across the comma") << "100" << "0,001" << "99,999";
     QTest::newRow("blanks as the indicator sends them") << " 211,515" << " 00,515" << "211";
-    QTest::newRow("rounded like parse") << "1,2345" << "0" << "1,234";
+    // The texts as they stand, not the readings they would round to.
+    QTest::newRow("four decimals as they stand") << "1,2345" << "0" << "1,2345";
+    QTest::newRow("tare edited to four decimals") << "18,4" << "5,1234" << "13,2766";
+    QTest::newRow("exponents") << "1,5E1" << "2,5e-4" << "14,99975";
+    QTest::newRow("many decimals held to 15 digits") << "1,23456789012345678" << "0" << "1,23456789012346";
+    QTest::newRow("vanishing exponent") << "1e-999999" << "0" << "0";
+    QTest::newRow("a digit far below the comma") << "5" << "1e-40" << "5";
     QTest::newRow("beyond double precision") << "123456789012,345" << "0,001" << "123456789012,344";
     QTest::newRow("held to 15 digits") << "9999999999999999" << "0,5" << "10000000000000000";
     QTest::newRow("gross not a number") << "abc" << "1" << "-";

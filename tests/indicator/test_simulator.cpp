@@ -2,12 +2,16 @@
 // back as the weight it was given, its command language, and the
 // indicator-sim tool on a real terminal.
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <cstdio>
 
 #include "indicator/devicemodel.h"
 #include "indicator/framedecoder.h"
@@ -28,6 +32,7 @@ private slots:
     void waitHoldsTheFollowingCommands();
     void linkFollowsPlugAndUnplug();
     void tool();
+    void killedClientLeavesThePortUsable();
 };
 
 void TestSimulator::framesReadBack_data()
@@ -140,9 +145,25 @@ void TestSimulator::script()
     script.feed(QStringLiteral("clock 08:30 01.02.24"));
     QVERIFY(sim.frame(1).contains(" t 08:30 d 01.02.24 "));
 
-    for (const char *bad : {"weight", "weight x", "ramp 5", "model Libra", "fly 3", "wait -1", "clock 25:00 01.01.24"})
+    // A drift never settles; a weight stops it.
+    script.feed(QStringLiteral("weight 100"));
+    script.feed(QStringLiteral("drift 37"));
+    const double before = sim.weight();
+    QTRY_VERIFY(sim.weight() > before);
+    script.feed(QStringLiteral("weight 5"));
+    QCOMPARE(sim.weight(), 5.0);
+    script.feed(QStringLiteral("pace on"));
+    QVERIFY(sim.isPaced());
+    script.feed(QStringLiteral("PACE off"));
+    QVERIFY(!sim.isPaced());
+    script.feed(QStringLiteral("delay 0,5"));
+    script.feed(QStringLiteral("split 10 0.2"));
+    QCOMPARE(failed.count(), 0);
+
+    for (const char *bad : {"weight", "weight x", "ramp 5", "model Libra", "fly 3", "wait -1", "clock 25:00 01.01.24",
+                            "drift", "pace maybe", "stream", "delay -1", "split 10"})
         script.feed(QString::fromLatin1(bad));
-    QCOMPARE(failed.count(), 7);
+    QCOMPARE(failed.count(), 12);
 
     script.feed(QStringLiteral("quit"));
     QCOMPARE(quit.count(), 1);
@@ -224,5 +245,73 @@ void TestSimulator::tool()
         QVERIFY2(text.contains(QLatin1String(command)), command);
 }
 
-QTEST_GUILESS_MAIN(TestSimulator)
+void TestSimulator::killedClientLeavesThePortUsable()
+{
+    // A program that polls a Libra (even parity, no handshake) is killed
+    // while the answer waits unread; started again, it opens the port.
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("scale"));
+    QProcess sim;
+    sim.start(QStringLiteral(KRODALIN_BIN_DIR "/indicator-sim"),
+              {QStringLiteral("--weight"), QStringLiteral("12,5"), QStringLiteral("--link"), link});
+    QVERIFY(sim.waitForStarted());
+    QVERIFY(sim.waitForReadyRead(5000));
+
+    QProcess client;
+    client.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--killed-client"), link});
+    QVERIFY(client.waitForFinished(10000));
+    QCOMPARE(client.exitStatus(), QProcess::CrashExit);
+    QVERIFY2(client.readAllStandardOutput().contains("POLLED"), "the client did not get the port");
+
+    QSerialPort again(link);
+    again.setParity(QSerialPort::EvenParity);
+    again.setFlowControl(QSerialPort::NoFlowControl);
+    // The simulator notices within a quarter of a second that the client
+    // has gone; until then the port is as the client left it.
+    bool opened = false;
+    QDeadlineTimer deadline(3000);
+    while (!(opened = again.open(QIODevice::ReadWrite)) && !deadline.hasExpired())
+        QTest::qWait(20);
+    QVERIFY2(opened, qPrintable(again.errorString()));
+    again.write("s");
+    QTRY_VERIFY(again.canReadLine());
+    const FrameReading r = FrameDecoder::decode(
+        FrameDecoder::takeFrameLine(QString::fromLatin1(again.readLine())), DeviceModel::Libra124);
+    QCOMPARE(r.reading, 12.5);
+    again.close();
+
+    sim.write("quit\n");
+    QVERIFY(sim.waitForFinished(5000));
+}
+
+namespace {
+
+// The program that dies: opens the port as the link does for a Libra, polls,
+// and is killed before it reads the answer or closes the port.
+int killedClient(const QString &port)
+{
+    QSerialPort p(port);
+    p.setParity(QSerialPort::EvenParity);
+    p.setFlowControl(QSerialPort::NoFlowControl);
+    if (!p.open(QIODevice::ReadWrite))
+        return 2;
+    p.write("s");
+    p.waitForBytesWritten(1000);
+    QTest::qWait(200);
+    std::printf("POLLED\n");
+    std::fflush(stdout);
+    ::raise(SIGKILL);
+    return 3;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--killed-client") == 0)
+        return killedClient(QString::fromLocal8Bit(argv[2]));
+    TestSimulator t;
+    return QTest::qExec(&t, argc, argv);
+}
 #include "test_simulator.moc"

@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+#include <cmath>
+
 #include "linkfixture.h"
 
 namespace {
@@ -31,6 +33,8 @@ private slots:
     void firstSwitchOnWithSteadyWeight();
     void offAndOnAgainWithTheSameWeight();
     void changingWeightIsUnstable();
+    void neverStableWhileMoving_data();
+    void neverStableWhileMoving();
     void nothingReceived();
     void wi2002SpecialLineLeavesTheLabel_data();
     void wi2002SpecialLineLeavesTheLabel();
@@ -52,10 +56,10 @@ void TestStability::firstSwitchOnWithSteadyWeight()
     QCOMPARE(f.link->CurrentReading(), 0.0);
     QVERIFY(!f.link->StableFlag());
 
-    // W is decoded from t = 2; both samples still 0 show the label at 2 and 3,
-    // the fast sample takes W at 4, the slow one at 6.
+    // W is decoded from t = 2. The samples still hold 0, the reading W: no
+    // label until both samples have taken W, at t = 6 (the fast one at 4).
     const QList<bool> shown = labelUntil(f, 14);
-    QCOMPARE(shown, (QList<bool>{true, true, false, false, true, true, true, true, true, true, true, true, true}));
+    QCOMPARE(shown, (QList<bool>{false, false, false, false, true, true, true, true, true, true, true, true, true}));
     QCOMPARE(f.link->CurrentReading(), 211.515);
     QCOMPARE(f.w.weight->text(), QStringLiteral("211,515"));
     QCOMPARE(f.link->stability().SlowSample(), 211.515);
@@ -80,8 +84,10 @@ void TestStability::offAndOnAgainWithTheSameWeight()
 
     f.switchOn();
     QCOMPARE(f.link->clock()->elapsed(), 0);
+    // The first compare still sees the zero of the switch-off; from the
+    // second on the reading is the weight the samples hold.
     const QList<bool> shown = labelUntil(f, 8);
-    QCOMPARE(shown, QList<bool>(8, true));
+    QCOMPARE(shown, (QList<bool>{false, true, true, true, true, true, true, true}));
     QCOMPARE(f.w.weight->text(), QStringLiteral("1500"));
 }
 
@@ -94,14 +100,15 @@ void TestStability::changingWeightIsUnstable()
     QVERIFY(f.secondsUntil(12));
     QVERIFY(f.link->StableFlag());
 
-    // A thousandth is enough. Answered to the poll of t = 13, decoded at 14,
-    // taken by the fast sample at 16 and by the slow one at 18.
+    // A thousandth is enough. Answered to the poll of t = 13 and decoded at
+    // 14, which hides the label at once; it returns when the slow sample
+    // takes the new weight at 18.
     f.sim.setWeight(100.001);
-    QCOMPARE(labelUntil(f, 20), (QList<bool>{true, true, true, false, false, true, true, true}));
+    QCOMPARE(labelUntil(f, 20), (QList<bool>{true, false, false, false, false, true, true, true}));
     QCOMPARE(f.link->CurrentReading(), 100.001);
 
-    // A weight that keeps moving shows the label only from the slow sample
-    // to the next fast one.
+    // A weight that keeps moving never shows the label, not even when both
+    // samples are taken at the same moment (t = 24, 30).
     double w = 100.001;
     QList<bool> shown;
     while (f.link->clock()->elapsed() < 32) {
@@ -110,8 +117,74 @@ void TestStability::changingWeightIsUnstable()
         QVERIFY(f.second());
         shown << f.link->StableFlag();
     }
-    //                            21    22    23    24    25    26     27     28     29     30    31    32
-    QCOMPARE(shown, (QList<bool>{true, true, true, true, true, false, false, false, false, true, true, false}));
+    // t = 21 still decodes the weight of t = 20, which the samples hold.
+    QCOMPARE(shown, (QList<bool>{true, false, false, false, false, false, false, false, false, false, false, false}));
+}
+
+void TestStability::neverStableWhileMoving_data()
+{
+    QTest::addColumn<QString>("movement");
+    QTest::addColumn<int>("start"); // t at which it begins; the phases against the 6 s sample differ
+
+    for (int t : {9, 10, 11, 12, 13, 14}) {
+        QTest::addRow("drift of 37 a second from t = %d", t) << "drift" << t;
+        QTest::addRow("jump to the negative at t = %d", t) << "jump" << t;
+        QTest::addRow("5 s of silence from t = %d", t) << "silence" << t;
+    }
+}
+
+void TestStability::neverStableWhileMoving()
+{
+    QFETCH(QString, movement);
+    QFETCH(int, start);
+
+    LinkFixture f;
+    QVERIFY(f.plugged);
+    f.sim.setWeight(211.515);
+    f.switchOn();
+    QVERIFY(f.secondsUntil(start - 1));
+
+    // Each second: the reading decoded, and whether it counted as stable.
+    double previous = f.link->CurrentReading();
+    const auto second = [&] {
+        if (!f.second())
+            return false;
+        const double now = f.link->CurrentReading();
+        const bool stable = f.link->StableFlag();
+        const bool wrong = stable && now != previous;
+        if (wrong)
+            qWarning("t = %d: %.3f after %.3f counted as stable", f.link->clock()->elapsed(), now, previous);
+        previous = now;
+        return !wrong;
+    };
+
+    if (movement == QLatin1String("drift")) {
+        f.sim.drift(37);
+        for (int i = 0; i < 14; ++i)
+            QVERIFY(second());
+    } else if (movement == QLatin1String("jump")) {
+        f.sim.setWeight(-211.515);
+    } else {
+        f.sim.setSilent(true);
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(second());
+        f.sim.setSilent(false);
+    }
+
+    // The weight stands still now: flagged within 7 s of its first decode.
+    const double settled =
+        std::round((movement == QLatin1String("jump") ? -211.515 : f.sim.weight()) * 1000) / 1000;
+    f.sim.setWeight(settled);
+    int firstDecoded = 0;
+    while (!(f.link->StableFlag() && f.link->CurrentReading() == settled)) {
+        QVERIFY(second());
+        if (!firstDecoded && f.link->CurrentReading() == settled)
+            firstDecoded = f.link->clock()->elapsed();
+        QVERIFY2(f.link->clock()->elapsed() < start + 40, "never flagged");
+    }
+    QVERIFY(firstDecoded > 0);
+    QVERIFY2(f.link->clock()->elapsed() - firstDecoded <= 7,
+             qPrintable(QStringLiteral("decoded at %1, flagged at %2").arg(firstDecoded).arg(f.link->clock()->elapsed())));
 }
 
 void TestStability::nothingReceived()
@@ -138,31 +211,38 @@ void TestStability::nothingReceived()
 
 void TestStability::wi2002SpecialLineLeavesTheLabel_data()
 {
+    QTest::addColumn<double>("weight");
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<bool>("stableAfter");
 
-    QTest::newRow("0!p") << QByteArray("0!p") << true;
-    QTest::newRow("Б 0!p") << QByteArray("\xC1 0!p") << true;
-    QTest::newRow("!fБ 16") << QByteArray("!f\xC1 16") << true;
-    QTest::newRow("a reading that does not convert") << QByteArray("=abc") << false;
+    // A status line reads as zero: on an empty scale it leaves the label as
+    // the compare set it; after a weight the reading has moved, and moved
+    // readings are never still.
+    for (double w : {0.0, 211.515}) {
+        QTest::addRow("0!p after %g", w) << w << QByteArray("0!p") << (w == 0);
+        QTest::addRow("Б 0!p after %g", w) << w << QByteArray("\xC1 0!p") << (w == 0);
+        QTest::addRow("!fБ 16 after %g", w) << w << QByteArray("!f\xC1 16") << (w == 0);
+        QTest::addRow("a reading that does not convert after %g", w) << w << QByteArray("=abc") << false;
+    }
 }
 
 void TestStability::wi2002SpecialLineLeavesTheLabel()
 {
+    QFETCH(double, weight);
     QFETCH(QByteArray, line);
     QFETCH(bool, stableAfter);
 
     LinkFixture f(Model::WI2002);
     QVERIFY(f.plugged);
-    f.sim.setWeight(211.515);
+    f.sim.setWeight(weight);
     f.switchOn();
     // The WI2002 sends a reading each second on its own.
     while (f.link->clock()->elapsed() < 7) {
-        QVERIFY(f.send(f.sim.frame(211.515).chopped(2)));
+        QVERIFY(f.send(f.sim.frame(weight).chopped(2)));
         QVERIFY(f.second());
     }
     QVERIFY(f.link->StableFlag());
-    QCOMPARE(f.link->CurrentReading(), 211.515);
+    QCOMPARE(f.link->CurrentReading(), weight);
 
     QVERIFY(f.send(line));
     QVERIFY(f.second());

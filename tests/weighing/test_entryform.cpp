@@ -3,6 +3,10 @@
 
 #include <QtTest>
 
+#include <QAbstractItemView>
+#include <QCompleter>
+
+#include "keyboard.h"
 #include "messageboxes.h"
 #include "weighfixture.h"
 
@@ -11,6 +15,7 @@ namespace {
 using Mode = WeighingMode;
 
 QStringList list(const WeighFixture &fx, int i) { return WeighFixture::listOf(fx.entry->entryField(i)); }
+QStringList listOf(QComboBox *box) { return WeighFixture::listOf(box); }
 
 } // namespace
 
@@ -175,6 +180,80 @@ private slots:
         QTest::keyClick(driver, Qt::Key_Return);
         QCOMPARE(driver->currentText(), QStringLiteral("iva"));
         QCOMPARE(WeighFixture::listOf(driver), QStringList({"Ivanov"}));
+    }
+
+    void typedPrefixStaysAsTyped_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("listed"); // in the journal, hence in the list
+        QTest::addColumn<QString>("typed");  // a case-exact prefix of it
+        const QStringList listed = {"А123ВС-77", "КамАЗ-6520", "Иванов И.И.", "Автобаза 3", "Заказчик-1",
+                                    "ЗАО Щебень", "ООО Стройка", "Склад №2", "щебень фр. 5-20", "наличный расчёт",
+                                    "104512", "ПР 17", "Карьер 5"};
+        const QStringList typed = {"А123", "КамАЗ", "Иванов", "Автобаза", "Заказчик", "ЗАО", "ООО", "Склад",
+                                   "щебень", "наличный", "1045", "ПР", "Карьер"};
+        for (int i = 1; i <= 13; ++i)
+            QTest::addRow("ComboBox%d", i) << i << listed[i - 1] << typed[i - 1];
+    }
+
+    // With a longer entry in the list, what is typed is what the field keeps,
+    // whether the operator leaves the field by Tab or weighs right away.
+    void typedPrefixStaysAsTyped()
+    {
+        QFETCH(int, field);
+        QFETCH(QString, listed);
+        QFETCH(QString, typed);
+
+        WeighFixture fx;
+        QVERIFY(fx.plugged);
+        TempDatabase::addJournalRow({{WeighingRecord::fieldName(field - 1), listed}});
+        // Start the form afresh so that the lists hold the journal.
+        fx.pending.reset();
+        fx.form.reset();
+        fx.form = std::make_unique<MainForm>(fx.db.programDir());
+        fx.entry = fx.form->findChild<EntryForm *>();
+        fx.pending = std::make_unique<TnewDB>(fx.entry);
+        fx.link = fx.form->indicatorLink();
+        fx.link->clock()->setManual(true);
+        fx.form->show();
+        QVERIFY(QTest::qWaitForWindowActive(fx.form.get()));
+        QComboBox *box = fx.entry->entryField(field);
+        QVERIFY(listOf(box).contains(listed));
+
+        // Leaving by Tab.
+        box->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), box);
+        typeKeys(typed);
+        QCOMPARE(box->currentText(), typed);
+        pressKey(Qt::Key_Tab);
+        QCOMPARE(box->currentText(), typed);
+        QVERIFY(QApplication::focusWidget() != box);
+
+        // The matches are offered; picking one is a choice.
+        box->setFocus();
+        box->clearEditText();
+        typeKeys(typed);
+        QTRY_VERIFY(box->completer()->popup()->isVisible());
+        QCOMPARE(box->currentText(), typed);
+        pressKey(Qt::Key_Down);
+        pressKey(Qt::Key_Return);
+        QCOMPARE(box->currentText(), listed);
+        box->clearEditText();
+
+        // Weighing straight from the field.
+        QVERIFY(fx.switchOn());
+        QStringList texts = truck(QStringLiteral("Н900НН"));
+        texts[field - 1].clear();
+        fx.fill(texts);
+        box->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), box);
+        typeKeys(typed);
+        QVERIFY(fx.settle(3.5));
+        ModalWatcher watcher;
+        fx.weigh();
+        QCOMPARE(watcher.seen().size(), 1);
+        texts[field - 1] = typed;
+        QCOMPARE(WeighFixture::journal().value(1).mid(0, 13), texts);
     }
 
     void listsTakeUpFirstPasses()

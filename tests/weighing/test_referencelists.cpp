@@ -2,8 +2,12 @@
 // order by latest reading, exact comparison, and the refresh over a real
 // journal view.
 
+#include <QHash>
 #include <QRandomGenerator>
+#include <QSqlQuery>
 #include <QtTest>
+
+#include <algorithm>
 
 #include "store/schema.h"
 #include "store/tablecursor.h"
@@ -25,6 +29,18 @@ QStringList read(const QStringList &texts)
 void addRow(const QString &driver, const QString &customer, const QString &trailer = QString())
 {
     TempDatabase::addJournalRow({{"FIO", driver}, {"Zakazchik", customer}, {"N_pricepa", trailer}});
+}
+
+// What a list must hold after reading texts in this order: each text once,
+// by its latest reading.
+QStringList byLatestReading(const QStringList &reads)
+{
+    QHash<QString, int> latest;
+    for (int i = 0; i < reads.size(); ++i)
+        latest[reads[i]] = i;
+    QStringList texts = latest.keys();
+    std::sort(texts.begin(), texts.end(), [&](const QString &a, const QString &b) { return latest[a] < latest[b]; });
+    return texts;
 }
 
 } // namespace
@@ -186,6 +202,50 @@ private slots:
         plain.Next();
         QCOMPARE(lists(plain)[0], QStringList({"Сидоров", "", "Петров", "иванов"}));
         QVERIFY(plain.AtEnd());
+    }
+
+    void largeJournalAgreesWithPlainList()
+    {
+        // A journal large enough that the waybill list is sized ahead from
+        // its first rows and looked up a batch of rows late: the lists must
+        // still hold what reading row by row gives, also when old waybill
+        // numbers come back after the list has grown large.
+        TempDatabase db;
+        auto *rng = QRandomGenerator::global();
+        QStringList drivers, waybills;
+        {
+            QSqlDatabase c = TableStore::connection();
+            c.transaction();
+            QSqlQuery q(c);
+            q.prepare(QStringLiteral("INSERT INTO %1 (\"FIO\", \"N_List\") VALUES (?, ?)")
+                          .arg(TableStore::sqlName(Tables::Journal)));
+            for (int i = 0; i < 20000; ++i) {
+                drivers << QStringLiteral("Водитель %1").arg(rng->bounded(300));
+                waybills << (i >= 10000 && i % 2 ? waybills[int(rng->bounded(i))] : QString::number(100000 + i));
+                q.addBindValue(drivers.last());
+                q.addBindValue(waybills.last());
+                QVERIFY(q.exec());
+            }
+            QVERIFY(c.commit());
+        }
+
+        TableCursor view(Tables::Journal);
+        view.Open();
+        ReferenceLists lists;
+        lists.refresh(view);
+        QVERIFY(view.AtEnd());
+        QCOMPARE(lists.list(WeighingRecord::FIO).texts(), byLatestReading(drivers));
+        QCOMPARE(lists.list(WeighingRecord::N_List).texts(), byLatestReading(waybills));
+
+        // One row more through the view, bringing an early waybill back.
+        view.Append();
+        view.SetFieldText(WeighingRecord::N_List, waybills[5]);
+        view.Post();
+        waybills << waybills[5];
+        const ReferenceLists::Changes changed = lists.refresh(view);
+        QVERIFY(changed[WeighingRecord::N_List]);
+        QCOMPARE(lists.list(WeighingRecord::N_List).texts(), byLatestReading(waybills));
+        QCOMPARE(lists.list(WeighingRecord::N_List).texts().last(), waybills[5]);
     }
 
     void emptyJournalLeavesListsEmpty()

@@ -3,13 +3,18 @@
 
 #include <QDate>
 #include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
 #include <csignal>
 #include <unistd.h>
 
+#include "indicator/numberform.h"
+#include "indicator/weightdisplay.h"
 #include "messageboxes.h"
 #include "weighfixture.h"
 
@@ -47,6 +52,26 @@ protected:
         return false;
     }
 };
+
+// A fault of the engine on every write of one kind to the journal, as a
+// failing disk gives it: the engine's own error, raised while posting.
+void journalFault(const char *when, bool on)
+{
+    QSqlQuery q(TableStore::connection());
+    const QString table = TableStore::sqlName(Tables::Journal);
+    const bool ok = on ? q.exec(QStringLiteral("CREATE TRIGGER journal_fault BEFORE %1 ON %2 "
+                                               "BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END")
+                                    .arg(QLatin1String(when), table))
+                       : q.exec(QStringLiteral("DROP TRIGGER journal_fault"));
+    if (!ok)
+        qWarning("trigger: %s", qPrintable(q.lastError().text()));
+}
+
+QStringList displays(const WeighFixture &fx)
+{
+    return {fx.entry->tareDisplay()->text(), fx.entry->grossDisplay()->text(), fx.entry->netDisplay()->text(),
+            fx.liveWeight()->text()};
+}
 
 qint64 firstRowId()
 {
@@ -169,10 +194,6 @@ private slots:
         QCOMPARE(fx.fields(), QStringList(13, QString()));
         QVERIFY(fx.entry->tareDisplay()->text().isEmpty());
         QCOMPARE(fx.liveWeight()->text(), tareFirst ? tara : sum);
-
-        // The unit setting changes before the second pass; the record keeps
-        // the unit it was weighed in.
-        fx.link->applyUnit(QStringLiteral("тонны"));
 
         // --- second pass on the record chosen in the pending-truck window
         QVERIFY(fx.settle(w2));
@@ -460,6 +481,221 @@ private slots:
         QCOMPARE(fx.pending->journalView()->state(), TableCursor::State::Browse);
         QCOMPARE(fx.weighing()->lastCompletedId(), qint64(0));
         QVERIFY(!fx.form->printButton()->isEnabled());
+    }
+
+    void secondPassOnAWaitingRecord_data()
+    {
+        QTest::addColumn<QString>("tara");        // the record's first weight, as stored
+        QTest::addColumn<QString>("recordUnit");  // its Ed_izm
+        QTest::addColumn<QString>("unitSetting"); // the unit chosen at the second pass
+        QTest::addColumn<QString>("netto");
+
+        QTest::newRow("tare edited to four decimals") << "5,1234" << "кг" << "кг" << "13,2766";
+        QTest::newRow("first pass in кг, now тонны") << "4800" << "кг" << "тонны" << "-4781,6";
+        QTest::newRow("first pass in т, now кг") << "4,8" << "т" << "кг" << "13,6";
+        QTest::newRow("a record without a unit") << "4,8" << "" << "тонны" << "13,6";
+    }
+
+    void secondPassOnAWaitingRecord()
+    {
+        QFETCH(QString, tara);
+        QFETCH(QString, recordUnit);
+        QFETCH(QString, unitSetting);
+        QFETCH(QString, netto);
+
+        WeighFixture fx;
+        QVERIFY(fx.plugged);
+        QVERIFY(fx.switchOn());
+        TempDatabase::addJournalRow({{"N_Avto", "Т300ТТ"}, {"Tara", tara}, {"Ed_izm", recordUnit}, {"Ok_tara", "1"}});
+        const QList<QStringList> before = WeighFixture::journal();
+        fx.link->applyUnit(unitSetting);
+        const QString shownUnit = fx.form->findChild<QLabel *>(QStringLiteral("izmer2"))->text();
+        ModalWatcher watcher;
+        watcher.handleDialog(WeighFixture::chooseRow(0));
+        fx.modeButton(Mode::GrossAfterLoading)->click();
+        QVERIFY(fx.settle(18.4));
+        fx.weigh();
+
+        const bool mixed = !recordUnit.isEmpty() && recordUnit != shownUnit;
+        if (mixed) {
+            // Refused before anything is written; the truck keeps waiting.
+            QCOMPARE(watcher.seen().size(), 1);
+            QCOMPARE(watcher.seen()[0].icon, QMessageBox::Warning);
+            QVERIFY2(watcher.seen()[0].text.contains(QStringLiteral("«%1»").arg(recordUnit))
+                         && watcher.seen()[0].text.contains(QStringLiteral("«%1»").arg(shownUnit)),
+                     qPrintable(watcher.seen()[0].text));
+            QCOMPARE(WeighFixture::journal(), before);
+            QVERIFY(fx.entry->netDisplay()->text().isEmpty());
+            QVERIFY(fx.entry->grossDisplay()->text().isEmpty());
+            // Back in the record's unit, the same choice weighs.
+            fx.link->applyUnit(recordUnit == QStringLiteral("т") ? QStringLiteral("тонны") : recordUnit);
+            QCOMPARE(fx.form->findChild<QLabel *>(QStringLiteral("izmer2"))->text(), recordUnit);
+            fx.weigh();
+        }
+        QCOMPARE(watcher.seen().size(), mixed ? 2 : 1);
+        QCOMPARE(watcher.seen().last().text, WeighingModes::completionText(Mode::GrossAfterLoading));
+        const QList<QStringList> rows = WeighFixture::journal();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(at(rows[0], WeighingRecord::Tara), tara);
+        QCOMPARE(at(rows[0], WeighingRecord::Sum), QStringLiteral("18,4"));
+        QCOMPARE(at(rows[0], WeighingRecord::Ok_cicle), QStringLiteral("2"));
+        QCOMPARE(at(rows[0], WeighingRecord::Ed_izm), recordUnit);
+        if (!mixed)
+            QCOMPARE(at(rows[0], WeighingRecord::Netto), netto);
+        else
+            QCOMPARE(at(rows[0], WeighingRecord::Netto), NumberForm::difference(QStringLiteral("18,4"), tara).value());
+        QCOMPARE(fx.entry->netDisplay()->text(), at(rows[0], WeighingRecord::Netto));
+    }
+
+    void longWeightsShowWhole_data()
+    {
+        QTest::addColumn<double>("weight");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("six-figure negative") << -123456.789 << "-123456,789";
+        QTest::newRow("twelve figures") << 123456789012.345 << "123456789012,345";
+        QTest::newRow("short") << 5.1 << "5,1";
+    }
+
+    void longWeightsShowWhole()
+    {
+        QFETCH(double, weight);
+        QFETCH(QString, text);
+
+        WeighFixture fx;
+        QVERIFY(fx.plugged);
+        fx.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(fx.form.get()));
+        QVERIFY(fx.switchOn());
+        ModalWatcher watcher;
+        fx.fill(truck(QStringLiteral("Ф500ФФ")));
+        QVERIFY(fx.settle(weight));
+
+        // The live display: the whole text, in the font it is drawn in.
+        QLabel *live = fx.liveWeight();
+        const auto *fitting = qobject_cast<WeightLabel *>(live);
+        const QFont drawn = fitting ? fitting->fittedFont() : live->font();
+        QCOMPARE(live->text(), text);
+        QVERIFY2(QFontMetrics(drawn).horizontalAdvance(text) <= live->contentsRect().width(),
+                 qPrintable(QStringLiteral("%1 px of text in %2 px").arg(QFontMetrics(drawn).horizontalAdvance(text))
+                                .arg(live->contentsRect().width())));
+        // Only a weight that needs it gets the smaller font.
+        QCOMPARE(drawn == live->font(),
+                 QFontMetrics(live->font()).horizontalAdvance(text) <= live->contentsRect().width());
+
+        // Weighed: the gross display shows it whole as well.
+        fx.modeButton(Mode::GrossBeforeUnloading)->click();
+        fx.fill(truck(QStringLiteral("Ф500ФФ")));
+        QLineEdit *gross = fx.entry->grossDisplay();
+        const QFont large = gross->font();
+        bool wholeWhileShown = false;
+        QObject probe;
+        connect(gross, &QLineEdit::textChanged, &probe, [&](const QString &t) {
+            if (t == text)
+                wholeWhileShown = QFontMetrics(gross->font()).horizontalAdvance(t) <= gross->contentsRect().width() - 4;
+        });
+        fx.weigh();
+        QCOMPARE(watcher.seen().size(), 1);
+        QCOMPARE(at(WeighFixture::journal().value(0), WeighingRecord::Sum), text);
+        QVERIFY(wholeWhileShown);
+        // Cleared for the next truck, the display has its large font back.
+        QVERIFY(gross->text().isEmpty());
+        QCOMPARE(gross->font(), large);
+    }
+
+    void rampStoresNothing()
+    {
+        // A truck still rolling on: the weight climbs 37 a second and never
+        // settles. "Взвесить" pressed every half second stores nothing.
+        WeighFixture fx;
+        QVERIFY(fx.plugged);
+        QVERIFY(fx.switchOn());
+        ModalWatcher watcher;
+        fx.fill(truck(QStringLiteral("Щ700ЩЩ")));
+        fx.sim.setWeight(1000);
+        QVERIFY(fx.settle(1000));
+        fx.sim.drift(37);
+        // The answer to this second's poll is the first that moved.
+        QVERIFY(fx.second());
+        int presses = 0;
+        for (int i = 0; i < 15; ++i) {
+            // Once right after the ticks, once with the answer in.
+            fx.link->clock()->tick();
+            fx.weigh();
+            ++presses;
+            QTRY_VERIFY(fx.link->ReceiveBuffer().endsWith(QLatin1String("\r\n")));
+            fx.weigh();
+            ++presses;
+        }
+        QCOMPARE(WeighFixture::journal().size(), 0);
+        QCOMPARE(watcher.seen().size(), presses);
+        for (const ModalWatcher::Box &box : watcher.seen())
+            QCOMPARE(box.text, UnstableText);
+
+        // It stops: weighed once, the weight it stands at.
+        const double stopped = std::round(fx.sim.weight() * 1000) / 1000;
+        QVERIFY(fx.settle(stopped));
+        fx.weigh();
+        const QList<QStringList> rows = WeighFixture::journal();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(at(rows[0], WeighingRecord::Tara), NumberForm::format(stopped));
+    }
+
+    void failedPostStoresNothing_data()
+    {
+        QTest::addColumn<bool>("secondPass");
+        QTest::newRow("first pass") << false;
+        QTest::newRow("second pass") << true;
+    }
+
+    void failedPostStoresNothing()
+    {
+        QFETCH(bool, secondPass);
+
+        WeighFixture fx;
+        QVERIFY(fx.plugged);
+        QVERIFY(fx.switchOn());
+        ModalWatcher watcher;
+        if (secondPass) {
+            TempDatabase::addJournalRow(
+                {{"N_Avto", "У400УУ"}, {"Tara", "5,1"}, {"Ed_izm", "кг"}, {"Ok_tara", "1"}});
+            watcher.handleDialog(WeighFixture::chooseRow(0));
+            fx.modeButton(Mode::GrossAfterLoading)->click();
+        } else {
+            fx.fill(truck(QStringLiteral("У400УУ")));
+        }
+        QVERIFY(fx.settle(15.32));
+        const QList<QStringList> before = WeighFixture::journal();
+        const QStringList shown = displays(fx);
+
+        journalFault(secondPass ? "UPDATE" : "INSERT", true);
+        fx.weigh();
+        QCOMPARE(watcher.seen().size(), 1);
+        QCOMPARE(watcher.seen()[0].title, QStringLiteral("Krodalin"));
+        QCOMPARE(watcher.seen()[0].icon, QMessageBox::Critical);
+        QVERIFY2(watcher.seen()[0].text.contains(QStringLiteral("disk I/O error")), qPrintable(watcher.seen()[0].text));
+        QCOMPARE(WeighFixture::journal(), before);
+        // Nothing looks weighed that was not stored.
+        QCOMPARE(displays(fx), shown);
+        QVERIFY(!fx.form->printButton()->isEnabled());
+
+        // The fault is gone; the same press stores exactly once.
+        journalFault(nullptr, false);
+        fx.weigh();
+        QCOMPARE(watcher.seen().size(), 2);
+        QCOMPARE(watcher.seen()[1].title, QStringLiteral("Взвешивание"));
+        const QList<QStringList> rows = WeighFixture::journal();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].value(0), QStringLiteral("У400УУ"));
+        if (secondPass) {
+            QCOMPARE(at(rows[0], WeighingRecord::Sum), QStringLiteral("15,32"));
+            QCOMPARE(at(rows[0], WeighingRecord::Netto), QStringLiteral("10,22"));
+            QCOMPARE(at(rows[0], WeighingRecord::Ok_cicle), QStringLiteral("2"));
+            QCOMPARE(displays(fx).mid(0, 3), QStringList({"5,1", "15,32", "10,22"}));
+        } else {
+            QCOMPARE(at(rows[0], WeighingRecord::Tara), QStringLiteral("15,32"));
+            QCOMPARE(at(rows[0], WeighingRecord::Ok_tara), QStringLiteral("1"));
+        }
+        QVERIFY(watcher.problems().isEmpty());
     }
 
     void confirmedFirstPassSurvivesKill()

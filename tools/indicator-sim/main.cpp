@@ -31,6 +31,15 @@ first; one command a line):
                       "Libra v.2_10 двухканальная", "WI2002", or libra124,
                       libra125, libra210, wi2002
   interval S          WI2002: send a reading every S seconds (0: never)
+  drift R             the weight moves by R every second and never settles
+                      (e.g. "drift 37"; "weight W" stops it)
+  pace on|off         send bytes at the line rate the program set (a start
+                      bit, 8 data bits, the Libras' parity bit, a stop bit),
+                      or all at once (the default)
+  stream on|off       WI2002: frames back to back at the line rate
+  delay S             Libra: answer each poll S seconds late
+  split N S           Libra: send the first N bytes of an answer, the rest S
+                      seconds later ("split 0 0": whole again)
   clock HH:MM DD.MM.YY  time and date the clock model reports ("clock now": the
                       computer's)
   raw TEXT            send TEXT (Windows-1251) and CR LF once, e.g. "raw 0!p"
@@ -46,6 +55,8 @@ every second on its own. Every line ends with CR LF.
 
 The first line printed on standard output is the terminal's device path.
 Point the program's port at it (tools.ini, key COM) or at the --link path.
+A program that dies without closing the port leaves it as it found it
+within a quarter of a second: it can be started again at once.
 )";
 
 char g_linkPath[4096] = {};

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/ioctl.h>
@@ -33,6 +34,60 @@ QByteArray weightField8(double weight)
             return field;
     }
     return QByteArray::number(weight, 'f', 0);
+}
+
+// Whether any process other than the simulator itself (its own copy of the
+// terminal, ownSlave) has the device open. Only processes whose descriptors
+// may be read are seen; knownPid is looked at first.
+bool someoneHolds(const QByteArray &device, int ownSlave, int *knownPid)
+{
+    const pid_t self = ::getpid();
+    const auto holds = [&](int pid) {
+        const QByteArray dir = "/proc/" + QByteArray::number(pid) + "/fd";
+        DIR *fds = ::opendir(dir.constData());
+        if (!fds)
+            return false;
+        bool found = false;
+        while (dirent *e = ::readdir(fds)) {
+            if (e->d_name[0] == '.')
+                continue;
+            if (pid == self && std::atoi(e->d_name) == ownSlave)
+                continue;
+            char target[512];
+            const ssize_t n = ::readlinkat(::dirfd(fds), e->d_name, target, sizeof target - 1);
+            if (n > 0 && QByteArray(target, n) == device) {
+                found = true;
+                break;
+            }
+        }
+        ::closedir(fds);
+        return found;
+    };
+    if (*knownPid > 0 && holds(*knownPid))
+        return true;
+    DIR *proc = ::opendir("/proc");
+    if (!proc)
+        return true; // cannot tell: leave the terminal alone
+    bool found = false;
+    while (dirent *e = ::readdir(proc)) {
+        char *end = nullptr;
+        const long pid = std::strtol(e->d_name, &end, 10);
+        if (pid <= 0 || *end != '\0')
+            continue;
+        if (holds(int(pid))) {
+            *knownPid = int(pid);
+            found = true;
+            break;
+        }
+    }
+    ::closedir(proc);
+    return found;
+}
+
+bool sameLineSettings(const termios &a, const termios &b)
+{
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag
+        && ::cfgetospeed(&a) == ::cfgetospeed(&b);
 }
 
 std::optional<double> readNumber(QString text)
@@ -85,6 +140,11 @@ IndicatorSimulator::IndicatorSimulator(Model model, QObject *parent) : QObject(p
 {
     m_sendTimer.setInterval(1000);
     connect(&m_sendTimer, &QTimer::timeout, this, [this] { sendReading(); });
+    m_paceTimer.setInterval(1);
+    m_paceTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_paceTimer, &QTimer::timeout, this, &IndicatorSimulator::sendPaced);
+    m_clientWatch.setInterval(250);
+    connect(&m_clientWatch, &QTimer::timeout, this, &IndicatorSimulator::watchClient);
 }
 
 IndicatorSimulator::~IndicatorSimulator() { unplug(); }
@@ -107,6 +167,10 @@ bool IndicatorSimulator::plug(QString *error)
     ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
     ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
     m_devicePath = QString::fromLocal8Bit(name);
+    ::tcgetattr(m_slave, &m_baseline);
+    ++m_plugGeneration;
+    m_clientPid = -1;
+    m_clientWatch.start();
 
     m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &IndicatorSimulator::onReadable);
@@ -118,6 +182,10 @@ bool IndicatorSimulator::plug(QString *error)
 void IndicatorSimulator::unplug()
 {
     m_sendTimer.stop();
+    m_paceTimer.stop();
+    m_clientWatch.stop();
+    m_outQueue.clear();
+    ++m_plugGeneration;
     if (m_notifier) {
         m_notifier->setEnabled(false);
         delete m_notifier;
@@ -181,11 +249,67 @@ void IndicatorSimulator::setWeight(double weight)
 {
     m_weight = weight;
     m_rampMs = 0;
+    m_driftRate = 0;
+}
+
+void IndicatorSimulator::drift(double perSecond)
+{
+    setWeight(weight());
+    m_driftRate = perSecond;
+    m_driftClock.start();
+}
+
+void IndicatorSimulator::setPaced(bool paced)
+{
+    m_paced = paced;
+    if (!paced) {
+        m_streaming = false;
+        if (!m_outQueue.isEmpty() && isPlugged())
+            writeAll(m_outQueue);
+        m_outQueue.clear();
+        m_paceTimer.stop();
+    }
+}
+
+void IndicatorSimulator::setStreaming(bool streaming)
+{
+    m_streaming = streaming;
+    if (streaming) {
+        m_paced = true;
+        if (m_model == Model::WI2002 && m_outQueue.isEmpty())
+            sendReading();
+    }
+    updateSendTimer();
+}
+
+void IndicatorSimulator::setAnswerDelay(int ms) { m_answerDelay = qMax(0, ms); }
+
+void IndicatorSimulator::setAnswerSplit(int firstBytes, int gapMs)
+{
+    m_splitBytes = qMax(0, firstBytes);
+    m_splitGap = qMax(0, gapMs);
+}
+
+double IndicatorSimulator::bytesPerSecond() const
+{
+    const auto t = lineSettings();
+    static const std::pair<speed_t, int> rates[] = {{B1200, 1200},   {B2400, 2400},   {B4800, 4800},
+                                                    {B9600, 9600},   {B19200, 19200}, {B38400, 38400},
+                                                    {B57600, 57600}, {B115200, 115200}};
+    int rate = 9600;
+    if (t)
+        for (const auto &[code, bits] : rates)
+            if (::cfgetospeed(&*t) == code)
+                rate = bits;
+    // A start bit, 8 data bits, the Libras' parity bit and a stop bit.
+    const int bitsPerByte = m_model == Model::WI2002 ? 10 : 11;
+    return double(rate) / bitsPerByte;
 }
 
 void IndicatorSimulator::rampTo(double target, double seconds)
 {
     m_rampFrom = weight();
+    m_driftRate = 0;
     m_rampTarget = target;
     m_rampMs = qint64(seconds * 1000);
     if (m_rampMs <= 0) {
@@ -209,7 +333,7 @@ void IndicatorSimulator::setSendInterval(int ms)
 
 void IndicatorSimulator::updateSendTimer()
 {
-    if (m_model == Model::WI2002 && isPlugged() && m_sendTimer.interval() > 0)
+    if (m_model == Model::WI2002 && isPlugged() && m_sendTimer.interval() > 0 && !m_streaming)
         m_sendTimer.start();
     else
         m_sendTimer.stop();
@@ -217,6 +341,8 @@ void IndicatorSimulator::updateSendTimer()
 
 double IndicatorSimulator::weight()
 {
+    if (m_driftRate != 0)
+        return m_weight + m_driftRate * double(m_driftClock.nsecsElapsed()) / 1e9;
     if (m_rampMs > 0) {
         const qint64 elapsed = m_rampClock.elapsed();
         if (elapsed >= m_rampMs)
@@ -262,14 +388,102 @@ bool IndicatorSimulator::sendReading()
             ::tcflush(m_slave, TCIFLUSH);
     }
     const QByteArray f = frame(readingNow());
-    if (!writeAll(f))
+    if (!send(f))
         return false;
     ++m_framesSent;
     emit frameSent(f);
     return true;
 }
 
-bool IndicatorSimulator::sendLine(const QByteArray &bytes) { return isPlugged() && writeAll(bytes + "\r\n"); }
+bool IndicatorSimulator::sendLine(const QByteArray &bytes) { return isPlugged() && send(bytes + "\r\n"); }
+
+bool IndicatorSimulator::send(const QByteArray &bytes)
+{
+    if (!m_paced)
+        return writeAll(bytes);
+    if (m_outQueue.isEmpty()) {
+        m_outClock.start();
+        m_outSent = 0;
+    }
+    m_outQueue += bytes;
+    if (!m_paceTimer.isActive())
+        m_paceTimer.start();
+    return true;
+}
+
+void IndicatorSimulator::sendPaced()
+{
+    if (!isPlugged()) {
+        m_outQueue.clear();
+        m_paceTimer.stop();
+        return;
+    }
+    const qint64 due = qint64(double(m_outClock.nsecsElapsed()) / 1e9 * bytesPerSecond()) - m_outSent;
+    const qint64 n = qMin<qint64>(due, m_outQueue.size());
+    if (n > 0) {
+        writeAll(m_outQueue.left(n));
+        m_outQueue.remove(0, n);
+        m_outSent += n;
+    }
+    if (m_outQueue.isEmpty()) {
+        // A streaming WI2002 starts its next frame right after the last one.
+        if (m_streaming && m_model == Model::WI2002 && !m_silent) {
+            const QByteArray f = frame(readingNow());
+            m_outQueue = f;
+            ++m_framesSent;
+            emit frameSent(f);
+            return;
+        }
+        m_paceTimer.stop();
+    }
+}
+
+void IndicatorSimulator::answerPoll()
+{
+    if (m_answerDelay == 0 && m_splitBytes == 0) {
+        sendReading();
+        return;
+    }
+    const quint64 generation = m_plugGeneration;
+    QTimer::singleShot(m_answerDelay, this, [this, generation] {
+        if (generation != m_plugGeneration || !isPlugged() || m_silent)
+            return;
+        const QByteArray f = frame(readingNow());
+        ++m_framesSent;
+        emit frameSent(f);
+        if (m_splitBytes <= 0 || m_splitBytes >= f.size()) {
+            send(f);
+            return;
+        }
+        send(f.left(m_splitBytes));
+        QTimer::singleShot(m_splitGap, this, [this, generation, rest = f.mid(m_splitBytes)] {
+            if (generation == m_plugGeneration && isPlugged())
+                send(rest);
+        });
+    });
+}
+
+void IndicatorSimulator::watchClient()
+{
+    termios now{};
+    if (m_slave < 0 || ::tcgetattr(m_slave, &now) != 0)
+        return;
+    int exclusive = 0;
+#ifdef TIOCGEXCL
+    ::ioctl(m_slave, TIOCGEXCL, &exclusive);
+#endif
+    // As the simulator left it: a client closed it properly, or none came.
+    if (!exclusive && sameLineSettings(now, m_baseline))
+        return;
+    if (someoneHolds(QFile::encodeName(m_devicePath), m_slave, &m_clientPid))
+        return;
+    // The client has gone without closing: what it left is reset, as a real
+    // port is at its last close.
+    ::ioctl(m_slave, TIOCNXCL);
+    ::tcsetattr(m_slave, TCSANOW, &m_baseline);
+    ::tcflush(m_slave, TCIOFLUSH);
+    m_clientPid = -1;
+}
 
 bool IndicatorSimulator::writeAll(const QByteArray &bytes)
 {
@@ -303,8 +517,8 @@ void IndicatorSimulator::onReadable()
     if (m_model == Model::WI2002 || m_silent)
         return;
     for (char c : bytes) {
-        if (c == 's' && !sendReading())
-            break;
+        if (c == 's')
+            answerPoll();
     }
 }
 
@@ -379,6 +593,29 @@ void SimulatorScript::run(const QString &line)
         if (!s || *s < 0 || words.size() != 2)
             return fail(QStringLiteral("expected: interval SECONDS"));
         m_sim->setSendInterval(int(*s * 1000));
+    } else if (command == QLatin1String("drift")) {
+        const auto r = number(1);
+        if (!r || words.size() != 2)
+            return fail(QStringLiteral("expected: drift R"));
+        m_sim->drift(*r);
+    } else if (command == QLatin1String("pace") || command == QLatin1String("stream")) {
+        const QString arg = words.value(1).toLower();
+        if (words.size() != 2 || (arg != QLatin1String("on") && arg != QLatin1String("off")))
+            return fail(QStringLiteral("expected: %1 on|off").arg(command));
+        if (command == QLatin1String("pace"))
+            m_sim->setPaced(arg == QLatin1String("on"));
+        else
+            m_sim->setStreaming(arg == QLatin1String("on"));
+    } else if (command == QLatin1String("delay")) {
+        const auto d = number(1);
+        if (!d || *d < 0 || words.size() != 2)
+            return fail(QStringLiteral("expected: delay SECONDS"));
+        m_sim->setAnswerDelay(int(*d * 1000));
+    } else if (command == QLatin1String("split")) {
+        const auto n = number(1), g = number(2);
+        if (!n || !g || *n < 0 || *g < 0 || words.size() != 3)
+            return fail(QStringLiteral("expected: split BYTES SECONDS"));
+        m_sim->setAnswerSplit(int(*n), int(*g * 1000));
     } else if (command == QLatin1String("clock")) {
         if (rest.compare(QLatin1String("now"), Qt::CaseInsensitive) == 0) {
             m_sim->setClock(QDateTime());

@@ -12,9 +12,21 @@
 //   the WI2002 sends a line "=" + the weight in 8 characters + "kg" CR LF on
 //   its own, every sendInterval() ms (0: only when sendReading() is called),
 //   and ignores what it receives.
-// The weight is steady, or ramps linearly to a target; jitter adds a random
-// ±amplitude to every reading; silence stops all answers and sends; unplug()
-// closes the terminal, which the program sees as a vanished device.
+// The weight is steady, ramps linearly to a target, or drifts at a rate that
+// never settles; jitter adds a random ±amplitude to every reading; silence
+// stops all answers and sends; unplug() closes the terminal, which the
+// program sees as a vanished device.
+//
+// Timing on the line: a pseudo-terminal passes bytes at once, so with pacing
+// on the simulator itself sends them at the line rate the program set (8
+// data bits, a parity bit for the Libras, start and stop bits). A WI2002 can
+// stream frame after frame back to back; a Libra can answer late, or in two
+// pieces with a gap between them.
+//
+// A program that dies without closing the port (SIGKILL) leaves the terminal
+// in its line settings and, through QSerialPort, locked for exclusive use; a
+// real port forgets both when the program goes. The simulator notices that
+// nobody else has the terminal open any more and puts it back as it was.
 //
 // Everything runs on the thread that owns the object, through its event loop.
 
@@ -75,6 +87,21 @@ public:
     void setClock(const QDateTime &clock);
     void setSendInterval(int ms); // WI2002 only; 1000 at start
     int sendInterval() const { return m_sendTimer.interval(); }
+    // The weight moves by perSecond every second from now on, without end.
+    void drift(double perSecond);
+    // Bytes leave at the line rate (true) or all at once (false, at start).
+    void setPaced(bool paced);
+    bool isPaced() const { return m_paced; }
+    // WI2002: frame after frame back to back at the line rate (turns pacing
+    // on); off returns to the send interval.
+    void setStreaming(bool streaming);
+    // Libra: each answer leaves ms after its poll (0 at start)...
+    void setAnswerDelay(int ms);
+    // ...and, with firstBytes > 0, as its first firstBytes bytes, then the
+    // rest gapMs later.
+    void setAnswerSplit(int firstBytes, int gapMs);
+    // Bytes a second at the present line settings.
+    double bytesPerSecond() const;
 
     // --- traffic --------------------------------------------------------------
     QByteArray received() const { return m_received; } // every byte the program sent
@@ -95,6 +122,10 @@ signals:
 private:
     void onReadable();
     bool writeAll(const QByteArray &bytes);
+    bool send(const QByteArray &bytes);   // paced or at once
+    void sendPaced();
+    void answerPoll();
+    void watchClient();
     double readingNow();
     void updateSendTimer();
     void renewLink();
@@ -118,6 +149,22 @@ private:
 
     QByteArray m_received;
     int m_framesSent = 0;
+
+    double m_driftRate = 0;
+    QElapsedTimer m_driftClock;
+    bool m_paced = false;
+    bool m_streaming = false;
+    QByteArray m_outQueue;       // paced bytes not yet on the line
+    qint64 m_outSent = 0;        // paced bytes sent since m_outClock started
+    QElapsedTimer m_outClock;
+    QTimer m_paceTimer;
+    int m_answerDelay = 0;
+    int m_splitBytes = 0;
+    int m_splitGap = 0;
+    quint64 m_plugGeneration = 0; // late answers to an earlier terminal are dropped
+    termios m_baseline{};         // the terminal's settings before any program
+    QTimer m_clientWatch;
+    int m_clientPid = -1;         // the process last seen holding the terminal
 };
 
 // The command language of indicator-sim, one command a line:
@@ -129,6 +176,11 @@ private:
 //   model M            behave as model M (a model text or libra124, libra125,
 //                      libra210, wi2002)
 //   interval S         WI2002: send every S seconds (0: never on its own)
+//   drift R            the weight moves by R every second, without end
+//   pace on|off        bytes at the line rate / all at once
+//   stream on|off      WI2002: frames back to back at the line rate
+//   delay S            Libra: answer S seconds after the poll
+//   split N S          Libra: the first N bytes of an answer, the rest S seconds later
 //   clock HH:MM DD.MM.YY | clock now   the clock model's time and date
 //   raw TEXT           send TEXT (as Windows-1251) and CR LF once
 //   wait S             hold the following commands for S seconds
