@@ -1,6 +1,9 @@
 #pragma once
 #include <QString>
 
+class MainForm;
+class Security;
+
 // The start order: login, the main window and its companions, the event loop.
 // programDir is where tools.ini and the database live.
 int runKrodalin(int argc, char *argv[], const QString &programDir);
@@ -9,3 +12,8 @@ int runKrodalin(int argc, char *argv[], const QString &programDir);
 // whole start this way). Returns the event loop's code, non-zero when the
 // program could not start.
 int runStartOrder(const QString &programDir);
+
+// Hands the administrator gate its purposes on the main window (the two
+// flags, the settings panel, the port switch; the journal's edit mode) and
+// lets the settings page's lock button ask for it.
+void connectAdministratorGate(MainForm &mainForm, Security &gate);
