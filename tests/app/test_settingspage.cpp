@@ -8,6 +8,8 @@
 #include <QDeadlineTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSerialPort>
@@ -19,6 +21,7 @@
 
 #include "access/security.h"
 #include "app/mainform.h"
+#include "app/settingspage.h"
 #include "app/startup.h"
 #include "common/session.h"
 #include "indicator/indicatorlink.h"
@@ -186,6 +189,23 @@ private slots:
         QCOMPARE(w.folder.toolsIniBytes(), w.iniAtStart);
         QVERIFY(w.watcher.seen().isEmpty());
         QVERIFY(w.watcher.dialogs().isEmpty());
+    }
+
+    void printerSetupIsTheNotePrinters()
+    {
+        Weighbridge w(QStringLiteral("0"));
+        QPrinter *seen = nullptr;
+        w.watcher.handleDialog([&](QWidget *d) {
+            if (auto *dialog = qobject_cast<QPrintDialog *>(d))
+                seen = dialog->printer();
+            static_cast<QDialog *>(d)->reject();
+        });
+        w.click(w.form->printerSetupButton());
+        QCOMPARE(w.watcher.dialogs().size(), 1);
+        // The same printer each time: its choices last for the run.
+        QVERIFY(seen);
+        QCOMPARE(seen, w.form->settingsPage()->notePrinter());
+        QVERIFY(w.watcher.problems().isEmpty());
     }
 
     void signingInForTheSettingsSwitchesThePortOff()
