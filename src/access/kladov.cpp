@@ -7,13 +7,13 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 
 #include "access/accountcheck.h"
 #include "access/accountlookup.h"
 #include "access/loginpictures.h"
+#include "access/passwordfield.h"
 #include "common/session.h"
 #include "common/errorreport.h"
 #include "store/tablecursor.h"
@@ -32,32 +32,6 @@ const QString PasswordPrompt = QStringLiteral("Введите пароль");
 constexpr QSize StartSize{316, 304};
 constexpr QSize ReturnSize{330, 310};
 constexpr QSize EditingSize{640, 330};
-
-// Password fields show "*" for every character, whatever the style's own
-// mask character is.
-class AsteriskStyle : public QProxyStyle
-{
-public:
-    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
-                  QStyleHintReturn *data) const override
-    {
-        if (hint == SH_LineEdit_PasswordCharacter)
-            return '*';
-        return QProxyStyle::styleHint(hint, option, widget, data);
-    }
-};
-
-QStyle *asteriskStyle()
-{
-    // One instance for the run, owned by the application so that it outlives
-    // every field that uses it.
-    static QPointer<AsteriskStyle> style;
-    if (!style) {
-        style = new AsteriskStyle;
-        style->setParent(qApp);
-    }
-    return style;
-}
 
 QLabel *label(const QString &name, const QString &text, QWidget *parent, const QRect &geometry)
 {
@@ -82,16 +56,6 @@ QPushButton *button(const QString &name, const QString &caption, QWidget *parent
     b->setObjectName(name);
     b->setGeometry(geometry);
     return b;
-}
-
-QLineEdit *passwordField(const QString &name, QWidget *parent, const QRect &geometry)
-{
-    auto *e = new QLineEdit(parent);
-    e->setObjectName(name);
-    e->setStyle(asteriskStyle());
-    e->setEchoMode(QLineEdit::Password);
-    e->setGeometry(geometry);
-    return e;
 }
 
 QVector<GridColumn> accountColumns()

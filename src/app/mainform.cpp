@@ -72,6 +72,8 @@ MainForm::MainForm(const QString &programDir, QWidget *parent)
 
     createLayout();
     createIndicatorLink();
+    m_settingsPage->attach({m_checkBox1, m_opencom, m_link, m_programDir,
+                            [this] { m_pages->setCurrentIndex(WorkPage); }});
     // What fills the pages (the entry form, the journal page) is built here,
     // before the creation steps, which fill its lists and bring the link up.
 

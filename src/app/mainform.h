@@ -78,6 +78,8 @@ public:
     QPushButton *saveSettingsButton() const { return m_saveButton; } // "SaveSettingsButton"
     QPushButton *printerSetupButton() const { return m_printerSetup; } // "PrinterSetupButton"
     QWidget *settingsPanel() const { return m_panelControls; } // "panel_controls"
+    ::SettingsPage *settingsPage() const { return m_settingsPage; }
+    PortSwitch *portSwitch() const { return m_portSwitch; }      // "RxSwitch1"
 
     // The copies choice of the settings page: 1, 2 or 4.
     int copiesChoice() const;

@@ -1,14 +1,21 @@
 #include "app/settingspage.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "app/settingsfile.h"
+#include "common/errorreport.h"
+#include "indicator/indicatorlink.h"
 #include "toolkit/lamp.h"
 #include "toolkit/portswitch.h"
 #include "toolkit/widgetlook.h"
@@ -169,4 +176,89 @@ int SettingsPage::copiesChoice() const
     if (m_copies2->isChecked())
         return 2;
     return 1;
+}
+
+SettingsPage::~SettingsPage() = default;
+
+void SettingsPage::attach(const Links &links)
+{
+    m_links = links;
+    connect(m_lockButton, &QPushButton::clicked, this, guarded([this] { LockButtonClick(); }));
+    connect(m_saveButton, &QPushButton::clicked, this, guarded([this] { SaveClick(); }));
+    connect(m_printerSetup, &QPushButton::clicked, this, guarded([this] { PrinterSetupClick(); }));
+}
+
+bool SettingsPage::isLocked() const { return m_panelControls->isHidden(); }
+
+void SettingsPage::showPanel() { m_panelControls->show(); }
+
+void SettingsPage::LockButtonClick()
+{
+    // The gate empties its own fields when it is asked for; locking asks
+    // nothing of it, and what the panel's boxes show stays unsaved.
+    if (!isLocked()) {
+        m_panelControls->hide();
+        m_links.CheckBox1->setChecked(false);
+        return;
+    }
+    m_links.CheckBox1->setChecked(true);
+    emit administratorRequested();
+}
+
+void SettingsPage::SaveClick()
+{
+    if (isLocked()) {
+        m_links.showWorkPage();
+        return;
+    }
+    IndicatorLink &link = *m_links.link;
+
+    // The link goes down while the new parameters are applied and comes up
+    // again with them when it was on.
+    if (m_portSwitch->isOn()) {
+        m_links.opencom->setText(QStringLiteral("1"));
+        m_portSwitch->setOn(false);
+    } else {
+        m_links.opencom->setText(QStringLiteral("0"));
+    }
+    link.resetDisplay();
+
+    // The port name is not applied: it is taken from the file at the next start.
+    link.applySpeed(m_comspeed->currentText());
+    link.applyModel(m_pribor->currentText(), true);
+    link.applyUnit(m_units->currentText());
+
+    if (m_links.opencom->text() == QLatin1String("1")) {
+        m_portSwitch->setOn(true);
+        // The link has shown why the port did not open; nothing is written
+        // and the panel stays unlocked for another try.
+        if (!link.isPortOpen())
+            return;
+    }
+
+    SaveSettings(m_links.programDir, SettingsValues{m_comselect->currentText(), m_comspeed->currentText(),
+                                                    m_pribor->currentText(), m_links.opencom->text(),
+                                                    m_units->currentText()});
+
+    m_panelControls->hide();
+    m_links.showWorkPage();
+    m_links.CheckBox1->setChecked(false);
+}
+
+QPrinter *SettingsPage::notePrinter()
+{
+    // Made on first use: asking the system for its printers takes time the
+    // start does not need to spend.
+    if (!m_notePrinter)
+        m_notePrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return m_notePrinter.get();
+}
+
+void SettingsPage::PrinterSetupClick()
+{
+    // The note's printer set-up; what is chosen here lasts until the program ends.
+    QPrintDialog dialog(notePrinter(), window());
+    dialog.setObjectName(QStringLiteral("NotePrinterSetup"));
+    dialog.setOptions(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintShowPageSize);
+    dialog.exec();
 }

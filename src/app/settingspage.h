@@ -3,12 +3,25 @@
 // copies choice, the administrator's lock button, the locked device panel
 // `panel_controls` (model, unit, port, speed, the port switch and its lamp)
 // and "  Сохранить настройки".
+//
+// The panel is locked (hidden) at start and after every save. The lock
+// button unlocks it only through the administrator gate: it sets CheckBox1
+// and asks for the gate (administratorRequested(), wired by the start
+// order); the gate's sign-in calls showPanel(). Saving applies the panel's
+// texts to the serial link and writes them to tools.ini.
 
+#include <QString>
 #include <QWidget>
+#include <functional>
+#include <memory>
 
+class QCheckBox;
 class QComboBox;
+class QLineEdit;
+class QPrinter;
 class QPushButton;
 class QRadioButton;
+class IndicatorLink;
 class Lamp;
 class PortSwitch;
 
@@ -19,8 +32,33 @@ public:
     // base: the main window's face, which the page's captions are sized from.
     explicit SettingsPage(const QFont &base, QWidget *parent = nullptr);
 
+    ~SettingsPage() override;
+
+    // What the page works on, all of it the main window's.
+    struct Links
+    {
+        QCheckBox *CheckBox1 = nullptr;     // settings unlock requested or granted
+        QLineEdit *opencom = nullptr;       // "1" when the port was on at the last save
+        IndicatorLink *link = nullptr;
+        QString programDir;                 // where tools.ini lives
+        std::function<void()> showWorkPage; // brings "Работа с прибором" to the front
+    };
+    // Hands the page what it works on and connects its buttons.
+    void attach(const Links &links);
+
     // The copies choice of the note: 1, 2 or 4.
     int copiesChoice() const;
+    // The note's printer as the set-up left it; kept for the run only.
+    QPrinter *notePrinter();
+
+    // The buttons.
+    void LockButtonClick();
+    void SaveClick();
+    void PrinterSetupClick();
+
+    // A successful administrator sign-in for the settings shows the panel.
+    void showPanel();
+    bool isLocked() const;
 
     QPushButton *printerSetupButton() const { return m_printerSetup; } // "PrinterSetupButton"
     QPushButton *lockButton() const { return m_lockButton; }           // "LockButton"
@@ -33,7 +71,14 @@ public:
     Lamp *portLamp() const { return m_lampSettings; }                   // "RxLamp2"
     QPushButton *saveButton() const { return m_saveButton; }            // "SaveSettingsButton"
 
+signals:
+    // The lock button set CheckBox1 and wants the administrator gate.
+    void administratorRequested();
+
 private:
+    Links m_links;
+    std::unique_ptr<QPrinter> m_notePrinter;
+
     QPushButton *m_printerSetup = nullptr;
     QRadioButton *m_copies1 = nullptr;
     QRadioButton *m_copies2 = nullptr;

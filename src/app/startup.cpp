@@ -6,11 +6,14 @@
 #include <memory>
 
 #include "access/kladov.h"
+#include "access/security.h"
 #include "common/session.h"
 #include "common/errorreport.h"
 #include "app/mainform.h"
+#include "app/settingspage.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
+#include "toolkit/portswitch.h"
 #include "toolkit/errorbox.h"
 #include "weighing/tnewdb.h"
 #include "weighing/entryform.h"
@@ -64,6 +67,13 @@ int runStartOrder(const QString &dir)
     if (Session::LoginOk != 0)
         mainForm->show();
 
+    // The administrator gate comes right after the main window.
+    std::unique_ptr<Security> gate;
+    runGuarded([&] {
+        gate = std::make_unique<Security>(mainForm.get());
+        connectAdministratorGate(*mainForm, *gate);
+    });
+
     // The pending-truck window, last of the windows made at start.
     std::unique_ptr<TnewDB> pendingTrucks;
     runGuarded([&] {
@@ -75,7 +85,25 @@ int runStartOrder(const QString &dir)
 
     login.reset();
     pendingTrucks.reset();
+    gate.reset();
     mainForm.reset();
     TableStore::close();
     return rc;
+}
+
+void connectAdministratorGate(MainForm &mainForm, Security &gate)
+{
+    SettingsPage *settings = mainForm.settingsPage();
+    PortSwitch *portSwitch = mainForm.portSwitch();
+    SecurityTargets targets;
+    targets.CheckBox1 = mainForm.settingsUnlockFlag();
+    targets.CheckBox2 = mainForm.journalEditFlag();
+    // The journal page has no edit mode yet: its purpose is never available,
+    // and CheckBox2 is never set.
+    targets.settingsPanelHidden = [settings] { return settings->isLocked(); };
+    targets.showSettingsPanel = [settings] { settings->showPanel(); };
+    targets.switchPortOff = [portSwitch] { portSwitch->setOn(false); };
+    gate.setTargets(targets);
+
+    QObject::connect(settings, &SettingsPage::administratorRequested, &gate, &Security::request);
 }

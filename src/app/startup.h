@@ -1,6 +1,9 @@
 #pragma once
 #include <QString>
 
+class MainForm;
+class Security;
+
 // The start order: login, the main window and its companions, the event loop.
 // programDir is where tools.ini and the database live.
 int runKrodalin(int argc, char *argv[], const QString &programDir);
@@ -14,3 +17,8 @@ int runStartOrder(const QString &programDir);
 // the running application, whatever the system's language: every text of the
 // program is Russian. False when the translation is not installed.
 bool installToolkitTranslation();
+
+// Hands the administrator gate its purposes on the main window (the two
+// flags, the settings panel, the port switch; the journal's edit mode) and
+// lets the settings page's lock button ask for it.
+void connectAdministratorGate(MainForm &mainForm, Security &gate);

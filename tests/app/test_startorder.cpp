@@ -108,10 +108,15 @@ private slots:
             QWidget *main = topLevel("MainForm");
             if (!main || !main->isVisible() || QApplication::activeModalWidget())
                 return;
+            // Between two error boxes the start order may still be building
+            // the pending-truck window: wait until its grid has its rows.
+            QWidget *pending = topLevel("DBnew");
+            auto *grid = pending ? pending->findChild<QTableView *>(QStringLiteral("DBGrid1")) : nullptr;
+            if (!grid || !grid->model())
+                return;
             operatorLeaves.stop();
             listItems = main->findChild<QComboBox *>(QStringLiteral("ComboBox1"))->count();
-            if (QWidget *pending = topLevel("DBnew"))
-                gridRows = pending->findChild<QTableView *>(QStringLiteral("DBGrid1"))->model()->rowCount();
+            gridRows = grid->model()->rowCount();
             watcher.answer(QMessageBox::Yes);
             main->findChild<QPushButton *>(QStringLiteral("RxSpeedButton9"))->click();
         });
