@@ -88,6 +88,12 @@ public:
     // Posts a row in editing/adding when a field changed, drops it otherwise.
     void settle();
 
+    // While audited, every post and delete through this cursor writes its
+    // trail into BD_audit in the same transaction (store/audittrail.h); when
+    // the trail cannot be written the change is not made and Post/Delete throw.
+    void setAudited(bool on) { m_audited = on; }
+    bool audited() const { return m_audited; }
+
     // --- filter
     void SetFilterLines(const QStringList &lines);   // re-applies an active filter
     const QStringList &filterLines() const { return m_filters.lines; }
@@ -146,8 +152,11 @@ private:
     bool seekForward(qint64 afterId);
     bool fetchLast(qint64 beforeId);
     bool rowStillVisible(qint64 id);
-    void postInsert();
+    qint64 postInsert();
     void postEdit();
+    // Runs a write, inside one transaction with its audit entries when audited.
+    void writeChange(const std::function<void()> &change);
+    QVector<QString> texts(const QVector<QString> &stored) const;
     QString storedValue(int index, const QString &text) const;
     PackedRow fetchRow(qint64 id) const;
     // The stored value of a field of the current row as read, null for NULL.
@@ -171,6 +180,7 @@ private:
     bool m_bof = true;
 
     Filters m_filters;
+    bool m_audited = false;
 
     // The open forward statement; while m_inPlace, it stands on the current
     // row and the row's fields are read from it.

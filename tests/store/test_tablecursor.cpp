@@ -251,7 +251,9 @@ private slots:
                                           << QStringList{"1", "2"};
         QTest::newRow("dates compare as dates, not text") << QStringList{"[Dat]>'01.02.2005'"}
                                                           << QStringList{"1", "2", "3", "4"};
-        QTest::newRow("no lines") << QStringList{} << QStringList{"1", "2", "3", "4", "5", "6"};
+        QTest::newRow("doubled quote reads as one") << QStringList{"[Zakazchik]='O''Neil'"} << QStringList{"7"};
+        QTest::newRow("doubled quote in a prefix") << QStringList{"[Zakazchik]='O''*'"} << QStringList{"7"};
+        QTest::newRow("no lines") << QStringList{} << QStringList{"1", "2", "3", "4", "5", "6", "7"};
         QTest::newRow("blank lines ignored") << QStringList{"", "[Tovar]='*'", ""} << QStringList{"6"};
     }
 
@@ -266,6 +268,7 @@ private slots:
             {{"N_Avto", "4"}, {"Tovar", "песок"}, {"Zakazchik", "комбинат"}, {"Dat", "01.12.2005"}});
         TempDatabase::addJournalRow({{"N_Avto", "5"}, {"Tovar", "песчаник"}});
         TempDatabase::addJournalRow({{"N_Avto", "6"}, {"Tovar", "*"}});
+        TempDatabase::addJournalRow({{"N_Avto", "7"}, {"Zakazchik", "O'Neil"}});
 
         TableCursor c(Tables::Journal);
         c.Open();
