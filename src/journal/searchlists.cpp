@@ -106,18 +106,31 @@ SearchLists readSearchLists(TableCursor &view)
     view.First();
     if (view.IsEmpty())
         return lists;
-    QVector<int> fields;
-    for (const SearchListField &f : SearchListFields)
-        fields << view.fieldIndex(QLatin1String(f.field));
-    std::array<LatestSet, SearchListCount> sets;
-    qint64 row = 0;
-    view.scanToEnd(fields, [&](const QByteArrayView *values) {
-        for (int i = 0; i < SearchListCount; ++i)
-            sets[size_t(i)].take(values[i], row);
-        ++row;
-    });
-    for (int i = 0; i < SearchListCount; ++i)
-        lists[size_t(i)] = sets[size_t(i)].texts();
+    // Unfiltered, each list comes from its field's index in a few thousand
+    // seeks; the fields that cannot (a filter in force, no index, a great
+    // many distinct texts) are read in one walk of the rows.
+    constexpr int SeekLimit = 50000;
+    QVector<int> walked, fields;
+    for (int i = 0; i < SearchListCount; ++i) {
+        const int field = view.fieldIndex(QLatin1String(SearchListFields[size_t(i)].field));
+        if (auto texts = view.distinctByLatest(field, SeekLimit)) {
+            lists[size_t(i)] = std::move(*texts);
+        } else {
+            walked << i;
+            fields << field;
+        }
+    }
+    if (!walked.isEmpty()) {
+        std::vector<LatestSet> sets(size_t(walked.size()));
+        qint64 row = 0;
+        view.scanToEnd(fields, [&](const QByteArrayView *values) {
+            for (size_t i = 0; i < sets.size(); ++i)
+                sets[i].take(values[i], row);
+            ++row;
+        });
+        for (int i = 0; i < walked.size(); ++i)
+            lists[size_t(walked[i])] = sets[size_t(i)].texts();
+    }
     view.First();
     return lists;
 }

@@ -351,6 +351,40 @@ void TableCursor::scanToEnd(const QVector<int> &fields, const std::function<void
     emit currentChanged();
 }
 
+std::optional<QStringList> TableCursor::distinctByLatest(int field, int limit) const
+{
+    requireOpen();
+    if (field < 0 || field >= m_fields.size())
+        throw StoreError(QStringLiteral("Нет поля с номером %1 в таблице %2").arg(field).arg(m_table));
+    if ((m_filters.active && !m_filters.expression.isEmpty()) || (m_filters.extraActive && !m_filters.extra.isEmpty()))
+        return std::nullopt;
+    {
+        // Without an index that starts with the field every seek would be a walk.
+        RawQuery index(QStringLiteral("SELECT 1 FROM pragma_index_list(?) AS l, pragma_index_info(l.name) AS i "
+                                      "WHERE l.partial = 0 AND i.seqno = 0 AND i.name = ? COLLATE NOCASE LIMIT 1"),
+                       {m_sqlTable, m_fields[field]});
+        if (!index.next())
+            return std::nullopt;
+    }
+    // d walks the index from each text to the next greater one; for each,
+    // the last entry of that text in the index holds its latest row.
+    const QString col = QStringLiteral("\"%1\"").arg(m_fields[field]);
+    RawQuery q(QStringLiteral("WITH RECURSIVE d(v) AS (SELECT min(%1) FROM %2 UNION ALL "
+                              "SELECT (SELECT min(%1) FROM %2 WHERE %1 > d.v) FROM d WHERE d.v IS NOT NULL LIMIT ?) "
+                              "SELECT v, (SELECT id FROM %2 WHERE %1 = d.v ORDER BY id DESC LIMIT 1) AS latest "
+                              "FROM d WHERE v IS NOT NULL ORDER BY latest")
+                   .arg(col, m_sqlTable),
+               {limit + 2});
+    QStringList texts;
+    while (q.next()) {
+        if (texts.size() >= limit)
+            return std::nullopt;
+        const QByteArrayView b = q.bytes(0);
+        texts << QString::fromUtf8(b);
+    }
+    return texts;
+}
+
 bool TableCursor::moveToId(qint64 id)
 {
     requireOpen();

@@ -17,6 +17,7 @@
 #include <QVector>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "store/filterexpression.h"
 #include "store/packedrow.h"
@@ -64,6 +65,14 @@ public:
     // cursor past its last row, as the walk would. For long walks where
     // moving row by row costs too much (a million-row journal at start-up).
     void scanToEnd(const QVector<int> &fields, const std::function<void(const QByteArrayView *)> &visit);
+
+    // The distinct texts of a field over all rows, each once, ordered by the
+    // latest row carrying it (most recent last), found by seeking the field's
+    // index from one text to the next: a few thousand seeks instead of a walk
+    // of every row. Nothing (nullopt) when that does not pay or cannot be
+    // done: a filter is in force, the field has no index of its own, or it
+    // holds more than limit distinct texts. Callers then walk the rows.
+    std::optional<QStringList> distinctByLatest(int field, int limit) const;
 
     // --- reading and writing the current row
     QString FieldText(int index) const;

@@ -229,6 +229,24 @@ private slots:
         QCOMPARE(ops.FieldText(0), QString("иванова А.А."));
     }
 
+    void distinctTextsFromTheIndex()
+    {
+        addDrivers({"A", "B", "A", "", "b", "B ", "a"});
+        TableCursor c(Tables::Journal);
+        c.Open();
+        const int fio = c.fieldIndex("FIO");
+        // Each text once, byte for byte, ordered by its latest row.
+        const auto texts = c.distinctByLatest(fio, 100);
+        QVERIFY(texts);
+        QCOMPARE(*texts, QStringList({"B", "A", "", "b", "B ", "a"}));
+        // More texts than asked for, a field without an index, or a filter in
+        // force: the caller has to walk the rows.
+        QVERIFY(!c.distinctByLatest(fio, 5));
+        QVERIFY(!c.distinctByLatest(c.fieldIndex("Marcka"), 100));
+        c.setExtraFilter({"[Ok_cicle]='2'"}, true);
+        QVERIFY(!c.distinctByLatest(fio, 100));
+    }
+
     void filters_data()
     {
         QTest::addColumn<QStringList>("lines");
