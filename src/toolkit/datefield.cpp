@@ -72,8 +72,9 @@ bool DateField::eventFilter(QObject *watched, QEvent *e)
         if (shown != BlankTemplate && !date().isValid()) {
             // After the focus change is over, or the box would fight it.
             QTimer::singleShot(0, this, [this, shown] {
-                m_edit->setFocus();
                 showErrorReport(QStringLiteral("\"%1\" - неправильная дата").arg(shown));
+                m_edit->activateWindow();
+                m_edit->setFocus();
             });
         }
     }
