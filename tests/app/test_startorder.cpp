@@ -106,12 +106,17 @@ private slots:
         QTimer operatorLeaves;
         connect(&operatorLeaves, &QTimer::timeout, [&] {
             QWidget *main = topLevel("MainForm");
-            if (!main || !main->isVisible() || QApplication::activeModalWidget())
+            // The pending-truck window is made after the main window shows; a
+            // tick between its error box and the end of its making finds it
+            // without its grid model yet, so wait for that too.
+            QWidget *pending = topLevel("DBnew");
+            auto *pendingGrid = pending ? pending->findChild<QTableView *>(QStringLiteral("DBGrid1")) : nullptr;
+            if (!main || !main->isVisible() || QApplication::activeModalWidget() || !pendingGrid
+                || !pendingGrid->model())
                 return;
             operatorLeaves.stop();
             listItems = main->findChild<QComboBox *>(QStringLiteral("ComboBox1"))->count();
-            if (QWidget *pending = topLevel("DBnew"))
-                gridRows = pending->findChild<QTableView *>(QStringLiteral("DBGrid1"))->model()->rowCount();
+            gridRows = pendingGrid->model()->rowCount();
             watcher.answer(QMessageBox::Yes);
             main->findChild<QPushButton *>(QStringLiteral("RxSpeedButton9"))->click();
         });
