@@ -106,14 +106,19 @@ SearchLists readSearchLists(TableCursor &view)
     view.First();
     if (view.IsEmpty())
         return lists;
-    // Unfiltered, each list comes from its field's index in a few thousand
-    // seeks; the fields that cannot (a filter in force, no index, a great
-    // many distinct texts) are read in one walk of the rows.
+    // Each list comes from its field's index in a few thousand seeks, unless
+    // the filters hide many rows (each seek would step back over them), the
+    // field has no index or a great many distinct texts: those fields are
+    // read in one walk of the rows.
     constexpr int SeekLimit = 50000;
+    const bool seek = view.hiddenCount() <= SeekLimit;
     QVector<int> walked, fields;
     for (int i = 0; i < SearchListCount; ++i) {
         const int field = view.fieldIndex(QLatin1String(SearchListFields[size_t(i)].field));
-        if (auto texts = view.distinctByLatest(field, SeekLimit)) {
+        std::optional<QStringList> texts;
+        if (seek)
+            texts = view.distinctByLatest(field, SeekLimit);
+        if (texts) {
             lists[size_t(i)] = std::move(*texts);
         } else {
             walked << i;

@@ -356,33 +356,54 @@ std::optional<QStringList> TableCursor::distinctByLatest(int field, int limit) c
     requireOpen();
     if (field < 0 || field >= m_fields.size())
         throw StoreError(QStringLiteral("Нет поля с номером %1 в таблице %2").arg(field).arg(m_table));
-    if ((m_filters.active && !m_filters.expression.isEmpty()) || (m_filters.extraActive && !m_filters.extra.isEmpty()))
-        return std::nullopt;
+    QString index;
     {
         // Without an index that starts with the field every seek would be a walk.
-        RawQuery index(QStringLiteral("SELECT 1 FROM pragma_index_list(?) AS l, pragma_index_info(l.name) AS i "
-                                      "WHERE l.partial = 0 AND i.seqno = 0 AND i.name = ? COLLATE NOCASE LIMIT 1"),
-                       {m_sqlTable, m_fields[field]});
-        if (!index.next())
+        RawQuery q(QStringLiteral("SELECT l.name FROM pragma_index_list(?) AS l, pragma_index_info(l.name) AS i "
+                                  "WHERE l.partial = 0 AND i.seqno = 0 AND i.name = ? COLLATE NOCASE LIMIT 1"),
+                   {m_sqlTable, m_fields[field]});
+        if (!q.next())
             return std::nullopt;
+        index = q.text(0);
     }
     // d walks the index from each text to the next greater one; for each,
-    // the last entry of that text in the index holds its latest row.
+    // the last visible entry of that text in the index holds its latest row.
+    // The index is named: with a filter the planner might otherwise walk the
+    // filter's index once for every text.
+    QVector<QVariant> binds{limit + 2};
+    const QString filters = whereClause(binds);
     const QString col = QStringLiteral("\"%1\"").arg(m_fields[field]);
     RawQuery q(QStringLiteral("WITH RECURSIVE d(v) AS (SELECT min(%1) FROM %2 UNION ALL "
                               "SELECT (SELECT min(%1) FROM %2 WHERE %1 > d.v) FROM d WHERE d.v IS NOT NULL LIMIT ?) "
-                              "SELECT v, (SELECT id FROM %2 WHERE %1 = d.v ORDER BY id DESC LIMIT 1) AS latest "
-                              "FROM d WHERE v IS NOT NULL ORDER BY latest")
-                   .arg(col, m_sqlTable),
-               {limit + 2});
+                              "SELECT v, (SELECT id FROM %2 INDEXED BY \"%3\" WHERE %1 = d.v%4 "
+                              "ORDER BY id DESC LIMIT 1) AS latest FROM d WHERE v IS NOT NULL ORDER BY latest")
+                   .arg(col, m_sqlTable, index,
+                        filters.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(filters)),
+               binds);
+    // Every distinct text comes back, the hidden ones without a row (first):
+    // more than limit of them means the walk of d was cut short.
     QStringList texts;
+    int seen = 0;
     while (q.next()) {
-        if (texts.size() >= limit)
+        if (++seen > limit)
             return std::nullopt;
-        const QByteArrayView b = q.bytes(0);
-        texts << QString::fromUtf8(b);
+        if (!q.isNull(1))
+            texts << QString::fromUtf8(q.bytes(0));
     }
     return texts;
+}
+
+qint64 TableCursor::hiddenCount() const
+{
+    requireOpen();
+    QVector<QVariant> binds;
+    const QString filters = whereClause(binds);
+    if (filters.isEmpty())
+        return 0;
+    RawQuery q(QStringLiteral("SELECT (SELECT COUNT(*) FROM %1) - (SELECT COUNT(*) FROM %1 WHERE %2)")
+                   .arg(m_sqlTable, filters),
+               binds);
+    return q.next() ? q.integer(0) : 0;
 }
 
 bool TableCursor::moveToId(qint64 id)

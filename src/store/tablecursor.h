@@ -66,13 +66,17 @@ public:
     // moving row by row costs too much (a million-row journal at start-up).
     void scanToEnd(const QVector<int> &fields, const std::function<void(const QByteArrayView *)> &visit);
 
-    // The distinct texts of a field over all rows, each once, ordered by the
-    // latest row carrying it (most recent last), found by seeking the field's
-    // index from one text to the next: a few thousand seeks instead of a walk
-    // of every row. Nothing (nullopt) when that does not pay or cannot be
-    // done: a filter is in force, the field has no index of its own, or it
-    // holds more than limit distinct texts. Callers then walk the rows.
+    // The distinct texts of a field over the visible rows, each once, ordered
+    // by the latest visible row carrying it (most recent last), found by
+    // seeking the field's index from one text to the next: a few thousand
+    // seeks instead of a walk of every row. With filters in force, each text
+    // also steps back over the hidden rows that carry it, so this pays only
+    // while few rows are hidden (hiddenCount()). Nothing (nullopt) when the
+    // field has no index of its own or holds more than limit distinct texts;
+    // callers then walk the rows.
     std::optional<QStringList> distinctByLatest(int field, int limit) const;
+    // How many rows the filters in force hide (0 without filters).
+    qint64 hiddenCount() const;
 
     // --- reading and writing the current row
     QString FieldText(int index) const;
