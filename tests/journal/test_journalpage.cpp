@@ -136,6 +136,38 @@ private slots:
         QVERIFY(page->searchList(Customer)->hasFocus());
     }
 
+    // The lists come from the fields' indexes when they can, and from a walk
+    // of the rows when they cannot (a database without the indexes, say):
+    // both ways must give the same lists, with and without the completed filter.
+    void listsWithoutIndexesAreTheSame()
+    {
+        const QStringList texts = {"A", "B", "a", "", "B ", "Б", "A", "b", "", "Ä"};
+        for (int i = 0; i < 40; ++i)
+            TempDatabase::addJournalRow({{"Zakazchik", texts[i % 10]}, {"FIO", texts[(i * 3) % 10]},
+                                         {"N_Avto", texts[(i * 7) % 10]}, {"AvtoPr", texts[(i / 4) % 10]},
+                                         {"Klad", texts[(i * i) % 10]}, {"Tovar", texts[(i + 5) % 10]},
+                                         {"Ok_cicle", i % 3 ? "2" : ""}});
+        openPage();
+        std::array<SearchLists, 2> indexed, walked;
+        for (bool completed : {false, true}) {
+            view->setExtraFilter({JournalPage::CompletedLine}, completed);
+            indexed[completed] = readSearchLists(*view);
+        }
+        TableStore::releaseReaders();
+        QSqlQuery q(TableStore::connection());
+        for (const SearchListField &f : SearchListFields)
+            QVERIFY(q.exec(QStringLiteral("DROP INDEX bd_main_db_%1").arg(QLatin1String(f.field))));
+        for (bool completed : {false, true}) {
+            view->setExtraFilter({JournalPage::CompletedLine}, completed);
+            walked[completed] = readSearchLists(*view);
+        }
+        QCOMPARE(indexed[0][0], QStringList({"B", "a", "B ", "Б", "A", "b", "", "Ä"}));
+        for (int completed : {0, 1})
+            for (int i = 0; i < SearchListCount; ++i)
+                QCOMPARE(walked[completed][i], indexed[completed][i]);
+        QVERIFY(indexed[1][0] != indexed[0][0]);
+    }
+
     void emptyJournal()
     {
         openPage();
