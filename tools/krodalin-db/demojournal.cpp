@@ -59,7 +59,9 @@ void addDemoWeighings(int rows)
     for (int i = 0; i < rows; ++i) {
         // Oldest first, a dozen weighings a day; the last few are still waiting.
         const QDate day = today.addDays(-(days - 1) + i * days / rows);
-        const QTime time = QTime(7, 0).addSecs(int(rng.bounded(11 * 3600)));
+        // Through the working day from seven, in the order of the rows.
+        const int dayPart = (i * days) % rows;
+        const QTime time = QTime(7, 0).addSecs(dayPart * 11 * 3600 / rows + int(rng.bounded(300)));
         const int truck = int(rng.bounded(40));
         const QString number = QStringLiteral("%1%2%3%4 %5")
                                    .arg(letters[truck % 10])
