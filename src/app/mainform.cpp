@@ -35,6 +35,7 @@
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "weighing/entryform.h"
+#include "journal/journalpage.h"
 #include "toolkit/widgetlook.h"
 
 namespace {
@@ -80,6 +81,9 @@ MainForm::MainForm(const QString &programDir, QWidget *parent)
     // Weighing: the entry form on page 1; creation step 3 fills its lists.
     auto *entryForm = new EntryForm({m_entryPanel, m_newButtonSlot, m_printme, m_weight, m_unitLabel, m_journal, m_link});
     fillReferenceLists = [entryForm] { entryForm->fillReferenceLists(); };
+
+    // The journal page on page 2, over the same journal view; CheckBox2 is its edit-mode flag.
+    m_journalPage = new ::JournalPage({m_journalPanel, m_journal, m_checkBox2});
 
     FormCreate();
 }

@@ -23,6 +23,7 @@ class QTabWidget;
 class QWidget;
 class ClockLabel;
 class IndicatorLink;
+class JournalPage;
 class Lamp;
 class PortSwitch;
 class SettingsPage;
@@ -73,6 +74,7 @@ public:
     QWidget *entryPanel() const { return m_entryPanel; }       // "EntryPanel"
     QWidget *newButtonSlot() const { return m_newButtonSlot; } // "NewButtonSlot"
     QWidget *journalPanel() const { return m_journalPanel; }   // "JournalPanel"
+    ::JournalPage *journalPage() const { return m_journalPage; } // built into journalPanel()
     QPushButton *printButton() const { return m_printme; }     // "printme"
     QPushButton *lockButton() const { return m_lockButton; }   // "LockButton"
     QPushButton *saveSettingsButton() const { return m_saveButton; } // "SaveSettingsButton"
@@ -139,6 +141,7 @@ private:
 
     // page 2
     QWidget *m_journalPanel = nullptr;
+    ::JournalPage *m_journalPage = nullptr;
 
     // page 3, built by SettingsPage; the creation steps and the link use these
     ::SettingsPage *m_settingsPage = nullptr;

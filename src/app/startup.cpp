@@ -11,6 +11,7 @@
 #include "common/errorreport.h"
 #include "app/mainform.h"
 #include "app/settingspage.h"
+#include "journal/journalpage.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "toolkit/portswitch.h"
@@ -98,12 +99,14 @@ void connectAdministratorGate(MainForm &mainForm, Security &gate)
     SecurityTargets targets;
     targets.CheckBox1 = mainForm.settingsUnlockFlag();
     targets.CheckBox2 = mainForm.journalEditFlag();
-    // The journal page has no edit mode yet: its purpose is never available,
-    // and CheckBox2 is never set.
+    JournalPage *journal = mainForm.journalPage();
+    targets.editModeAvailable = [journal] { return !journal->isEditMode(); };
+    targets.enterEditMode = [journal] { journal->EnterEditMode(); };
     targets.settingsPanelHidden = [settings] { return settings->isLocked(); };
     targets.showSettingsPanel = [settings] { settings->showPanel(); };
     targets.switchPortOff = [portSwitch] { portSwitch->setOn(false); };
     gate.setTargets(targets);
 
     QObject::connect(settings, &SettingsPage::administratorRequested, &gate, &Security::request);
+    QObject::connect(journal, &JournalPage::editModeRequested, &gate, &Security::request);
 }

@@ -101,11 +101,21 @@ FilterExpression FilterExpression::parse(const QStringList &lines,
 
         if (!p.take(u"'"))
             fail(QStringLiteral("значение для поля \"%1\" должно стоять в одинарных кавычках").arg(name), shown);
-        const qsizetype end = p.s.indexOf(QLatin1Char('\''), p.i);
-        if (end < 0)
-            fail(QStringLiteral("нет закрывающей кавычки после значения"), shown);
-        c.literal = p.s.mid(p.i, end - p.i);
-        p.i = end + 1;
+        // A doubled quote inside the literal stands for one quote (O''Neil);
+        // a single one ends the literal.
+        for (;;) {
+            const qsizetype end = p.s.indexOf(QLatin1Char('\''), p.i);
+            if (end < 0)
+                fail(QStringLiteral("нет закрывающей кавычки после значения"), shown);
+            c.literal += QStringView(p.s).mid(p.i, end - p.i);
+            p.i = end + 1;
+            if (p.i < p.s.size() && p.s[p.i] == u'\'') {
+                c.literal += QLatin1Char('\'');
+                ++p.i;
+                continue;
+            }
+            break;
+        }
 
         if (c.op == FilterCondition::Op::Equal && c.literal.size() >= 2 && c.literal.endsWith(QLatin1Char('*'))) {
             c.prefix = true;

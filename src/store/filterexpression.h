@@ -4,7 +4,7 @@
 //
 // Grammar (the lines are joined, each followed by one blank):
 //   expr      := condition { "and" condition }
-//   condition := "[" field "]" op "'" literal "'"
+//   condition := "[" field "]" op "'" literal "'"   (a quote inside: two quotes)
 //   op        := "=" | "<>" | ">" | "<" | ">=" | "<="
 // "=" compares exactly and with letter case; a literal of two or more
 // characters ending in "*" matches texts that begin with the rest. A literal

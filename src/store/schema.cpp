@@ -3,6 +3,7 @@
 #include <QSqlQuery>
 
 #include "common/failure.h"
+#include "store/audittrail.h"
 #include "store/tablestore.h"
 
 namespace Schema {
@@ -64,6 +65,7 @@ void createTables()
                     .arg(TableStore::sqlName(Tables::Operators), columnList(accountFields())));
         exec(q, QStringLiteral("CREATE TABLE %1 (%2)")
                     .arg(TableStore::sqlName(Tables::Administrators), columnList(accountFields())));
+        AuditTrail::ensureTable();
     } catch (...) {
         db.rollback();
         throw;

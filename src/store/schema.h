@@ -12,7 +12,7 @@ const QStringList &journalFields();
 // The two account tables share these columns.
 const QStringList &accountFields();   // "Имя пользователя", "Пароль"
 
-// Creates the three tables in the open WE database. Throws StoreError when
+// Creates the three tables (and the trail of hand edits, BD_audit) in the open WE database. Throws StoreError when
 // any of them exists already (nothing is touched then) or creation fails.
 void createTables();
 

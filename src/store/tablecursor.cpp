@@ -1,11 +1,13 @@
 #include "store/tablecursor.h"
 
 #include <QDate>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVarLengthArray>
 
 #include "common/failure.h"
+#include "store/audittrail.h"
 #include "store/rawquery.h"
 #include "store/tablestore.h"
 
@@ -349,6 +351,61 @@ void TableCursor::scanToEnd(const QVector<int> &fields, const std::function<void
     emit currentChanged();
 }
 
+std::optional<QStringList> TableCursor::distinctByLatest(int field, int limit) const
+{
+    requireOpen();
+    if (field < 0 || field >= m_fields.size())
+        throw StoreError(QStringLiteral("Нет поля с номером %1 в таблице %2").arg(field).arg(m_table));
+    QString index;
+    {
+        // Without an index that starts with the field every seek would be a walk.
+        RawQuery q(QStringLiteral("SELECT l.name FROM pragma_index_list(?) AS l, pragma_index_info(l.name) AS i "
+                                  "WHERE l.partial = 0 AND i.seqno = 0 AND i.name = ? COLLATE NOCASE LIMIT 1"),
+                   {m_sqlTable, m_fields[field]});
+        if (!q.next())
+            return std::nullopt;
+        index = q.text(0);
+    }
+    // d walks the index from each text to the next greater one; for each,
+    // the last visible entry of that text in the index holds its latest row.
+    // The index is named: with a filter the planner might otherwise walk the
+    // filter's index once for every text.
+    QVector<QVariant> binds{limit + 2};
+    const QString filters = whereClause(binds);
+    const QString col = QStringLiteral("\"%1\"").arg(m_fields[field]);
+    RawQuery q(QStringLiteral("WITH RECURSIVE d(v) AS (SELECT min(%1) FROM %2 UNION ALL "
+                              "SELECT (SELECT min(%1) FROM %2 WHERE %1 > d.v) FROM d WHERE d.v IS NOT NULL LIMIT ?) "
+                              "SELECT v, (SELECT id FROM %2 INDEXED BY \"%3\" WHERE %1 = d.v%4 "
+                              "ORDER BY id DESC LIMIT 1) AS latest FROM d WHERE v IS NOT NULL ORDER BY latest")
+                   .arg(col, m_sqlTable, index,
+                        filters.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(filters)),
+               binds);
+    // Every distinct text comes back, the hidden ones without a row (first):
+    // more than limit of them means the walk of d was cut short.
+    QStringList texts;
+    int seen = 0;
+    while (q.next()) {
+        if (++seen > limit)
+            return std::nullopt;
+        if (!q.isNull(1))
+            texts << QString::fromUtf8(q.bytes(0));
+    }
+    return texts;
+}
+
+qint64 TableCursor::hiddenCount() const
+{
+    requireOpen();
+    QVector<QVariant> binds;
+    const QString filters = whereClause(binds);
+    if (filters.isEmpty())
+        return 0;
+    RawQuery q(QStringLiteral("SELECT (SELECT COUNT(*) FROM %1) - (SELECT COUNT(*) FROM %1 WHERE %2)")
+                   .arg(m_sqlTable, filters),
+               binds);
+    return q.next() ? q.integer(0) : 0;
+}
+
 bool TableCursor::moveToId(qint64 id)
 {
     requireOpen();
@@ -521,22 +578,59 @@ void TableCursor::Append()
     emit currentChanged();
 }
 
-void TableCursor::postInsert()
+QVector<QString> TableCursor::texts(const QVector<QString> &stored) const
+{
+    QVector<QString> out(stored.size());
+    for (int i = 0; i < stored.size(); ++i)
+        out[i] = valueText(stored[i], isDateField(i));
+    return out;
+}
+
+void TableCursor::writeChange(const std::function<void()> &change)
+{
+    TableStore::releaseReaders();
+    if (!m_audited) {
+        change();
+        return;
+    }
+    QSqlDatabase db = TableStore::connection();
+    if (!db.transaction())
+        throw StoreError(db.lastError().databaseText().isEmpty() ? QStringLiteral("Не удалось начать транзакцию")
+                                                                 : db.lastError().databaseText());
+    try {
+        change();
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+    if (!db.commit()) {
+        const QString message = db.lastError().databaseText();
+        db.rollback();
+        throw StoreError(message.isEmpty() ? QStringLiteral("Не удалось сохранить изменение") : message);
+    }
+}
+
+qint64 TableCursor::postInsert()
 {
     QStringList cols, marks;
     for (const QString &f : m_fields) {
         cols << QStringLiteral("\"%1\"").arg(f);
         marks << QStringLiteral("?");
     }
-    QSqlQuery q(TableStore::connection());
-    TableStore::releaseReaders();
-    TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                    .arg(m_sqlTable, cols.join(", "), marks.join(", "))),
-                      q);
-    for (int i = 0; i < m_values.size(); ++i)
-        q.addBindValue(m_values[i].isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(m_values[i]));
-    TableStore::check(q.exec(), q);
-    m_currentId = q.lastInsertId().toLongLong();
+    qint64 id = 0;
+    writeChange([&] {
+        QSqlQuery q(TableStore::connection());
+        TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                        .arg(m_sqlTable, cols.join(", "), marks.join(", "))),
+                          q);
+        for (int i = 0; i < m_values.size(); ++i)
+            q.addBindValue(m_values[i].isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(m_values[i]));
+        TableStore::check(q.exec(), q);
+        id = q.lastInsertId().toLongLong();
+        if (m_audited)
+            AuditTrail::write(AuditTrail::Action::Insert, m_table, id, m_fields, {}, texts(m_values));
+    });
+    return id;
 }
 
 void TableCursor::postEdit()
@@ -551,15 +645,20 @@ void TableCursor::postEdit()
     }
     if (sets.isEmpty())
         return;
-    QSqlQuery q(TableStore::connection());
-    TableStore::releaseReaders();
-    TableStore::check(q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE id = ?").arg(m_sqlTable, sets.join(", "))), q);
-    for (const QVariant &b : binds)
-        q.addBindValue(b);
-    q.addBindValue(m_currentId);
-    TableStore::check(q.exec(), q);
-    if (q.numRowsAffected() != 1)
-        throw StoreError(QStringLiteral("Запись не найдена: её удалили, пока она редактировалась"));
+    writeChange([&] {
+        QSqlQuery q(TableStore::connection());
+        TableStore::check(
+            q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE id = ?").arg(m_sqlTable, sets.join(", "))), q);
+        for (const QVariant &b : binds)
+            q.addBindValue(b);
+        q.addBindValue(m_currentId);
+        TableStore::check(q.exec(), q);
+        if (q.numRowsAffected() != 1)
+            throw StoreError(QStringLiteral("Запись не найдена: её удалили, пока она редактировалась"));
+        if (m_audited)
+            AuditTrail::write(AuditTrail::Action::Edit, m_table, m_currentId, m_fields, texts(m_original),
+                              texts(m_values));
+    });
 }
 
 void TableCursor::Post()
@@ -569,7 +668,7 @@ void TableCursor::Post()
         return;
     // On failure the row stays in editing, so nothing typed is lost.
     if (m_state == State::Insert)
-        postInsert();
+        m_currentId = postInsert();
     else
         postEdit();
     m_state = State::Browse;
@@ -632,11 +731,16 @@ void TableCursor::Delete()
         Cancel();
     requireRow();
     const qint64 id = m_currentId;
-    QSqlQuery q(TableStore::connection());
-    TableStore::releaseReaders();
-    TableStore::check(q.prepare(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(m_sqlTable)), q);
-    q.addBindValue(id);
-    TableStore::check(q.exec(), q);
+    // The trail of a deleted row holds all its fields as they were stored.
+    const QVector<QString> was = m_audited ? fetchRow(id).unpack() : QVector<QString>();
+    writeChange([&] {
+        QSqlQuery q(TableStore::connection());
+        TableStore::check(q.prepare(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(m_sqlTable)), q);
+        q.addBindValue(id);
+        TableStore::check(q.exec(), q);
+        if (m_audited && q.numRowsAffected() == 1)
+            AuditTrail::write(AuditTrail::Action::Delete, m_table, id, m_fields, texts(was), {});
+    });
     TableStore::bumpGeneration();
     if (seekForward(id)) {
         m_eof = false;

@@ -17,6 +17,7 @@
 #include <QVector>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "store/filterexpression.h"
 #include "store/packedrow.h"
@@ -65,6 +66,18 @@ public:
     // moving row by row costs too much (a million-row journal at start-up).
     void scanToEnd(const QVector<int> &fields, const std::function<void(const QByteArrayView *)> &visit);
 
+    // The distinct texts of a field over the visible rows, each once, ordered
+    // by the latest visible row carrying it (most recent last), found by
+    // seeking the field's index from one text to the next: a few thousand
+    // seeks instead of a walk of every row. With filters in force, each text
+    // also steps back over the hidden rows that carry it, so this pays only
+    // while few rows are hidden (hiddenCount()). Nothing (nullopt) when the
+    // field has no index of its own or holds more than limit distinct texts;
+    // callers then walk the rows.
+    std::optional<QStringList> distinctByLatest(int field, int limit) const;
+    // How many rows the filters in force hide (0 without filters).
+    qint64 hiddenCount() const;
+
     // --- reading and writing the current row
     QString FieldText(int index) const;
     // The field's UTF-8 bytes without a copy, for exact comparisons in long
@@ -87,6 +100,12 @@ public:
 
     // Posts a row in editing/adding when a field changed, drops it otherwise.
     void settle();
+
+    // While audited, every post and delete through this cursor writes its
+    // trail into BD_audit in the same transaction (store/audittrail.h); when
+    // the trail cannot be written the change is not made and Post/Delete throw.
+    void setAudited(bool on) { m_audited = on; }
+    bool audited() const { return m_audited; }
 
     // --- filter
     void SetFilterLines(const QStringList &lines);   // re-applies an active filter
@@ -146,8 +165,11 @@ private:
     bool seekForward(qint64 afterId);
     bool fetchLast(qint64 beforeId);
     bool rowStillVisible(qint64 id);
-    void postInsert();
+    qint64 postInsert();
     void postEdit();
+    // Runs a write, inside one transaction with its audit entries when audited.
+    void writeChange(const std::function<void()> &change);
+    QVector<QString> texts(const QVector<QString> &stored) const;
     QString storedValue(int index, const QString &text) const;
     PackedRow fetchRow(qint64 id) const;
     // The stored value of a field of the current row as read, null for NULL.
@@ -171,6 +193,7 @@ private:
     bool m_bof = true;
 
     Filters m_filters;
+    bool m_audited = false;
 
     // The open forward statement; while m_inPlace, it stands on the current
     // row and the row's fields are read from it.

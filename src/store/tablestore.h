@@ -59,4 +59,5 @@ namespace Tables {
 inline const QString Journal = QStringLiteral("BD_main.db");
 inline const QString Operators = QStringLiteral("BD_tools.DB");
 inline const QString Administrators = QStringLiteral("BD_tools2");
+inline const QString Audit = QStringLiteral("BD_audit");   // the trail of hand edits
 }

@@ -18,6 +18,15 @@ CursorGrid::CursorGrid(QWidget *parent) : QTableView(parent)
 void CursorGrid::setCursorModel(CursorModel *model)
 {
     m_model = model;
+    // A row leaving the model (an appended row posted or cancelled) moves the
+    // selection to a neighbour; that is no row chosen by the operator, and
+    // the cursor must stay where it is. Connected before the view's own
+    // selection handling, which moves the selection while rows are removed.
+    connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { m_syncing = true; });
+    connect(model, &QAbstractItemModel::rowsRemoved, this, [this] {
+        m_syncing = false;
+        followCursor(m_model->currentRow(false));
+    });
     setModel(model);
     for (int c = 0; c < model->columns().size(); ++c)
         if (model->columns()[c].width > 0)
@@ -27,6 +36,7 @@ void CursorGrid::setCursorModel(CursorModel *model)
             [this](const QModelIndex &current) { onRowChosen(current); });
     connect(model, &QAbstractItemModel::modelReset, this,
             [this] { followCursor(m_model->currentRow(isVisible())); });
+
     followCursor(model->currentRow(false));
 }
 

@@ -26,6 +26,7 @@
 #include "common/session.h"
 #include "indicator/indicatorlink.h"
 #include "indicator/linkclock.h"
+#include "journal/journalpage.h"
 #include "messageboxes.h"
 #include "programfolder.h"
 #include "simulator/simulator.h"
@@ -113,8 +114,8 @@ public:
 
     void click(QWidget *w) { QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(w->width() / 2, w->height() / 2)); }
 
-    // The lock button, and at the gate the administrator signs in.
-    void unlock()
+    // A requester's button, and at the gate the administrator signs in.
+    void signInAfter(QWidget *requester)
     {
         watcher.handleDialog([](QWidget *g) {
             key(g, Qt::Key_Tab);
@@ -123,8 +124,9 @@ public:
             type(g, QStringLiteral("admin"));
             key(g, Qt::Key_Return);
         });
-        click(form->lockButton());
+        click(requester);
     }
+    void unlock() { signInAfter(form->lockButton()); }
 
     // A new text in one of the panel's lists, typed as a person does.
     void retype(const char *list, const QString &text)
@@ -178,6 +180,30 @@ private slots:
     {
         Session::LoginOk = 1;
         Session::OperatorName = QStringLiteral("Петров П.П.");
+    }
+
+    // The journal's mode button asks the same gate; a cancelled settings
+    // request is granted along with it, edit mode first.
+    void journalEditModeThroughTheGate()
+    {
+        Weighbridge w(QStringLiteral("0"));
+        w.watcher.handleDialog([](QWidget *g) { key(g, Qt::Key_Escape); });
+        w.click(w.form->lockButton());
+        QVERIFY(w.panel()->isHidden());
+
+        JournalPage *journal = w.form->journalPage();
+        w.form->pageControl()->setCurrentIndex(MainForm::JournalPage);
+        QVERIFY(!journal->isEditMode());
+        w.signInAfter(journal->modeButton());
+
+        QVERIFY(journal->isEditMode());
+        QCOMPARE(journal->modeButton()->text(), QStringLiteral("Режим просмотра и поиска"));
+        QVERIFY(!w.panel()->isHidden());
+        QCOMPARE(w.texts(),
+                 (QStringList{QStringLiteral("Для выхода из режима редактирования нажамите на кнопку <<Режим "
+                                             "просмотра и поиска>>!"),
+                              QStringLiteral("Все изменения вступят в силу только полсе нажания на кнопку "
+                                             "<<Сохранить настройки>>")}));
     }
 
     void savingWhileLockedOnlyShowsTheFirstPage()

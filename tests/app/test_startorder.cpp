@@ -106,17 +106,17 @@ private slots:
         QTimer operatorLeaves;
         connect(&operatorLeaves, &QTimer::timeout, [&] {
             QWidget *main = topLevel("MainForm");
-            if (!main || !main->isVisible() || QApplication::activeModalWidget())
-                return;
-            // Between two error boxes the start order may still be building
-            // the pending-truck window: wait until its grid has its rows.
+            // The pending-truck window is made after the main window shows; a
+            // tick between its error box and the end of its making finds it
+            // without its grid model yet, so wait for that too.
             QWidget *pending = topLevel("DBnew");
-            auto *grid = pending ? pending->findChild<QTableView *>(QStringLiteral("DBGrid1")) : nullptr;
-            if (!grid || !grid->model())
+            auto *pendingGrid = pending ? pending->findChild<QTableView *>(QStringLiteral("DBGrid1")) : nullptr;
+            if (!main || !main->isVisible() || QApplication::activeModalWidget() || !pendingGrid
+                || !pendingGrid->model())
                 return;
             operatorLeaves.stop();
             listItems = main->findChild<QComboBox *>(QStringLiteral("ComboBox1"))->count();
-            gridRows = grid->model()->rowCount();
+            gridRows = pendingGrid->model()->rowCount();
             watcher.answer(QMessageBox::Yes);
             main->findChild<QPushButton *>(QStringLiteral("RxSpeedButton9"))->click();
         });

@@ -229,6 +229,31 @@ private slots:
         QCOMPARE(ops.FieldText(0), QString("иванова А.А."));
     }
 
+    void distinctTextsFromTheIndex()
+    {
+        for (const char *d : {"A", "B", "A", "", "b", "B ", "a"})
+            TempDatabase::addJournalRow({{"FIO", d}, {"Ok_cicle", QByteArray(d) == "a" ? "" : "2"}});
+        TempDatabase::addJournalRow({{"FIO", "B"}});
+        TableCursor c(Tables::Journal);
+        c.Open();
+        const int fio = c.fieldIndex("FIO");
+        // Each text once, byte for byte, ordered by its latest row.
+        auto texts = c.distinctByLatest(fio, 100);
+        QVERIFY(texts);
+        QCOMPARE(*texts, QStringList({"A", "", "b", "B ", "a", "B"}));
+        QCOMPARE(c.hiddenCount(), 0);
+        // Under a filter: the visible rows only, by the latest visible one.
+        c.setExtraFilter({"[Ok_cicle]='2'"}, true);
+        QCOMPARE(c.hiddenCount(), 2);
+        texts = c.distinctByLatest(fio, 100);
+        QVERIFY(texts);
+        QCOMPARE(*texts, QStringList({"B", "A", "", "b", "B "}));
+        // More texts than asked for, or a field without an index: the
+        // caller has to walk the rows.
+        QVERIFY(!c.distinctByLatest(fio, 5));
+        QVERIFY(!c.distinctByLatest(c.fieldIndex("Marcka"), 100));
+    }
+
     void filters_data()
     {
         QTest::addColumn<QStringList>("lines");
@@ -251,7 +276,9 @@ private slots:
                                           << QStringList{"1", "2"};
         QTest::newRow("dates compare as dates, not text") << QStringList{"[Dat]>'01.02.2005'"}
                                                           << QStringList{"1", "2", "3", "4"};
-        QTest::newRow("no lines") << QStringList{} << QStringList{"1", "2", "3", "4", "5", "6"};
+        QTest::newRow("doubled quote reads as one") << QStringList{"[Zakazchik]='O''Neil'"} << QStringList{"7"};
+        QTest::newRow("doubled quote in a prefix") << QStringList{"[Zakazchik]='O''*'"} << QStringList{"7"};
+        QTest::newRow("no lines") << QStringList{} << QStringList{"1", "2", "3", "4", "5", "6", "7"};
         QTest::newRow("blank lines ignored") << QStringList{"", "[Tovar]='*'", ""} << QStringList{"6"};
     }
 
@@ -266,6 +293,7 @@ private slots:
             {{"N_Avto", "4"}, {"Tovar", "песок"}, {"Zakazchik", "комбинат"}, {"Dat", "01.12.2005"}});
         TempDatabase::addJournalRow({{"N_Avto", "5"}, {"Tovar", "песчаник"}});
         TempDatabase::addJournalRow({{"N_Avto", "6"}, {"Tovar", "*"}});
+        TempDatabase::addJournalRow({{"N_Avto", "7"}, {"Zakazchik", "O'Neil"}});
 
         TableCursor c(Tables::Journal);
         c.Open();

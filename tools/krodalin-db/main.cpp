@@ -2,17 +2,32 @@
 //
 //   krodalin-db init FOLDER [--admin NAME] [--admin-password PW]
 //                           [--operator NAME] [--operator-password PW]
+//   krodalin-db audit FOLDER [--since DATE]
+//   krodalin-db demo FOLDER [--rows N]
 //
-// Creates the journal and both account tables in the WE database of FOLDER
-// and adds a first administrator and a first operator. Whatever is not given
-// as an option is asked for at the terminal. Existing tables are never touched.
+// init creates the journal and both account tables in the WE database of
+// FOLDER and adds a first administrator and a first operator. Whatever is not
+// given as an option is asked for at the terminal. In a folder whose tables
+// exist already it only adds the trail of hand edits (BD_audit) when it is
+// missing; existing tables are never touched.
+//
+// audit prints the trail of hand edits of the journal, oldest first, one
+// change of one field a line, tab-separated: when, operator, action, table,
+// row id, field, old text, new text. DATE is day.month.year or year-month-day.
+//
+// demo fills an empty journal with N (300) varied demo weighings; a journal
+// that holds rows is left alone.
 
 #include <QCoreApplication>
+#include <QDate>
 #include <QTextStream>
 
 #include <cstdio>
 
 #include "common/failure.h"
+#include "demojournal.h"
+#include "store/tablecursor.h"
+#include "store/audittrail.h"
 #include "store/schema.h"
 #include "store/tablestore.h"
 
@@ -32,8 +47,81 @@ QString ask(const QString &prompt)
 int usage()
 {
     QTextStream(stderr) << "Usage: krodalin-db init FOLDER [--admin NAME] [--admin-password PW]\n"
-                           "                              [--operator NAME] [--operator-password PW]\n";
+                           "                              [--operator NAME] [--operator-password PW]\n"
+                           "       krodalin-db audit FOLDER [--since DATE]\n"
+                           "       krodalin-db demo FOLDER [--rows N]\n";
     return 2;
+}
+
+// One line per entry; tabs and line breaks inside a text would break the
+// columns, so they are shown escaped.
+QString cell(const QString &text)
+{
+    QString out = text;
+    out.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    out.replace(QLatin1Char('\t'), QLatin1String("\\t"));
+    out.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    out.replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    return out;
+}
+
+int demo(const QStringList &args)
+{
+    int rows = 300;
+    if (args.size() == 4 && args[2] == QLatin1String("--rows"))
+        rows = args[3].toInt();
+    else if (args.size() != 2)
+        return usage();
+    if (rows <= 0)
+        return usage();
+    try {
+        TableStore::open(args[1]);
+        TableCursor journal(Tables::Journal);
+        journal.Open();
+        if (!journal.IsEmpty()) {
+            QTextStream(stdout) << "Журнал не пуст; демонстрационные взвешивания не добавлены\n";
+            return 0;
+        }
+        journal.Close();
+        addDemoWeighings(rows);
+        TableStore::close();
+    } catch (const Failure &e) {
+        QTextStream(stderr) << "krodalin-db: " << e.message() << "\n";
+        return 1;
+    }
+    QTextStream(stdout) << "Добавлено демонстрационных взвешиваний: " << rows << "\n";
+    return 0;
+}
+
+int audit(const QStringList &args)
+{
+    if (args.size() != 2 && !(args.size() == 4 && args[2] == QLatin1String("--since")))
+        return usage();
+    QDate since;
+    if (args.size() == 4) {
+        since = QDate::fromString(args[3], QStringLiteral("d.M.yyyy"));
+        if (!since.isValid())
+            since = QDate::fromString(args[3], Qt::ISODate);
+        if (!since.isValid()) {
+            QTextStream(stderr) << "krodalin-db: \"" << args[3] << "\" не является датой\n";
+            return 2;
+        }
+    }
+    try {
+        TableStore::open(args[1]);
+        if (!TableStore::tableExists(Tables::Audit))
+            throw Failure(QStringLiteral("в %1 нет таблицы %2; её добавит krodalin-db init")
+                              .arg(TableStore::databasePath(args[1]), Tables::Audit));
+        QTextStream out(stdout);
+        for (const AuditEntry &e : AuditTrail::read(since))
+            out << e.at << '\t' << cell(e.operatorName) << '\t' << e.action << '\t' << e.table << '\t' << e.rowId
+                << '\t' << cell(e.field) << '\t' << cell(e.oldText) << '\t' << cell(e.newText) << '\n';
+        TableStore::close();
+    } catch (const Failure &e) {
+        QTextStream(stderr) << "krodalin-db: " << e.message() << "\n";
+        return 1;
+    }
+    return 0;
 }
 
 }
@@ -42,6 +130,10 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    if (args.size() >= 2 && args[0] == QLatin1String("audit"))
+        return audit(args);
+    if (args.size() >= 2 && args[0] == QLatin1String("demo"))
+        return demo(args);
     if (args.size() < 2 || args[0] != QLatin1String("init"))
         return usage();
     const QString folder = args[1];
@@ -71,6 +163,15 @@ int main(int argc, char *argv[])
 
     try {
         TableStore::openCreating(folder);
+        // A folder prepared before the trail existed gets it, and nothing else.
+        if (TableStore::tableExists(Tables::Journal) && TableStore::tableExists(Tables::Operators)
+            && TableStore::tableExists(Tables::Administrators)) {
+            const bool added = AuditTrail::ensureTable();
+            QTextStream(stdout) << (added ? "Таблица BD_audit добавлена: " : "Все таблицы уже есть: ")
+                                << TableStore::databasePath(folder) << "\n";
+            TableStore::close();
+            return 0;
+        }
         for (const QString &t : {Tables::Journal, Tables::Operators, Tables::Administrators})
             if (TableStore::tableExists(t))
                 throw Failure(QStringLiteral("таблица %1 уже существует в %2; ничего не изменено")

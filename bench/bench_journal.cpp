@@ -1,0 +1,211 @@
+// Journal page figures on a journal of 1,000,000 rows, each beside the
+// sqlite3 shell on the same file in the same run: a visit of the page (the
+// six search lists rebuilt) against the shell reading those six fields of
+// every row; a search with one condition to its first row shown; scrolling
+// the grid (rows fetched as they come into view); entering and leaving edit
+// mode. Prints its figures and ratios; asserts nothing. Needs a display or
+// QT_QPA_PLATFORM=offscreen.
+//
+//   bench_journal [ROWS] [FOLDER] [ROUNDS]   (FOLDER keeps the generated journal for reuse)
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+
+#include "journal/journalpage.h"
+#include "store/tablecursor.h"
+#include "store/tablestore.h"
+#include "toolkit/cursorgrid.h"
+#include "toolkit/cursormodel.h"
+#include "journalgenerator.h"
+
+namespace {
+
+QTextStream out(stdout);
+
+double ms(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
+
+double shell(const QString &file, const QString &sql)
+{
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer t;
+    t.start();
+    p.start(QStringLiteral("sqlite3"), {file, sql});
+    if (!p.waitForFinished(600000) || p.exitCode() != 0) {
+        out << "sqlite3 shell failed: " << p.readAllStandardError() << "\n";
+        return -1;
+    }
+    return ms(t);
+}
+
+double median(QVector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+QString fixed(double v, int decimals = 1) { return QString::number(v, 'f', decimals); }
+
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QTemporaryDir temp;
+    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
+    const int rounds = argc > 3 ? std::max(1, QString(argv[3]).toInt()) : 3;
+    const QString file = TableStore::databasePath(folder);
+    TableStore::close();
+    TableStore::open(folder);
+
+    TableCursor view(Tables::Journal);
+    view.Open();
+    QCheckBox editFlag;
+    JournalPage page({nullptr, &view, &editFlag});
+    page.resize(660, 420);
+    QElapsedTimer t;
+
+    // The visit, alternating with the shell so that both meet the same caches.
+    const QString sixFields =
+        QStringLiteral("SELECT \"Zakazchik\", \"FIO\", \"N_Avto\", \"AvtoPr\", \"Klad\", \"Tovar\" FROM bd_main_db");
+    QVector<double> visits, shells, lists;
+    for (int r = 0; r < rounds; ++r) {
+        shells << shell(file, sixFields);
+        t.start();
+        page.pageShown();
+        visits << ms(t);
+    }
+    // Where the visit's time goes: the engine's walk of the six fields alone.
+    QVector<double> scans;
+    for (int r = 0; r < rounds; ++r) {
+        QVector<int> fields;
+        for (const SearchListField &f : SearchListFields)
+            fields << view.fieldIndex(QLatin1String(f.field));
+        qint64 bytes = 0;
+        t.start();
+        view.First();
+        view.scanToEnd(fields, [&](const QByteArrayView *v) { bytes += v[0].size(); });
+        scans << ms(t);
+        t.start();
+        readSearchLists(view);
+        lists << ms(t);
+    }
+    int entries = 0;
+    for (int i = 0; i < SearchListCount; ++i)
+        entries += page.searchList(i)->count();
+    out << "page visit, six lists rebuilt (" << entries << " entries): median " << fixed(median(visits))
+        << " ms; sqlite3 shell reading the six fields of every row: median " << fixed(median(shells))
+        << " ms; ratio " << fixed(median(visits) / median(shells), 2) << " (goal at most 1.0)\n";
+    out << "  of which: the walk of the six fields alone " << fixed(median(scans)) << " ms, the lists read "
+        << fixed(median(lists)) << " ms\n";
+
+    // With the completed filter ticked: every generated row is completed, so
+    // no row is hidden and the lists still come from the index.
+    page.completedFilterBox()->setChecked(true);
+    QVector<double> filteredVisits;
+    for (int r = 0; r < rounds; ++r) {
+        t.start();
+        page.pageShown();
+        filteredVisits << ms(t);
+    }
+    out << "page visit with the completed filter ticked (nothing hidden, lists from the index): median "
+        << fixed(median(filteredVisits)) << " ms; ratio to the shell "
+        << fixed(median(filteredVisits) / median(shells), 2) << "\n";
+    page.completedFilterBox()->setChecked(false);
+
+    // A filter that hides a sixth of the rows: too many to step back over,
+    // so the lists come from one walk. The index, made to serve anyway, must
+    // give the same lists.
+    view.setExtraFilter({QStringLiteral("[Tovar]<>'песок'")}, true);
+    QVector<double> walks;
+    SearchLists walked;
+    for (int r = 0; r < rounds; ++r) {
+        t.start();
+        walked = readSearchLists(view);
+        walks << ms(t);
+    }
+    t.start();
+    bool same = true;
+    for (int i = 0; i < SearchListCount; ++i) {
+        const auto seeked = view.distinctByLatest(view.fieldIndex(QLatin1String(SearchListFields[size_t(i)].field)),
+                                                  10000000);
+        same = same && seeked && *seeked == walked[size_t(i)];
+    }
+    const double forcedSeek = ms(t);
+    out << "lists under a filter hiding " << view.hiddenCount() << " rows, from one walk: median "
+        << fixed(median(walks)) << " ms; ratio to the shell " << fixed(median(walks) / median(shells), 2)
+        << " (the index made to serve: " << fixed(forcedSeek) << " ms; lists the same: " << (same ? "yes" : "NO")
+        << ")\n";
+    view.setExtraFilter({}, false);
+
+    page.show();
+    QApplication::processEvents();
+    CursorModel *model = page.grid()->cursorModel();
+
+    // A search with one condition, to its first row shown in the grid.
+    const QString customer = page.searchList(0)->itemText(page.searchList(0)->count() / 2);
+    QVector<double> searches;
+    QString first;
+    for (int r = 0; r < rounds; ++r) {
+        page.searchList(0)->setEditText(customer);
+        t.start();
+        page.search();
+        first = model->data(model->index(0, 5), Qt::DisplayRole).toString();
+        QApplication::processEvents();
+        searches << ms(t);
+    }
+    const double searchShell = shell(
+        file, QStringLiteral("SELECT * FROM bd_main_db WHERE \"Zakazchik\" = '%1' ORDER BY id LIMIT 1").arg(customer));
+    out << "search [Zakazchik]='" << customer << "' to its first row shown (" << first << "): median "
+        << fixed(median(searches), 2) << " ms (goal at most 100 ms); sqlite3 shell, process start included: "
+        << fixed(searchShell) << " ms\n";
+
+    // Scrolling the whole grid page by page: rows are fetched as they come
+    // into view, so no step may stall.
+    page.rebuildSearchLists();
+    QApplication::processEvents();
+    QScrollBar *bar = page.grid()->verticalScrollBar();
+    double worst = 0, total = 0;
+    int steps = 0;
+    t.start();
+    while (steps < 4000) {
+        QElapsedTimer step;
+        step.start();
+        bar->setValue(bar->value() + bar->pageStep());
+        QApplication::processEvents();
+        const double s = ms(step);
+        worst = std::max(worst, s);
+        total += s;
+        ++steps;
+        if (bar->value() >= bar->maximum() && !model->canFetchMore({}))
+            break;
+    }
+    out << "grid scrolled " << steps << " pages (" << model->rowCount() << " rows reached): mean "
+        << fixed(total / steps, 2) << " ms a page, worst " << fixed(worst, 2) << " ms\n";
+    const double pageShell =
+        shell(file, QStringLiteral("SELECT * FROM bd_main_db WHERE id > 500000 ORDER BY id LIMIT 30"));
+    out << "sqlite3 shell reading one screen of rows, process start included: " << fixed(pageShell) << " ms\n";
+
+    // Entering and leaving edit mode.
+    QVector<double> modes;
+    for (int r = 0; r < rounds; ++r) {
+        t.start();
+        page.EnterEditMode();
+        QApplication::processEvents();
+        page.modeButtonClick();
+        QApplication::processEvents();
+        modes << ms(t);
+    }
+    out << "edit mode entered and left: median " << fixed(median(modes), 2) << " ms\n";
+    view.Close();
+    TableStore::close();
+    return 0;
+}

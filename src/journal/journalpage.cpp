@@ -1,0 +1,304 @@
+#include "journal/journalpage.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStringListModel>
+#include <QVBoxLayout>
+
+#include "common/errorreport.h"
+#include "store/tablecursor.h"
+#include "toolkit/cursorgrid.h"
+#include "toolkit/cursormodel.h"
+#include "toolkit/datefield.h"
+#include "toolkit/navigator.h"
+#include "toolkit/widgetlook.h"
+
+const QString JournalPage::ViewModeCaption = QStringLiteral("Режим редактирования");
+const QString JournalPage::EditModeCaption = QStringLiteral("Режим просмотра и поиска");
+const QString JournalPage::CompletedLine = QStringLiteral("[Ok_cicle]='2'");
+
+namespace {
+
+const QString ConditionHint = QStringLiteral("Выбор условий для поиска");
+
+// The grid's columns, left to right; -1 keeps the default width.
+const QVector<GridColumn> &journalColumns()
+{
+    static const QVector<GridColumn> columns = {
+        {"N_Avto", "№ Автомобиля", 91},
+        {"N_pricepa", "№ прицепа", -1},
+        {"Marcka", "Марка автомобиля", 111},
+        {"FIO", "Ф.И.О. Водителя", 141},
+        {"AvtoPr", "Автопредприятие", 99},
+        {"Zakazchik", "Заказчик", 154},
+        {"Okpo", "ОКПО", 100},
+        {"Gruz_otprav", "Грузоотправитель", 160},
+        {"Gruz_poluch", "Грузополучатель", -1},
+        {"Punkt", "Пункт разгрузки", 134},
+        {"Punkt_zagruz", "Пункт загрузки", -1},
+        {"Tovar", "Товар", -1},
+        {"Zena", "Цена", -1},
+        {"Forma", "Форма оплаты", -1},
+        {"N_List", "№ путевого листа", 100},
+        {"Tara", "Тара", -1},
+        {"Netto", "Нетто", -1},
+        {"Sum", "Брутто", -1},
+        {"Ed_izm", "Единицы измерения веса", -1},
+        {"Dat", "Дата", -1},
+        {"Time", "Время", -1},
+        {"Klad", "Весовщик", 106},
+    };
+    return columns;
+}
+
+const char *const ListLabels[SearchListCount] = {"Заказчику", "Ф.И.О Водителя", "Номер Авто",
+                                                 "Автопредприятие", "Весовщик", "Товару"};
+
+}
+
+JournalPage::JournalPage(const JournalPageHost &host) : QWidget(host.panel), m_host(host)
+{
+    setObjectName(QStringLiteral("JournalPage"));
+    createGrid();
+    createLayout();
+    setEditing(false);
+    if (m_host.panel) {
+        auto *lay = new QVBoxLayout(m_host.panel);
+        lay->setContentsMargins(0, 0, 0, 0);
+        lay->addWidget(this);
+    }
+}
+
+// ---------------------------------------------------------------- layout
+
+void JournalPage::createGrid()
+{
+    m_model = new CursorModel(m_host.journal, journalColumns(), this);
+    m_grid = new CursorGrid(this);
+    m_grid->setObjectName(QStringLiteral("JournalGrid"));
+    m_grid->setCursorModel(m_model);
+    m_navigator = new DbNavigator(this);
+    m_navigator->setObjectName(QStringLiteral("JournalNavigator"));
+    m_navigator->setCursor(m_host.journal);
+    // No short hint; the long one goes to the status bar.
+    m_navigator->setStatusTip(QStringLiteral("Действия проводимые Навигатором применяються к текущей записи"));
+}
+
+void JournalPage::createLayout()
+{
+    auto *col = new QVBoxLayout(this);
+    col->setContentsMargins(0, 0, 0, 0);
+    col->setSpacing(3);
+    col->addWidget(m_grid, 1);
+    col->addWidget(m_navigator);
+    auto *bottom = new QHBoxLayout;
+    bottom->setSpacing(6);
+    bottom->addWidget(createConditions());
+    bottom->addWidget(createButtons(), 1);
+    col->addLayout(bottom);
+}
+
+QWidget *JournalPage::createConditions()
+{
+    auto *box = new QWidget(this);
+    box->setObjectName(QStringLiteral("SearchConditions"));
+    auto *grid = new QGridLayout(box);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(1);
+    auto *heading = new QLabel(QStringLiteral("Условия для поиска:"), box);
+    heading->setFont(pixelFont(font(), 11, true));
+    grid->addWidget(heading, 0, 0, 1, 2);
+    for (int i = 0; i < SearchListCount; ++i) {
+        grid->addWidget(new QLabel(QString::fromUtf8(ListLabels[i]), box), i + 1, 0);
+        auto *list = new QComboBox(box);
+        list->setObjectName(QLatin1String(SearchListFields[size_t(i)].comboName));
+        list->setEditable(true);
+        list->setInsertPolicy(QComboBox::NoInsert);
+        list->setModel(new QStringListModel(list));
+        list->setFixedWidth(260);
+        list->setMaxVisibleItems(20);
+        setHint(list, {ConditionHint});
+        grid->addWidget(list, i + 1, 1);
+        m_lists[size_t(i)] = list;
+    }
+    auto *dates = new QHBoxLayout;
+    dates->setSpacing(4);
+    m_dateFrom = new DateField(box);
+    m_dateFrom->setObjectName(QStringLiteral("DateEdit1"));
+    m_dateTo = new DateField(box);
+    m_dateTo->setObjectName(QStringLiteral("DateEdit2"));
+    for (DateField *d : {m_dateFrom, m_dateTo}) {
+        d->setFixedWidth(100);
+        setHint(d, {ConditionHint});
+        setHint(d->editor(), {ConditionHint});
+    }
+    dates->addWidget(new QLabel(QStringLiteral("с"), box));
+    dates->addWidget(m_dateFrom);
+    dates->addWidget(new QLabel(QStringLiteral("по"), box));
+    dates->addWidget(m_dateTo);
+    dates->addStretch();
+    grid->addWidget(new QLabel(QStringLiteral("Дате"), box), SearchListCount + 1, 0);
+    grid->addLayout(dates, SearchListCount + 1, 1);
+    return box;
+}
+
+QWidget *JournalPage::createButtons()
+{
+    auto *box = new QWidget(this);
+    auto *col = new QVBoxLayout(box);
+    col->setContentsMargins(0, 0, 0, 0);
+    col->setSpacing(3);
+
+    auto *searchFrame = new QGroupBox(QStringLiteral("Поиск по БД"), box);
+    auto *searchRow = new QHBoxLayout(searchFrame);
+    searchRow->setContentsMargins(4, 2, 4, 4);
+    m_clearButton = namedButton(QStringLiteral("ClearSearchButton"), QStringLiteral("Очистить\nзапросы"), searchFrame);
+    setHint(m_clearButton, {QStringLiteral("Очистить запросы поиска")});
+    m_searchButton = namedButton(QStringLiteral("SearchButton"), QStringLiteral(" Поиск!"), searchFrame);
+    m_searchButton->setFont(pixelFont(font(), 11, true));
+    setHint(m_searchButton, {QStringLiteral("Поиск по БД")});
+    for (QPushButton *b : {m_clearButton, m_searchButton}) {
+        b->setFixedHeight(34);
+        searchRow->addWidget(b);
+    }
+    connect(m_clearButton, &QPushButton::clicked, this, guarded([this] { rebuildSearchLists(); }));
+    connect(m_searchButton, &QPushButton::clicked, this, guarded([this] { search(); }));
+    col->addWidget(searchFrame);
+
+    m_completed = new QCheckBox(QStringLiteral("Фильтровать взвешенные для печати накладной"), box);
+    m_completed->setObjectName(QStringLiteral("CompletedFilterBox"));
+    paintText(m_completed, Qt::red);
+    connect(m_completed, &QCheckBox::toggled, this, guarded([this](bool on) {
+                m_host.journal->setExtraFilter({CompletedLine}, on);
+            }));
+    col->addWidget(m_completed);
+
+    auto *modeFrame = new QGroupBox(QStringLiteral("Режим работы"), box);
+    auto *modeRow = new QHBoxLayout(modeFrame);
+    modeRow->setContentsMargins(4, 2, 4, 4);
+    m_modeButton = namedButton(QStringLiteral("ModeButton"), ViewModeCaption, modeFrame);
+    m_modeButton->setFixedHeight(26);
+    setHint(m_modeButton, {QStringLiteral("Перейти в режим редактирования или просмотра БД")});
+    connect(m_modeButton, &QPushButton::clicked, this, guarded([this] { modeButtonClick(); }));
+    modeRow->addWidget(m_modeButton);
+    col->addWidget(modeFrame);
+
+    // What these print and export comes with the printing part of the program.
+    auto *reports = new QHBoxLayout;
+    reports->setSpacing(3);
+    m_printJournal = namedButton(QStringLiteral("PrintJournalButton"), QStringLiteral("Печать БД"), box);
+    setHint(m_printJournal, {QStringLiteral("Печать всей БД")});
+    m_exportJournal = namedButton(QStringLiteral("ExportJournalButton"), QStringLiteral("Экспорт БД"), box);
+    setHint(m_exportJournal, {QStringLiteral("Экспорт БД в Microsoft Excel")});
+    m_printNote = namedButton(QStringLiteral("PrintNoteButton"), QStringLiteral(" Печать \n Накладной"), box);
+    setHint(m_printNote, {QStringLiteral("Печать путев. листа по выбранному АВТО")});
+    for (QPushButton *b : {m_printJournal, m_exportJournal, m_printNote}) {
+        b->setFixedHeight(34);
+        reports->addWidget(b);
+    }
+    col->addLayout(reports);
+    col->addStretch();
+    return box;
+}
+
+// ---------------------------------------------------------------- search
+
+void JournalPage::showEvent(QShowEvent *e)
+{
+    QWidget::showEvent(e);
+    // A window coming back from the task bar is no visit of the page.
+    if (!e->spontaneous())
+        runGuarded([this] { pageShown(); });
+}
+
+void JournalPage::pageShown()
+{
+    rebuildSearchLists();
+    m_lists[0]->setFocus();
+}
+
+void JournalPage::rebuildSearchLists()
+{
+    TableCursor *view = m_host.journal;
+    // The conditions go first, so that a failed read leaves no stale choice.
+    for (QComboBox *list : m_lists) {
+        static_cast<QStringListModel *>(list->model())->setStringList({});
+        list->clearEditText();
+    }
+    m_dateFrom->clear();
+    m_dateTo->clear();
+    view->DeactivateFilter();
+    const SearchLists lists = readSearchLists(*view);
+    for (int i = 0; i < SearchListCount; ++i) {
+        static_cast<QStringListModel *>(m_lists[size_t(i)]->model())->setStringList(lists[size_t(i)]);
+        m_lists[size_t(i)]->clearEditText();
+    }
+}
+
+SearchConditions JournalPage::conditions() const
+{
+    SearchConditions c;
+    c.customer = m_lists[0]->currentText();
+    c.driver = m_lists[1]->currentText();
+    c.truck = m_lists[2]->currentText();
+    c.company = m_lists[3]->currentText();
+    c.weigher = m_lists[4]->currentText();
+    c.goods = m_lists[5]->currentText();
+    c.dateFrom = m_dateFrom->text();
+    c.dateTo = m_dateTo->text();
+    return c;
+}
+
+void JournalPage::search()
+{
+    TableCursor *view = m_host.journal;
+    view->DeactivateFilter();
+    view->SetFilterLines({});
+    view->SetFilterLines(searchLines(conditions()));
+    view->ActivateFilter();
+}
+
+// ---------------------------------------------------------------- modes
+
+bool JournalPage::isEditMode() const { return m_modeButton->text() == EditModeCaption; }
+
+void JournalPage::setEditing(bool on)
+{
+    m_grid->setEditable(on);
+    m_navigator->setEnabled(on);
+    m_modeButton->setText(on ? EditModeCaption : ViewModeCaption);
+    m_host.journal->setAudited(on);
+}
+
+void JournalPage::EnterEditMode() { setEditing(true); }
+
+void JournalPage::modeButtonClick()
+{
+    if (!isEditMode()) {
+        if (m_host.editFlag)
+            m_host.editFlag->setChecked(true);
+        emit editModeRequested();
+        return;
+    }
+    leaveEditMode();
+}
+
+void JournalPage::leaveEditMode()
+{
+    // A row still in editing is posted (or dropped) while its trail is
+    // still being kept; if it cannot be, it is dropped.
+    if (!runGuarded([this] { m_host.journal->settle(); }))
+        runGuarded([this] { m_host.journal->Cancel(); });
+    setEditing(false);
+    if (m_host.editFlag)
+        m_host.editFlag->setChecked(false);
+    emit editModeLeft();
+}

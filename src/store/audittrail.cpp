@@ -1,0 +1,92 @@
+#include "store/audittrail.h"
+
+#include <QDateTime>
+#include <QSqlQuery>
+
+#include "common/failure.h"
+#include "common/session.h"
+#include "store/tablestore.h"
+
+namespace AuditTrail {
+
+namespace {
+const char *actionName(Action a)
+{
+    switch (a) {
+    case Action::Edit: return "edit";
+    case Action::Insert: return "insert";
+    case Action::Delete: return "delete";
+    }
+    return "";
+}
+}
+
+bool ensureTable()
+{
+    if (TableStore::tableExists(Tables::Audit))
+        return false;
+    QSqlQuery q(TableStore::connection());
+    TableStore::releaseReaders();
+    TableStore::check(q.exec(QStringLiteral("CREATE TABLE %1 (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                            "\"At\" TEXT NOT NULL, \"Operator\" TEXT NOT NULL, "
+                                            "\"Action\" TEXT NOT NULL, \"TableName\" TEXT NOT NULL, "
+                                            "\"RowId\" INTEGER NOT NULL, \"Field\" TEXT NOT NULL, "
+                                            "\"OldText\" TEXT, \"NewText\" TEXT)")
+                                 .arg(TableStore::sqlName(Tables::Audit))),
+                      q);
+    TableStore::check(q.exec(QStringLiteral("CREATE INDEX %1_at ON %1 (\"At\")")
+                                 .arg(TableStore::sqlName(Tables::Audit))),
+                      q);
+    TableStore::bumpGeneration();
+    return true;
+}
+
+void write(Action action, const QString &table, qint64 rowId, const QStringList &fields,
+           const QVector<QString> &oldTexts, const QVector<QString> &newTexts)
+{
+    QSqlQuery q(TableStore::connection());
+    TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (\"At\", \"Operator\", \"Action\", \"TableName\", "
+                                               "\"RowId\", \"Field\", \"OldText\", \"NewText\") "
+                                               "VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+                                    .arg(TableStore::sqlName(Tables::Audit))),
+                      q);
+    const QString at = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QVariant none(QMetaType::fromType<QString>());
+    for (int i = 0; i < fields.size(); ++i) {
+        const QString before = action == Action::Insert ? QString() : oldTexts.value(i);
+        const QString after = action == Action::Delete ? QString() : newTexts.value(i);
+        if (action == Action::Edit && before == after)
+            continue;
+        q.addBindValue(at);
+        q.addBindValue(Session::OperatorName);
+        q.addBindValue(QString::fromLatin1(actionName(action)));
+        q.addBindValue(table);
+        q.addBindValue(rowId);
+        q.addBindValue(fields[i]);
+        q.addBindValue(action == Action::Insert ? none : QVariant(before));
+        q.addBindValue(action == Action::Delete ? none : QVariant(after));
+        TableStore::check(q.exec(), q);
+    }
+}
+
+QVector<AuditEntry> read(const QDate &since)
+{
+    QSqlQuery q(TableStore::connection());
+    QString sql = QStringLiteral("SELECT \"At\", \"Operator\", \"Action\", \"TableName\", \"RowId\", \"Field\", "
+                                 "\"OldText\", \"NewText\" FROM %1")
+                      .arg(TableStore::sqlName(Tables::Audit));
+    if (since.isValid())
+        sql += QStringLiteral(" WHERE \"At\" >= ?");
+    sql += QStringLiteral(" ORDER BY id");
+    TableStore::check(q.prepare(sql), q);
+    if (since.isValid())
+        q.addBindValue(since.toString(Qt::ISODate));
+    TableStore::check(q.exec(), q);
+    QVector<AuditEntry> out;
+    while (q.next())
+        out.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
+                    q.value(4).toLongLong(), q.value(5).toString(), q.value(6).toString(), q.value(7).toString()});
+    return out;
+}
+
+}

@@ -1,0 +1,409 @@
+// The journal page over a real journal: the search lists, the search and its
+// two mends (inclusive dates, a quote searched for), the completed filter,
+// the two modes, and the trail that hand edits leave in BD_audit.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QtTest>
+
+#include "common/session.h"
+#include "journal/journalpage.h"
+#include "messageboxes.h"
+#include "store/audittrail.h"
+#include "store/tablecursor.h"
+#include "store/tablestore.h"
+#include "tempdatabase.h"
+#include "toolkit/cursorgrid.h"
+#include "toolkit/cursormodel.h"
+#include "toolkit/datefield.h"
+#include "toolkit/errorbox.h"
+#include "toolkit/navigator.h"
+
+namespace {
+
+using Row = QList<QPair<QString, QString>>;
+
+enum List { Customer, Driver, Truck, Company, Weigher, Goods };
+
+QStringList entries(QComboBox *list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->itemText(i);
+    return out;
+}
+
+// What a person types, one key at a time, into the focused widget
+// (QTest::keyClicks knows Latin only).
+void typeText(const QString &text)
+{
+    for (const QChar ch : text)
+        QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key(ch.toUpper().unicode()), QString(ch),
+                            Qt::NoModifier);
+}
+
+int journalRows()
+{
+    QSqlQuery q(TableStore::connection());
+    q.exec("SELECT COUNT(*) FROM bd_main_db");
+    q.next();
+    return q.value(0).toInt();
+}
+
+}
+
+class TestJournalPage final : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TempDatabase> db;
+    std::unique_ptr<TableCursor> view;
+    std::unique_ptr<QCheckBox> editFlag;
+    std::unique_ptr<JournalPage> page;
+
+    void openPage()
+    {
+        view = std::make_unique<TableCursor>(Tables::Journal);
+        view->Open();
+        editFlag = std::make_unique<QCheckBox>();
+        page = std::make_unique<JournalPage>(JournalPageHost{nullptr, view.get(), editFlag.get()});
+        page->resize(660, 420);
+        page->show();   // a visit: the lists are built
+        activate();
+    }
+
+    // N_Avto of the rows the grid shows, top to bottom.
+    QStringList shownTrucks() const
+    {
+        CursorModel *m = page->grid()->cursorModel();
+        while (m->canFetchMore({}))
+            m->fetchMore({});
+        QStringList out;
+        for (int r = 0; r < m->rowCount(); ++r)
+            out << m->data(m->index(r, 0), Qt::DisplayRole).toString();
+        return out;
+    }
+
+    void activate()
+    {
+        page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(page.get()));
+    }
+
+    void typeInto(QWidget *w, const QString &text)
+    {
+        activate();
+        w->setFocus();
+        QTRY_VERIFY(w->hasFocus() || w->isAncestorOf(QApplication::focusWidget()));
+        typeText(text);
+    }
+
+private slots:
+    void initTestCase() { installErrorBox(); }
+
+    void init()
+    {
+        db = std::make_unique<TempDatabase>();
+        Session::OperatorName = QStringLiteral("Петров П.П.");
+    }
+    void cleanup()
+    {
+        page.reset();
+        editFlag.reset();
+        view.reset();
+        db.reset();
+    }
+
+    void listsHoldEachTextOnceLatestLast()
+    {
+        for (const char *d : {"A", "B", "A"})
+            TempDatabase::addJournalRow({{"FIO", d}, {"Zakazchik", d == QByteArray("B") ? "" : "ООО"}});
+        openPage();
+        QCOMPARE(entries(page->searchList(Driver)), QStringList({"B", "A"}));
+        // An empty customer is one entry; choosing it sets no condition.
+        QCOMPARE(entries(page->searchList(Customer)), QStringList({"", "ООО"}));
+        QCOMPARE(page->searchList(Customer)->currentText(), QString());
+        page->searchList(Customer)->setCurrentIndex(0);
+        page->search();
+        QCOMPARE(view->filterLines(), QStringList());
+        QCOMPARE(shownTrucks().size(), 3);
+        // The visit leaves the focus in the customer list.
+        QVERIFY(page->searchList(Customer)->hasFocus());
+    }
+
+    // The lists come from the fields' indexes when they can, and from a walk
+    // of the rows when they cannot (a database without the indexes, say):
+    // both ways must give the same lists, with and without the completed filter.
+    void listsWithoutIndexesAreTheSame()
+    {
+        const QStringList texts = {"A", "B", "a", "", "B ", "Б", "A", "b", "", "Ä"};
+        for (int i = 0; i < 40; ++i)
+            TempDatabase::addJournalRow({{"Zakazchik", texts[i % 10]}, {"FIO", texts[(i * 3) % 10]},
+                                         {"N_Avto", texts[(i * 7) % 10]}, {"AvtoPr", texts[(i / 4) % 10]},
+                                         {"Klad", texts[(i * i) % 10]}, {"Tovar", texts[(i + 5) % 10]},
+                                         {"Ok_cicle", i % 3 ? "2" : ""}});
+        openPage();
+        std::array<SearchLists, 2> indexed, walked;
+        for (bool completed : {false, true}) {
+            view->setExtraFilter({JournalPage::CompletedLine}, completed);
+            indexed[completed] = readSearchLists(*view);
+        }
+        TableStore::releaseReaders();
+        QSqlQuery q(TableStore::connection());
+        for (const SearchListField &f : SearchListFields)
+            QVERIFY(q.exec(QStringLiteral("DROP INDEX bd_main_db_%1").arg(QLatin1String(f.field))));
+        for (bool completed : {false, true}) {
+            view->setExtraFilter({JournalPage::CompletedLine}, completed);
+            walked[completed] = readSearchLists(*view);
+        }
+        QCOMPARE(indexed[0][0], QStringList({"B", "a", "B ", "Б", "A", "b", "", "Ä"}));
+        for (int completed : {0, 1})
+            for (int i = 0; i < SearchListCount; ++i)
+                QCOMPARE(walked[completed][i], indexed[completed][i]);
+        QVERIFY(indexed[1][0] != indexed[0][0]);
+    }
+
+    void emptyJournal()
+    {
+        openPage();
+        for (int i = 0; i < SearchListCount; ++i)
+            QCOMPARE(page->searchList(i)->count(), 0);
+        typeInto(page->searchList(Goods), "песок");
+        page->search();
+        QCOMPARE(shownTrucks(), QStringList());
+    }
+
+    void search_data()
+    {
+        QTest::addColumn<int>("list");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("prefix") << int(Goods) << "пес*" << "" << "" << QStringList{"1", "3", "5"};
+        QTest::newRow("prefix keeps letter case") << int(Goods) << "Пес*" << "" << "" << QStringList{"2"};
+        QTest::newRow("exact") << int(Goods) << "песок" << "" << "" << QStringList{"1", "3"};
+        QTest::newRow("dates include their days") << -1 << "" << "15032005" << "17032005"
+                                                  << QStringList{"1", "2", "3"};
+        QTest::newRow("one day in both fields") << -1 << "" << "16032005" << "16032005" << QStringList{"2"};
+        QTest::newRow("only a lower bound") << -1 << "" << "17032005" << "" << QStringList{"3", "4"};
+        QTest::newRow("a quote is searched for") << int(Customer) << "O'Neil" << "" << ""
+                                                 << QStringList{"4", "5"};
+        QTest::newRow("a quote in a prefix") << int(Customer) << "O'N*" << "" << "" << QStringList{"4", "5"};
+        QTest::newRow("goods and dates") << int(Goods) << "пес*" << "16032005" << "" << QStringList{"3"};
+        QTest::newRow("nothing set shows all") << -1 << "" << "" << "" << QStringList{"1", "2", "3", "4", "5"};
+    }
+
+    void search()
+    {
+        QFETCH(int, list);
+        QFETCH(QString, typed);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QStringList, shown);
+        TempDatabase::addJournalRow({{"N_Avto", "1"}, {"Tovar", "песок"}, {"Dat", "15.03.2005"}});
+        TempDatabase::addJournalRow({{"N_Avto", "2"}, {"Tovar", "Песок"}, {"Dat", "16.03.2005"}});
+        TempDatabase::addJournalRow({{"N_Avto", "3"}, {"Tovar", "песок"}, {"Dat", "17.03.2005"}});
+        TempDatabase::addJournalRow({{"N_Avto", "4"}, {"Zakazchik", "O'Neil"}, {"Dat", "18.03.2005"}});
+        TempDatabase::addJournalRow({{"N_Avto", "5"}, {"Zakazchik", "O'Neil"}, {"Tovar", "песчаник"}});
+        openPage();
+        view->Last();
+        if (list >= 0)
+            typeInto(page->searchList(list), typed);
+        if (!from.isEmpty())
+            typeInto(page->dateFrom(), from);
+        if (!to.isEmpty())
+            typeInto(page->dateTo(), to);
+        ModalWatcher watcher;
+        page->searchButton()->click();
+        QCOMPARE(watcher.seen().size(), 0);
+        QCOMPARE(shownTrucks(), shown);
+        // The view stands on the first row found.
+        QCOMPARE(view->currentId() != 0, !shown.isEmpty());
+        if (!shown.isEmpty())
+            QCOMPARE(view->FieldText("N_Avto"), shown.first());
+
+        // "Очистить запросы" clears the conditions and shows every row again.
+        page->clearButton()->click();
+        QCOMPARE(page->searchList(Goods)->currentText(), QString());
+        QCOMPARE(page->dateFrom()->text(), DateField::BlankTemplate);
+        QCOMPARE(shownTrucks().size(), 5);
+    }
+
+    void completedFilterNarrowsListsAndSearch()
+    {
+        TempDatabase::addJournalRow({{"N_Avto", "1"}, {"FIO", "Иванов"}, {"Tovar", "песок"}, {"Ok_cicle", "2"}});
+        TempDatabase::addJournalRow({{"N_Avto", "2"}, {"FIO", "Петров"}, {"Tovar", "песок"}, {"Ok_tara", "1"}});
+        TempDatabase::addJournalRow({{"N_Avto", "3"}, {"FIO", "Сидоров"}, {"Tovar", "глина"}, {"Ok_cicle", "2"}});
+        openPage();
+        QCOMPARE(entries(page->searchList(Driver)), QStringList({"Иванов", "Петров", "Сидоров"}));
+        page->completedFilterBox()->click();
+        QCOMPARE(shownTrucks(), QStringList({"1", "3"}));
+        // The next visit takes only completed weighings into the lists.
+        page->pageShown();
+        QCOMPARE(entries(page->searchList(Driver)), QStringList({"Иванов", "Сидоров"}));
+        typeInto(page->searchList(Goods), "песок");
+        page->searchButton()->click();
+        QCOMPARE(shownTrucks(), QStringList({"1"}));
+        // The completed filter outlives searches and rebuilds; clearing it shows the rest.
+        page->clearButton()->click();
+        QCOMPARE(shownTrucks(), QStringList({"1", "3"}));
+        page->completedFilterBox()->click();
+        QCOMPARE(shownTrucks(), QStringList({"1", "2", "3"}));
+    }
+
+    void viewModeRefusesTyping()
+    {
+        TempDatabase::addJournalRow({{"N_Avto", "А001АА"}});
+        openPage();
+        QCOMPARE(page->modeButton()->text(), QString("Режим редактирования"));
+        QVERIFY(!page->navigator()->isEnabled());
+        CursorGrid *grid = page->grid();
+        grid->setFocus();
+        grid->setCurrentIndex(grid->model()->index(0, 0));
+        typeText("Б");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QCOMPARE(view->state(), TableCursor::State::Browse);
+        QCOMPARE(shownTrucks(), QStringList({"А001АА"}));
+        QCOMPARE(AuditTrail::read().size(), 0);
+    }
+
+    void modeButtonAsksTheGateAndLeavesAtOnce()
+    {
+        openPage();
+        QSignalSpy asked(page.get(), &JournalPage::editModeRequested);
+        page->modeButton()->click();
+        QCOMPARE(asked.size(), 1);
+        QVERIFY(editFlag->isChecked());
+        // A cancelled gate: still view mode, the flag stays set.
+        QVERIFY(!page->isEditMode());
+        QVERIFY(!page->navigator()->isEnabled());
+
+        page->EnterEditMode();   // what the gate does after a good sign-in
+        QCOMPARE(page->modeButton()->text(), QString("Режим просмотра и поиска"));
+        QVERIFY(page->navigator()->isEnabled());
+        QSignalSpy left(page.get(), &JournalPage::editModeLeft);
+        page->modeButton()->click();
+        QCOMPARE(asked.size(), 1);   // no password to leave
+        QCOMPARE(left.size(), 1);
+        QVERIFY(!editFlag->isChecked());
+        QVERIFY(!page->isEditMode());
+        QVERIFY(!page->navigator()->isEnabled());
+    }
+
+    void editsLeaveTheirTrail()
+    {
+        TempDatabase::addJournalRow({{"N_Avto", "А001АА"}, {"Sum", "15,32"}, {"Dat", "15.03.2005"}});
+        TempDatabase::addJournalRow({{"N_Avto", "В002ВВ"}, {"Tara", "5,1"}});
+        openPage();
+        page->modeButton()->click();
+        page->EnterEditMode();
+        const qint64 firstId = view->currentId();
+
+        // A cell typed into the grid and posted with the navigator.
+        CursorGrid *grid = page->grid();
+        grid->setFocus();
+        grid->setCurrentIndex(grid->model()->index(0, 17));   // "Брутто"
+        typeText("16");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_VERIFY(view->isModified());   // the grid commits the cell after the key
+        page->navigator()->press(DbNavigator::Post);
+        QCOMPARE(view->FieldText("Sum"), QString("16"));
+        QVector<AuditEntry> trail = AuditTrail::read();
+        QCOMPARE(trail.size(), 1);
+        QCOMPARE(trail[0].action, QString("edit"));
+        QCOMPARE(trail[0].operatorName, QString("Петров П.П."));
+        QCOMPARE(trail[0].rowId, firstId);
+        QCOMPARE(trail[0].field, QString("Sum"));
+        QCOMPARE(trail[0].oldText, QString("15,32"));
+        QCOMPARE(trail[0].newText, QString("16"));
+
+        // An inserted row: every field of it.
+        page->navigator()->press(DbNavigator::Insert);
+        view->SetFieldText("N_Avto", "С003СС");
+        page->navigator()->press(DbNavigator::Post);
+        // The posted row stays the current one, in the view and in the grid.
+        QCOMPARE(view->FieldText("N_Avto"), QString("С003СС"));
+        QCOMPARE(page->grid()->currentIndex().row(), 2);
+        const qint64 newId = view->currentId();
+        trail = AuditTrail::read();
+        QCOMPARE(trail.size(), 1 + 25);
+        QCOMPARE(trail[1].action, QString("insert"));
+        QCOMPARE(trail[1].rowId, newId);
+        QCOMPARE(trail[1].field, QString("N_Avto"));
+        QCOMPARE(trail[1].newText, QString("С003СС"));
+
+        // A deleted row, confirmed: all its fields as they were.
+        view->moveToId(firstId);
+        ModalWatcher watcher;
+        watcher.answer({QMessageBox::Yes});
+        page->navigator()->press(DbNavigator::Delete);
+        QCOMPARE(watcher.seen().size(), 1);
+        QCOMPARE(watcher.seen()[0].text, QString("Delete record?"));
+        trail = AuditTrail::read();
+        QCOMPARE(trail.size(), 1 + 25 + 25);
+        QStringList deleted;
+        for (int i = 26; i < trail.size(); ++i) {
+            QCOMPARE(trail[i].action, QString("delete"));
+            QCOMPARE(trail[i].rowId, firstId);
+            deleted << trail[i].field + "=" + trail[i].oldText;
+        }
+        QVERIFY(deleted.contains("N_Avto=А001АА"));
+        QVERIFY(deleted.contains("Sum=16"));
+        QVERIFY(deleted.contains("Dat=15.03.2005"));
+        QCOMPARE(journalRows(), 2);
+
+        // Back in view mode, the journal's own writes leave no trail.
+        page->modeButton()->click();
+        view->Append();
+        view->SetFieldText("N_Avto", "D");
+        view->Post();
+        QCOMPARE(AuditTrail::read().size(), 51);
+    }
+
+    void noChangeWithoutItsTrail_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("trail table missing") << "DROP TABLE bd_audit";
+        QTest::newRow("trail refuses the row")
+            << "CREATE TRIGGER full BEFORE INSERT ON bd_audit BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END";
+    }
+
+    void noChangeWithoutItsTrail()
+    {
+        QFETCH(QString, fault);
+        TempDatabase::addJournalRow({{"N_Avto", "А001АА"}, {"Sum", "15,32"}});
+        openPage();
+        page->EnterEditMode();
+        TableStore::releaseReaders();
+        QSqlQuery q(TableStore::connection());
+        QVERIFY2(q.exec(fault), qPrintable(q.lastError().text()));
+
+        ModalWatcher watcher;
+        view->Edit();
+        view->SetFieldText("Sum", "99");
+        page->navigator()->press(DbNavigator::Post);
+        page->navigator()->press(DbNavigator::Cancel);
+        page->navigator()->press(DbNavigator::Insert);
+        view->SetFieldText("N_Avto", "Б");
+        page->navigator()->press(DbNavigator::Post);
+        page->navigator()->press(DbNavigator::Cancel);
+        watcher.answer({QMessageBox::Yes});
+        page->navigator()->press(DbNavigator::Delete);
+        // Each refusal reached the operator, and the journal is as it was.
+        QCOMPARE(watcher.seen().size(), 4);
+        TableCursor check(Tables::Journal);
+        check.Open();
+        QCOMPARE(journalRows(), 1);
+        QCOMPARE(check.FieldText("Sum"), QString("15,32"));
+    }
+};
+
+QTEST_MAIN(TestJournalPage)
+#include "test_journalpage.moc"

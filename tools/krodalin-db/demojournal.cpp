@@ -1,0 +1,107 @@
+#include "demojournal.h"
+
+#include <QDate>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTime>
+
+#include "common/failure.h"
+#include "store/schema.h"
+#include "store/tablestore.h"
+
+namespace {
+
+// The weight text form: a comma, no trailing zeros.
+QString weightText(double kg)
+{
+    QString t = QString::number(kg, 'f', 1);
+    if (t.endsWith(QLatin1String(".0")))
+        t.chop(2);
+    return t.replace(QLatin1Char('.'), QLatin1Char(','));
+}
+
+}
+
+void addDemoWeighings(int rows)
+{
+    const QStringList customers = {"ООО Комбинат", "O'Neil Trading", "ЗАО Стройка", "ИП Петров",
+                                   "Агрофирма Заря", "ОАО Карьер", "ООО \"Бетон-Сервис\"", "ИП О'Коннор"};
+    const QStringList goods = {"песок", "Песок речной", "песчаник", "щебень", "щебень 5-20", "глина",
+                               "зерно", "цемент", "уголь"};
+    const QStringList drivers = {"Сидоров Пётр Ильич", "Кузнецов Олег Петрович", "Смирнов Андрей Викторович",
+                                 "Попов Игорь Николаевич", "Васильев Денис Сергеевич", "Новиков Юрий Андреевич",
+                                 "Морозов Алексей Иванович", "Волков Сергей Павлович"};
+    const QStringList makes = {"КамАЗ", "МАЗ", "Volvo FH", "Scania R", "ЗИЛ", "Урал"};
+    const QStringList companies = {"Автобаза №1", "ТрансЛогистик", "Грузоперевозки Юг", "АТП-5", "частный"};
+    const QStringList points = {"Склад №1", "Склад №2", "Карьер Северный", "Элеватор", "Стройплощадка"};
+    const QStringList weighers = {"Иванов Иван Иванович", "Петрова Анна Сергеевна"};
+    const QStringList letters = {"А", "В", "Е", "К", "М", "Н", "О", "Р", "С", "Т"};
+
+    QRandomGenerator rng(20050315);
+    const auto pick = [&](const QStringList &l) { return l[int(rng.bounded(l.size()))]; };
+
+    QSqlDatabase db = TableStore::connection();
+    TableStore::releaseReaders();
+    if (!db.transaction())
+        throw StoreError(QStringLiteral("Не удалось начать транзакцию"));
+    QSqlQuery q(db);
+    QStringList cols, marks;
+    for (const QString &f : Schema::journalFields()) {
+        cols << QStringLiteral("\"%1\"").arg(f);
+        marks << QStringLiteral("?");
+    }
+    q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(TableStore::sqlName(Tables::Journal), cols.join(','), marks.join(',')));
+    const QDate today = QDate::currentDate();
+    const int days = 24;
+    for (int i = 0; i < rows; ++i) {
+        // Oldest first, a dozen weighings a day; the last few are still waiting.
+        const QDate day = today.addDays(-(days - 1) + i * days / rows);
+        // Through the working day from seven, in the order of the rows.
+        const int dayPart = (i * days) % rows;
+        const QTime time = QTime(7, 0).addSecs(dayPart * 11 * 3600 / rows + int(rng.bounded(300)));
+        const int truck = int(rng.bounded(40));
+        const QString number = QStringLiteral("%1%2%3%4 %5")
+                                   .arg(letters[truck % 10])
+                                   .arg(100 + truck * 7)
+                                   .arg(letters[(truck / 3) % 10])
+                                   .arg(letters[(truck / 5) % 10])
+                                   .arg(truck % 2 ? 61 : 161);
+        const double tare = 7000 + truck * 150 + double(rng.bounded(10)) * 10;
+        const double gross = tare + 5000 + double(rng.bounded(20000));
+        const bool tareFirst = rng.bounded(3) != 0;
+        const bool waiting = i >= rows - 12 || rng.bounded(15) == 0;
+
+        QString sum, tara, netto, okTara, okBrutto, okCicle;
+        if (waiting) {
+            (tareFirst ? tara : sum) = weightText(tareFirst ? tare : gross);
+            (tareFirst ? okTara : okBrutto) = QStringLiteral("1");
+        } else {
+            tara = weightText(tare);
+            sum = weightText(gross);
+            netto = weightText(gross - tare);
+            okTara = okBrutto = QStringLiteral("0");
+            okCicle = QStringLiteral("2");
+        }
+        const QVariantList values = {
+            number, makes[truck % makes.size()], drivers[truck % drivers.size()],
+            companies[truck % companies.size()], pick(customers), pick(points), pick(points), pick(points),
+            pick(goods), rng.bounded(2) ? QStringLiteral("наличный") : QStringLiteral("безналичный"),
+            QString::number(4000 + i), truck % 4 ? QString() : QStringLiteral("%1%2 61").arg(letters[truck % 10]).arg(1000 + truck),
+            pick(points), netto, day.toString(Qt::ISODate), time.toString(QStringLiteral("HH:mm:ss")),
+            pick(weighers), QString(), QString(), sum, tara, QStringLiteral("кг"), okTara, okBrutto, okCicle};
+        for (const QVariant &v : values)
+            q.addBindValue(v.toString().isNull() ? QVariant(QString(QLatin1String(""))) : v);
+        if (!q.exec()) {
+            const QString message = q.lastError().text();
+            db.rollback();
+            throw StoreError(message);
+        }
+    }
+    q.finish();
+    if (!db.commit())
+        throw StoreError(QStringLiteral("Не удалось сохранить демонстрационные взвешивания"));
+    TableStore::bumpGeneration();
+}

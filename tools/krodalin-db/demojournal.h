@@ -1,0 +1,9 @@
+#pragma once
+// Demo weighings for a fresh program folder, so that the journal page has
+// something to search: completed cycles of both kinds and trucks still
+// waiting for their second pass, over the last weeks, with recurring
+// customers (one of them with a quote in its name), goods, drivers and trucks.
+
+// Appends rows weighings to the journal of the open WE database. The same
+// rows every time (a fixed seed), dated back from today.
+void addDemoWeighings(int rows);
