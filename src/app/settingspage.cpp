@@ -15,6 +15,7 @@
 
 #include "app/settingsfile.h"
 #include "common/errorreport.h"
+#include "indicator/devicemodel.h"
 #include "indicator/indicatorlink.h"
 #include "toolkit/lamp.h"
 #include "toolkit/portswitch.h"
@@ -113,21 +114,10 @@ SettingsPage::SettingsPage(const QFont &base, QWidget *parent) : QWidget(parent)
         return l;
     };
 
-    m_pribor = settingsList(QStringLiteral("Pribor"),
-                            {QStringLiteral("Libra v.1_24"), QStringLiteral("Libra v.1_25 укомпл. часами"),
-                             QStringLiteral("Libra v.2_10 двухканальная"), QStringLiteral("WI2002")},
-                            panel);
+    m_pribor = settingsList(QStringLiteral("Pribor"), DeviceModel::modelNames(), panel);
     m_units = settingsList(QStringLiteral("izmer"), {QStringLiteral("кг"), QStringLiteral("тонны")}, panel);
-    m_comselect = settingsList(QStringLiteral("comselect"),
-                               {QStringLiteral("com1"), QStringLiteral("com2"), QStringLiteral("com3"),
-                                QStringLiteral("com4"), QStringLiteral("com5")},
-                               panel);
-    m_comspeed = settingsList(QStringLiteral("comspeed"),
-                              {QStringLiteral("br115200"), QStringLiteral("br1200"), QStringLiteral("br14400"),
-                               QStringLiteral("br19200"), QStringLiteral("br2400"), QStringLiteral("br38400"),
-                               QStringLiteral("br4800"), QStringLiteral("br56000"), QStringLiteral("br57600"),
-                               QStringLiteral("br9600")},
-                              panel);
+    m_comselect = settingsList(QStringLiteral("comselect"), DeviceModel::portNames(), panel);
+    m_comspeed = settingsList(QStringLiteral("comspeed"), DeviceModel::speedNames(), panel);
     for (QComboBox *c : {m_pribor, m_units, m_comselect, m_comspeed}) {
         c->setFont(regular);
         c->setFixedWidth(200);

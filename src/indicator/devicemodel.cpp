@@ -1,27 +1,52 @@
 #include "indicator/devicemodel.h"
 
+#include "indicator/framedecoder.h"
+
 #include <QRegularExpression>
 
 namespace DeviceModel {
 
-QStringList modelNames() { return {Libra124, Libra125Clock, Libra210, WI2002}; }
-
-std::optional<Traits> traits(const QString &model)
+const QList<Model> &models()
 {
     // The Libras talk without handshake and are polled; the WI2002 sends on
     // its own, without parity, and holds our output with CTS.
-    if (model == Libra124 || model == Libra210)
-        return Traits{QSerialPort::EvenParity, QSerialPort::NoFlowControl, false, true, true, true};
-    if (model == Libra125Clock)
-        return Traits{QSerialPort::EvenParity, QSerialPort::NoFlowControl, true, true, false, true};
-    if (model == WI2002)
-        return Traits{QSerialPort::NoParity, QSerialPort::HardwareControl, false, false, true, false};
-    return std::nullopt;
+    static const QList<Model> table = {
+        {Id::Libra124, QStringLiteral("Libra v.1_24"), QLatin1StringView("libra124"), QSerialPort::EvenParity,
+         QSerialPort::NoFlowControl, true, ClockSource::Computer, true, FrameDecoder::readLibra},
+        {Id::Libra125Clock, QStringLiteral("Libra v.1_25 укомпл. часами"), QLatin1StringView("libra125"),
+         QSerialPort::EvenParity, QSerialPort::NoFlowControl, true, ClockSource::Indicator, false,
+         FrameDecoder::readLibraWithClock},
+        {Id::Libra210, QStringLiteral("Libra v.2_10 двухканальная"), QLatin1StringView("libra210"),
+         QSerialPort::EvenParity, QSerialPort::NoFlowControl, true, ClockSource::Computer, true, FrameDecoder::readLibra},
+        {Id::WI2002, QStringLiteral("WI2002"), QLatin1StringView("wi2002"), QSerialPort::NoParity,
+         QSerialPort::HardwareControl, false, ClockSource::Computer, true, FrameDecoder::readWI2002},
+    };
+    return table;
 }
 
-bool isLibra(const QString &model) { return model == Libra124 || model == Libra125Clock || model == Libra210; }
+const Model *traits(const QString &name)
+{
+    for (const Model &m : models())
+        if (m.name == name)
+            return &m;
+    return nullptr;
+}
 
-bool hasClock(const QString &model) { return model == Libra125Clock; }
+const Model &model(Id id)
+{
+    for (const Model &m : models())
+        if (m.id == id)
+            return m;
+    Q_UNREACHABLE();
+}
+
+QStringList modelNames()
+{
+    QStringList names;
+    for (const Model &m : models())
+        names << m.name;
+    return names;
+}
 
 QStringList speedNames()
 {

@@ -6,34 +6,55 @@
 #include <QSerialPort>
 #include <QString>
 #include <QStringList>
+#include <QList>
+#include <QLatin1StringView>
 #include <optional>
+
+struct FrameReading;
 
 namespace DeviceModel {
 
-// The four model texts, in the order the model list shows them.
-inline const QString Libra124 = QStringLiteral("Libra v.1_24");
-inline const QString Libra125Clock = QStringLiteral("Libra v.1_25 укомпл. часами");
-inline const QString Libra210 = QStringLiteral("Libra v.2_10 двухканальная");
-inline const QString WI2002 = QStringLiteral("WI2002");
+// The indicator models, one row each, in the order the model list shows them:
+// everything that differs between models is a column here, so the rest of
+// the program asks the table and never compares a model's text itself.
 
-QStringList modelNames();
+enum class Id { Libra124, Libra125Clock, Libra210, WI2002 };
 
-// What a model changes on the link.
-struct Traits
-{
-    QSerialPort::Parity parity;
-    QSerialPort::FlowControl flowControl;
-    bool indicatorClock;   // the indicator time panel is shown instead of the computer clock
-    bool polled;           // asked for a reading with "s" once a second
-    bool refreshDate;      // the date display takes the computer's date at switch-on and save
-    bool libraFrames;      // frames are read the Libra way (else the WI2002 way)
+// Where the date and time of a weighing come from.
+enum class ClockSource {
+    Computer,  // the computer's clock
+    Indicator, // the time and date panels the indicator's frames fill
 };
 
-// nullopt for any text that is not exactly one of the four models.
-std::optional<Traits> traits(const QString &model);
+// Reads one frame line of the model into a reading (see FrameDecoder).
+using FrameReader = void (*)(const QString &line, FrameReading &r);
 
-bool isLibra(const QString &model);       // one of the three Libra models
-bool hasClock(const QString &model);      // the Libra with the built-in clock
+struct Model
+{
+    Id id;
+    QString name;                 // the text of the model list and the settings file
+    QLatin1StringView shortName;  // what the simulator's command line also takes
+    QSerialPort::Parity parity;
+    QSerialPort::FlowControl flowControl;
+    bool polled;                  // asked for a reading with "s" once a second; else it streams frames on its own
+    ClockSource clock;            // dates the weighings; Indicator also shows its time panel instead of the computer clock
+    bool refreshDate;             // the date display takes the computer's date at switch-on and save
+    FrameReader readFrame;
+};
+
+// The table, in list order.
+const QList<Model> &models();
+
+// The row of a model text (compared exactly); nullptr for any other text.
+const Model *traits(const QString &name);
+const Model &model(Id id);
+
+// The model texts, in list order, and each row's text by its id.
+QStringList modelNames();
+inline const QString &Libra124 = model(Id::Libra124).name;
+inline const QString &Libra125Clock = model(Id::Libra125Clock).name;
+inline const QString &Libra210 = model(Id::Libra210).name;
+inline const QString &WI2002 = model(Id::WI2002).name;
 
 // The ten speed names, sorted as text the way the speed list shows them.
 QStringList speedNames();

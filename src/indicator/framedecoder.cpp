@@ -51,6 +51,28 @@ void takeReading(const QString &text, FrameReading &r)
     r.deviceOn = true;
 }
 
+void readClock(const QString &line, FrameReading &r)
+{
+    // Only a whole time after its " t " and a whole date after its " d " are
+    // taken: a fragment must never become the date or time stored with a
+    // weighing, so without its marker (or cut short) the old value stays.
+    // Nothing checks that the texts are a time and a date.
+    const qsizetype t = positionOf(line, QStringLiteral(" t "));
+    if (t > 0 && t + 3 + 5 - 1 <= line.size()) {
+        r.hasTime = true;
+        r.indicatorTime = copyFrom(line, t + 3, 5);
+    }
+    const qsizetype d = positionOf(line, QStringLiteral(" d "));
+    if (d > 0 && d + 3 + 8 - 1 <= line.size()) {
+        r.hasDate = true;
+        r.indicatorDate = copyFrom(line, d + 3, 8);
+    }
+}
+
+} // namespace
+
+namespace FrameDecoder {
+
 void readLibra(const QString &line, FrameReading &r)
 {
     // A frame: "A 01  N  211.515 Kg  T 00.515 Kg r 0 00"; the weight stands
@@ -69,22 +91,10 @@ void readLibra(const QString &line, FrameReading &r)
     takeReading(text, r);
 }
 
-void readClock(const QString &line, FrameReading &r)
+void readLibraWithClock(const QString &line, FrameReading &r)
 {
-    // Only a whole time after its " t " and a whole date after its " d " are
-    // taken: a fragment must never become the date or time stored with a
-    // weighing, so without its marker (or cut short) the old value stays.
-    // Nothing checks that the texts are a time and a date.
-    const qsizetype t = positionOf(line, QStringLiteral(" t "));
-    if (t > 0 && t + 3 + 5 - 1 <= line.size()) {
-        r.hasTime = true;
-        r.indicatorTime = copyFrom(line, t + 3, 5);
-    }
-    const qsizetype d = positionOf(line, QStringLiteral(" d "));
-    if (d > 0 && d + 3 + 8 - 1 <= line.size()) {
-        r.hasDate = true;
-        r.indicatorDate = copyFrom(line, d + 3, 8);
-    }
+    readLibra(line, r);
+    readClock(line, r);
 }
 
 void readWI2002(const QString &line, FrameReading &r)
@@ -107,10 +117,6 @@ void readWI2002(const QString &line, FrameReading &r)
     takeReading(text, r);
 }
 
-} // namespace
-
-namespace FrameDecoder {
-
 QString takeFrameLine(const QString &buffer)
 {
     const qsizetype end = buffer.indexOf(QLatin1String("\r\n"));
@@ -121,7 +127,8 @@ bool endsAtFrameBoundary(const QString &text) { return text.isEmpty() || text.en
 
 FrameReading decodeBuffer(const QString &buffer, const QString &model, bool startsMidFrame)
 {
-    if (buffer.isEmpty() || model != DeviceModel::WI2002)
+    const DeviceModel::Model *row = DeviceModel::traits(model);
+    if (buffer.isEmpty() || !row || row->polled)
         return decode(takeFrameLine(buffer), model);
 
     const QLatin1String lineBreak("\r\n");
@@ -154,14 +161,9 @@ FrameReading decode(const QString &frameLine, const QString &model)
         r.hideStability = true;
         return r;
     }
-    if (DeviceModel::isLibra(model)) {
+    if (const DeviceModel::Model *row = DeviceModel::traits(model)) {
         r.applies = true;
-        readLibra(frameLine, r);
-        if (DeviceModel::hasClock(model))
-            readClock(frameLine, r);
-    } else if (model == DeviceModel::WI2002) {
-        r.applies = true;
-        readWI2002(frameLine, r);
+        row->readFrame(frameLine, r);
     }
     return r;
 }

@@ -123,8 +123,9 @@ void IndicatorLink::applyModel(const QString &text, bool refreshDate)
     if (m_port.isOpen())
         applyLineSettingsAfterOpen();
 
-    m_w.pcClock->setVisible(!traits->indicatorClock);
-    m_w.indicatorTime->setVisible(traits->indicatorClock);
+    const bool indicatorClock = traits->clock == DeviceModel::ClockSource::Indicator;
+    m_w.pcClock->setVisible(!indicatorClock);
+    m_w.indicatorTime->setVisible(indicatorClock);
     if (refreshDate && traits->refreshDate)
         m_w.date->setText(todayText());
 }

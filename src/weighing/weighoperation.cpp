@@ -140,14 +140,16 @@ bool WeighOperation::checkFields()
 WeighOperation::Stamp WeighOperation::passStamp() const
 {
     const IndicatorLink *link = m_form->host().link;
-    const QString model = link->modelText();
+    const DeviceModel::Model *model = DeviceModel::traits(link->modelText());
     Stamp s;
-    if (model == DeviceModel::Libra125Clock) {
+    if (!model)
+        return s; // a model text nobody knows dates nothing
+    if (model->clock == DeviceModel::ClockSource::Indicator) {
         // The indicator's own clock dates the pass.
         s.write = true;
         s.date = QDateTime(parseIndicatorDate(link->IndicatorDate()), QTime(0, 0));
         s.time = link->IndicatorTime();
-    } else if (model == DeviceModel::Libra124 || model == DeviceModel::Libra210 || model == DeviceModel::WI2002) {
+    } else {
         const QDateTime now = QDateTime::currentDateTime();
         s.write = true;
         s.date = now;

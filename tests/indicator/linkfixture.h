@@ -70,7 +70,8 @@ public:
         link->clock()->tick();
         if (!link->isPortOpen())
             return true;
-        const bool polled = DeviceModel::traits(link->modelText()).value_or(DeviceModel::Traits{}).polled;
+        const DeviceModel::Model *model = DeviceModel::traits(link->modelText());
+        const bool polled = model && model->polled;
         if (!polled)
             return true;
         const bool answers = !sim.isSilent() && sim.isPlugged();

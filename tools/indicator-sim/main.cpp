@@ -80,8 +80,8 @@ int main(int argc, char *argv[])
         QStringLiteral("A weighing indicator on a pseudo-terminal for Krodalin.") + QString::fromUtf8(HelpText));
     parser.addHelpOption();
     const QCommandLineOption modelOption(QStringLiteral("model"),
-                                         QStringLiteral("Indicator model (default \"Libra v.1_24\")."),
-                                         QStringLiteral("M"), QStringLiteral("Libra v.1_24"));
+                                         QStringLiteral("Indicator model (default \"%1\").").arg(DeviceModel::Libra124),
+                                         QStringLiteral("M"), DeviceModel::Libra124);
     const QCommandLineOption linkOption(QStringLiteral("link"),
                                         QStringLiteral("Also make PATH a symbolic link to the terminal."),
                                         QStringLiteral("PATH"));

@@ -106,35 +106,18 @@ std::optional<double> readNumber(QString text)
 
 std::optional<IndicatorSimulator::Model> IndicatorSimulator::modelFromText(const QString &text)
 {
-    for (Model m : {Model::Libra124, Model::Libra125Clock, Model::Libra210, Model::WI2002})
-        if (text == modelText(m))
-            return m;
+    if (const DeviceModel::Model *row = DeviceModel::traits(text))
+        return row->id;
     const QString shortName = text.trimmed().toLower();
-    if (shortName == QLatin1String("libra124"))
-        return Model::Libra124;
-    if (shortName == QLatin1String("libra125"))
-        return Model::Libra125Clock;
-    if (shortName == QLatin1String("libra210"))
-        return Model::Libra210;
-    if (shortName == QLatin1String("wi2002"))
-        return Model::WI2002;
+    for (const DeviceModel::Model &row : DeviceModel::models())
+        if (shortName == row.shortName)
+            return row.id;
     return std::nullopt;
 }
 
-QString IndicatorSimulator::modelText(Model model)
-{
-    switch (model) {
-    case Model::Libra124:
-        return QStringLiteral("Libra v.1_24");
-    case Model::Libra125Clock:
-        return QStringLiteral("Libra v.1_25 укомпл. часами");
-    case Model::Libra210:
-        return QStringLiteral("Libra v.2_10 двухканальная");
-    case Model::WI2002:
-        return QStringLiteral("WI2002");
-    }
-    return QString();
-}
+QString IndicatorSimulator::modelText(Model model) { return DeviceModel::model(model).name; }
+
+bool IndicatorSimulator::sendsUnasked() const { return !DeviceModel::model(m_model).polled; }
 
 IndicatorSimulator::IndicatorSimulator(Model model, QObject *parent) : QObject(parent), m_model(model)
 {
@@ -276,7 +259,7 @@ void IndicatorSimulator::setStreaming(bool streaming)
     m_streaming = streaming;
     if (streaming) {
         m_paced = true;
-        if (m_model == Model::WI2002 && m_outQueue.isEmpty())
+        if (sendsUnasked() && m_outQueue.isEmpty())
             sendReading();
     }
     updateSendTimer();
@@ -301,8 +284,9 @@ double IndicatorSimulator::bytesPerSecond() const
         for (const auto &[code, bits] : rates)
             if (::cfgetospeed(&*t) == code)
                 rate = bits;
-    // A start bit, 8 data bits, the Libras' parity bit and a stop bit.
-    const int bitsPerByte = m_model == Model::WI2002 ? 10 : 11;
+    // A start bit, 8 data bits, a parity bit when the model has one (the
+    // Libras) and a stop bit.
+    const int bitsPerByte = DeviceModel::model(m_model).parity == QSerialPort::NoParity ? 10 : 11;
     return double(rate) / bitsPerByte;
 }
 
@@ -333,7 +317,7 @@ void IndicatorSimulator::setSendInterval(int ms)
 
 void IndicatorSimulator::updateSendTimer()
 {
-    if (m_model == Model::WI2002 && isPlugged() && m_sendTimer.interval() > 0 && !m_streaming)
+    if (sendsUnasked() && isPlugged() && m_sendTimer.interval() > 0 && !m_streaming)
         m_sendTimer.start();
     else
         m_sendTimer.stop();
@@ -364,11 +348,11 @@ double IndicatorSimulator::readingNow()
 QByteArray IndicatorSimulator::frame(double weight) const
 {
     QByteArray line;
-    if (m_model == Model::WI2002) {
+    if (sendsUnasked()) {
         line = "=" + weightField8(weight) + "kg";
     } else {
         line = "A 01  N " + QByteArray::number(weight, 'f', 3).rightJustified(8, ' ') + " Kg  T 00.000 Kg";
-        if (m_model == Model::Libra125Clock) {
+        if (DeviceModel::model(m_model).clock == DeviceModel::ClockSource::Indicator) {
             const QDateTime now = m_clock.isValid() ? m_clock : QDateTime::currentDateTime();
             line += " t " + now.toString(QStringLiteral("HH:mm")).toLatin1() + " d "
                 + now.toString(QStringLiteral("dd.MM.yy")).toLatin1();
@@ -382,7 +366,7 @@ bool IndicatorSimulator::sendReading()
 {
     if (!isPlugged() || m_silent)
         return false;
-    if (m_model == Model::WI2002) {
+    if (sendsUnasked()) {
         int pending = 0;
         if (::ioctl(m_slave, FIONREAD, &pending) == 0 && pending > StaleInputLimit)
             ::tcflush(m_slave, TCIFLUSH);
@@ -427,7 +411,7 @@ void IndicatorSimulator::sendPaced()
     }
     if (m_outQueue.isEmpty()) {
         // A streaming WI2002 starts its next frame right after the last one.
-        if (m_streaming && m_model == Model::WI2002 && !m_silent) {
+        if (m_streaming && sendsUnasked() && !m_silent) {
             const QByteArray f = frame(readingNow());
             m_outQueue = f;
             ++m_framesSent;
@@ -514,7 +498,7 @@ void IndicatorSimulator::onReadable()
     const QByteArray bytes(buffer, n);
     m_received += bytes;
     emit bytesReceived(bytes);
-    if (m_model == Model::WI2002 || m_silent)
+    if (sendsUnasked() || m_silent)
         return;
     for (char c : bytes) {
         if (c == 's')

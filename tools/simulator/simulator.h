@@ -38,6 +38,8 @@
 #include <QTimer>
 #include <optional>
 
+#include "indicator/devicemodel.h"
+
 #include <termios.h>
 
 class QSocketNotifier;
@@ -46,10 +48,12 @@ class IndicatorSimulator : public QObject
 {
     Q_OBJECT
 public:
-    enum class Model { Libra124, Libra125Clock, Libra210, WI2002 };
+    // A row of the program's device-model table: the simulator behaves as
+    // that row says (polled or streaming, parity, its own clock).
+    using Model = DeviceModel::Id;
 
-    // The four model texts of the program, or the short names "libra124",
-    // "libra125", "libra210", "wi2002" (any letter case).
+    // A model text of the program, or a row's short name ("libra124",
+    // "libra125", "libra210", "wi2002", any letter case).
     static std::optional<Model> modelFromText(const QString &text);
     static QString modelText(Model model);
 
@@ -129,6 +133,9 @@ private:
     double readingNow();
     void updateSendTimer();
     void renewLink();
+
+    // A model that is not polled sends readings on its own (the WI2002).
+    bool sendsUnasked() const;
 
     Model m_model;
     int m_master = -1;
