@@ -5,7 +5,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDeadlineTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrintDialog>
@@ -30,6 +29,7 @@
 #include "messageboxes.h"
 #include "programfolder.h"
 #include "simulator/simulator.h"
+#include "linksecond.h"
 #include "store/schema.h"
 #include "store/tablestore.h"
 #include "toolkit/lamp.h"
@@ -138,20 +138,7 @@ public:
     }
 
     // One second of the link, and the indicator's answer to the poll.
-    bool second()
-    {
-        const int polls = indicator.received().count('s');
-        link()->clock()->tick();
-        if (!link()->isPortOpen())
-            return true;
-        QDeadlineTimer deadline(3000);
-        while (indicator.received().count('s') == polls || !link()->ReceiveBuffer().endsWith(QLatin1String("\r\n"))) {
-            if (deadline.hasExpired())
-                return false;
-            QTest::qWait(1);
-        }
-        return true;
-    }
+    bool second() { return linkSecond(*link(), indicator); }
 
     QStringList texts() const
     {

@@ -22,6 +22,7 @@
 #include "indicator/linkclock.h"
 #include "toolkit/portswitch.h"
 #include "simulator/simulator.h"
+#include "linksecond.h"
 
 class LinkFixture
 {
@@ -63,28 +64,7 @@ public:
 
     // One second of the link: the ticks that fall due, then the indicator's
     // answer to the poll, if it gives one.
-    bool second()
-    {
-        const int pollsBefore = sim.received().count('s');
-        const int framesBefore = sim.framesSent();
-        link->clock()->tick();
-        if (!link->isPortOpen())
-            return true;
-        const DeviceModel::Model *model = DeviceModel::traits(link->modelText());
-        const bool polled = model && model->polled;
-        if (!polled)
-            return true;
-        const bool answers = !sim.isSilent() && sim.isPlugged();
-        QDeadlineTimer deadline(3000);
-        // The indicator takes the poll and answers; the link reads the answer.
-        while (sim.received().count('s') == pollsBefore
-               || (answers && (sim.framesSent() == framesBefore || !link->ReceiveBuffer().endsWith(QLatin1String("\r\n"))))) {
-            if (deadline.hasExpired())
-                return false;
-            QTest::qWait(1);
-        }
-        return true;
-    }
+    bool second() { return linkSecond(*link, sim); }
 
     // The indicator sends a line of its own (what a WI2002 does); returns
     // once the link has read it.

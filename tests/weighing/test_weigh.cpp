@@ -352,6 +352,7 @@ private slots:
         QTest::newRow("clock model") << int(IndicatorSimulator::Model::Libra125Clock);
         QTest::newRow("Libra v.1_24") << int(IndicatorSimulator::Model::Libra124);
         QTest::newRow("Libra v.2_10") << int(IndicatorSimulator::Model::Libra210);
+        QTest::newRow("WI2002") << int(IndicatorSimulator::Model::WI2002);
     }
 
     void dateAndTimeByModel()

@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +24,7 @@
 #include "indicator/linkclock.h"
 #include "toolkit/portswitch.h"
 #include "simulator/simulator.h"
+#include "linksecond.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "toolkit/cursorgrid.h"
@@ -67,6 +67,7 @@ public:
         plugged = sim.plug(&error);
         if (!plugged)
             qWarning("no pseudo-terminal: %s", qPrintable(error));
+        sim.setSendInterval(0); // a WI2002 sends each second() of the test, not on a timer of its own
 
         const QString ini = QStringLiteral("[Tool]\r\nCOM=%1\r\nSpeed=br9600\r\nwi=%2\r\nopen=0\r\nizmer=%3\r\n")
                                 .arg(sim.devicePath(), IndicatorSimulator::modelText(model), unit);
@@ -102,26 +103,9 @@ public:
         return link->isPortOpen();
     }
 
-    // One second of the link: the ticks that fall due, then the indicator's
-    // answer to the poll.
-    bool second()
-    {
-        const int pollsBefore = sim.received().count('s');
-        const int framesBefore = sim.framesSent();
-        link->clock()->tick();
-        if (!link->isPortOpen())
-            return true;
-        const bool answers = !sim.isSilent() && sim.isPlugged();
-        QDeadlineTimer deadline(3000);
-        while (sim.received().count('s') == pollsBefore
-               || (answers
-                   && (sim.framesSent() == framesBefore || !link->ReceiveBuffer().endsWith(QLatin1String("\r\n"))))) {
-            if (deadline.hasExpired())
-                return false;
-            QTest::qWait(1);
-        }
-        return true;
-    }
+    // One second of the link: a WI2002's reading of that second, the ticks
+    // that fall due, then the indicator's answer to the poll.
+    bool second() { return linkSecond(*link, sim, StreamFeed::ReadingEachSecond); }
 
     // Puts the weight on the scale and lets seconds pass until the program
     // reads it as stable.
