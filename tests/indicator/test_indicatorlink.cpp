@@ -39,8 +39,7 @@ void TestIndicatorLink::stateAtStart()
     QCOMPARE(f.link->ReadingText(), QString());
 
     // The port before any setting: 9600, 8 bits, even parity, 1 stop bit, handshake.
-    IndicatorWidgets w = f.w;
-    IndicatorLink fresh(w);
+    IndicatorLink fresh(f.w.portSwitch, f.w.stability);
     QCOMPARE(fresh.port()->portName(), QStringLiteral("ttyS0")); // "COM1"
     QCOMPARE(fresh.port()->baudRate(), 9600);
     QCOMPARE(fresh.port()->dataBits(), QSerialPort::Data8);
