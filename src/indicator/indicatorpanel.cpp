@@ -16,10 +16,13 @@ const QColor StatusOffColour(255, 0, 0);
 IndicatorPanel::IndicatorPanel(IndicatorLink *link, const IndicatorWidgets &widgets, QObject *parent)
     : QObject(parent), m_w(widgets)
 {
-    connect(link, &IndicatorLink::readingShown, m_w.weight, &QLabel::setText);
-    connect(link, &IndicatorLink::unitChanged, m_w.unit, &QLabel::setText);
-    connect(link, &IndicatorLink::dateChanged, m_w.date, &QLabel::setText);
-    connect(link, &IndicatorLink::indicatorTimeChanged, m_w.indicatorTime, &QLabel::setText);
+    // The panel is the context of every connection: without the panel the
+    // link's reports reach no widget.
+    connect(link, &IndicatorLink::readingShown, this, [this](const QString &t) { m_w.weight->setText(t); });
+    connect(link, &IndicatorLink::unitChanged, this, [this](const QString &t) { m_w.unit->setText(t); });
+    connect(link, &IndicatorLink::dateChanged, this, [this](const QString &t) { m_w.date->setText(t); });
+    connect(link, &IndicatorLink::indicatorTimeChanged, this,
+            [this](const QString &t) { m_w.indicatorTime->setText(t); });
     connect(link, &IndicatorLink::deviceStatusChanged, this, &IndicatorPanel::showStatus);
     connect(link, &IndicatorLink::clockSourceChanged, this, &IndicatorPanel::showClockSource);
     connect(link, &IndicatorLink::portOpenChanged, this, &IndicatorPanel::showPortOpen);
