@@ -29,6 +29,7 @@
 #include "toolkit/clocklabel.h"
 #include "indicator/indicatorlink.h"
 #include "indicator/weightdisplay.h"
+#include "indicator/indicatorpanel.h"
 #include "indicator/indicatorwidgets.h"
 #include "toolkit/lamp.h"
 #include "toolkit/portswitch.h"
@@ -403,11 +404,12 @@ void MainForm::createIndicatorLink()
     w.portSwitch = m_portSwitch;
     w.lampMain = m_lampMain;
     w.lampSettings = m_lampSettings;
-    w.speed = m_comspeed;
-    w.model = m_pribor;
-    w.port = m_comselect;
-    w.units = m_units;
-    m_link = new IndicatorLink(w, this);
+    m_link = new IndicatorLink(m_portSwitch, m_stability, this);
+    m_indicatorPanel = new IndicatorPanel(m_link, w, this);
+    // The link is handed the settings lists' texts whenever they change: an
+    // unsaved choice holds for the next switch-on, as the operator expects.
+    m_link->setLineSettings(m_settingsPage->lineSettings());
+    connect(m_settingsPage, &SettingsPage::lineSettingsEdited, m_link, &IndicatorLink::setLineSettings);
 }
 
 void MainForm::watchDoubleClicks(QWidget *w)
@@ -476,10 +478,9 @@ void MainForm::FormCreate()
 
         // The port name is taken from the settings only here; a port chosen
         // later on the settings page waits for the next start.
-        m_link->setPortName(m_comselect->currentText());
-        m_link->applySpeed(m_comspeed->currentText());
-        m_link->applyModel(m_pribor->currentText(), false);
-        m_link->applyUnit(m_units->currentText());
+        const LineSettings line = m_settingsPage->lineSettings();
+        m_link->setPortName(line.portName);
+        m_link->apply(line, false);
 
         if (m_opencom->text() == QLatin1String("1")) {
             m_portSwitch->setOn(true);

@@ -23,6 +23,7 @@ class QTabWidget;
 class QWidget;
 class ClockLabel;
 class IndicatorLink;
+class IndicatorPanel;
 class JournalPage;
 class Lamp;
 class PortSwitch;
@@ -121,6 +122,7 @@ private:
     QString m_programDir;
     TableCursor *m_journal = nullptr;
     IndicatorLink *m_link = nullptr;
+    IndicatorPanel *m_indicatorPanel = nullptr;
 
     QTabWidget *m_pages = nullptr;
 

@@ -176,6 +176,14 @@ void SettingsPage::attach(const Links &links)
     connect(m_lockButton, &QPushButton::clicked, this, guarded([this] { LockButtonClick(); }));
     connect(m_saveButton, &QPushButton::clicked, this, guarded([this] { SaveClick(); }));
     connect(m_printerSetup, &QPushButton::clicked, this, guarded([this] { PrinterSetupClick(); }));
+    for (QComboBox *list : {m_comselect, m_comspeed, m_pribor, m_units})
+        connect(list, &QComboBox::currentTextChanged, this, [this] { emit lineSettingsEdited(lineSettings()); });
+}
+
+LineSettings SettingsPage::lineSettings() const
+{
+    return LineSettings{m_comselect->currentText(), m_comspeed->currentText(), m_pribor->currentText(),
+                        m_units->currentText()};
 }
 
 bool SettingsPage::isLocked() const { return m_panelControls->isHidden(); }
@@ -214,9 +222,7 @@ void SettingsPage::SaveClick()
     link.resetDisplay();
 
     // The port name is not applied: it is taken from the file at the next start.
-    link.applySpeed(m_comspeed->currentText());
-    link.applyModel(m_pribor->currentText(), true);
-    link.applyUnit(m_units->currentText());
+    link.apply(lineSettings(), true);
 
     if (m_links.opencom->text() == QLatin1String("1")) {
         m_portSwitch->setOn(true);

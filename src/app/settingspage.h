@@ -15,6 +15,8 @@
 #include <functional>
 #include <memory>
 
+#include "indicator/linesettings.h"
+
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -56,6 +58,9 @@ public:
     void SaveClick();
     void PrinterSetupClick();
 
+    // The line settings as the panel's lists show them now.
+    LineSettings lineSettings() const;
+
     // A successful administrator sign-in for the settings shows the panel.
     void showPanel();
     bool isLocked() const;
@@ -74,6 +79,8 @@ public:
 signals:
     // The lock button set CheckBox1 and wants the administrator gate.
     void administratorRequested();
+    // The operator changed a text of the model, unit, port or speed list.
+    void lineSettingsEdited(const LineSettings &settings);
 
 private:
     Links m_links;

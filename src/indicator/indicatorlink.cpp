@@ -1,27 +1,21 @@
 #include "indicator/indicatorlink.h"
 
-#include <QComboBox>
 #include <QDate>
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
-#include <QPalette>
 
 #include <cerrno>
 
 #include "common/errorreport.h"
 #include "indicator/devicemodel.h"
 #include "indicator/framedecoder.h"
-#include "toolkit/lamp.h"
 #include "indicator/linkclock.h"
 #include "indicator/numberform.h"
 #include "toolkit/portswitch.h"
 #include "common/failure.h"
 
 namespace {
-
-const QColor StatusOnColour(0, 128, 0);
-const QColor StatusOffColour(255, 0, 0);
 
 bool isLineError(QSerialPort::SerialPortError error)
 {
@@ -54,9 +48,10 @@ int systemErrorNumber(const QSerialPort &port, int errnoAfterCall)
 
 } // namespace
 
-IndicatorLink::IndicatorLink(const IndicatorWidgets &widgets, QObject *parent)
+IndicatorLink::IndicatorLink(PortSwitch *portSwitch, QLabel *stabilityLabel, QObject *parent)
     : QObject(parent),
-      m_w(widgets),
+      m_portSwitch(portSwitch),
+      m_stabilityLabel(stabilityLabel),
       m_port(this),
       m_clock(new LinkClock(this)),
       m_decoder("windows-1251", QStringConverter::Flag::Stateless)
@@ -87,8 +82,8 @@ IndicatorLink::IndicatorLink(const IndicatorWidgets &widgets, QObject *parent)
     connect(m_clock->Stabilno2(), &LinkTimer::timeout, this, &IndicatorLink::Stabilno2Timer);
     connect(m_clock->Stabilno3(), &LinkTimer::timeout, this, &IndicatorLink::Stabilno3Timer);
 
-    connect(m_w.portSwitch, &PortSwitch::switchedOn, this, guarded([this] { RxSwitch1On(); }));
-    connect(m_w.portSwitch, &PortSwitch::switchedOff, this, guarded([this] { RxSwitch1Off(); }));
+    connect(m_portSwitch, &PortSwitch::switchedOn, this, guarded([this] { RxSwitch1On(); }));
+    connect(m_portSwitch, &PortSwitch::switchedOff, this, guarded([this] { RxSwitch1Off(); }));
 
     updateLamps();
 }
@@ -103,6 +98,16 @@ IndicatorLink::~IndicatorLink()
 // ---------------------------------------------------------------- operations
 
 void IndicatorLink::setPortName(const QString &text) { m_port.setPortName(DeviceModel::portDevice(text)); }
+
+void IndicatorLink::setLineSettings(const LineSettings &settings) { m_settings = settings; }
+
+void IndicatorLink::apply(const LineSettings &settings, bool refreshDate)
+{
+    setLineSettings(settings);
+    applySpeed(settings.speed);
+    applyModel(settings.model, refreshDate);
+    applyUnit(settings.unit);
+}
 
 void IndicatorLink::applySpeed(const QString &text)
 {
@@ -123,19 +128,17 @@ void IndicatorLink::applyModel(const QString &text, bool refreshDate)
     if (m_port.isOpen())
         applyLineSettingsAfterOpen();
 
-    const bool indicatorClock = traits->clock == DeviceModel::ClockSource::Indicator;
-    m_w.pcClock->setVisible(!indicatorClock);
-    m_w.indicatorTime->setVisible(indicatorClock);
+    emit clockSourceChanged(traits->clock == DeviceModel::ClockSource::Indicator);
     if (refreshDate && traits->refreshDate)
-        m_w.date->setText(todayText());
+        emit dateChanged(todayText());
 }
 
 void IndicatorLink::applyUnit(const QString &text)
 {
     if (text == QStringLiteral("тонны"))
-        m_w.unit->setText(QStringLiteral("т"));
+        emit unitChanged(QStringLiteral("т"));
     else if (text == QStringLiteral("кг"))
-        m_w.unit->setText(QStringLiteral("кг"));
+        emit unitChanged(QStringLiteral("кг"));
 }
 
 void IndicatorLink::closePort()
@@ -149,18 +152,18 @@ void IndicatorLink::resetDisplay()
 {
     m_readingText = QStringLiteral("0,000");
     m_currentReading = NumberForm::parse(m_readingText).value_or(0);
-    m_w.weight->setText(QStringLiteral("0,000"));
+    emit readingShown(QStringLiteral("0,000"));
     setStatus(false);
     setStableShown(false);
 }
 
-bool IndicatorLink::StableFlag() const { return !m_w.stability->isHidden(); }
+bool IndicatorLink::StableFlag() const { return !m_stabilityLabel->isHidden(); }
 
-QString IndicatorLink::modelText() const { return m_w.model->currentText(); }
+QString IndicatorLink::modelText() const { return m_settings.model; }
 
 bool IndicatorLink::isPortOpen() const { return m_port.isOpen(); }
 
-bool IndicatorLink::isSwitchOn() const { return m_w.portSwitch->isOn(); }
+bool IndicatorLink::isSwitchOn() const { return m_portSwitch->isOn(); }
 
 QString IndicatorLink::todayText() { return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat); }
 
@@ -168,23 +171,23 @@ QString IndicatorLink::todayText() { return QLocale::system().toString(QDate::cu
 
 void IndicatorLink::RxSwitch1On()
 {
-    applySpeed(m_w.speed->currentText());
-    applyModel(m_w.model->currentText(), true);
+    applySpeed(m_settings.speed);
+    applyModel(m_settings.model, true);
     m_lineErrorShown = false;
     openPort(); // throws: the switch stays on, the port closed, no timer runs
-    m_w.portSwitch->setOn(true);
+    m_portSwitch->setOn(true);
     m_clock->start();
 }
 
 void IndicatorLink::RxSwitch1Off()
 {
     closePort();
-    m_w.portSwitch->setOn(false);
+    m_portSwitch->setOn(false);
     setStatus(false);
     setStableShown(false);
     m_readingText = QStringLiteral("0,000");
     m_currentReading = NumberForm::parse(m_readingText).value_or(0);
-    m_w.weight->setText(QStringLiteral("0"));
+    emit readingShown(QStringLiteral("0"));
     m_clock->stop();
 }
 
@@ -202,13 +205,13 @@ void IndicatorLink::Timer1Timer()
 
     m_clock->Timer1()->stop();
     m_clock->Timer3()->stop();
-    m_w.portSwitch->setOn(false); // runs RxSwitch1Off: the link is off before the box shows
+    m_portSwitch->setOn(false); // runs RxSwitch1Off: the link is off before the box shows
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Ошибка работы с прибором"),
                     QStringLiteral("Ошибка записи в Последовательный порт(ComPort) или Ошибка прибора!")
                         + QString(32, QLatin1Char(' '))
                         + QStringLiteral("Последовательный порт(ComPort) Выключен Автоматически!")
                         + QString(59, QLatin1Char(' ')) + QStringLiteral("Рекомендуеться Перезагрузить программу!"),
-                    QMessageBox::Ok, m_w.weight->window());
+                    QMessageBox::Ok, m_stabilityLabel->window());
     box.setTextFormat(Qt::PlainText); // the runs of blanks belong to the text
     box.exec();
 }
@@ -220,7 +223,7 @@ void IndicatorLink::Timer3Timer()
         return;
     m_readingText = r.readingText;
     m_currentReading = r.reading;
-    m_w.weight->setText(r.display);
+    emit readingShown(r.display);
     setStatus(r.deviceOn);
     // A reading that moved away from the samples is not still, whatever the
     // compare of this second said.
@@ -228,11 +231,11 @@ void IndicatorLink::Timer3Timer()
         setStableShown(false);
     if (r.hasTime) {
         m_indicatorTime = r.indicatorTime;
-        m_w.indicatorTime->setText(m_indicatorTime);
+        emit indicatorTimeChanged(m_indicatorTime);
     }
     if (r.hasDate) {
         m_indicatorDate = r.indicatorDate;
-        m_w.date->setText(m_indicatorDate);
+        emit dateChanged(m_indicatorDate);
     }
 }
 
@@ -272,10 +275,10 @@ void IndicatorLink::ComPort1Error(QSerialPort::SerialPortError error, quint64 se
     }
 
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"), QStringLiteral("Ошибка записи в ComPort!"),
-                    QMessageBox::Ok, m_w.weight->window());
+                    QMessageBox::Ok, m_stabilityLabel->window());
     box.setTextFormat(Qt::PlainText);
     box.exec();
-    m_w.portSwitch->setOn(false);
+    m_portSwitch->setOn(false);
 }
 
 // ------------------------------------------------------------------- helpers
@@ -334,19 +337,13 @@ void IndicatorLink::throwLineSettingsFailure()
     throw Failure(QStringLiteral("SetCommState function failed (win error code: %1)").arg(code));
 }
 
-void IndicatorLink::setStatus(bool deviceOn)
+void IndicatorLink::setStatus(bool deviceOn) { emit deviceStatusChanged(deviceOn); }
+
+// The one place StableFlag is set.
+void IndicatorLink::setStableShown(bool shown)
 {
-    m_w.status->setText(deviceOn ? QStringLiteral("Прибор Включен") : QStringLiteral("Прибор Выключен"));
-    QPalette palette = m_w.status->palette();
-    palette.setColor(QPalette::WindowText, deviceOn ? StatusOnColour : StatusOffColour);
-    m_w.status->setPalette(palette);
+    m_stabilityLabel->setVisible(shown);
+    emit stabilityChanged(shown);
 }
 
-void IndicatorLink::setStableShown(bool shown) { m_w.stability->setVisible(shown); }
-
-void IndicatorLink::updateLamps()
-{
-    const bool open = m_port.isOpen();
-    m_w.lampMain->setLit(open);
-    m_w.lampSettings->setLit(open);
-}
+void IndicatorLink::updateLamps() { emit portOpenChanged(m_port.isOpen()); }

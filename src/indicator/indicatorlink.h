@@ -1,56 +1,71 @@
 #pragma once
 // The link to the weighing indicator: the serial port ComPort1, the port
-// switch's handlers, the poll, the decode tick, the stability judgement and the
-// widgets of the indicator panel that show their results.
+// switch's handlers, the poll, the decode tick and the stability judgement.
+// It reports what it reads through signals; the IndicatorPanel shows them.
 //
-// The main window creates the widgets (IndicatorWidgets, all of them required)
-// and one IndicatorLink, and then at start:
-//     link->setPortName(comselect text);     // once; the name holds for the run
-//     link->applySpeed(comspeed text);
-//     link->applyModel(Pribor text, false);
-//     link->applyUnit(unit list text);
-//     widgets.portSwitch->setOn(true);       // when "open" is "1"
+// The main window creates the port switch, the stability label and one
+// IndicatorLink, hands the link the line settings as a value, and then at start:
+//     link->setPortName(settings.portName);  // once; the name holds for the run
+//     link->apply(settings, false);          // speed, model, unit
+//     portSwitch->setOn(true);               // when "open" is "1"
 //     if (!link->isPortOpen()) ...           // the open failed and was reported
+// Whenever the operator changes the settings lists, the main window hands the
+// link the new value (setLineSettings); the switch-on and the ticks use the
+// value last handed.
 //
 // Switching the port switch is how the link is switched on and off: the link
 // listens to PortSwitch::switchedOn/switchedOff and runs RxSwitch1On or
-// RxSwitch1Off. RxSwitch1On applies the texts of comspeed and Pribor (with the
-// date display), opens the port and starts the clock; when the port cannot be
-// opened, "Unable to open com port (win error code: N)" is shown through the
-// general error report, the switch stays on and the port closed, and
-// isPortOpen() is false. RxSwitch1Off closes the port, shows "Прибор Выключен"
-// in red, hides "Стабильность", sets the reading to zero ("0" on the display)
-// and stops the clock.
+// RxSwitch1Off. RxSwitch1On applies the speed and model of the line settings
+// (with the date display), opens the port and starts the clock; when the port
+// cannot be opened, "Unable to open com port (win error code: N)" is shown
+// through the general error report, the switch stays on and the port closed,
+// and isPortOpen() is false. RxSwitch1Off closes the port, reports the device
+// off, hides "Стабильность", sets the reading to zero ("0" on the display) and
+// stops the clock.
 //
 // applySpeed/applyModel on an open port change the line at once; when the
 // device rejects that they throw Failure("SetCommState function failed (win
 // error code: N)"), for the caller's guarded handler to report.
 //
+// StableFlag is the visibility of the stability label (RxLabel10) and nothing
+// else: the link holds that one label and is the only one to show or hide it;
+// stabilityChanged tells the others.
+//
 // The link owns its messages to the operator: the poll write failure
 // ("Ошибка работы с прибором") and the line error ("Ошибка"), each a modal
-// QMessageBox; both end with the link off.
+// QMessageBox over the stability label's window; both end with the link off.
 
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
 #include <QStringDecoder>
 
-#include "indicator/indicatorwidgets.h"
+#include "indicator/linesettings.h"
 #include "indicator/stability.h"
 
 class LinkClock;
+class PortSwitch;
+class QLabel;
 
 class IndicatorLink : public QObject
 {
     Q_OBJECT
 public:
-    IndicatorLink(const IndicatorWidgets &widgets, QObject *parent = nullptr);
+    // The port switch (RxSwitch1) and the stability label (RxLabel10), both required.
+    IndicatorLink(PortSwitch *portSwitch, QLabel *stabilityLabel, QObject *parent = nullptr);
     ~IndicatorLink() override; // closes the port
 
     // --- operations -------------------------------------------------------
     // The port's name, from the port list's text (see DeviceModel::portDevice).
     // Only at start-up, before the port is first opened.
     void setPortName(const QString &text);
+    // The line settings the switch-on and the ticks use from now on; the
+    // port is not touched.
+    void setLineSettings(const LineSettings &settings);
+    const LineSettings &lineSettings() const { return m_settings; }
+    // setLineSettings, then applySpeed, applyModel and applyUnit with them.
+    // The port name is not applied (setPortName).
+    void apply(const LineSettings &settings, bool refreshDate);
     // A speed name ("br9600" ...); any other text leaves the speed unchanged.
     // Throws Failure when an open port rejects it.
     void applySpeed(const QString &text);
@@ -73,7 +88,7 @@ public:
     bool StableFlag() const; // exactly: the stability label is not hidden
     QString IndicatorDate() const { return m_indicatorDate; }
     QString IndicatorTime() const { return m_indicatorTime; }
-    QString modelText() const;      // the model list's text, as the ticks read it
+    QString modelText() const;      // the model of the line settings, as the ticks read it
     bool isPortOpen() const;
     bool isSwitchOn() const;        // the port switch's state
     const QString &ReceiveBuffer() const { return m_receiveBuffer; } // for diagnostics
@@ -83,6 +98,22 @@ public:
 
     // Today's date in the system's short date form, as the date display shows it.
     static QString todayText();
+
+signals:
+    // The live weight as the display shows it ("0,000", "211,515", "0").
+    void readingShown(const QString &display);
+    // "Прибор Включен" when true, "Прибор Выключен" when false.
+    void deviceStatusChanged(bool deviceOn);
+    // The stability judgement, after the label has been shown or hidden.
+    void stabilityChanged(bool stable);
+    // The unit label's text: "т" or "кг".
+    void unitChanged(const QString &label);
+    // Which time widget shows: the indicator's time (true) or the computer's.
+    void clockSourceChanged(bool indicatorClock);
+    void dateChanged(const QString &date);
+    void indicatorTimeChanged(const QString &time);
+    // The port opened or closed (the lamps).
+    void portOpenChanged(bool open);
 
 private:
     // Handlers, run by the port switch, the clock and the port.
@@ -104,7 +135,9 @@ private:
     void updateLamps();
     [[noreturn]] void throwLineSettingsFailure();
 
-    IndicatorWidgets m_w;
+    PortSwitch *m_portSwitch;
+    QLabel *m_stabilityLabel;
+    LineSettings m_settings;
     QSerialPort m_port;
     LinkClock *m_clock;
     StabilityJudge m_stability;

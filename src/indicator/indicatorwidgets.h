@@ -1,10 +1,11 @@
 #pragma once
-// The widgets of the main window that the indicator link reads and writes.
-// The main window creates them (with their objectNames) and hands them over.
+// The widgets of the main window that show the indicator link's reports.
+// The main window creates them (with their objectNames) and hands them to the
+// IndicatorPanel; the link itself holds only the port switch and the
+// stability label (whose visibility is StableFlag).
 
 class QLabel;
 class QWidget;
-class QComboBox;
 class PortSwitch;
 class Lamp;
 
@@ -20,8 +21,4 @@ struct IndicatorWidgets
     PortSwitch *portSwitch = nullptr; // RxSwitch1
     Lamp *lampMain = nullptr;         // lamp beside "Com port" on the first page
     Lamp *lampSettings = nullptr;     // lamp beside "Порт COM открыт" on the settings panel
-    QComboBox *speed = nullptr;       // comspeed
-    QComboBox *model = nullptr;       // Pribor
-    QComboBox *port = nullptr;        // comselect
-    QComboBox *units = nullptr;       // the unit list ("кг", "тонны")
 };

@@ -294,8 +294,12 @@ private slots:
         w.retype("comspeed", QStringLiteral("br4800"));
         w.retype("izmer", QStringLiteral("тонны"));
         w.retype("comselect", QStringLiteral("com2"));
-        if (switchOn)
+        if (switchOn) {
             w.click(w.portSwitch());
+            // The switch-on takes the lists as retyped, unsaved.
+            QCOMPARE(int(w.link()->port()->baudRate()), 4800);
+            QCOMPARE(w.link()->port()->parity(), QSerialPort::NoParity);
+        }
         QCOMPARE(w.link()->isPortOpen(), switchOn);
 
         w.click(w.form->saveSettingsButton());

@@ -1,6 +1,7 @@
 #pragma once
-// An indicator panel with its real widgets, an IndicatorLink on the real
-// QSerialPort, and a simulated indicator at the far end of a pseudo-terminal.
+// An indicator panel with its real widgets and the settings lists, an
+// IndicatorLink on the real QSerialPort handed the lists' texts as they
+// change (as the main window does), and a simulated indicator at the far end of a pseudo-terminal.
 // The link's clock is driven by hand: second() lets one second pass and waits
 // until the indicator's answer to the poll has arrived, as it would within a
 // real second.
@@ -17,12 +18,22 @@
 #include "toolkit/clocklabel.h"
 #include "indicator/devicemodel.h"
 #include "indicator/indicatorlink.h"
+#include "indicator/indicatorpanel.h"
 #include "indicator/indicatorwidgets.h"
 #include "toolkit/lamp.h"
 #include "indicator/linkclock.h"
 #include "toolkit/portswitch.h"
 #include "simulator/simulator.h"
 #include "linksecond.h"
+
+// The panel's widgets and the settings lists beside them.
+struct FixtureWidgets : IndicatorWidgets
+{
+    QComboBox *speed = nullptr; // comspeed
+    QComboBox *model = nullptr; // Pribor
+    QComboBox *port = nullptr;  // comselect
+    QComboBox *units = nullptr; // izmer
+};
 
 class LinkFixture
 {
@@ -54,9 +65,20 @@ public:
         sim.setSendInterval(0); // a WI2002 sends when the test says so
         w.port->setCurrentText(sim.devicePath());
 
-        link = std::make_unique<IndicatorLink>(w);
+        link = std::make_unique<IndicatorLink>(w.portSwitch, w.stability);
+        panel = std::make_unique<IndicatorPanel>(link.get(), w);
+        link->setLineSettings(lineSettings());
+        for (QComboBox *list : {w.speed, w.model, w.port, w.units})
+            QObject::connect(list, &QComboBox::currentTextChanged, link.get(),
+                             [this] { link->setLineSettings(lineSettings()); });
         link->clock()->setManual(true);
         link->setPortName(w.port->currentText());
+    }
+
+    LineSettings lineSettings() const
+    {
+        return LineSettings{w.port->currentText(), w.speed->currentText(), w.model->currentText(),
+                            w.units->currentText()};
     }
 
     void switchOn() { w.portSwitch->setOn(true); }
@@ -92,10 +114,11 @@ public:
     }
 
     QWidget window;
-    IndicatorWidgets w;
+    FixtureWidgets w;
     IndicatorSimulator sim;
     bool plugged = false;
     std::unique_ptr<IndicatorLink> link;
+    std::unique_ptr<IndicatorPanel> panel;
 
 private:
     QLabel *label(const char *name, const QString &text)

@@ -1,6 +1,7 @@
 // The link as the main window sees it: the state at start, the unit label,
-// the reset of the settings save, the model's time widgets, and a switch that
-// is set to the state it already has.
+// the reset of the settings save, the model's time widgets, a switch that is
+// set to the state it already has, and the link on its own: handed line
+// settings as a value, reporting through signals.
 
 #include <QSignalSpy>
 #include <QTest>
@@ -23,6 +24,7 @@ private slots:
     void switchingToTheSameStateDoesNothing();
     void portNames_data();
     void portNames();
+    void handedSettingsReportedBySignals();
 };
 
 void TestIndicatorLink::stateAtStart()
@@ -39,8 +41,7 @@ void TestIndicatorLink::stateAtStart()
     QCOMPARE(f.link->ReadingText(), QString());
 
     // The port before any setting: 9600, 8 bits, even parity, 1 stop bit, handshake.
-    IndicatorWidgets w = f.w;
-    IndicatorLink fresh(w);
+    IndicatorLink fresh(f.w.portSwitch, f.w.stability);
     QCOMPARE(fresh.port()->portName(), QStringLiteral("ttyS0")); // "COM1"
     QCOMPARE(fresh.port()->baudRate(), 9600);
     QCOMPARE(fresh.port()->dataBits(), QSerialPort::Data8);
@@ -175,6 +176,60 @@ void TestIndicatorLink::portNames()
     QFETCH(QString, text);
     QFETCH(QString, device);
     QCOMPARE(DeviceModel::portDevice(text), device);
+}
+
+void TestIndicatorLink::handedSettingsReportedBySignals()
+{
+    LinkFixture f;
+    QVERIFY(f.plugged);
+    // No panel and no lists: what the link is handed is all it knows, and
+    // what it reports reaches no widget but the stability label.
+    f.panel.reset();
+    QSignalSpy reading(f.link.get(), &IndicatorLink::readingShown);
+    QSignalSpy status(f.link.get(), &IndicatorLink::deviceStatusChanged);
+    QSignalSpy stable(f.link.get(), &IndicatorLink::stabilityChanged);
+    QSignalSpy unit(f.link.get(), &IndicatorLink::unitChanged);
+    QSignalSpy lamps(f.link.get(), &IndicatorLink::portOpenChanged);
+
+    f.link->apply(LineSettings{f.sim.devicePath(), QStringLiteral("br4800"), DeviceModel::WI2002,
+                               QStringLiteral("тонны")},
+                  false);
+    QCOMPARE(f.link->port()->baudRate(), 4800);
+    QCOMPARE(f.link->port()->parity(), QSerialPort::NoParity);
+    QCOMPARE(unit.count(), 1);
+    QCOMPARE(unit.at(0).at(0).toString(), QStringLiteral("т"));
+
+    // Handed only: the port keeps the line until the switch-on applies it.
+    f.link->setLineSettings(LineSettings{f.sim.devicePath(), QStringLiteral("br19200"),
+                                         IndicatorSimulator::modelText(Model::Libra124), QStringLiteral("кг")});
+    QCOMPARE(f.link->port()->baudRate(), 4800);
+    QCOMPARE(f.w.speed->currentText(), QStringLiteral("br9600"));
+
+    f.sim.setWeight(75.25);
+    f.switchOn();
+    QVERIFY(f.link->isPortOpen());
+    QCOMPARE(f.link->port()->baudRate(), 19200); // the lists still say br9600
+    QCOMPARE(f.link->port()->parity(), QSerialPort::EvenParity);
+    QCOMPARE(lamps.count(), 1);
+    QCOMPARE(lamps.at(0).at(0).toBool(), true);
+    QVERIFY(f.secondsUntil(7));
+
+    QVERIFY(!reading.isEmpty());
+    QCOMPARE(reading.last().at(0).toString(), QStringLiteral("75,25"));
+    QVERIFY(!status.isEmpty());
+    QCOMPARE(status.last().at(0).toBool(), true);
+    QVERIFY(f.link->StableFlag());
+    QCOMPARE(stable.last().at(0).toBool(), true);
+    QCOMPARE(f.w.weight->text(), QStringLiteral("0,000"));
+    QCOMPARE(f.w.status->text(), QStringLiteral("Прибор Выключен"));
+    QVERIFY(!f.w.lampMain->isLit());
+
+    f.switchOff();
+    QCOMPARE(reading.last().at(0).toString(), QStringLiteral("0"));
+    QCOMPARE(status.last().at(0).toBool(), false);
+    QCOMPARE(stable.last().at(0).toBool(), false);
+    QVERIFY(!f.link->StableFlag());
+    QCOMPARE(lamps.last().at(0).toBool(), false);
 }
 
 QTEST_MAIN(TestIndicatorLink)
