@@ -55,8 +55,8 @@ int startUpChild(int argc, char *argv[], const QString &folder)
     QCoreApplication::setApplicationName(QStringLiteral("Krodalin"));
     MainForm mainForm(folder);
     mainForm.show();
-    TnewDB pendingTrucks(mainForm.findChild<EntryForm *>());
-    mainForm.pendingView = pendingTrucks.journalView();
+    TnewDB pendingTrucks(mainForm.entryForm());
+    connectPendingTrucks(mainForm, pendingTrucks);
     QCoreApplication::processEvents();
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -202,11 +202,9 @@ int main(int argc, char *argv[])
     QWidget window;
     auto *panel = new QWidget(&window);
     auto *slot = new QWidget(&window);
-    auto *print = new QPushButton(&window);
-    auto *live = new QLabel(&window);
     auto *unit = new QLabel(QStringLiteral("кг"), &window);
     auto *view = new TableCursor(Tables::Journal, &window);
-    EntryForm form({panel, slot, print, live, unit, view, nullptr});
+    EntryForm form({panel, slot, unit, view, nullptr});
 
     t.start();
     view->Open();

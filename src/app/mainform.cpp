@@ -36,6 +36,8 @@
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "weighing/entryform.h"
+#include "weighing/tnewdb.h"
+#include "weighing/weighoperation.h"
 #include "journal/journalpage.h"
 #include "toolkit/widgetlook.h"
 
@@ -80,8 +82,17 @@ MainForm::MainForm(const QString &programDir, QWidget *parent)
     // before the creation steps, which fill its lists and bring the link up.
 
     // Weighing: the entry form on page 1; creation step 3 fills its lists.
-    auto *entryForm = new EntryForm({m_entryPanel, m_newButtonSlot, m_printme, m_weight, m_unitLabel, m_journal, m_link});
-    fillReferenceLists = [entryForm] { entryForm->fillReferenceLists(); };
+    m_entryForm = new EntryForm({m_entryPanel, m_newButtonSlot, m_unitLabel, m_journal, m_link});
+    // The note is printed for the latest completed record; a form reset
+    // leaves none shown.
+    WeighOperation *weighing = m_entryForm->weighing();
+    connect(weighing, &WeighOperation::secondPassCompleted, m_printme, [this] { m_printme->setEnabled(true); });
+    connect(m_entryForm, &EntryForm::resetStarted, m_printme, [this] { m_printme->setEnabled(false); });
+    connect(weighing, &WeighOperation::weightTaken, m_weight, [this](const QString &weight) {
+        m_weightBeforePass = m_weight->text();
+        m_weight->setText(weight);
+    });
+    connect(weighing, &WeighOperation::weightWithdrawn, m_weight, [this] { m_weight->setText(m_weightBeforePass); });
 
     // The journal page on page 2, over the same journal view; CheckBox2 is its edit-mode flag.
     m_journalPage = new ::JournalPage({m_journalPanel, m_journal, m_checkBox2});
@@ -466,8 +477,7 @@ void MainForm::FormCreate()
         if (!m_journal->isOpen())
             m_journal->Open();
 
-        if (fillReferenceLists)
-            fillReferenceLists();
+        fillReferenceLists();
 
         const SettingsValues s = LoadSettings(m_programDir);
         m_comselect->setCurrentText(s.com);
@@ -494,6 +504,12 @@ void MainForm::FormCreate()
     });
 }
 
+void MainForm::fillReferenceLists() { m_entryForm->fillReferenceLists(); }
+
+void MainForm::setPendingView(TableCursor *view) { m_pendingView = view; }
+
+TableCursor *MainForm::pendingView() const { return m_pendingView.data(); }
+
 // ---------------------------------------------------------------- leaving
 
 bool MainForm::confirmExit()
@@ -510,8 +526,8 @@ void MainForm::takeDown()
     runGuarded([&] { m_link->closePort(); });
     runGuarded([&] { m_journal->Close(); });
     runGuarded([&] {
-        if (pendingView)
-            pendingView->Close();
+        if (m_pendingView)
+            m_pendingView->Close();
     });
 }
 

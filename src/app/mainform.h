@@ -10,7 +10,6 @@
 
 #include <QMainWindow>
 #include <QPointer>
-#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -22,6 +21,7 @@ class QRadioButton;
 class QTabWidget;
 class QWidget;
 class ClockLabel;
+class EntryForm;
 class IndicatorLink;
 class IndicatorPanel;
 class JournalPage;
@@ -61,13 +61,13 @@ public:
     TableCursor *journalView() const { return m_journal; }
 
     // The pending-truck window's journal view. That window is created after
-    // this one and sets the pointer; exit and close close it after ours.
-    QPointer<TableCursor> pendingView;
+    // this one; the start order hands its view over, and exit and close
+    // close it after ours.
+    void setPendingView(TableCursor *view);
+    TableCursor *pendingView() const;
 
-    // Creation step 3: fills the entry form's reference lists from the
-    // journal. Whoever builds the entry form inside this window's constructor
-    // (before FormCreate runs) sets it; while it is empty the step does nothing.
-    std::function<void()> fillReferenceLists;
+    // Page 1's entry form (in entryPanel()), with its weigh operation.
+    EntryForm *entryForm() const { return m_entryForm; }
 
     IndicatorLink *indicatorLink() const { return m_link; }
     QTabWidget *pageControl() const { return m_pages; }
@@ -100,6 +100,9 @@ public:
     static void setHint(QWidget *w, const QStringList &lines);
 
 protected:
+    // Creation step 3: fills the entry form's reference lists from the journal.
+    virtual void fillReferenceLists();
+
     // FormClose.
     void closeEvent(QCloseEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
@@ -121,6 +124,8 @@ private:
 
     QString m_programDir;
     TableCursor *m_journal = nullptr;
+    QPointer<TableCursor> m_pendingView;
+    EntryForm *m_entryForm = nullptr;
     IndicatorLink *m_link = nullptr;
     IndicatorPanel *m_indicatorPanel = nullptr;
 
@@ -131,6 +136,7 @@ private:
     QWidget *m_panel4 = nullptr;
     QLabel *m_stability = nullptr;   // RxLabel10
     QLabel *m_weight = nullptr;      // RxLabel2
+    QString m_weightBeforePass;      // RxLabel2 before the weigh operation took a weight
     QLabel *m_unitLabel = nullptr;   // izmer2
     QLabel *m_status = nullptr;      // RxLabel23
     Lamp *m_lampMain = nullptr;

@@ -18,6 +18,7 @@
 #include "toolkit/errorbox.h"
 #include "weighing/tnewdb.h"
 #include "weighing/entryform.h"
+#include "weighing/weighoperation.h"
 
 bool installToolkitTranslation()
 {
@@ -78,8 +79,8 @@ int runStartOrder(const QString &dir)
     // The pending-truck window, last of the windows made at start.
     std::unique_ptr<TnewDB> pendingTrucks;
     runGuarded([&] {
-        pendingTrucks = std::make_unique<TnewDB>(mainForm->findChild<EntryForm *>());
-        mainForm->pendingView = pendingTrucks->journalView();
+        pendingTrucks = std::make_unique<TnewDB>(mainForm->entryForm());
+        connectPendingTrucks(*mainForm, *pendingTrucks);
     });
 
     const int rc = QApplication::exec();
@@ -109,4 +110,12 @@ void connectAdministratorGate(MainForm &mainForm, Security &gate)
 
     QObject::connect(settings, &SettingsPage::administratorRequested, &gate, &Security::request);
     QObject::connect(journal, &JournalPage::editModeRequested, &gate, &Security::request);
+}
+
+void connectPendingTrucks(MainForm &mainForm, TnewDB &pendingTrucks)
+{
+    // A second pass completes the record chosen in the window, through its
+    // view; the main window closes that view at exit, after its own.
+    mainForm.entryForm()->weighing()->setPendingWindow(&pendingTrucks);
+    mainForm.setPendingView(pendingTrucks.journalView());
 }

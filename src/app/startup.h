@@ -3,6 +3,7 @@
 
 class MainForm;
 class Security;
+class TnewDB;
 
 // The start order: login, the main window and its companions, the event loop.
 // programDir is where tools.ini and the database live.
@@ -22,3 +23,8 @@ bool installToolkitTranslation();
 // flags, the settings panel, the port switch; the journal's edit mode) and
 // lets the settings page's lock button ask for it.
 void connectAdministratorGate(MainForm &mainForm, Security &gate);
+
+// Hands the pending-truck window to the entry form's weigh operation (the
+// second pass completes the record chosen there) and its journal view to the
+// main window, which closes it at exit.
+void connectPendingTrucks(MainForm &mainForm, TnewDB &pendingTrucks);

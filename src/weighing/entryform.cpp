@@ -374,6 +374,24 @@ void EntryForm::setFieldsEnabled(bool on)
         c->setEnabled(on);
 }
 
+// ---------------------------------------------------------------- weights
+
+EntryWeights EntryForm::weights() const { return {m_tare->text(), m_gross->text(), m_net->text()}; }
+
+void EntryForm::setWeights(const EntryWeights &w)
+{
+    m_tare->setText(w.tare);
+    m_gross->setText(w.gross);
+    m_net->setText(w.net);
+}
+
+void EntryForm::loadRecord(const QStringList &entryTexts, const EntryWeights &w)
+{
+    for (int i = 1; i <= WeighingRecord::EntryFieldCount; ++i)
+        setFieldText(i, entryTexts.value(i - 1));
+    setWeights(w);
+}
+
 // ---------------------------------------------------------------- modes
 
 QRadioButton *EntryForm::modeButton(WeighingMode m) const { return m_modeButtons[size_t(modeSlot(m))]; }
@@ -432,8 +450,7 @@ void EntryForm::refreshReferenceLists()
 
 void EntryForm::formReset(WeighingMode m)
 {
-    if (m_host.printButton)
-        m_host.printButton->setEnabled(false);
+    emit resetStarted();
     m_tare->clear();
     m_gross->clear();
     m_net->clear();

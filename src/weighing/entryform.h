@@ -30,11 +30,17 @@ struct EntryFormHost
 {
     QWidget *panel = nullptr;           // EntryPanel: the form fills it
     QWidget *newButtonSlot = nullptr;   // NewButtonSlot: "  Новый" goes here
-    QPushButton *printButton = nullptr; // printme, "Печать Накладной"
-    QLabel *liveWeight = nullptr;       // RxLabel2, the live weight display
     QLabel *unitLabel = nullptr;        // izmer2, "кг" or "т"
     TableCursor *journal = nullptr;     // the main window's journal view
     IndicatorLink *link = nullptr;
+};
+
+// The texts of the three weight displays.
+struct EntryWeights
+{
+    QString tare;  // Edit1
+    QString gross; // Edit2
+    QString net;   // Edit3
 };
 
 class EntryForm : public QWidget
@@ -58,10 +64,16 @@ public:
     void setFieldText(int i, const QString &text);
     void setFieldsEnabled(bool on);   // all thirteen together
 
-    // --- weight displays
-    QLineEdit *tareDisplay() const { return m_tare; }   // Edit1
-    QLineEdit *grossDisplay() const { return m_gross; } // Edit2
-    QLineEdit *netDisplay() const { return m_net; }     // Edit3
+    // --- weight displays: only the form writes them
+    const QLineEdit *tareDisplay() const { return m_tare; }   // Edit1
+    const QLineEdit *grossDisplay() const { return m_gross; } // Edit2
+    const QLineEdit *netDisplay() const { return m_net; }     // Edit3
+    EntryWeights weights() const;
+    void setWeights(const EntryWeights &w);
+
+    // A journal record into the form: the thirteen entry texts (journal
+    // positions 0 .. 12) and the weights it shows.
+    void loadRecord(const QStringList &entryTexts, const EntryWeights &w);
 
     QPushButton *weighButton() const { return m_weighButton; } // "WeighButton"
     QPushButton *newButton() const { return m_newButton; }     // "NewButton"
@@ -79,13 +91,15 @@ public:
     // The refresh from the journal view's current row to its end.
     void refreshReferenceLists();
 
-    // The form reset: print button off, displays and fields cleared, fields
+    // The form reset: resetStarted() (the note's print button goes off), displays and fields cleared, fields
     // enabled, mode m selected, focus to ComboBox1, reference lists refreshed.
     void formReset(WeighingMode m);
 
 signals:
     // The operator chose a mode button (also a second-pass mode chosen again).
     void modeClicked(WeighingMode m);
+    // A form reset begins: no completed record is shown any more.
+    void resetStarted();
 
 private:
     void createLayout();

@@ -111,8 +111,6 @@ TnewDB::TnewDB(EntryForm *form, QWidget *parent)
     // is reported now and leaves an empty list.
     runGuarded([&] { m_view->Open(); });
     createLayout();
-    if (m_form && m_form->weighing())
-        m_form->weighing()->setPendingWindow(this);
 }
 
 TnewDB::~TnewDB()
@@ -238,16 +236,16 @@ void TnewDB::ChooseClick()
         return;
     }
 
+    QStringList texts;
     for (int i = 1; i <= EntryFieldCount; ++i)
-        m_form->setFieldText(i, m_view->FieldText(i - 1));
-    if (m_mode == WeighingMode::GrossAfterLoading) {
-        m_form->tareDisplay()->setText(m_view->FieldText(Tara));
-        m_form->grossDisplay()->clear();
-    } else {
-        m_form->grossDisplay()->setText(m_view->FieldText(Sum));
-        m_form->tareDisplay()->clear();
-    }
-    m_form->netDisplay()->clear();
+        texts << m_view->FieldText(i - 1);
+    // The record's first weight; the net waits for the second pass.
+    EntryWeights w;
+    if (m_mode == WeighingMode::GrossAfterLoading)
+        w.tare = m_view->FieldText(Tara);
+    else
+        w.gross = m_view->FieldText(Sum);
+    m_form->loadRecord(texts, w);
 
     m_chosenId = m_view->currentId();
     m_checkOK2->setChecked(true);

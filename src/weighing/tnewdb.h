@@ -26,8 +26,8 @@ class TnewDB : public QDialog
 {
     Q_OBJECT
 public:
-    // Opens the view (a failure is reported, the window is still made) and
-    // registers with the form's weigh operation.
+    // Opens the view (a failure is reported, the window is still made). The
+    // start order hands the window to the form's weigh operation.
     explicit TnewDB(EntryForm *form, QWidget *parent = nullptr);
     ~TnewDB() override;
 

@@ -216,15 +216,14 @@ void WeighOperation::Weigh()
 
     // What the displays show now, for a pass that fails before its record
     // is stored: a weighing that was not stored must not look completed.
-    QLabel *live = m_form->host().liveWeight;
-    const QStringList shownBefore = {m_form->tareDisplay()->text(), m_form->grossDisplay()->text(),
-                                     m_form->netDisplay()->text(), live ? live->text() : QString()};
+    const EntryWeights shownBefore = m_form->weights();
     m_stored = false;
 
     const QString weight = NumberForm::format(w);
-    m_form->netDisplay()->clear();
-    if (live)
-        live->setText(weight);
+    EntryWeights shown = shownBefore;
+    shown.net.clear();
+    m_form->setWeights(shown);
+    emit weightTaken(weight);
 
     try {
         if (WeighingModes::isSecondPass(mode))
@@ -233,11 +232,8 @@ void WeighOperation::Weigh()
             firstPass(mode, weight, stamp);
     } catch (...) {
         if (!m_stored) {
-            m_form->tareDisplay()->setText(shownBefore[0]);
-            m_form->grossDisplay()->setText(shownBefore[1]);
-            m_form->netDisplay()->setText(shownBefore[2]);
-            if (live)
-                live->setText(shownBefore[3]);
+            m_form->setWeights(shownBefore);
+            emit weightWithdrawn();
         }
         throw;
     }
@@ -260,13 +256,15 @@ void WeighOperation::firstPass(WeighingMode m, const QString &weight, const Stam
 {
     TableCursor *view = m_form->host().journal;
     const bool tare = WeighingModes::weighsTare(m);
+    EntryWeights shown = m_form->weights();
     if (tare) {
-        m_form->tareDisplay()->setText(weight);
-        m_form->grossDisplay()->clear();
+        shown.tare = weight;
+        shown.gross.clear();
     } else {
-        m_form->grossDisplay()->setText(weight);
-        m_form->tareDisplay()->clear();
+        shown.gross = weight;
+        shown.tare.clear();
     }
+    m_form->setWeights(shown);
 
     view->Append();
     storeOrDrop(view, [&] {
@@ -277,9 +275,9 @@ void WeighOperation::firstPass(WeighingMode m, const QString &weight, const Stam
             view->SetFieldText(WeighingRecord::Time, stamp.time);
         }
         if (tare)
-            view->SetFieldText(WeighingRecord::Tara, m_form->tareDisplay()->text());
+            view->SetFieldText(WeighingRecord::Tara, m_form->weights().tare);
         else
-            view->SetFieldText(WeighingRecord::Sum, m_form->grossDisplay()->text());
+            view->SetFieldText(WeighingRecord::Sum, m_form->weights().gross);
         view->SetFieldText(WeighingRecord::Klad, Session::OperatorName);
         view->SetFieldText(WeighingRecord::Ed_izm,
                            m_form->host().unitLabel ? m_form->host().unitLabel->text() : QString());
@@ -303,20 +301,24 @@ void WeighOperation::secondPass(WeighingMode m, const QString &weight, const Sta
 {
     TableCursor *view = m_pending->journalView();
     const bool tare = WeighingModes::weighsTare(m);
+    EntryWeights shown = m_form->weights();
     if (tare)
-        m_form->tareDisplay()->setText(weight);
+        shown.tare = weight;
     else
-        m_form->grossDisplay()->setText(weight);
+        shown.gross = weight;
+    m_form->setWeights(shown);
 
     // Parsed before the record is touched: a first weight edited into
     // something that is not a number leaves the record as it was.
-    const QString tareText = m_form->tareDisplay()->text();
-    const QString grossText = m_form->grossDisplay()->text();
+    const QString tareText = m_form->weights().tare;
+    const QString grossText = m_form->weights().gross;
     parseWeight(tareText);
     parseWeight(grossText);
     // Exactly on the decimal digits: 15,3 less 15,2 is 0,1.
     const QString net = NumberForm::difference(grossText, tareText).value_or(QString());
-    m_form->netDisplay()->setText(net);
+    shown = m_form->weights();
+    shown.net = net;
+    m_form->setWeights(shown);
 
     const qint64 id = m_chosenId;
     view->Edit();
@@ -325,7 +327,7 @@ void WeighOperation::secondPass(WeighingMode m, const QString &weight, const Sta
             view->SetFieldText(WeighingRecord::Tara, tareText);
         else
             view->SetFieldText(WeighingRecord::Sum, grossText);
-        view->SetFieldText(WeighingRecord::Netto, m_form->netDisplay()->text());
+        view->SetFieldText(WeighingRecord::Netto, m_form->weights().net);
         view->SetFieldText(WeighingRecord::Ok_tara, WeighingRecord::Done);
         view->SetFieldText(WeighingRecord::Ok_brutto, WeighingRecord::Done);
         view->SetFieldText(WeighingRecord::Ok_cicle, WeighingRecord::Completed);
@@ -345,7 +347,6 @@ void WeighOperation::secondPass(WeighingMode m, const QString &weight, const Sta
                     m_form->window());
     box.exec();
 
-    if (QPushButton *print = m_form->host().printButton)
-        print->setEnabled(true);
+    // The note's print button comes on with this.
     emit secondPassCompleted(id);
 }

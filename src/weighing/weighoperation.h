@@ -52,7 +52,12 @@ public:
 
 signals:
     void firstPassStored(qint64 recordId);
+    // A completed record the consignment note can be printed for.
     void secondPassCompleted(qint64 recordId);
+    // The weight a pass takes, for the live-weight display while it runs; a
+    // pass that fails before its record is stored withdraws it again.
+    void weightTaken(const QString &weight);
+    void weightWithdrawn();
 
 private:
     struct Stamp

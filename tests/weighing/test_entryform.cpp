@@ -117,7 +117,7 @@ private slots:
         TempDatabase::addJournalRow({{"FIO", "Иванов"}, {"Zakazchik", "ооо Карьер"}, {"N_pricepa", "ПР1"}});
         Session::LoginOk = 1;
         MainForm form(db.programDir());
-        auto *entry = form.findChild<EntryForm *>();
+        auto *entry = form.entryForm();
         QVERIFY(entry);
 
         QCOMPARE(WeighFixture::listOf(entry->entryField(3)), QStringList({"Петров", "Иванов"}));
@@ -149,7 +149,9 @@ private slots:
         const QStringList before = list(fx, 3);
         fx.fill(truck(QStringLiteral("О111ОО")));
         fx.entry->setFieldsEnabled(false);
-        fx.entry->grossDisplay()->setText(QStringLiteral("12"));
+        EntryWeights shown = fx.entry->weights();
+        shown.gross = QStringLiteral("12");
+        fx.entry->setWeights(shown);
         fx.form->printButton()->setEnabled(true);
         fx.modeButton(Mode::GrossBeforeUnloading)->click();
         fx.fill(truck(QStringLiteral("О111ОО")));
@@ -211,8 +213,9 @@ private slots:
         fx.pending.reset();
         fx.form.reset();
         fx.form = std::make_unique<MainForm>(fx.db.programDir());
-        fx.entry = fx.form->findChild<EntryForm *>();
+        fx.entry = fx.form->entryForm();
         fx.pending = std::make_unique<TnewDB>(fx.entry);
+        connectPendingTrucks(*fx.form, *fx.pending);
         fx.link = fx.form->indicatorLink();
         fx.link->clock()->setManual(true);
         fx.form->show();
@@ -266,8 +269,9 @@ private slots:
         fx.pending.reset();
         fx.form.reset();
         fx.form = std::make_unique<MainForm>(fx.db.programDir());
-        fx.entry = fx.form->findChild<EntryForm *>();
+        fx.entry = fx.form->entryForm();
         fx.pending = std::make_unique<TnewDB>(fx.entry);
+        connectPendingTrucks(*fx.form, *fx.pending);
         fx.link = fx.form->indicatorLink();
         fx.link->clock()->setManual(true);
         QVERIFY(fx.switchOn());

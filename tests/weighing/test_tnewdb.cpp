@@ -78,7 +78,7 @@ private slots:
         QVERIFY(d->findChild<QCheckBox *>(QStringLiteral("CheckOK2"))->isHidden());
         // The start order hands the window's view to the main window, which
         // closes it at exit.
-        QCOMPARE(fx.form->pendingView.data(), d->journalView());
+        QCOMPARE(fx.form->pendingView(), d->journalView());
         QVERIFY(d->journalView()->isOpen());
 
         const QStringList titles = {"Дата", "Время", "№ Автомобиля", "№ прицепа", "Марка автомобиля",
@@ -173,9 +173,7 @@ private slots:
         ModalWatcher watcher;
         // Whatever the form showed before goes.
         fx.fill(truck(QStringLiteral("Я999ЯЯ")));
-        fx.entry->netDisplay()->setText(QStringLiteral("1"));
-        fx.entry->grossDisplay()->setText(QStringLiteral("2"));
-        fx.entry->tareDisplay()->setText(QStringLiteral("3"));
+        fx.entry->setWeights({QStringLiteral("3"), QStringLiteral("2"), QStringLiteral("1")});
 
         watcher.handleDialog(WeighFixture::chooseRow(row));
         fx.modeButton(Mode(mode))->click();

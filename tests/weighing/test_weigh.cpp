@@ -335,7 +335,9 @@ private slots:
         QVERIFY(fx.modeButton(Mode::GrossBeforeUnloading)->isChecked());
 
         fx.fill(truck(QStringLiteral("Е002ЕЕ")));
-        fx.entry->tareDisplay()->setText(QStringLiteral("3"));
+        EntryWeights shown = fx.entry->weights();
+        shown.tare = QStringLiteral("3");
+        fx.entry->setWeights(shown);
         fx.modeButton(Mode::TareBeforeLoading)->click();
         QCOMPARE(fx.fields(), QStringList(13, QString()));
         QVERIFY(fx.entry->tareDisplay()->text().isEmpty());
@@ -586,7 +588,7 @@ private slots:
         // Weighed: the gross display shows it whole as well.
         fx.modeButton(Mode::GrossBeforeUnloading)->click();
         fx.fill(truck(QStringLiteral("Ф500ФФ")));
-        QLineEdit *gross = fx.entry->grossDisplay();
+        const QLineEdit *gross = fx.entry->grossDisplay();
         const QFont large = gross->font();
         bool wholeWhileShown = false;
         QObject probe;

@@ -19,6 +19,7 @@
 
 #include "common/session.h"
 #include "app/mainform.h"
+#include "app/startup.h"
 #include "indicator/devicemodel.h"
 #include "indicator/indicatorlink.h"
 #include "indicator/linkclock.h"
@@ -79,9 +80,9 @@ public:
         f.close();
 
         form = std::make_unique<MainForm>(db.programDir());
-        entry = form->findChild<EntryForm *>();
+        entry = form->entryForm();
         pending = std::make_unique<TnewDB>(entry);
-        form->pendingView = pending->journalView();
+        connectPendingTrucks(*form, *pending);
         link = form->indicatorLink();
         link->clock()->setManual(true);
     }
