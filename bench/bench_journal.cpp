@@ -30,22 +30,6 @@ namespace {
 
 QTextStream out(stdout);
 
-double ms(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
-
-double shell(const QString &file, const QString &sql)
-{
-    QProcess p;
-    p.setStandardOutputFile(QProcess::nullDevice());
-    QElapsedTimer t;
-    t.start();
-    p.start(QStringLiteral("sqlite3"), {file, sql});
-    if (!p.waitForFinished(600000) || p.exitCode() != 0) {
-        out << "sqlite3 shell failed: " << p.readAllStandardError() << "\n";
-        return -1;
-    }
-    return ms(t);
-}
-
 double median(QVector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -78,10 +62,10 @@ int main(int argc, char *argv[])
         QStringLiteral("SELECT \"Zakazchik\", \"FIO\", \"N_Avto\", \"AvtoPr\", \"Klad\", \"Tovar\" FROM bd_main_db");
     QVector<double> visits, shells, lists;
     for (int r = 0; r < rounds; ++r) {
-        shells << shell(file, sixFields);
+        shells << bench::shell(file, sixFields, out);
         t.start();
         page.pageShown();
-        visits << ms(t);
+        visits << bench::ms(t);
     }
     // Where the visit's time goes: the engine's walk of the six fields alone.
     QVector<double> scans;
@@ -93,10 +77,10 @@ int main(int argc, char *argv[])
         t.start();
         view.First();
         view.scanToEnd(fields, [&](const QByteArrayView *v) { bytes += v[0].size(); });
-        scans << ms(t);
+        scans << bench::ms(t);
         t.start();
         readSearchLists(view);
-        lists << ms(t);
+        lists << bench::ms(t);
     }
     int entries = 0;
     for (int i = 0; i < SearchListCount; ++i)
@@ -114,7 +98,7 @@ int main(int argc, char *argv[])
     for (int r = 0; r < rounds; ++r) {
         t.start();
         page.pageShown();
-        filteredVisits << ms(t);
+        filteredVisits << bench::ms(t);
     }
     out << "page visit with the completed filter ticked (nothing hidden, lists from the index): median "
         << fixed(median(filteredVisits)) << " ms; ratio to the shell "
@@ -130,7 +114,7 @@ int main(int argc, char *argv[])
     for (int r = 0; r < rounds; ++r) {
         t.start();
         walked = readSearchLists(view);
-        walks << ms(t);
+        walks << bench::ms(t);
     }
     t.start();
     bool same = true;
@@ -139,7 +123,7 @@ int main(int argc, char *argv[])
                                                   10000000);
         same = same && seeked && *seeked == walked[size_t(i)];
     }
-    const double forcedSeek = ms(t);
+    const double forcedSeek = bench::ms(t);
     out << "lists under a filter hiding " << view.hiddenCount() << " rows, from one walk: median "
         << fixed(median(walks)) << " ms; ratio to the shell " << fixed(median(walks) / median(shells), 2)
         << " (the index made to serve: " << fixed(forcedSeek) << " ms; lists the same: " << (same ? "yes" : "NO")
@@ -160,10 +144,10 @@ int main(int argc, char *argv[])
         page.search();
         first = model->data(model->index(0, 5), Qt::DisplayRole).toString();
         QApplication::processEvents();
-        searches << ms(t);
+        searches << bench::ms(t);
     }
-    const double searchShell = shell(
-        file, QStringLiteral("SELECT * FROM bd_main_db WHERE \"Zakazchik\" = '%1' ORDER BY id LIMIT 1").arg(customer));
+    const double searchShell = bench::shell(
+        file, QStringLiteral("SELECT * FROM bd_main_db WHERE \"Zakazchik\" = '%1' ORDER BY id LIMIT 1").arg(customer), out);
     out << "search [Zakazchik]='" << customer << "' to its first row shown (" << first << "): median "
         << fixed(median(searches), 2) << " ms (goal at most 100 ms); sqlite3 shell, process start included: "
         << fixed(searchShell) << " ms\n";
@@ -181,7 +165,7 @@ int main(int argc, char *argv[])
         step.start();
         bar->setValue(bar->value() + bar->pageStep());
         QApplication::processEvents();
-        const double s = ms(step);
+        const double s = bench::ms(step);
         worst = std::max(worst, s);
         total += s;
         ++steps;
@@ -191,7 +175,7 @@ int main(int argc, char *argv[])
     out << "grid scrolled " << steps << " pages (" << model->rowCount() << " rows reached): mean "
         << fixed(total / steps, 2) << " ms a page, worst " << fixed(worst, 2) << " ms\n";
     const double pageShell =
-        shell(file, QStringLiteral("SELECT * FROM bd_main_db WHERE id > 500000 ORDER BY id LIMIT 30"));
+        bench::shell(file, QStringLiteral("SELECT * FROM bd_main_db WHERE id > 500000 ORDER BY id LIMIT 30"), out);
     out << "sqlite3 shell reading one screen of rows, process start included: " << fixed(pageShell) << " ms\n";
 
     // Entering and leaving edit mode.
@@ -202,7 +186,7 @@ int main(int argc, char *argv[])
         QApplication::processEvents();
         page.modeButtonClick();
         QApplication::processEvents();
-        modes << ms(t);
+        modes << bench::ms(t);
     }
     out << "edit mode entered and left: median " << fixed(median(modes), 2) << " ms\n";
     view.Close();

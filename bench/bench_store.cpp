@@ -29,23 +29,6 @@ namespace {
 
 QTextStream out(stdout);
 
-double ms(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
-
-// The sqlite3 shell running sql on the file, its output thrown away; ms.
-double shell(const QString &file, const QString &sql)
-{
-    QProcess p;
-    p.setStandardOutputFile(QProcess::nullDevice());
-    QElapsedTimer t;
-    t.start();
-    p.start(QStringLiteral("sqlite3"), {file, sql});
-    if (!p.waitForFinished(600000) || p.exitCode() != 0) {
-        out << "sqlite3 shell failed: " << p.readAllStandardError() << "\n";
-        return -1;
-    }
-    return ms(t);
-}
-
 // Peak resident memory since the last reset, MB (Linux).
 double peakRssMb()
 {
@@ -105,13 +88,13 @@ int main(int argc, char *argv[])
     TableCursor c(Tables::Journal);
     t.start();
     c.Open();
-    out << "open (first row): " << ms(t) << " ms\n";
+    out << "open (first row): " << bench::ms(t) << " ms\n";
 
     // The walk, alternating with the shell so both meet the same caches.
     QVector<double> walks, shells;
     qint64 n = 0, bytes = 0;
     for (int r = 0; r < rounds; ++r) {
-        shells << shell(file, walkSql);
+        shells << bench::shell(file, walkSql, out);
         t.start();
         n = bytes = 0;
         c.First();
@@ -122,7 +105,7 @@ int main(int argc, char *argv[])
                 ++n;
             }
         }
-        walks << ms(t);
+        walks << bench::ms(t);
     }
     out << "walk First/Next over 13 fields of " << n << " rows (" << bytes << " bytes): " << range(walks)
         << " ms; sqlite3 shell SELECT of the 13 columns: " << range(shells) << " ms; ratio "
@@ -133,19 +116,19 @@ int main(int argc, char *argv[])
     for (c.First(); !c.AtEnd(); c.Next())
         for (int p = 0; p <= 12; ++p)
             chars += c.FieldText(p).size();
-    out << "walk reading the 13 fields as texts: " << ms(t) << " ms (" << chars << " chars)\n";
+    out << "walk reading the 13 fields as texts: " << bench::ms(t) << " ms (" << chars << " chars)\n";
 
     {
         t.start();
         CursorModel model(&c, {{"N_Avto", "№ Автомобиля", 91}, {"FIO", "Ф.И.О. Водителя", 141}});
         const QString first = model.data(model.index(0, 0), Qt::DisplayRole).toString();
-        out << "grid model over the journal, first row shown: " << ms(t) << " ms (" << model.rowCount()
+        out << "grid model over the journal, first row shown: " << bench::ms(t) << " ms (" << model.rowCount()
             << " rows fetched so far)\n";
         t.start();
         c.Last();
         const int row = model.currentRow(true);
         const QString last = model.data(model.index(row, 0), Qt::DisplayRole).toString();
-        out << "grid model, cursor to the last row and its grid row " << row << ": " << ms(t) << " ms\n";
+        out << "grid model, cursor to the last row and its grid row " << row << ": " << bench::ms(t) << " ms\n";
         c.First();
     }
     out << "peak RSS of the store side (open, " << rounds + 1 << " walks, grid): "
@@ -167,9 +150,9 @@ int main(int argc, char *argv[])
             c.SetFilterLines({f.line});
             t.start();
             c.ActivateFilter();
-            runs << ms(t);
+            runs << bench::ms(t);
         }
-        const double sh = shell(file, f.sql);
+        const double sh = bench::shell(file, f.sql, out);
         out << "filter " << f.line << " to first row: " << QString::number(median(runs), 'f', 3)
             << " ms (median of " << rounds << "); sqlite3 shell, process start included: "
             << QString::number(sh, 'f', 1) << " ms\n";
@@ -191,8 +174,10 @@ int main(int argc, char *argv[])
     }
     out << "append with post: mean " << total / posts / 1e6 << " ms, worst " << worst / 1e6 << " ms\n";
     const double insertShell =
-        shell(file, QStringLiteral("PRAGMA synchronous=FULL; INSERT INTO bd_main_db (N_Avto, Tara) VALUES "
-                                   "('Б001ББ', '5,1');"));
+        bench::shell(file,
+                     QStringLiteral("PRAGMA synchronous=FULL; INSERT INTO bd_main_db (N_Avto, Tara) VALUES "
+                                    "('Б001ББ', '5,1');"),
+                     out);
     out << "sqlite3 shell, one INSERT, process start included: " << QString::number(insertShell, 'f', 1)
         << " ms\n";
     c.Close();

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTextStream>
 #include <QRandomGenerator>
 #include <QSqlError>
@@ -15,6 +16,24 @@
 #include "store/tablestore.h"
 
 namespace bench {
+
+inline double ms(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
+
+// The sqlite3 shell running sql on the file, its output thrown away; ms, or
+// -1 when the shell failed (its message goes to out).
+inline double shell(const QString &file, const QString &sql, QTextStream &out)
+{
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer t;
+    t.start();
+    p.start(QStringLiteral("sqlite3"), {file, sql});
+    if (!p.waitForFinished(600000) || p.exitCode() != 0) {
+        out << "sqlite3 shell failed: " << p.readAllStandardError() << "\n";
+        return -1;
+    }
+    return ms(t);
+}
 
 // The same mix of recurring and unique values as a busy weighbridge: a few
 // thousand trucks and drivers, a unique waybill number on every row.

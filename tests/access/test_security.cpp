@@ -14,6 +14,7 @@
 #include "access/accountcheck.h"
 #include "access/accountlookup.h"
 #include "access/security.h"
+#include "keyboard.h"
 #include "messageboxes.h"
 #include "store/schema.h"
 #include "store/tablecursor.h"
@@ -30,24 +31,6 @@ const QString EditMessage =
     QStringLiteral("Для выхода из режима редактирования нажамите на кнопку <<Режим просмотра и поиска>>!");
 const QString SettingsMessage =
     QStringLiteral("Все изменения вступят в силу только полсе нажания на кнопку <<Сохранить настройки>>");
-
-// The widget that has the keyboard focus in the gate.
-QWidget *focused(QWidget *window)
-{
-    QWidget *w = QApplication::focusWidget();
-    return w && window->isAncestorOf(w) ? w : window->focusWidget();
-}
-
-// What a person types, one key at a time, into whatever has the focus
-// (QTest::keyClicks knows Latin only).
-void type(QWidget *window, const QString &text)
-{
-    for (const QChar ch : text)
-        QTest::sendKeyEvent(QTest::Click, focused(window), Qt::Key(ch.toUpper().unicode()), QString(ch),
-                            Qt::NoModifier);
-}
-
-void key(QWidget *window, Qt::Key k) { QTest::keyClick(focused(window), k); }
 
 // Two administrators, the gate, and the main window's side of it: the two
 // flags, a settings panel, a journal mode button and the port switch.
@@ -166,12 +149,12 @@ void TestSecurity::face()
 
     b.watcher.handleDialog([&](QWidget *d) {
         // "OK" holds the focus and is first in tab order: Tab goes to the name.
-        QCOMPARE(focused(d), static_cast<QWidget *>(ok));
+        QCOMPARE(focusedIn(d), static_cast<QWidget *>(ok));
         QCOMPARE(d->frameGeometry().center(), QGuiApplication::primaryScreen()->availableGeometry().center());
         key(d, Qt::Key_Tab);
-        QVERIFY(b.name->isAncestorOf(focused(d)) || focused(d) == b.name);
+        QVERIFY(b.name->isAncestorOf(focusedIn(d)) || focusedIn(d) == b.name);
         key(d, Qt::Key_Tab);
-        QCOMPARE(focused(d), static_cast<QWidget *>(b.password));
+        QCOMPARE(focusedIn(d), static_cast<QWidget *>(b.password));
         type(d, QStringLiteral("abc"));
         QCOMPARE(b.password->displayText(), QStringLiteral("***"));
         key(d, Qt::Key_Escape);
@@ -216,7 +199,7 @@ void TestSecurity::signIn()
     QString passwordAfter;
     b.signInAtNextRequest(typed, dropCompletion, password, [&](Security *g) {
         openAfter = g->isVisible();
-        focusAfter = focused(g);
+        focusAfter = focusedIn(g);
         nameAfter = b.name->text();
         passwordAfter = b.password->text();
         if (openAfter)
@@ -279,7 +262,7 @@ void TestSecurity::everyRequestStartsEmpty()
         nameShown = b.name->text();
         passwordShown = b.password->text();
         row = cursor->FieldText(AccountFields::Name);
-        okFocused = focused(d) == d->findChild<QPushButton *>(QStringLiteral("OkButton"));
+        okFocused = focusedIn(d) == d->findChild<QPushButton *>(QStringLiteral("OkButton"));
         key(d, Qt::Key_Escape);
     });
     b.gate->request();

@@ -26,6 +26,7 @@
 #include "indicator/indicatorlink.h"
 #include "indicator/linkclock.h"
 #include "journal/journalpage.h"
+#include "keyboard.h"
 #include "messageboxes.h"
 #include "programfolder.h"
 #include "simulator/simulator.h"
@@ -39,24 +40,6 @@ namespace {
 
 const QString SettingsMessage =
     QStringLiteral("Все изменения вступят в силу только полсе нажания на кнопку <<Сохранить настройки>>");
-
-QWidget *focused(QWidget *window)
-{
-    QWidget *w = QApplication::focusWidget();
-    return w && window->isAncestorOf(w) ? w : window->focusWidget();
-}
-
-void type(QWidget *window, const QString &text)
-{
-    for (const QChar ch : text)
-        QTest::sendKeyEvent(QTest::Click, focused(window), Qt::Key(ch.toUpper().unicode()), QString(ch),
-                            Qt::NoModifier);
-}
-
-void key(QWidget *window, Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier)
-{
-    QTest::keyClick(focused(window), k, m);
-}
 
 // A weighbridge: the program folder with its tables, an administrator and
 // tools.ini naming a port that is a link to the simulated indicator; the

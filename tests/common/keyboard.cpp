@@ -1,6 +1,8 @@
 #include "keyboard.h"
 
+#include <QApplication>
 #include <QTest>
+#include <QWidget>
 
 void typeKeys(const QString &text)
 {
@@ -20,4 +22,22 @@ void pressKey(Qt::Key key, Qt::KeyboardModifiers modifiers)
     else if (key == Qt::Key_Return)
         text = QStringLiteral("\r");
     QTest::sendKeyEvent(QTest::Click, static_cast<QWidget *>(nullptr), key, text, modifiers);
+}
+
+QWidget *focusedIn(QWidget *window)
+{
+    QWidget *w = QApplication::focusWidget();
+    return w && window->isAncestorOf(w) ? w : window->focusWidget();
+}
+
+void type(QWidget *window, const QString &text)
+{
+    for (const QChar ch : text)
+        QTest::sendKeyEvent(QTest::Click, focusedIn(window), Qt::Key(ch.toUpper().unicode()), QString(ch),
+                            Qt::NoModifier);
+}
+
+void key(QWidget *window, Qt::Key k, Qt::KeyboardModifiers m)
+{
+    QTest::keyClick(focusedIn(window), k, m);
 }
