@@ -55,3 +55,18 @@ inline bool linkSecond(IndicatorLink &link, IndicatorSimulator &sim, StreamFeed 
                    || (sim.framesSent() != framesBefore && link.ReceiveBuffer().endsWith(QLatin1String("\r\n"))));
     });
 }
+
+// Puts the weight on the scale and lets seconds pass until the link reads it
+// as stable; false when it never does within 30 seconds.
+inline bool settleLink(IndicatorLink &link, IndicatorSimulator &sim, double weight,
+                       StreamFeed feed = StreamFeed::None)
+{
+    sim.setWeight(weight);
+    for (int i = 0; i < 30; ++i) {
+        if (!linkSecond(link, sim, feed))
+            return false;
+        if (link.CurrentReading() == weight && link.StableFlag())
+            return true;
+    }
+    return false;
+}

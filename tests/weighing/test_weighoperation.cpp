@@ -34,18 +34,6 @@ class TestWeighOperation final : public QObject
         return QStringList(c.rowById(id));
     }
 
-    static bool settle(LinkFixture &lf, double weight)
-    {
-        lf.sim.setWeight(weight);
-        for (int i = 0; i < 30; ++i) {
-            if (!lf.second())
-                return false;
-            if (lf.link->CurrentReading() == weight && lf.link->StableFlag())
-                return true;
-        }
-        return false;
-    }
-
 private slots:
     void bothPassesAgainstTheCursor()
     {
@@ -77,7 +65,7 @@ private slots:
         form.modeButton(Mode::GrossBeforeUnloading)->click();
         for (int i = 0; i < texts.size(); ++i)
             form.setFieldText(i + 1, texts[i]);
-        QVERIFY(settle(lf, 20.0));
+        QVERIFY(settleLink(*lf.link, lf.sim, 20.0));
         form.weighButton()->click();
 
         QCOMPARE(watcher.seen().size(), 1);
@@ -98,7 +86,7 @@ private slots:
 
         // --- second pass: the record chosen in the pending-truck window,
         // completed through that window's view
-        QVERIFY(settle(lf, 7.5));
+        QVERIFY(settleLink(*lf.link, lf.sim, 7.5));
         watcher.handleDialog([](QWidget *w) {
             if (auto *d = qobject_cast<TnewDB *>(w))
                 d->chooseButton()->click();

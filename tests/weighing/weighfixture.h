@@ -110,17 +110,7 @@ public:
 
     // Puts the weight on the scale and lets seconds pass until the program
     // reads it as stable.
-    bool settle(double weight)
-    {
-        sim.setWeight(weight);
-        for (int i = 0; i < 30; ++i) {
-            if (!second())
-                return false;
-            if (link->CurrentReading() == weight && link->StableFlag())
-                return true;
-        }
-        return false;
-    }
+    bool settle(double weight) { return settleLink(*link, sim, weight, StreamFeed::ReadingEachSecond); }
 
     void fill(const QStringList &texts)
     {
