@@ -272,17 +272,7 @@ void kladov::setClientSize(QSize size)
         m_header->setPixmap(QPixmap::fromImage(drawLoginHeader(QSize(size.width(), LoginHeaderSize.height()))));
         m_header->setGeometry(0, 0, size.width(), LoginHeaderSize.height());
     }
-    centreOnDesktop();
-}
-
-void kladov::centreOnDesktop()
-{
-    QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (!s)
-        return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(s->availableGeometry().center());
-    move(frame.topLeft());
+    ::centreOnDesktop(this);
 }
 
 void kladov::showEvent(QShowEvent *e)
@@ -290,7 +280,7 @@ void kladov::showEvent(QShowEvent *e)
     QDialog::showEvent(e);
     if (!m_shownOnce) {
         m_shownOnce = true;
-        centreOnDesktop();   // the frame is known only now
+        ::centreOnDesktop(this);   // the frame is known only now
         if (m_layout == Layout::Login)
             m_continue->setFocus();
     }

@@ -68,7 +68,6 @@ private:
     void FormClose();
     void showLayout(Layout layout);
     void setClientSize(QSize size);
-    void centreOnDesktop();
     void refuse(const QString &text, const QString &title, QWidget *focus);
     void requestTermination();
 

@@ -111,18 +111,8 @@ void Security::request()
 void Security::showEvent(QShowEvent *e)
 {
     QDialog::showEvent(e);
-    centreOnDesktop();   // the frame is known only now
+    ::centreOnDesktop(this);   // the frame is known only now
     m_ok->setFocus();
-}
-
-void Security::centreOnDesktop()
-{
-    QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (!s)
-        return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(s->availableGeometry().center());
-    move(frame.topLeft());
 }
 
 void Security::refuse(const QString &text, QWidget *focus)

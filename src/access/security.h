@@ -67,7 +67,6 @@ private:
     void createLayout();
     void refuse(const QString &text, QWidget *focus);
     void inform(const QString &text);
-    void centreOnDesktop();
 
     SecurityTargets m_targets;
     TableCursor *m_administrators = nullptr;

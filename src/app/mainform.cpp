@@ -137,7 +137,6 @@ void MainForm::createLayout()
     m_pages->addTab(createJournalPage(), QStringLiteral("Поиск, Просмотр и Редактирование БД"));
     m_settingsPage = new ::SettingsPage(font());
     m_pages->addTab(m_settingsPage, QStringLiteral("Настройка программы"));
-    takeSettingsWidgets();
     m_pages->addTab(createAboutPage(), QStringLiteral("О программе"));
     m_pages->addTab(createHelpPage(), QStringLiteral("Помощь"));
     m_pages->setCurrentIndex(WorkPage);
@@ -412,10 +411,10 @@ void MainForm::createIndicatorLink()
     w.indicatorTime = m_panel5;
     w.date = m_panel3;
     w.pcClock = m_clock;
-    w.portSwitch = m_portSwitch;
+    w.portSwitch = m_settingsPage->portSwitch();
     w.lampMain = m_lampMain;
-    w.lampSettings = m_lampSettings;
-    m_link = new IndicatorLink(m_portSwitch, m_stability, this);
+    w.lampSettings = m_settingsPage->portLamp();
+    m_link = new IndicatorLink(m_settingsPage->portSwitch(), m_stability, this);
     m_indicatorPanel = new IndicatorPanel(m_link, w, this);
     // The link is handed the settings lists' texts whenever they change: an
     // unsaved choice holds for the next switch-on, as the operator expects.
@@ -447,19 +446,6 @@ int MainForm::copiesChoice() const
     return m_settingsPage->copiesChoice();
 }
 
-void MainForm::takeSettingsWidgets()
-{
-    m_printerSetup = m_settingsPage->printerSetupButton();
-    m_lockButton = m_settingsPage->lockButton();
-    m_panelControls = m_settingsPage->panelControls();
-    m_pribor = m_settingsPage->pribor();
-    m_units = m_settingsPage->units();
-    m_comselect = m_settingsPage->comselect();
-    m_comspeed = m_settingsPage->comspeed();
-    m_portSwitch = m_settingsPage->portSwitch();
-    m_lampSettings = m_settingsPage->portLamp();
-    m_saveButton = m_settingsPage->saveButton();
-}
 
 // ---------------------------------------------------------------- creation
 
@@ -480,11 +466,11 @@ void MainForm::FormCreate()
         fillReferenceLists();
 
         const SettingsValues s = LoadSettings(m_programDir);
-        m_comselect->setCurrentText(s.com);
-        m_comspeed->setCurrentText(s.speed);
-        m_pribor->setCurrentText(s.wi);
+        m_settingsPage->comselect()->setCurrentText(s.com);
+        m_settingsPage->comspeed()->setCurrentText(s.speed);
+        m_settingsPage->pribor()->setCurrentText(s.wi);
         m_opencom->setText(s.open);
-        m_units->setCurrentText(s.izmer);
+        m_settingsPage->units()->setCurrentText(s.izmer);
 
         // The port name is taken from the settings only here; a port chosen
         // later on the settings page waits for the next start.
@@ -493,7 +479,7 @@ void MainForm::FormCreate()
         m_link->apply(line, false);
 
         if (m_opencom->text() == QLatin1String("1")) {
-            m_portSwitch->setOn(true);
+            m_settingsPage->portSwitch()->setOn(true);
             // The link has reported a failed open itself; what follows the
             // failed step is skipped, as after any other failure here.
             if (!m_link->isPortOpen())
@@ -522,7 +508,7 @@ void MainForm::takeDown()
 {
     // Each step runs on its own: a failure in one must not keep the operator
     // in the program or leave the port open.
-    runGuarded([&] { m_portSwitch->setOn(false); });
+    runGuarded([&] { m_settingsPage->portSwitch()->setOn(false); });
     runGuarded([&] { m_link->closePort(); });
     runGuarded([&] { m_journal->Close(); });
     runGuarded([&] {
@@ -561,3 +547,9 @@ void MainForm::closeEvent(QCloseEvent *e)
 void MainForm::RxSpeedButton4Click() { m_pages->setCurrentIndex(WorkPage); }
 
 void MainForm::Panel4DblClick() { m_pages->setCurrentIndex(SettingsPage); }
+
+QPushButton *MainForm::lockButton() const { return m_settingsPage->lockButton(); }
+QPushButton *MainForm::saveSettingsButton() const { return m_settingsPage->saveButton(); }
+QPushButton *MainForm::printerSetupButton() const { return m_settingsPage->printerSetupButton(); }
+QWidget *MainForm::settingsPanel() const { return m_settingsPage->panelControls(); }
+PortSwitch *MainForm::portSwitch() const { return m_settingsPage->portSwitch(); }

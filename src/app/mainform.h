@@ -77,12 +77,12 @@ public:
     QWidget *journalPanel() const { return m_journalPanel; }   // "JournalPanel"
     ::JournalPage *journalPage() const { return m_journalPage; } // built into journalPanel()
     QPushButton *printButton() const { return m_printme; }     // "printme"
-    QPushButton *lockButton() const { return m_lockButton; }   // "LockButton"
-    QPushButton *saveSettingsButton() const { return m_saveButton; } // "SaveSettingsButton"
-    QPushButton *printerSetupButton() const { return m_printerSetup; } // "PrinterSetupButton"
-    QWidget *settingsPanel() const { return m_panelControls; } // "panel_controls"
+    QPushButton *lockButton() const;         // "LockButton"
+    QPushButton *saveSettingsButton() const; // "SaveSettingsButton"
+    QPushButton *printerSetupButton() const; // "PrinterSetupButton"
+    QWidget *settingsPanel() const;          // "panel_controls"
     ::SettingsPage *settingsPage() const { return m_settingsPage; }
-    PortSwitch *portSwitch() const { return m_portSwitch; }      // "RxSwitch1"
+    PortSwitch *portSwitch() const;          // "RxSwitch1"
 
     // The copies choice of the settings page: 1, 2 or 4.
     int copiesChoice() const;
@@ -112,7 +112,6 @@ private:
     QWidget *createWorkPage();
     QWidget *createIndicatorPanel();
     QWidget *createJournalPage();
-    void takeSettingsWidgets();
     QWidget *createAboutPage();
     QWidget *createHelpPage();
     void createFlags(QWidget *host);
@@ -151,18 +150,8 @@ private:
     QWidget *m_journalPanel = nullptr;
     ::JournalPage *m_journalPage = nullptr;
 
-    // page 3, built by SettingsPage; the creation steps and the link use these
+    // page 3
     ::SettingsPage *m_settingsPage = nullptr;
-    QPushButton *m_printerSetup = nullptr;
-    QPushButton *m_lockButton = nullptr;
-    QWidget *m_panelControls = nullptr;
-    QComboBox *m_pribor = nullptr;
-    QComboBox *m_units = nullptr;
-    QComboBox *m_comselect = nullptr;
-    QComboBox *m_comspeed = nullptr;
-    PortSwitch *m_portSwitch = nullptr;
-    Lamp *m_lampSettings = nullptr;
-    QPushButton *m_saveButton = nullptr;
 
     // hidden flags
     QCheckBox *m_checkBox1 = nullptr;

@@ -3,6 +3,8 @@
 
 #include <QColor>
 #include <QFont>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QPushButton>
 #include <QPalette>
 #include <QStringList>
@@ -44,4 +46,16 @@ inline QPushButton *namedButton(const QString &name, const QString &caption, QWi
     auto *b = new QPushButton(caption, parent);
     b->setObjectName(name);
     return b;
+}
+
+// Puts the window in the middle of its screen's free area, its frame
+// included once the window system knows it.
+inline void centreOnDesktop(QWidget *w)
+{
+    QScreen *s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    if (!s)
+        return;
+    QRect frame = w->frameGeometry();
+    frame.moveCenter(s->availableGeometry().center());
+    w->move(frame.topLeft());
 }

@@ -200,11 +200,7 @@ void TnewDB::showEvent(QShowEvent *e)
     QDialog::showEvent(e);
     if (e->spontaneous())
         return;
-    if (QScreen *s = QGuiApplication::primaryScreen()) {
-        QRect r(QPoint(0, 0), frameGeometry().size());
-        r.moveCenter(s->availableGeometry().center());
-        move(r.topLeft());
-    }
+    centreOnDesktop(this);
     runGuarded([this] { FormShow(); });
 }
 
