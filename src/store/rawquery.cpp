@@ -26,9 +26,35 @@ sqlite3 *engineHandle()
 }
 }
 
-RawQuery::RawQuery(const QString &sql, const QVector<QVariant> &binds)
+ReadConnection::ReadConnection()
 {
-    sqlite3 *db = engineHandle();
+    sqlite3 *store = engineHandle();
+    // Uncommitted changes of the store's own connection would not be seen.
+    if (!sqlite3_get_autocommit(store))
+        return;
+    const char *file = sqlite3_db_filename(store, "main");
+    if (!file || !*file)
+        return;
+    if (sqlite3_open_v2(file, &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        return;
+    }
+    sqlite3_busy_timeout(m_db, 5000);
+    // As the store's connection: no memory map (see TableStore::open); a
+    // walk reads each page once, so a small cache does.
+    sqlite3_exec(m_db, "PRAGMA mmap_size=0; PRAGMA cache_size=-4096", nullptr, nullptr, nullptr);
+}
+
+ReadConnection::~ReadConnection()
+{
+    sqlite3_close(m_db);
+}
+
+RawQuery::RawQuery(const QString &sql, const QVector<QVariant> &binds) : RawQuery(engineHandle(), sql, binds) {}
+
+RawQuery::RawQuery(sqlite3 *db, const QString &sql, const QVector<QVariant> &binds)
+{
     m_db = db;
     const QByteArray text = sql.toUtf8();
     if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, nullptr) != SQLITE_OK)

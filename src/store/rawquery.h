@@ -10,12 +10,33 @@
 
 #include "store/packedrow.h"
 
+struct sqlite3;
 struct sqlite3_stmt;
+
+// A read-only connection of its own to the store's database file, for a
+// walk on a worker thread (the engine allows one thread per connection at a
+// time). Null handle() when the store's database is not a file that a
+// second connection would see as this one does (in memory, or in the midst
+// of a transaction of its own) or cannot be opened.
+class ReadConnection
+{
+public:
+    ReadConnection();   // on the window thread: it asks the store's connection
+    ~ReadConnection();
+    ReadConnection(const ReadConnection &) = delete;
+    ReadConnection &operator=(const ReadConnection &) = delete;
+    sqlite3 *handle() const { return m_db; }
+
+private:
+    sqlite3 *m_db = nullptr;
+};
 
 class RawQuery
 {
 public:
     RawQuery(const QString &sql, const QVector<QVariant> &binds);   // throws StoreError
+    // On a connection of its own (any thread that owns it).
+    RawQuery(sqlite3 *db, const QString &sql, const QVector<QVariant> &binds);
     ~RawQuery();
     RawQuery(const RawQuery &) = delete;
     RawQuery &operator=(const RawQuery &) = delete;

@@ -6,6 +6,11 @@
 #include <QSqlRecord>
 #include <QVarLengthArray>
 
+#include <atomic>
+#include <exception>
+#include <memory>
+#include <thread>
+
 #include "common/failure.h"
 #include "store/audittrail.h"
 #include "store/rawquery.h"
@@ -342,6 +347,99 @@ void TableCursor::scanToEnd(const QVector<int> &fields, const std::function<void
         visit(row.constData());
     }
     // Where a walk ends: on the last visible row, past its end.
+    if (fetchLast(0)) {
+        m_bof = false;
+        m_eof = true;
+    } else {
+        clearRow();
+    }
+    emit currentChanged();
+}
+
+void TableCursor::scanToEndSplit(const QVector<int> &first, const RowVisit &visitFirst, const QVector<int> &second,
+                                 const RowVisit &visitSecond)
+{
+    requireOpen();
+    settle();
+    if (m_currentId == 0 || m_eof)
+        return;
+    const auto columnsOf = [this](const QVector<int> &fields) {
+        QStringList columns;
+        for (const int f : fields) {
+            if (f < 0 || f >= m_fields.size())
+                throw StoreError(QStringLiteral("Нет поля с номером %1 в таблице %2").arg(f).arg(m_table));
+            columns << QStringLiteral("\"%1\"").arg(m_fields[f]);
+        }
+        return columns.join(QStringLiteral(", "));
+    };
+    const QString firstColumns = columnsOf(first);
+    const QString secondColumns = columnsOf(second);
+
+    const auto walkHere = [&] {
+        const QVector<int> all = first + second;
+        scanToEnd(all, [&](const QByteArrayView *row) {
+            visitFirst(row);
+            visitSecond(row + first.size());
+        });
+    };
+    ReadConnection other;
+    if (!other.handle())
+        return walkHere();
+
+    // Both parts end at the row that is last now, so that a row added
+    // meanwhile cannot reach one part and not the other.
+    qint64 lastId = 0;
+    {
+        RawQuery q(QStringLiteral("SELECT max(id) FROM %1").arg(m_sqlTable), {});
+        if (q.next())
+            lastId = q.integer(0);
+    }
+    const auto sqlFor = [&](const QString &columns, QVector<QVariant> &binds) {
+        binds = {m_currentId, lastId};
+        return selectSql(columns, {QStringLiteral("id >= ?"), QStringLiteral("id <= ?")}, binds,
+                         QStringLiteral("ORDER BY id"));
+    };
+    QVector<QVariant> secondBinds;
+    const QString secondSql = sqlFor(secondColumns, secondBinds);
+    std::unique_ptr<RawQuery> secondQuery;
+    try {
+        secondQuery = std::make_unique<RawQuery>(other.handle(), secondSql, secondBinds);
+    } catch (const StoreError &) {
+        return walkHere();   // the file refuses a second reader: read it here alone
+    }
+
+    std::atomic<bool> stop{false};
+    std::exception_ptr secondFailure;
+    std::thread worker([&] {
+        try {
+            QVarLengthArray<QByteArrayView, 32> row(second.size());
+            while (!stop.load(std::memory_order_relaxed) && secondQuery->next()) {
+                for (int i = 0; i < second.size(); ++i)
+                    row[i] = secondQuery->bytes(i);
+                visitSecond(row.constData());
+            }
+        } catch (...) {
+            secondFailure = std::current_exception();
+        }
+        secondQuery.reset();   // the statement goes with its connection's thread
+    });
+    try {
+        QVector<QVariant> binds;
+        RawQuery q(sqlFor(firstColumns, binds), binds);
+        QVarLengthArray<QByteArrayView, 32> row(first.size());
+        while (q.next()) {
+            for (int i = 0; i < first.size(); ++i)
+                row[i] = q.bytes(i);
+            visitFirst(row.constData());
+        }
+    } catch (...) {
+        stop = true;
+        worker.join();
+        throw;
+    }
+    worker.join();
+    if (secondFailure)
+        std::rethrow_exception(secondFailure);
     if (fetchLast(0)) {
         m_bof = false;
         m_eof = true;

@@ -65,6 +65,15 @@ public:
     // cursor past its last row, as the walk would. For long walks where
     // moving row by row costs too much (a million-row journal at start-up).
     void scanToEnd(const QVector<int> &fields, const std::function<void(const QByteArrayView *)> &visit);
+    // The same walk read in two parts at once: the `second` fields on a
+    // connection of their own on a worker thread, the `first` ones here.
+    // Each visit sees every row in order; the two run side by side and must
+    // share nothing. A failure of either part stops both and is thrown here
+    // once both have stopped. Where no second connection can see what this
+    // one sees, one walk here feeds both visits.
+    using RowVisit = std::function<void(const QByteArrayView *)>;
+    void scanToEndSplit(const QVector<int> &first, const RowVisit &visitFirst, const QVector<int> &second,
+                        const RowVisit &visitSecond);
 
     // The distinct texts of a field over the visible rows, each once, ordered
     // by the latest visible row carrying it (most recent last), found by

@@ -200,12 +200,67 @@ QStringList ReferenceList::texts() const
     return out;
 }
 
-ReferenceLists::Changes ReferenceLists::refresh(TableCursor &view)
-{
-    Changes changed{};
-    if (view.IsEmpty() || view.AtEnd())
-        return changed;
+namespace {
 
+// One walk's worth of lists: takes the given positions of each row into
+// their lists. Two of these may run at once on separate threads, so each
+// touches only its own lists and its own slots of `changed`.
+class ListFiller
+{
+public:
+    ListFiller(std::array<ReferenceList, WeighingRecord::EntryFieldCount> &lists, ReferenceLists::Changes &changed,
+               QVector<int> positions, qint64 ahead)
+        : m_lists(lists), m_changed(changed), m_positions(std::move(positions)), m_ahead(ahead)
+    {
+    }
+
+    const QVector<int> &positions() const { return m_positions; }
+
+    // values[i] belongs to positions()[i].
+    void take(const QByteArrayView *values)
+    {
+        for (int i = 0; i < m_positions.size(); ++i) {
+            const int p = m_positions[i];
+            ReferenceList &list = m_lists[size_t(p)];
+            if (!list.isLarge()) {
+                m_changed[size_t(p)] |= list.take(values[i]);
+                continue;
+            }
+            const quint32 hash = ReferenceList::hashOf(values[i]);
+            list.prefetch(hash);
+            m_staged.push_back(Staged{p, quint32(m_stage.size()), qint32(values[i].size()), hash});
+            m_stage.append(values[i].data(), size_t(values[i].size()));
+        }
+        if (!m_staged.empty() && ++m_stagedRows == BatchRows)
+            takeStaged();
+
+        if (++m_read != SampleRows || m_ahead < 4 * SampleRows)
+            return;
+        // A list to which nearly every row brought a new text (a number
+        // unique to each weighing) is sized for the rest at once, instead
+        // of growing its index a dozen times on the way.
+        for (const int p : m_positions) {
+            ReferenceList &list = m_lists[size_t(p)];
+            if (list.size() * 16 >= m_read * 15)
+                list.reserve(list.size() + m_ahead);
+        }
+    }
+
+    // The rows read so far, the staged ones included, are in their lists.
+    void takeStaged()
+    {
+        for (const Staged &s : m_staged) {
+            ReferenceList &list = m_lists[size_t(s.list)];
+            const QByteArrayView text(m_stage.data() + s.offset, s.length);
+            if (!list.isLast(text))
+                m_changed[size_t(s.list)] |= list.takeHashed(text, s.hash);
+        }
+        m_staged.clear();
+        m_stage.clear();
+        m_stagedRows = 0;
+    }
+
+private:
     // A large list (the waybill numbers, new on nearly every row) would wait
     // for memory on every lookup. Its texts are copied aside with their
     // hashes while their index lines are fetched, and taken a batch of rows
@@ -214,63 +269,70 @@ ReferenceLists::Changes ReferenceLists::refresh(TableCursor &view)
     struct Staged
     {
         int list;
-        quint32 offset; // in stage
+        quint32 offset; // in m_stage
         qint32 length;
         quint32 hash;
     };
-    constexpr int BatchRows = 32;
-    std::string stage;
-    std::vector<Staged> staged;
-    int stagedRows = 0;
-    const auto takeStaged = [&] {
-        for (const Staged &s : staged) {
-            ReferenceList &list = m_lists[size_t(s.list)];
-            const QByteArrayView text(stage.data() + s.offset, s.length);
-            if (!list.isLast(text))
-                changed[size_t(s.list)] |= list.takeHashed(text, s.hash);
-        }
-        staged.clear();
-        stage.clear();
-        stagedRows = 0;
-    };
+    static constexpr int BatchRows = 32;
+
+    std::array<ReferenceList, WeighingRecord::EntryFieldCount> &m_lists;
+    ReferenceLists::Changes &m_changed;
+    const QVector<int> m_positions;
+    const qint64 m_ahead;
+    std::string m_stage;
+    std::vector<Staged> m_staged;
+    int m_stagedRows = 0;
+    qint64 m_read = 0;
+};
+
+// Below this many rows a second walk costs more than it saves.
+constexpr qint64 SplitRows = 8 * SampleRows;
+
+} // namespace
+
+ReferenceLists::Changes ReferenceLists::refresh(TableCursor &view)
+{
+    Changes changed{};
+    if (view.IsEmpty() || view.AtEnd())
+        return changed;
 
     // At start-up this reads the whole journal: the store's in-place scan is
     // several times faster than moving the view row by row, and leaves the
     // view past its last row, where the walk would have left it.
     const qint64 ahead = rowsAheadOf(view);
-    QVector<int> fields(WeighingRecord::EntryFieldCount);
-    for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
-        fields[p] = p;
-    qint64 read = 0;
-    try {
-        view.scanToEnd(fields, [&](const QByteArrayView *row) {
-            for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p) {
-                ReferenceList &list = m_lists[size_t(p)];
-                if (!list.isLarge()) {
-                    changed[size_t(p)] |= list.take(row[p]);
-                    continue;
-                }
-                const quint32 hash = ReferenceList::hashOf(row[p]);
-                list.prefetch(hash);
-                staged.push_back(Staged{p, quint32(stage.size()), qint32(row[p].size()), hash});
-                stage.append(row[p].data(), size_t(row[p].size()));
-            }
-            if (!staged.empty() && ++stagedRows == BatchRows)
-                takeStaged();
+    if (ahead < SplitRows) {
+        QVector<int> all(WeighingRecord::EntryFieldCount);
+        for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
+            all[p] = p;
+        ListFiller filler(m_lists, changed, all, ahead);
+        try {
+            view.scanToEnd(filler.positions(), [&](const QByteArrayView *row) { filler.take(row); });
+        } catch (...) {
+            filler.takeStaged();   // the rows read before the failure count, as they always have
+            throw;
+        }
+        filler.takeStaged();
+        return changed;
+    }
 
-            if (++read != SampleRows || ahead < 4 * SampleRows)
-                return;
-            // A list to which nearly every row brought a new text (a number
-            // unique to each weighing) is sized for the rest at once, instead
-            // of growing its index a dozen times on the way.
-            for (ReferenceList &list : m_lists)
-                if (list.size() * 16 >= read * 15)
-                    list.reserve(list.size() + ahead);
-        });
+    // A long walk is read in two halves at once, each list by one of them
+    // in row order. Decoding the values and the waybill numbers' lookups
+    // cost the most: the waybill list goes with a few short lists, the
+    // other lists with the other half.
+    using namespace WeighingRecord;
+    ListFiller here(m_lists, changed, {N_List, N_Avto, Marcka, FIO, AvtoPr}, ahead);
+    ListFiller there(m_lists, changed,
+                     {Zakazchik, Gruz_otprav, Gruz_poluch, Punkt, Tovar, Forma, N_pricepa, Punkt_zagruz}, ahead);
+    try {
+        view.scanToEndSplit(
+            here.positions(), [&](const QByteArrayView *row) { here.take(row); }, there.positions(),
+            [&](const QByteArrayView *row) { there.take(row); });
     } catch (...) {
-        takeStaged();   // the rows read before the failure count, as they always have
+        here.takeStaged();
+        there.takeStaged();
         throw;
     }
-    takeStaged();
+    here.takeStaged();
+    there.takeStaged();
     return changed;
 }

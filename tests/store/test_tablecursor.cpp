@@ -523,6 +523,40 @@ private slots:
         QCOMPARE(c.state(), TableCursor::State::Browse);
     }
 
+    void splitScanReadsBothPartsInOrder()
+    {
+        // One part on a worker thread with its own connection, one here:
+        // each must see the rows the walk would, in its order, and a failure
+        // in either part must stop the walk and reach the caller.
+        addDrivers({"A", "B", "A", "C", "B"});
+        TableCursor c(Tables::Journal);
+        c.Open();
+        const int fio = c.fieldIndex("FIO"), truck = c.fieldIndex("N_Avto");
+        QStringList here, there;
+        const auto scan = [&](const std::function<void()> &inWorker) {
+            here.clear();
+            there.clear();
+            c.scanToEndSplit(
+                {fio}, [&](const QByteArrayView *row) { here << QString::fromUtf8(row[0]); }, {truck},
+                [&](const QByteArrayView *row) {
+                    there << QString::fromUtf8(row[0]);
+                    inWorker();
+                });
+        };
+        c.SetFilterLines({"[FIO]<>'C'"});
+        c.ActivateFilter();
+        c.First();
+        c.Next();
+        scan([] {});
+        QCOMPARE(here, QStringList({"B", "A", "B"}));
+        QCOMPARE(there, QStringList({"AB", "AA", "AB"}));
+        QVERIFY(c.AtEnd());
+
+        c.First();
+        QVERIFY_THROWS_EXCEPTION(StoreError, scan([] { throw StoreError(QStringLiteral("сбой чтения")); }));
+        QCOMPARE(there.size(), 1);
+    }
+
     void signalsOnMoves()
     {
         addDrivers({"A", "B"});
