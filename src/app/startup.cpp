@@ -12,6 +12,7 @@
 #include "app/mainform.h"
 #include "app/settingspage.h"
 #include "journal/journalpage.h"
+#include "print/exp2bd.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "toolkit/portswitch.h"
@@ -76,6 +77,13 @@ int runStartOrder(const QString &dir)
         connectAdministratorGate(*mainForm, *gate);
     });
 
+    // The export report, with its own view of the journal.
+    std::unique_ptr<Exp2BD> exportReport;
+    runGuarded([&] {
+        exportReport = std::make_unique<Exp2BD>(dir, mainForm.get());
+        connectExportReport(*mainForm, *exportReport);
+    });
+
     // The pending-truck window, last of the windows made at start.
     std::unique_ptr<TnewDB> pendingTrucks;
     runGuarded([&] {
@@ -87,6 +95,7 @@ int runStartOrder(const QString &dir)
 
     login.reset();
     pendingTrucks.reset();
+    exportReport.reset();
     gate.reset();
     mainForm.reset();
     TableStore::close();
@@ -118,4 +127,10 @@ void connectPendingTrucks(MainForm &mainForm, TnewDB &pendingTrucks)
     // view; the main window closes that view at exit, after its own.
     mainForm.entryForm()->weighing()->setPendingWindow(&pendingTrucks);
     mainForm.setPendingView(pendingTrucks.journalView());
+}
+
+void connectExportReport(MainForm &mainForm, Exp2BD &exportReport)
+{
+    QObject::connect(mainForm.journalPage(), &JournalPage::exportJournalRequested, &exportReport,
+                     guarded([&exportReport] { exportReport.exportJournal(); }));
 }

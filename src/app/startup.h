@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 
+class Exp2BD;
 class MainForm;
 class Security;
 class TnewDB;
@@ -28,3 +29,6 @@ void connectAdministratorGate(MainForm &mainForm, Security &gate);
 // second pass completes the record chosen there) and its journal view to the
 // main window, which closes it at exit.
 void connectPendingTrucks(MainForm &mainForm, TnewDB &pendingTrucks);
+
+// Lets the journal page's "Экспорт БД" run the export report.
+void connectExportReport(MainForm &mainForm, Exp2BD &exportReport);

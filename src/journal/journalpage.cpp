@@ -204,6 +204,7 @@ QWidget *JournalPage::createButtons()
         b->setFixedHeight(34);
         reports->addWidget(b);
     }
+    connect(m_exportJournal, &QPushButton::clicked, this, &JournalPage::exportJournalRequested);
     col->addLayout(reports);
     col->addStretch();
     return box;

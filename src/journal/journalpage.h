@@ -82,6 +82,8 @@ signals:
     void editModeRequested();
     // Edit mode was left through the mode button (CheckBox2 is clear).
     void editModeLeft();
+    // "Экспорт БД" was pressed.
+    void exportJournalRequested();
 
 protected:
     void showEvent(QShowEvent *e) override;

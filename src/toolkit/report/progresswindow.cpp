@@ -37,7 +37,8 @@ void ProgressWindow::setRange(int maximum)
     m_cancelled = false;
     m_bar->setRange(0, qMax(0, maximum));
     m_bar->setValue(0);
-    m_sinceEvents.start();
+    // The first progress shows the window at once.
+    m_sinceEvents.invalidate();
 }
 
 void ProgressWindow::setProgress(int value)

@@ -1,0 +1,115 @@
+#include "print/exp2bd.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QScopedValueRollback>
+
+#include "common/failure.h"
+#include "print/journalcsv.h"
+#include "store/tablecursor.h"
+#include "store/tablestore.h"
+#include "toolkit/report/progresswindow.h"
+
+namespace {
+
+// Thrown out of the journal walk to stop it when the operator cancels.
+struct ExportCancelled
+{
+};
+
+// The file is written in slices of this size.
+constexpr qsizetype SliceBytes = 1 << 20;
+
+} // namespace
+
+Exp2BD::Exp2BD(QString programDir, QWidget *window)
+    : m_programDir(std::move(programDir)), m_window(window),
+      m_view(std::make_unique<TableCursor>(Tables::Journal))
+{
+    setObjectName(QStringLiteral("Exp2BD"));
+    m_view->Open();
+}
+
+Exp2BD::~Exp2BD() = default;
+
+QString Exp2BD::presetFileName(const QDate &today)
+{
+    return QStringLiteral("Бд кродалин ") + today.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(".csv");
+}
+
+void Exp2BD::exportJournal()
+{
+    // The progress window lets events through: a second press meanwhile waits
+    // for nothing and starts nothing.
+    if (m_busy)
+        return;
+    QScopedValueRollback busy(m_busy, true);
+
+    QFileDialog dialog(m_window, QStringLiteral("Экспорт БД в Microsoft Excel"), m_programDir);
+    dialog.setObjectName(QStringLiteral("ExportDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({QStringLiteral("*.csv")});
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    dialog.selectFile(presetFileName(QDate::currentDate()));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    writeFile(dialog.selectedFiles().constFirst());
+}
+
+bool Exp2BD::writeFile(const QString &path)
+{
+    const QString fullPath = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw Failure(QStringLiteral("Cannot create file %1").arg(fullPath));
+
+    const auto writeOut = [&](JournalCsv::Writer &writer) {
+        const QByteArray &bytes = writer.bytes();
+        if (file.write(bytes) != bytes.size())
+            throw Failure(QStringLiteral("Cannot write file %1: %2").arg(fullPath, file.errorString()));
+        writer.drain();
+    };
+
+    QVector<int> fields;
+    for (const JournalCsv::Column &c : JournalCsv::columns()) {
+        const int index = m_view->fieldIndex(QLatin1String(c.field));
+        if (index < 0)
+            throw StoreError(QStringLiteral("Нет поля %1 в таблице %2").arg(QLatin1String(c.field), Tables::Journal));
+        fields << index;
+    }
+
+    report::ProgressWindow progress(m_window);
+    try {
+        m_view->First();
+        progress.setRange(m_view->visibleCount());
+        progress.show();
+        JournalCsv::Writer writer;
+        int done = 0;
+        m_view->scanToEnd(fields, [&](const QByteArrayView *row) {
+            writer.addRow(row);
+            if (writer.bytes().size() >= SliceBytes)
+                writeOut(writer);
+            progress.setProgress(++done);
+            if (progress.wasCancelled())
+                throw ExportCancelled();
+        });
+        writer.finish();
+        writeOut(writer);
+        if (!file.flush())
+            throw Failure(QStringLiteral("Cannot write file %1: %2").arg(fullPath, file.errorString()));
+        file.close();
+        return true;
+    } catch (const ExportCancelled &) {
+        file.remove();
+        return false;
+    } catch (...) {
+        // A half-written file would pass for the journal: it goes.
+        file.remove();
+        throw;
+    }
+}
