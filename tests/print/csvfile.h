@@ -12,44 +12,33 @@ struct CsvFile
     QList<QList<QByteArray>> lines;   // cells without their quotes, raw bytes
     QString error;                    // empty when the file is well formed
 
-    static CsvFile parse(const QByteArray &bytes)
+    static CsvFile parse(const QByteArray &b)
     {
         CsvFile f;
-        if (!bytes.isEmpty() && !bytes.endsWith("\r\n"))
-            return f.fail(QStringLiteral("the last line does not end in CR LF"));
-        qsizetype pos = 0;
-        while (pos < bytes.size()) {
-            QList<QByteArray> cells;
-            while (true) {
-                if (bytes.at(pos) != '"')
-                    return f.fail(QStringLiteral("line %1: a cell does not start with a quote").arg(f.lines.size() + 1));
-                QByteArray cell;
-                ++pos;
-                while (true) {
-                    if (pos >= bytes.size())
-                        return f.fail(QStringLiteral("line %1: an unclosed quote").arg(f.lines.size() + 1));
-                    const char c = bytes.at(pos++);
-                    if (c == '"' && pos < bytes.size() && bytes.at(pos) == '"') {
-                        cell += '"';
-                        ++pos;
-                    } else if (c == '"') {
-                        break;
-                    } else if (c == '\r' || c == '\n') {
-                        return f.fail(QStringLiteral("line %1: a line break inside a cell").arg(f.lines.size() + 1));
-                    } else {
-                        cell += c;
-                    }
-                }
-                cells << cell;
-                if (bytes.mid(pos, 2) == "\r\n") {
-                    pos += 2;
+        QList<QByteArray> cells;
+        for (qsizetype pos = 0; pos < b.size();) {
+            const QString where = QStringLiteral("line %1: ").arg(f.lines.size() + 1);
+            if (b[pos++] != '"')
+                return f.fail(where + "a cell does not start with a quote");
+            QByteArray cell;
+            for (;; ++pos) {
+                if (pos >= b.size() || b[pos] == '\r' || b[pos] == '\n')
+                    return f.fail(where + "a cell runs past its line");
+                if (b[pos] == '"' && b.mid(pos + 1, 1) != "\"")
                     break;
-                }
-                if (bytes.at(pos) != ';')
-                    return f.fail(QStringLiteral("line %1: no \";\" after a cell").arg(f.lines.size() + 1));
-                ++pos;
+                cell += b[pos];
+                pos += b[pos] == '"';   // a doubled quote
             }
-            f.lines << cells;
+            cells << cell;
+            if (b.mid(pos + 1, 2) == "\r\n") {
+                f.lines << cells;
+                cells.clear();
+                pos += 3;
+            } else if (b.mid(pos + 1, 1) == ";") {
+                pos += 2;
+            } else {
+                return f.fail(where + "a cell is not followed by \";\" or CR LF");
+            }
         }
         return f;
     }

@@ -2,7 +2,8 @@
 // Widths of text set in Arial, and the cut rule of the reports and the CSV
 // export: a value wider than its box keeps only the first line it would wrap
 // to. Liberation Sans stands in for Arial (same advance widths), so the cut
-// falls where it falls on a Windows machine with Arial.
+// falls where it falls on a Windows machine with Arial. The table is read
+// from the font on first use, which needs the GUI application to exist.
 
 #include <QString>
 #include <QStringView>
