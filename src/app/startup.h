@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
+#include <memory>
 
+class DailyBackup;
 class MainForm;
 class Security;
 class TnewDB;
@@ -28,3 +30,8 @@ void connectAdministratorGate(MainForm &mainForm, Security &gate);
 // second pass completes the record chosen there) and its journal view to the
 // main window, which closes it at exit.
 void connectPendingTrucks(MainForm &mainForm, TnewDB &pendingTrucks);
+
+// Starts the day's backup of the database on a thread of its own; a copy
+// that fails reaches the general error report, once. Destroying the result
+// stops a copy under way.
+std::unique_ptr<DailyBackup> startDailyBackup(const QString &programDir);
