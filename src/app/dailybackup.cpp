@@ -5,6 +5,8 @@
 #include <QThread>
 
 #include <algorithm>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "app/settingsfile.h"
 #include "common/failure.h"
@@ -64,6 +66,10 @@ bool DailyBackup::start()
     const QString dir = folder(m_programDir);
     const QDate today = m_today;
     m_thread = QThread::create([this, source, dir, today, keep] {
+        // The window thread comes first: a nice value of its own for this
+        // thread (Qt's thread priorities change nothing under Linux's normal
+        // scheduling, and its idle one could starve the copy for good).
+        setpriority(PRIO_PROCESS, pid_t(gettid()), 10);
         try {
             if (!QDir().mkpath(dir))
                 throw Failure(QStringLiteral("папка %1 не создаётся").arg(dir));
@@ -78,7 +84,6 @@ bool DailyBackup::start()
         }
     });
     connect(m_thread, &QThread::finished, this, [this] { emit finished(m_error); });
-    // The window thread comes first: the copy takes what time is left over.
-    m_thread->start(QThread::LowPriority);
+    m_thread->start();
     return true;
 }

@@ -7,11 +7,11 @@
 #include <QSqlQuery>
 #include <QtTest>
 
-#include <csignal>
 #include <optional>
-#include <sys/resource.h>
 
 #include "app/dailybackup.h"
+#include "app/settingsfile.h"
+#include "filesizelimit.h"
 #include "messageboxes.h"
 #include "store/databasebackup.h"
 #include "../weighing/weighfixture.h"
@@ -31,43 +31,11 @@ QStringList olderCopies(int count)
     return names;
 }
 
-void writeToolsIni(const QString &programDir, const QString &text)
-{
-    QFile f(programDir + QStringLiteral("/tools.ini"));
-    QStringEncoder encoder("windows-1251");
-    const QByteArray bytes = encoder.encode(text);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        qWarning("tools.ini not written");
-}
-
 QStringList sorted(QStringList names)
 {
     names.sort();
     return names;
 }
-
-// Writes bigger than `bytes` fail with EFBIG while this lives, as on a full disk.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_savedHandler);
-    }
-
-private:
-    rlimit m_saved{};
-    void (*m_savedHandler)(int) = nullptr;
-};
 
 }
 
@@ -80,7 +48,7 @@ private slots:
     // what it holds after it. A file that is no copy of the program's stays.
     void copiesKept_data()
     {
-        QTest::addColumn<QString>("toolsIni");
+        QTest::addColumn<QString>("backups");   // null: no such key
         QTest::addColumn<QStringList>("before");
         QTest::addColumn<QStringList>("after");
         QTest::addColumn<bool>("copied");   // today's copy made by this start
@@ -88,29 +56,33 @@ private slots:
         const QStringList strangers = {"notes.txt", "WE-2026-03-01.sqlite.bak", "WE-latest.sqlite",
                                        "we-2026-03-02.sqlite"};
         QTest::newRow("three kept of five older")
-            << "[Tool]\r\nCOM=com1\r\nbackups=3\r\n"
+            << "3"
             << olderCopies(5) + strangers + QStringList{copyOf(3, 13) + ".part"}
             << QStringList{copyOf(3, 15), copyOf(3, 14), copyOf(3, 13)} + strangers << true;
-        QTest::newRow("0 makes none and keeps all") << "[Tool]\r\nbackups=0\r\n" << olderCopies(5) << olderCopies(5)
+        QTest::newRow("0 makes none and keeps all") << "0" << olderCopies(5) << olderCopies(5)
                                                     << false;
         QTest::newRow("second start of the day")
-            << "[Tool]\r\nbackups=3\r\n" << QStringList{copyOf(3, 15)} + olderCopies(5)
+            << "3" << QStringList{copyOf(3, 15)} + olderCopies(5)
             << QStringList{copyOf(3, 15), copyOf(3, 14), copyOf(3, 13)} << false;
-        QTest::newRow("no number: 14") << "[tool]\r\nBACKUPS=много\r\n" << olderCopies(20)
+        QTest::newRow("not a number: 14") << "много" << olderCopies(20)
                                        << QStringList{copyOf(3, 15)} + olderCopies(13) << true;
-        QTest::newRow("only today's") << "[Tool]\r\nbackups=1\r\n" << olderCopies(2) << QStringList{copyOf(3, 15)}
+        QTest::newRow("no key: 14") << QString() << olderCopies(15) << QStringList{copyOf(3, 15)} + olderCopies(13) << true;
+        QTest::newRow("only today's") << "1" << olderCopies(2) << QStringList{copyOf(3, 15)}
                                       << true;
     }
 
     void copiesKept()
     {
-        QFETCH(QString, toolsIni);
+        QFETCH(QString, backups);
         QFETCH(QStringList, before);
         QFETCH(QStringList, after);
         QFETCH(bool, copied);
         TempDatabase db;
         TempDatabase::addJournalRow({{"N_Avto", "А001АА"}, {"Tara", "5,1"}});
-        writeToolsIni(db.programDir(), toolsIni);
+        IniFile ini(settingsFilePath(db.programDir()));
+        ini.writeString(QStringLiteral("Tool"), QStringLiteral("COM"), QStringLiteral("com1"));
+        if (!backups.isNull())
+            ini.writeString(QStringLiteral("Tool"), QStringLiteral("backups"), backups);
         const QString folder = DailyBackup::folder(db.programDir());
         QVERIFY(QDir().mkpath(folder));
         const QByteArray earlier("a copy made earlier today");
