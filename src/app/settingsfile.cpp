@@ -295,3 +295,11 @@ void SaveSettings(const QString &programDir, const SettingsValues &values)
     ini.writeString(tool, QStringLiteral("wi"), values.wi);
     ini.writeString(tool, QStringLiteral("open"), values.open);
 }
+
+int LoadBackupCount(const QString &programDir)
+{
+    const IniFile ini(settingsFilePath(programDir));
+    bool ok = false;
+    const int count = ini.readString(QStringLiteral("Tool"), QStringLiteral("backups"), QString()).toInt(&ok);
+    return ok && count >= 0 ? count : DefaultBackupCount;
+}

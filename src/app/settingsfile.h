@@ -65,3 +65,9 @@ SettingsValues LoadSettings(const QString &programDir);
 // complete file write. The first key that cannot be written throws Failure;
 // the keys before it stay written.
 void SaveSettings(const QString &programDir, const SettingsValues &values);
+
+// "backups" in section "Tool": how many of the program's daily database
+// copies to keep, today's included; 0 makes none. A missing key, or a text
+// that is no whole number from 0 on, gives the default.
+constexpr int DefaultBackupCount = 14;
+int LoadBackupCount(const QString &programDir);

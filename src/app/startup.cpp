@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <memory>
@@ -9,6 +10,7 @@
 #include "access/security.h"
 #include "common/session.h"
 #include "common/errorreport.h"
+#include "app/dailybackup.h"
 #include "app/mainform.h"
 #include "app/settingspage.h"
 #include "journal/journalpage.h"
@@ -91,8 +93,16 @@ int runStartOrder(const QString &dir)
         connectPendingTrucks(*mainForm, *pendingTrucks);
     });
 
+    // The day's backup once every window is up: it copies on a thread of its
+    // own while the operator weighs.
+    std::unique_ptr<DailyBackup> backup;
+    if (Session::LoginOk != 0)
+        runGuarded([&] { backup = startDailyBackup(dir); });
+
     const int rc = QApplication::exec();
 
+    // A copy still under way stops before the store closes.
+    backup.reset();
     login.reset();
     pendingTrucks.reset();
     exportReport.reset();
@@ -133,4 +143,15 @@ void connectExportReport(MainForm &mainForm, Exp2BD &exportReport)
 {
     QObject::connect(mainForm.journalPage(), &JournalPage::exportJournalRequested, &exportReport,
                      guarded([&exportReport] { exportReport.exportJournal(); }));
+}
+
+std::unique_ptr<DailyBackup> startDailyBackup(const QString &programDir)
+{
+    auto backup = std::make_unique<DailyBackup>(programDir, QDate::currentDate());
+    QObject::connect(backup.get(), &DailyBackup::finished, [](const QString &error) {
+        if (!error.isEmpty())
+            showErrorReport(error);
+    });
+    backup->start();
+    return backup;
 }

@@ -1,7 +1,9 @@
 #pragma once
 #include <QString>
+#include <memory>
 
 class Exp2BD;
+class DailyBackup;
 class MainForm;
 class Security;
 class TnewDB;
@@ -32,3 +34,7 @@ void connectPendingTrucks(MainForm &mainForm, TnewDB &pendingTrucks);
 
 // Lets the journal page's "Экспорт БД" run the export report.
 void connectExportReport(MainForm &mainForm, Exp2BD &exportReport);
+// Starts the day's backup of the database on a thread of its own; a copy
+// that fails reaches the general error report, once. Destroying the result
+// stops a copy under way.
+std::unique_ptr<DailyBackup> startDailyBackup(const QString &programDir);

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "app/settingsfile.h"
+#include "filesizelimit.h"
 #include "programfolder.h"
 #include "common/failure.h"
 
@@ -32,29 +33,6 @@ QStringList fields(const SettingsValues &v)
 {
     return {v.com, v.speed, v.wi, v.open, v.izmer};
 }
-
-// Writes bigger than `bytes` fail with EFBIG while this lives, as on a full disk.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_savedHandler);
-    }
-
-private:
-    rlimit m_saved{};
-    void (*m_savedHandler)(int) = nullptr;
-};
 
 const QString NoValue = QStringLiteral("<none>");
 

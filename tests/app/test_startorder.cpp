@@ -5,12 +5,15 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+
+#include <algorithm>
 
 #include "common/session.h"
 #include "app/startup.h"
@@ -23,6 +26,7 @@ namespace {
 
 const QString Operator = QStringLiteral("Сидоров");
 const QString Password = QStringLiteral("pw");
+const QString BackupFailed = QStringLiteral("Резервная копия базы данных не сделана: ");
 
 // The tables with one operator and a few weighings, closed again.
 void prepareDatabase(const QString &folder)
@@ -85,8 +89,9 @@ private slots:
     }
 
     // A damaged journal: each window that reads it reports the engine's
-    // message, and the program runs on with empty lists until the operator
-    // leaves it.
+    // message, the day's backup refuses to copy it (once, and leaves no file
+    // that could push a sound copy out), and the program runs on with empty
+    // lists until the operator leaves it.
     void damagedJournalIsReportedAndTheProgramRuns()
     {
         ProgramFolder folder;
@@ -111,8 +116,11 @@ private slots:
             // without its grid model yet, so wait for that too.
             QWidget *pending = topLevel("DBnew");
             auto *pendingGrid = pending ? pending->findChild<QTableView *>(QStringLiteral("DBGrid1")) : nullptr;
+            // The backup reports from its own thread whenever it is done.
+            const bool backupReported = std::any_of(watcher.seen().begin(), watcher.seen().end(),
+                                                    [](const auto &box) { return box.text.startsWith(BackupFailed); });
             if (!main || !main->isVisible() || QApplication::activeModalWidget() || !pendingGrid
-                || !pendingGrid->model())
+                || !pendingGrid->model() || !backupReported)
                 return;
             operatorLeaves.stop();
             listItems = main->findChild<QComboBox *>(QStringLiteral("ComboBox1"))->count();
@@ -133,12 +141,19 @@ private slots:
         QCOMPARE(Session::LoginOk, 1);
         QCOMPARE(Session::OperatorName, Operator);
         const auto &seen = watcher.seen();
-        QVERIFY(seen.size() >= 2);
+        QVERIFY(seen.size() >= 3);
+        int backupReports = 0;
         for (int i = 0; i < seen.size() - 1; ++i) {
             QCOMPARE(seen[i].title, QStringLiteral("Krodalin"));
             QCOMPARE(seen[i].icon, QMessageBox::Critical);
+            if (seen[i].text.startsWith(BackupFailed)) {
+                ++backupReports;
+                continue;
+            }
             QCOMPARE(seen[i].text, QStringLiteral("database disk image is malformed."));
         }
+        QCOMPARE(backupReports, 1);
+        QCOMPARE(QDir(folder.filePath(QStringLiteral("data/backup"))).entryList(QDir::Files), QStringList());
         QCOMPARE(seen.last().text, QStringLiteral("Вы хотите завершить работу программы?"));
         QCOMPARE(listItems, 0);
         QCOMPARE(gridRows, 0);

@@ -4,6 +4,8 @@
 //                           [--operator NAME] [--operator-password PW]
 //   krodalin-db audit FOLDER [--since DATE]
 //   krodalin-db demo FOLDER [--rows N]
+//   krodalin-db backup FOLDER DEST
+//   krodalin-db restore FOLDER BACKUPFILE
 //
 // init creates the journal and both account tables in the WE database of
 // FOLDER and adds a first administrator and a first operator. Whatever is not
@@ -17,15 +19,24 @@
 //
 // demo fills an empty journal with N (300) varied demo weighings; a journal
 // that holds rows is left alone.
+//
+// backup copies the database of FOLDER, also while the program runs on it,
+// to the file DEST, or into the folder DEST as WE-YYYY-MM-DD.sqlite (today's
+// date); the copy is checked before it takes its name. restore checks
+// BACKUPFILE and puts it in place of the database of FOLDER, keeping the
+// replaced file as *.before-restore; the program must be closed.
 
 #include <QCoreApplication>
 #include <QDate>
+#include <QDir>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <cstdio>
 
 #include "common/failure.h"
 #include "demojournal.h"
+#include "store/databasebackup.h"
 #include "store/tablecursor.h"
 #include "store/audittrail.h"
 #include "store/schema.h"
@@ -49,7 +60,9 @@ int usage()
     QTextStream(stderr) << "Usage: krodalin-db init FOLDER [--admin NAME] [--admin-password PW]\n"
                            "                              [--operator NAME] [--operator-password PW]\n"
                            "       krodalin-db audit FOLDER [--since DATE]\n"
-                           "       krodalin-db demo FOLDER [--rows N]\n";
+                           "       krodalin-db demo FOLDER [--rows N]\n"
+                           "       krodalin-db backup FOLDER DEST\n"
+                           "       krodalin-db restore FOLDER BACKUPFILE\n";
     return 2;
 }
 
@@ -124,6 +137,42 @@ int audit(const QStringList &args)
     return 0;
 }
 
+int backup(const QStringList &args)
+{
+    if (args.size() != 3)
+        return usage();
+    QString destination = args[2];
+    if (QFileInfo(destination).isDir())
+        destination = QDir(destination).filePath(DatabaseBackup::fileName(QDate::currentDate()));
+    try {
+        DatabaseBackup::take(TableStore::databasePath(args[1]), destination);
+    } catch (const Failure &e) {
+        QTextStream(stderr) << "krodalin-db: " << e.message() << "\n";
+        return 1;
+    }
+    QTextStream(stdout) << "Резервная копия записана: " << destination << "\n";
+    return 0;
+}
+
+int restore(const QStringList &args)
+{
+    if (args.size() != 3)
+        return usage();
+    const QString database = TableStore::databasePath(args[1]);
+    QString kept;
+    try {
+        kept = DatabaseBackup::restore(args[2], database);
+    } catch (const Failure &e) {
+        QTextStream(stderr) << "krodalin-db: " << e.message() << "\n";
+        return 1;
+    }
+    QTextStream out(stdout);
+    out << "База данных восстановлена из " << args[2] << ": " << database << "\n";
+    if (!kept.isEmpty())
+        out << "Прежняя база данных сохранена как " << kept << "\n";
+    return 0;
+}
+
 }
 
 int main(int argc, char *argv[])
@@ -134,6 +183,10 @@ int main(int argc, char *argv[])
         return audit(args);
     if (args.size() >= 2 && args[0] == QLatin1String("demo"))
         return demo(args);
+    if (args.size() >= 2 && args[0] == QLatin1String("backup"))
+        return backup(args);
+    if (args.size() >= 2 && args[0] == QLatin1String("restore"))
+        return restore(args);
     if (args.size() < 2 || args[0] != QLatin1String("init"))
         return usage();
     const QString folder = args[1];
