@@ -1,9 +1,11 @@
 #pragma once
 #include <QString>
 
+class ExpBD;
 class MainForm;
 class Security;
 class TnewDB;
+class printfm;
 
 // The start order: login, the main window and its companions, the event loop.
 // programDir is where tools.ini and the database live.
@@ -28,3 +30,9 @@ void connectAdministratorGate(MainForm &mainForm, Security &gate);
 // second pass completes the record chosen there) and its journal view to the
 // main window, which closes it at exit.
 void connectPendingTrucks(MainForm &mainForm, TnewDB &pendingTrucks);
+
+// Gives the note its two buttons (the weighing page's fills it from the
+// record the latest second pass completed, the journal page's from the
+// grid's current row, both with the settings page's copies choice) and the
+// settings page's printer set-up; gives "Печать БД" to the journal report.
+void connectPrinting(MainForm &mainForm, printfm &note, ExpBD &journalReport);
