@@ -18,6 +18,7 @@
 #include "messageboxes.h"
 #include "pdftext.h"
 #include "toolkit/report/previewwindow.h"
+#include "toolkit/report/printing.h"
 #include "toolkit/report/report.h"
 
 namespace {
@@ -172,6 +173,19 @@ private slots:
         const PdfContents pdf = readPdf(s.outputFile);
         QCOMPARE(numbers(pdf), printed);
         QVERIFY(qAbs(pdf.pageSizesMm.value(0).width() - 297) < 0.5);
+    }
+
+    // Long work stopped part-way (Cancel in "Printing progress") leaves no
+    // half-written PDF behind.
+    void stoppedExportLeavesNoFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("stopped.pdf"));
+        NumberedPages pages(50);
+        QVERIFY(!report::exportPdf(pages, {}, path, [](int done, int) { return done < 10; }));
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(report::exportPdf(pages, {}, path));
+        QCOMPARE(readPdf(path).pageCount(), 50);
     }
 
     // The system's print dialog: OK takes copies, orientation and range into

@@ -1,5 +1,6 @@
 #include "toolkit/report/printing.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPrintDialog>
@@ -145,7 +146,10 @@ bool exportPdf(const PageSource &source, const PageGeometry &geometry, const QSt
     printer.setCopyCount(1);
     if (source.pageCount() == 0)
         return true;
-    return paint(printer, source, 0, source.pageCount() - 1, 1, progress);
+    if (paint(printer, source, 0, source.pageCount() - 1, 1, progress))
+        return true;
+    QFile::remove(path);   // a cancelled export leaves no half a file behind
+    return false;
 }
 
 }

@@ -32,7 +32,8 @@ void applySettings(QPrinter &printer, const PrintSettings &settings, const PageG
 bool printPages(const PageSource &source, const PageGeometry &geometry, const PrintSettings &settings,
                 const Progress &progress = {});
 
-// Every page once into a PDF file. Throws Failure when the file cannot be written.
+// Every page once into a PDF file. Throws Failure when the file cannot be
+// written; false (and no file) when progress stopped the work.
 bool exportPdf(const PageSource &source, const PageGeometry &geometry, const QString &path,
                const Progress &progress = {});
 

@@ -109,37 +109,45 @@ bool Report::printerSetup(QWidget *parent)
     return true;
 }
 
-bool Report::print(QWidget *parent)
+namespace {
+
+// Long work runs on the pages as they are when it starts: a fill while the
+// work lets events through does not change what is being sent.
+template <typename Work>
+bool onPagesNow(const std::shared_ptr<PageSource> &source, QWidget *parent, Work work)
 {
-    // The pages as they are now: a fill while the work lets events through
-    // does not change what is being sent.
-    const std::shared_ptr<PageSource> pages = m_source;
+    const std::shared_ptr<PageSource> pages = source;
     if (!pages)
         return true;
-    LongWork work(parent);
-    return printPages(*pages, geometry(), m_settings, work.progress());
+    LongWork progress(parent);
+    return work(*pages, progress.progress());
+}
+
+}
+
+bool Report::print(QWidget *parent)
+{
+    const PrintSettings settings = m_settings;
+    const PageGeometry g = geometry();
+    return onPagesNow(m_source, parent, [&](const PageSource &pages, const Progress &progress) {
+        return printPages(pages, g, settings, progress);
+    });
 }
 
 bool Report::exportPdf(const QString &path, QWidget *parent)
 {
-    // The pages as they are now: a fill while the work lets events through
-    // does not change what is being sent.
-    const std::shared_ptr<PageSource> pages = m_source;
-    if (!pages)
-        return true;
-    LongWork work(parent);
-    return report::exportPdf(*pages, geometry(), path, work.progress());
+    const PageGeometry g = geometry();
+    return onPagesNow(m_source, parent, [&](const PageSource &pages, const Progress &progress) {
+        return report::exportPdf(pages, g, path, progress);
+    });
 }
 
 bool Report::save(const QString &path, QWidget *parent)
 {
-    // The pages as they are now: a fill while the work lets events through
-    // does not change what is being sent.
-    const std::shared_ptr<PageSource> pages = m_source;
-    if (!pages)
-        return true;
-    LongWork work(parent);
-    return saveReport(*pages, geometry(), path, work.progress());
+    const PageGeometry g = geometry();
+    return onPagesNow(m_source, parent, [&](const PageSource &pages, const Progress &progress) {
+        return saveReport(pages, g, path, progress);
+    });
 }
 
 void Report::load(const QString &path)
