@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -59,6 +60,28 @@ QLabel *sunkenPanel(const QString &name, const QString &text, QWidget *parent)
     return l;
 }
 
+// A small printer for the note's button.
+QIcon printerIcon()
+{
+    QPixmap pm(24, 24);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(40, 40, 40), 1));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(6.5, 2.5, 11, 7));      // paper going in
+    p.setBrush(QColor(110, 110, 120));
+    p.drawRoundedRect(QRectF(2.5, 8.5, 19, 9), 2, 2);
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(6.5, 14.5, 11, 7));     // the printed sheet
+    p.setPen(QColor(60, 60, 60));
+    p.drawLine(QPointF(8.5, 17.5), QPointF(15.5, 17.5));
+    p.drawLine(QPointF(8.5, 19.5), QPointF(13.5, 19.5));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(80, 200, 80));
+    p.drawEllipse(QRectF(17, 10.5, 2.5, 2.5));
+    return QIcon(pm);
+}
 
 }
 
@@ -234,10 +257,12 @@ QWidget *MainForm::createWorkPage()
     m_newButtonSlot->setFixedHeight(36);
     col->addWidget(m_newButtonSlot);
 
-    m_printme = namedButton(QStringLiteral("printme"), QStringLiteral("Печать Накладной"), right);
+    m_printme = namedButton(QStringLiteral("printme"), QStringLiteral("  Печать \n  Накладной"), right);
     m_printme->setFixedHeight(36);
+    m_printme->setFont(pixelFont(font(), 11, true));
+    m_printme->setIcon(printerIcon());
     m_printme->setEnabled(false);
-    setHint(m_printme, {QStringLiteral("Печать накладной по последнему взвешиванию")});
+    setHint(m_printme, {QStringLiteral("Печать путев. листа по выбранному АВТО")});
     col->addWidget(m_printme);
 
     m_exitButton = namedButton(QStringLiteral("RxSpeedButton9"), QStringLiteral(" Выход"), right);

@@ -8,8 +8,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -175,7 +173,7 @@ void SettingsPage::attach(const Links &links)
     m_links = links;
     connect(m_lockButton, &QPushButton::clicked, this, guarded([this] { LockButtonClick(); }));
     connect(m_saveButton, &QPushButton::clicked, this, guarded([this] { SaveClick(); }));
-    connect(m_printerSetup, &QPushButton::clicked, this, guarded([this] { PrinterSetupClick(); }));
+    connect(m_printerSetup, &QPushButton::clicked, this, &SettingsPage::printerSetupRequested);
     for (QComboBox *list : {m_comselect, m_comspeed, m_pribor, m_units})
         connect(list, &QComboBox::currentTextChanged, this, [this] { emit lineSettingsEdited(lineSettings()); });
 }
@@ -239,22 +237,4 @@ void SettingsPage::SaveClick()
     m_panelControls->hide();
     m_links.showWorkPage();
     m_links.CheckBox1->setChecked(false);
-}
-
-QPrinter *SettingsPage::notePrinter()
-{
-    // Made on first use: asking the system for its printers takes time the
-    // start does not need to spend.
-    if (!m_notePrinter)
-        m_notePrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    return m_notePrinter.get();
-}
-
-void SettingsPage::PrinterSetupClick()
-{
-    // The note's printer set-up; what is chosen here lasts until the program ends.
-    QPrintDialog dialog(notePrinter(), window());
-    dialog.setObjectName(QStringLiteral("NotePrinterSetup"));
-    dialog.setOptions(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintShowPageSize);
-    dialog.exec();
 }

@@ -20,7 +20,6 @@
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
-class QPrinter;
 class QPushButton;
 class QRadioButton;
 class IndicatorLink;
@@ -50,13 +49,10 @@ public:
 
     // The copies choice of the note: 1, 2 or 4.
     int copiesChoice() const;
-    // The note's printer as the set-up left it; kept for the run only.
-    QPrinter *notePrinter();
 
     // The buttons.
     void LockButtonClick();
     void SaveClick();
-    void PrinterSetupClick();
 
     // The line settings as the panel's lists show them now.
     LineSettings lineSettings() const;
@@ -79,12 +75,14 @@ public:
 signals:
     // The lock button set CheckBox1 and wants the administrator gate.
     void administratorRequested();
+    // "   Настройки принтера": the note's printer set-up is wanted (the start
+    // order hands it to the note, which owns the note's print settings).
+    void printerSetupRequested();
     // The operator changed a text of the model, unit, port or speed list.
     void lineSettingsEdited(const LineSettings &settings);
 
 private:
     Links m_links;
-    std::unique_ptr<QPrinter> m_notePrinter;
 
     QPushButton *m_printerSetup = nullptr;
     QRadioButton *m_copies1 = nullptr;

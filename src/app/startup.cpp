@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDate>
 #include <QLibraryInfo>
+#include <QPushButton>
 #include <QTranslator>
 #include <memory>
 
@@ -15,6 +16,8 @@
 #include "app/settingspage.h"
 #include "journal/journalpage.h"
 #include "print/exp2bd.h"
+#include "print/expbd.h"
+#include "print/printfm.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "toolkit/portswitch.h"
@@ -79,6 +82,16 @@ int runStartOrder(const QString &dir)
         connectAdministratorGate(*mainForm, *gate);
     });
 
+    // The consignment note and the journal report, each with its own print
+    // settings for the whole run.
+    std::unique_ptr<printfm> note;
+    std::unique_ptr<ExpBD> journalReport;
+    runGuarded([&] {
+        note = std::make_unique<printfm>();
+        journalReport = std::make_unique<ExpBD>();
+        connectPrinting(*mainForm, *note, *journalReport);
+    });
+
     // The export report, with its own view of the journal.
     std::unique_ptr<Exp2BD> exportReport;
     runGuarded([&] {
@@ -106,6 +119,8 @@ int runStartOrder(const QString &dir)
     login.reset();
     pendingTrucks.reset();
     exportReport.reset();
+    journalReport.reset();
+    note.reset();
     gate.reset();
     mainForm.reset();
     TableStore::close();
@@ -154,4 +169,26 @@ std::unique_ptr<DailyBackup> startDailyBackup(const QString &programDir)
     });
     backup->start();
     return backup;
+}
+
+void connectPrinting(MainForm &mainForm, printfm &note, ExpBD &journalReport)
+{
+    MainForm *form = &mainForm;
+    printfm *notePtr = &note;
+    TableCursor *view = form->journalView();
+    WeighOperation *weighing = form->entryForm()->weighing();
+    // The weighing page prints the weighing just completed, wherever the
+    // journal page has moved the main view since.
+    QObject::connect(form->printButton(), &QPushButton::clicked, &note, guarded([form, notePtr, view, weighing] {
+        notePtr->FillAndPreviewNote(journalRowById(*view, weighing->lastCompletedId()), form->copiesChoice(), form);
+    }));
+    QObject::connect(form->journalPage()->printNoteButton(), &QPushButton::clicked, &note,
+                     guarded([form, notePtr, view] {
+                         notePtr->FillAndPreviewNote(currentJournalRow(*view), form->copiesChoice(), form);
+                     }));
+    QObject::connect(form->settingsPage(), &SettingsPage::printerSetupRequested, &note,
+                     guarded([form, notePtr] { notePtr->PrinterSetupClick(form); }));
+    ExpBD *report = &journalReport;
+    QObject::connect(form->journalPage()->printJournalButton(), &QPushButton::clicked, &journalReport,
+                     guarded([form, report] { report->PreviewJournal(form); }));
 }

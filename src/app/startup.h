@@ -4,9 +4,11 @@
 
 class Exp2BD;
 class DailyBackup;
+class ExpBD;
 class MainForm;
 class Security;
 class TnewDB;
+class printfm;
 
 // The start order: login, the main window and its companions, the event loop.
 // programDir is where tools.ini and the database live.
@@ -38,3 +40,8 @@ void connectExportReport(MainForm &mainForm, Exp2BD &exportReport);
 // that fails reaches the general error report, once. Destroying the result
 // stops a copy under way.
 std::unique_ptr<DailyBackup> startDailyBackup(const QString &programDir);
+// Gives the note its two buttons (the weighing page's fills it from the
+// record the latest second pass completed, the journal page's from the
+// grid's current row, both with the settings page's copies choice) and the
+// settings page's printer set-up; gives "Печать БД" to the journal report.
+void connectPrinting(MainForm &mainForm, printfm &note, ExpBD &journalReport);

@@ -11,6 +11,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QSerialPort>
 #include <QTabWidget>
 #include <QTest>
@@ -22,6 +23,8 @@
 #include "app/mainform.h"
 #include "app/settingspage.h"
 #include "app/startup.h"
+#include "print/expbd.h"
+#include "print/printfm.h"
 #include "common/session.h"
 #include "indicator/indicatorlink.h"
 #include "indicator/linkclock.h"
@@ -65,6 +68,9 @@ public:
         link()->clock()->setManual(true);
         gate = std::make_unique<Security>(form.get());
         connectAdministratorGate(*form, *gate);
+        note = std::make_unique<printfm>();
+        journalReport = std::make_unique<ExpBD>();
+        connectPrinting(*form, *note, *journalReport);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         form->pageControl()->setCurrentIndex(MainForm::SettingsPage);
@@ -72,6 +78,8 @@ public:
     }
     ~Weighbridge()
     {
+        journalReport.reset();
+        note.reset();
         gate.reset();
         form.reset();
         TableStore::close();
@@ -136,6 +144,8 @@ public:
     ModalWatcher watcher;
     std::unique_ptr<MainForm> form;
     std::unique_ptr<Security> gate;
+    std::unique_ptr<printfm> note;
+    std::unique_ptr<ExpBD> journalReport;
     QByteArray iniAtStart;
 };
 
@@ -187,21 +197,42 @@ private slots:
         QVERIFY(w.watcher.dialogs().isEmpty());
     }
 
-    void printerSetupIsTheNotePrinters()
+    // "   Настройки принтера" is the note's set-up: OK takes the choices into
+    // the note's print settings, Cancel leaves them as they were.
+    void printerSetupIsTheNotes_data()
     {
+        QTest::addColumn<bool>("accept");
+        QTest::newRow("OK") << true;
+        QTest::newRow("Cancel") << false;
+    }
+
+    void printerSetupIsTheNotes()
+    {
+        QFETCH(bool, accept);
         Weighbridge w(QStringLiteral("0"));
-        QPrinter *seen = nullptr;
+        const report::PrintSettings before = w.note->report().printSettings();
         w.watcher.handleDialog([&](QWidget *d) {
-            if (auto *dialog = qobject_cast<QPrintDialog *>(d))
-                seen = dialog->printer();
-            static_cast<QDialog *>(d)->reject();
+            auto *dialog = qobject_cast<QPrintDialog *>(d);
+            if (!dialog) {
+                d->close();
+                return;
+            }
+            dialog->findChild<QSpinBox *>(QStringLiteral("copies"))->setValue(4);
+            dialog->findChild<QRadioButton *>(QStringLiteral("printRange"))->click();
+            if (accept)
+                dialog->accept();
+            else
+                dialog->reject();
         });
         w.click(w.form->printerSetupButton());
         QCOMPARE(w.watcher.dialogs().size(), 1);
-        // The same printer each time: its choices last for the run.
-        QVERIFY(seen);
-        QCOMPARE(seen, w.form->settingsPage()->notePrinter());
         QVERIFY(w.watcher.problems().isEmpty());
+        report::PrintSettings expected = before;
+        if (accept) {
+            expected.copies = 4;
+            expected.fromPage = expected.toPage = 1;   // no note prepared yet: the range the dialog offers
+        }
+        QCOMPARE(w.note->report().printSettings(), expected);
     }
 
     void signingInForTheSettingsSwitchesThePortOff()

@@ -14,6 +14,11 @@
 #include <unistd.h>
 
 #include "indicator/numberform.h"
+#include "journal/journalpage.h"
+#include "keyboard.h"
+#include "print/expbd.h"
+#include "print/printfm.h"
+#include "toolkit/report/previewwindow.h"
 #include "indicator/weightdisplay.h"
 #include "messageboxes.h"
 #include "weighfixture.h"
@@ -434,6 +439,51 @@ private slots:
         QCOMPARE(at(rows[1], WeighingRecord::Sum), QStringLiteral("16,4"));
         QCOMPARE(at(rows[1], WeighingRecord::Netto), QStringLiteral("10,2"));
         QCOMPARE(at(rows[1], WeighingRecord::Ok_cicle), QStringLiteral("2"));
+        QVERIFY(watcher.problems().isEmpty());
+    }
+
+    // The weighing page's note is the weighing just completed, even after the
+    // journal page moved the main view to another row; the journal page's
+    // note is that row.
+    void weighingPagesNoteIsTheCompletedRecord()
+    {
+        WeighFixture fx;
+        QVERIFY(fx.plugged);
+        QVERIFY(fx.switchOn());
+        ModalWatcher watcher;
+        printfm note;
+        ExpBD journalReport;
+        connectPrinting(*fx.form, note, journalReport);
+
+        for (const QString &number : {QStringLiteral("А001АА"), QStringLiteral("Б002ББ")}) {
+            fx.fill(truck(number));
+            QVERIFY(fx.settle(5.1));
+            fx.weigh();
+        }
+        QVERIFY(fx.settle(15.32));
+        watcher.handleDialog(WeighFixture::chooseRow(0));
+        fx.modeButton(Mode::GrossAfterLoading)->click();
+        fx.weigh();
+        QVERIFY(fx.form->printButton()->isEnabled());
+
+        fx.form->show();
+        fx.form->pageControl()->setCurrentIndex(MainForm::JournalPage);
+        fx.form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(fx.form.get()));
+        fx.form->journalPage()->grid()->setFocus();
+        pressKey(Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(fx.form->journalView()->FieldText(QStringLiteral("N_Avto")), QStringLiteral("Б002ББ"));
+
+        fx.form->pageControl()->setCurrentIndex(MainForm::WorkPage);
+        QTest::mouseClick(fx.form->printButton(), Qt::LeftButton);
+        QCOMPARE(note.texts().value(3), QStringLiteral("КамАЗ, А001АА"));
+        QCOMPARE(note.texts().value(15), QStringLiteral("10,22"));
+        QVERIFY(note.report().preview());
+
+        fx.form->journalPage()->printNoteButton()->click();
+        QCOMPARE(note.texts().value(3), QStringLiteral("КамАЗ, Б002ББ"));
+        QCOMPARE(note.texts().value(15), QString());
+        QCOMPARE(fx.form->findChildren<report::PreviewWindow *>().size(), 1);
         QVERIFY(watcher.problems().isEmpty());
     }
 

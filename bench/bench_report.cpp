@@ -1,0 +1,119 @@
+// Journal report figures on a journal of 1,000,000 rows, beside the sqlite3
+// shell on the same file in the same run: the preview opened to its first
+// page painted (the report counts the journal's rows and lays out page 1)
+// against the shell walking the ids of every row; "last" to the last page
+// painted against the shell reading that page's 29 rows; the memory of the
+// process before and after paging through 2,000 pages. Prints its figures
+// and ratios; asserts nothing. Needs a display or QT_QPA_PLATFORM=offscreen.
+//
+//   bench_report [ROWS] [FOLDER] [ROUNDS]   (FOLDER keeps the generated journal for reuse)
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QToolButton>
+
+#include <algorithm>
+
+#include "journalgenerator.h"
+#include "print/expbd.h"
+#include "store/tablestore.h"
+#include "toolkit/report/previewwindow.h"
+
+namespace {
+
+QTextStream out(stdout);
+
+double median(QVector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+QString fixed(double v, int decimals = 1) { return QString::number(v, 'f', decimals); }
+
+// Resident memory of this process in megabytes.
+double rssMb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return -1;
+}
+
+// Paints what the preview shows now, as the window system would ask it to.
+void paint(report::PreviewWindow *preview)
+{
+    preview->pageView()->viewport()->grab();
+}
+
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QTemporaryDir temp;
+    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
+    const int rounds = argc > 3 ? std::max(1, QString(argv[3]).toInt()) : 3;
+    const QString file = TableStore::databasePath(folder);
+    TableStore::close();
+    TableStore::open(folder);
+
+    ExpBD expbd;
+    QElapsedTimer t;
+    QVector<double> opens, walks, lasts, reads;
+    int pages = 0;
+    for (int r = 0; r < rounds; ++r) {
+        walks << bench::shell(file, QStringLiteral("SELECT id FROM bd_main_db ORDER BY id"), out);
+        if (auto *open = expbd.report().preview())
+            delete open;
+        t.start();
+        expbd.PreviewJournal(nullptr);
+        report::PreviewWindow *preview = expbd.report().preview();
+        paint(preview);
+        opens << bench::ms(t);
+        pages = preview->pageCount();
+
+        const int rowsPerPage = journalreport::rowsPerPage();
+        reads << bench::shell(file,
+                              QStringLiteral("SELECT * FROM bd_main_db WHERE id > (SELECT MAX(id) FROM bd_main_db) - %1 "
+                                             "ORDER BY id")
+                                  .arg(rowsPerPage),
+                              out);
+        preview->button("FirstPageButton")->click();
+        paint(preview);
+        t.start();
+        preview->button("LastPageButton")->click();
+        paint(preview);
+        lasts << bench::ms(t);
+    }
+
+    report::PreviewWindow *preview = expbd.report().preview();
+    preview->button("FirstPageButton")->click();
+    paint(preview);
+    const double before = rssMb();
+    constexpr int Paged = 2000;
+    t.start();
+    for (int i = 0; i < Paged; ++i) {
+        preview->button("NextPageButton")->click();
+        paint(preview);
+    }
+    const double pagingMs = bench::ms(t);
+    const double after = rssMb();
+
+    out << "journal report of " << pages << " pages (" << journalreport::rowsPerPage() << " rows a page), median of "
+        << rounds << " rounds\n";
+    out << "  preview to its first page painted: " << fixed(median(opens)) << " ms (goal <= 1000); sqlite3 walking every id: "
+        << fixed(median(walks)) << " ms; ratio " << fixed(median(opens) / median(walks), 2) << "\n";
+    out << "  \"last\" to the last page painted:  " << fixed(median(lasts)) << " ms (goal <= 100); sqlite3 reading that "
+        << "page's rows (process start included): " << fixed(median(reads)) << " ms; ratio "
+        << fixed(median(lasts) / median(reads), 2) << "\n";
+    out << "  paging through " << Paged << " pages: " << fixed(pagingMs / Paged, 2) << " ms a page; resident memory "
+        << fixed(before) << " MB before, " << fixed(after) << " MB after (" << fixed(after - before) << " MB)\n";
+    return 0;
+}

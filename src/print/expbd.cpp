@@ -1,0 +1,192 @@
+#include "print/expbd.h"
+
+#include <QFile>
+
+#include "store/tablecursor.h"
+#include "store/tablestore.h"
+#include "toolkit/report/textfit.h"
+
+// The banner lives in the print library's resources; a static library's
+// resources are registered by hand.
+static void registerPrintResources() { Q_INIT_RESOURCE(print); }
+
+namespace journalreport {
+
+namespace {
+
+// Heights and places in millimetres.
+constexpr double Margin = 10.0;
+constexpr double HeaderHeight = 24.08;
+constexpr double ColumnHeaderHeight = 8.47;
+constexpr double RowHeight = 5.29;
+constexpr double TitleX = 162.72;
+constexpr double TitlePoints = 8;
+constexpr double TextPoints = 7;
+const QRectF BannerMm(0, 0, 115.89, 21.70);
+
+}
+
+const Column *columns()
+{
+    static const Column table[ColumnCount] = {
+        {QStringLiteral("№ Автомобиля"), 0.26, 19.05, 0.26, 19.05},
+        {QStringLiteral("№ прицепа"), 19.31, 16.93, 19.31, 16.93},
+        {QStringLiteral("Ф.И.О. Водителя"), 35.98, 32.01, 36.51, 31.49},
+        {QStringLiteral("Марка автомабиля"), 68.00, 19.05, 68.26, 18.26},
+        {QStringLiteral("Автопредприятие"), 87.05, 41.80, 87.31, 41.80},
+        {QStringLiteral("Товар"), 128.85, 55.30, 128.85, 55.30},
+        {QStringLiteral("№ путевого листа"), 184.15, 29.90, 184.15, 29.90},
+        {QStringLiteral("Нетто"), 214.05, 23.55, 213.78, 19.31},
+        {QStringLiteral("Дата"), 237.60, 12.17, 237.33, 11.91},
+        {QStringLiteral("Время"), 249.77, 8.73, 249.77, 6.61},
+        {QStringLiteral("Весовщик"), 258.23, 32.01, 258.23, 34.13},
+    };
+    return table;
+}
+
+report::PageGeometry geometry()
+{
+    report::PageGeometry g;
+    g.paperMm = {210.0, 297.0};
+    g.orientation = QPageLayout::Landscape;
+    g.marginsMm = {Margin, Margin, Margin, Margin};
+    return g;
+}
+
+int rowsPerPage()
+{
+    using report::tenths;
+    const report::PageGeometry g = geometry();
+    const int usable = tenths(g.sheetMm().height()) - tenths(g.marginsMm.top()) - tenths(g.marginsMm.bottom());
+    return (usable - tenths(HeaderHeight) - tenths(ColumnHeaderHeight)) / tenths(RowHeight);
+}
+
+int pageCountFor(qint64 rows)
+{
+    const int perPage = rowsPerPage();
+    return rows <= 0 ? 1 : int((rows + perPage - 1) / perPage);
+}
+
+QStringList rowTexts(const JournalRow &row)
+{
+    auto v = [&](const char *field) { return row.value(QLatin1String(field)); };
+    return {v("N_Avto"), v("N_pricepa"), v("FIO"),   v("Marcka"), v("AvtoPr"), v("Tovar"),
+            v("N_List"), v("Netto") + QStringLiteral("  ") + v("Ed_izm"),
+            v("Dat"),    v("Time"),      v("Klad")};
+}
+
+QString titleLine(const QDateTime &laidOut, int pageNumber, int pageCount)
+{
+    // The short date and the long time as a Russian system writes them.
+    return QStringLiteral("БД Кродалин v.11.0 от ") + laidOut.date().toString(QStringLiteral("dd.MM.yyyy"))
+           + QLatin1Char(' ') + laidOut.time().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  страница ")
+           + QString::number(pageNumber) + QStringLiteral(" из ") + QString::number(pageCount)
+           + QStringLiteral("  страниц");
+}
+
+report::Page layoutPage(const QVector<QStringList> &rows, int pageIndex, int pageCount, const QDateTime &laidOut,
+                        const QImage &banner)
+{
+    using report::Item;
+    using report::fromTenths;
+    using report::tenths;
+    report::Page page;
+    const int left = tenths(Margin);
+    int y = tenths(Margin);
+
+    page.items.append(Item::imageAt(BannerMm.translated(Margin, Margin), page.addImage(banner)));
+    page.items.append(Item::textAt(Margin + TitleX, fromTenths(y), titleLine(laidOut, pageIndex + 1, pageCount),
+                                   TitlePoints));
+    y += tenths(HeaderHeight);
+
+    const Column *cols = columns();
+    auto cell = [&](double x, double width, const QString &text) {
+        page.items.append(Item::textAt(fromTenths(left) + x, fromTenths(y), report::fitFirstLine(text, width, TextPoints),
+                                       TextPoints, width));
+    };
+    if (rows.isEmpty()) {
+        // An empty journal: one row of empty values straight under the page header.
+        for (int c = 0; c < ColumnCount; ++c)
+            cell(cols[c].valueX, cols[c].valueWidth, QString());
+        return page;
+    }
+
+    for (int c = 0; c < ColumnCount; ++c) {
+        cell(cols[c].captionX, cols[c].captionWidth, cols[c].caption);
+        const double bottom = fromTenths(y + tenths(ColumnHeaderHeight));
+        const double x = Margin + cols[c].captionX;
+        page.items.append(Item::line({x, bottom}, {x + cols[c].captionWidth, bottom}));
+    }
+    y += tenths(ColumnHeaderHeight);
+
+    for (const QStringList &row : rows) {
+        for (int c = 0; c < ColumnCount; ++c)
+            cell(cols[c].valueX, cols[c].valueWidth, row.value(c));
+        y += tenths(RowHeight);
+    }
+    return page;
+}
+
+QImage banner()
+{
+    static const QImage picture = [] {
+        registerPrintResources();
+        return QImage(QStringLiteral(":/print/banner.jpg"));
+    }();
+    return picture;
+}
+
+Pages::Pages(const TableCursor &view, QDateTime laidOut)
+    : m_view(view), m_laidOut(std::move(laidOut)), m_banner(banner())
+{
+    // Only every page's first id is kept: a few hundred kilobytes for a
+    // million rows.
+    const QVector<qint64> ids = view.visibleIds(0, 0);
+    m_rows = ids.size();
+    const int perPage = rowsPerPage();
+    m_firstIds.reserve(pageCountFor(m_rows));
+    for (qint64 i = 0; i < m_rows; i += perPage)
+        m_firstIds.append(ids[i]);
+    m_lastId = ids.isEmpty() ? 0 : ids.last();
+}
+
+report::Page Pages::page(int index) const
+{
+    const int count = pageCount();
+    if (m_rows == 0 || index < 0 || index >= count)
+        return layoutPage({}, 0, count, m_laidOut, m_banner);
+    const qint64 from = m_firstIds[index];
+    const qint64 to = index + 1 < m_firstIds.size() ? m_firstIds[index + 1] - 1 : m_lastId;
+    const QStringList &fields = m_view.fieldNames();
+    QVector<QStringList> rows;
+    for (const auto &[id, packed] : m_view.rowsByIdRange(from, to)) {
+        JournalRow row;
+        for (int f = 0; f < fields.size() && f < packed.size(); ++f)
+            row.insert(fields[f], TableCursor::valueText(packed.string(f), m_view.isDateField(f)));
+        rows.append(rowTexts(row));
+    }
+    return layoutPage(rows, index, count, m_laidOut, m_banner);
+}
+
+}
+
+ExpBD::ExpBD(QObject *parent)
+    : QObject(parent), m_view(std::make_unique<TableCursor>(Tables::Journal)),
+      m_report(QStringLiteral("БД Кродалин"), QPageLayout::Landscape)
+{
+    m_view->setObjectName(QStringLiteral("JournalReportView"));
+    m_view->Open();
+}
+
+ExpBD::~ExpBD() = default;
+
+void ExpBD::prepare(const QDateTime &laidOut)
+{
+    m_report.setSource(std::make_shared<journalreport::Pages>(*m_view, laidOut));
+}
+
+void ExpBD::PreviewJournal(QWidget *parent)
+{
+    prepare();
+    m_report.showPreview(parent);
+}

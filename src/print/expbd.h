@@ -1,0 +1,95 @@
+#pragma once
+// The journal report: the whole journal on A4 landscape pages, 29 rows a
+// page under a page header (the banner and the title line with the page
+// count) and the column header. It reads the journal through a view of its
+// own, never filtered, so it covers every row in stored order whatever the
+// journal page shows, and the rows stored since the start.
+//
+// Pages are laid out when they are shown or printed: preparing the report
+// reads only the ids of the rows (one walk), and page k reads its 29 rows by
+// id, so a report of a million rows opens at once.
+
+#include <QDateTime>
+#include <QImage>
+#include <QObject>
+#include <QStringList>
+#include <memory>
+
+#include "print/journalrow.h"
+#include "toolkit/report/report.h"
+
+class QWidget;
+class TableCursor;
+
+namespace journalreport {
+
+struct Column
+{
+    QString caption;
+    double captionX, captionWidth;   // mm from the left margin
+    double valueX, valueWidth;
+};
+inline constexpr int ColumnCount = 11;
+const Column *columns();   // ColumnCount of them, left to right
+
+// Rows a page holds: the bands' heights counted in whole tenths of a millimetre.
+int rowsPerPage();
+// Pages for a journal of rows (an empty journal still has its one page).
+int pageCountFor(qint64 rows);
+
+// The eleven values of a row as printed, before the cut to their boxes.
+QStringList rowTexts(const JournalRow &row);
+QString titleLine(const QDateTime &laidOut, int pageNumber, int pageCount);
+
+report::PageGeometry geometry();
+// Page pageIndex (0-based) of pageCount holding rows (rowTexts of each). No
+// rows: the empty journal's page, without the column header.
+report::Page layoutPage(const QVector<QStringList> &rows, int pageIndex, int pageCount, const QDateTime &laidOut,
+                        const QImage &banner);
+
+// The banner picture of the page header (438 by 82 pixels).
+QImage banner();
+
+// The pages of the journal as it was when they were counted.
+class Pages : public report::PageSource
+{
+public:
+    Pages(const TableCursor &view, QDateTime laidOut);   // throws StoreError
+    report::PageGeometry geometry() const override { return journalreport::geometry(); }
+    int pageCount() const override { return pageCountFor(m_rows); }
+    report::Page page(int index) const override;
+    qint64 rowCount() const { return m_rows; }
+
+private:
+    const TableCursor &m_view;
+    QDateTime m_laidOut;
+    QImage m_banner;
+    qint64 m_rows = 0;
+    QVector<qint64> m_firstIds;   // id of each page's first row
+    qint64 m_lastId = 0;
+};
+
+}
+
+class ExpBD : public QObject
+{
+    Q_OBJECT
+public:
+    // Opens the report's own view of the journal. Throws StoreError.
+    explicit ExpBD(QObject *parent = nullptr);
+    ~ExpBD() override;
+
+    report::Report &report() { return m_report; }
+    TableCursor *journalView() const { return m_view.get(); }
+
+    // Counts the journal afresh (rows stored since the last time included)
+    // and lays out the title lines with laidOut as their date and time.
+    void prepare(const QDateTime &laidOut = QDateTime::currentDateTime());
+    // "Печать БД": prepares the report and opens its preview over parent (or
+    // brings the open one to the front, showing the new pages).
+    void PreviewJournal(QWidget *parent);
+
+private:
+    std::unique_ptr<TableCursor> m_view;
+    report::Report m_report;
+};

@@ -1,0 +1,175 @@
+// The printed papers as the operator reaches them in the main window: the
+// journal page's note in the copies chosen on the settings page (printed to
+// a PDF file and counted), one note preview at a time, and "Печать БД"
+// covering the whole journal whatever the journal page's filter shows.
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+#include "app/mainform.h"
+#include "app/startup.h"
+#include "common/session.h"
+#include "journal/journalpage.h"
+#include "keyboard.h"
+#include "messageboxes.h"
+#include "pdftext.h"
+#include "print/expbd.h"
+#include "print/printfm.h"
+#include "programfolder.h"
+#include "store/schema.h"
+#include "store/tablestore.h"
+#include "tempdatabase.h"
+#include "toolkit/cursorgrid.h"
+#include "toolkit/cursormodel.h"
+#include "toolkit/report/previewwindow.h"
+
+namespace {
+
+// The main window with the note and the journal report wired as at start,
+// over a journal of the given rows (waybill number, completed or not).
+class Program
+{
+public:
+    explicit Program(const QList<QPair<QString, bool>> &rows)
+        : folder(QStringLiteral("[Tool]\r\nizmer=т\r\nCOM=com1\r\nSpeed=br9600\r\nwi=Libra v.1_24\r\nopen=0\r\n"))
+    {
+        Session::LoginOk = 1;
+        TableStore::openCreating(folder.path());
+        Schema::createTables();
+        for (const auto &[waybill, completed] : rows)
+            addRow(waybill, completed);
+        form = std::make_unique<MainForm>(folder.path());
+        note = std::make_unique<printfm>();
+        journalReport = std::make_unique<ExpBD>();
+        connectPrinting(*form, *note, *journalReport);
+        form->show();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    }
+    ~Program()
+    {
+        journalReport.reset();
+        note.reset();
+        form.reset();
+        TableStore::close();
+    }
+
+    static void addRow(const QString &waybill, bool completed)
+    {
+        TempDatabase::addJournalRow({{"N_Avto", "А" + waybill}, {"Marcka", "Т-100"}, {"N_List", waybill},
+                                     {"Netto", completed ? "10,22" : ""}, {"Ed_izm", "т"}, {"Dat", "15.03.2005"},
+                                     {"Ok_cicle", completed ? "2" : ""}});
+    }
+
+    JournalPage *journal() const { return form->journalPage(); }
+    void click(QWidget *w) const { QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(w->width() / 2, w->height() / 2)); }
+    void showPage(MainForm::Page page) const { form->pageControl()->setCurrentIndex(page); }
+
+    void chooseCopies(const char *radio) const
+    {
+        showPage(MainForm::SettingsPage);
+        click(form->findChild<QRadioButton *>(QLatin1String(radio)));
+        showPage(MainForm::JournalPage);
+    }
+
+    // Ctrl+Home or Ctrl+End in the journal grid, as typed.
+    void selectRow(Qt::Key key) const
+    {
+        form->activateWindow();
+        journal()->grid()->setFocus();
+        pressKey(key, Qt::ControlModifier);
+    }
+
+    // The note printed from its preview; the PDF's pages.
+    int printNote(const QString &pdf) const
+    {
+        report::PrintSettings s = note->report().printSettings();
+        s.outputFile = pdf;   // as the set-up's "print to file" leaves it
+        note->report().setPrintSettings(s);
+        note->report().preview()->button("PrintButton")->click();
+        return readPdf(pdf).pageCount();
+    }
+
+    QStringList journalReportWaybills() const
+    {
+        QStringList out;
+        const report::Report &r = journalReport->report();
+        for (int p = 0; p < r.pageCount(); ++p)
+            for (const QString &t : r.page(p).texts())
+                if (t.startsWith(QLatin1Char('W')))
+                    out << t;
+        return out;
+    }
+
+    ProgramFolder folder;
+    std::unique_ptr<MainForm> form;
+    std::unique_ptr<printfm> note;
+    std::unique_ptr<ExpBD> journalReport;
+};
+
+} // namespace
+
+class TestPrinting final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Copies "2", then "1": the second note prints one copy. Both come from
+    // the row selected in the journal grid, into the one preview.
+    void journalNoteInTheChosenCopies()
+    {
+        Program p({{"W1", true}, {"W2", true}});
+        ModalWatcher watcher;
+        QTemporaryDir dir;
+        p.chooseCopies("Copies2");
+        p.selectRow(Qt::Key_End);
+        p.click(p.journal()->printNoteButton());
+        QCOMPARE(p.note->texts().value(4), QStringLiteral("W2"));
+        report::PreviewWindow *preview = p.note->report().preview();
+        QVERIFY(preview && preview->isVisible());
+        QCOMPARE(p.printNote(dir.filePath("two.pdf")), 2);
+
+        p.chooseCopies("Copies1");
+        p.selectRow(Qt::Key_Home);
+        p.click(p.journal()->printNoteButton());
+        QCOMPARE(p.note->texts().value(4), QStringLiteral("W1"));
+        QCOMPARE(p.note->report().preview(), preview);
+        QCOMPARE(p.form->findChildren<report::PreviewWindow *>().size(), 1);
+        QCOMPARE(p.printNote(dir.filePath("one.pdf")), 1);
+        QVERIFY(watcher.seen().isEmpty());
+        QVERIFY(watcher.problems().isEmpty());
+    }
+
+    // The completed filter hides a row from the grid but not from the
+    // report, and a row stored since the last report is in the next one.
+    void journalReportCoversEveryRow()
+    {
+        Program p({{"W1", true}, {"W2", false}, {"W3", true}});
+        ModalWatcher watcher;
+        p.showPage(MainForm::JournalPage);
+        p.click(p.journal()->completedFilterBox());
+        QVERIFY(p.journal()->completedFilterBox()->isChecked());
+        QCOMPARE(p.journal()->grid()->cursorModel()->rowCount(), 2);
+
+        p.click(p.journal()->printJournalButton());
+        report::PreviewWindow *preview = p.journalReport->report().preview();
+        QVERIFY(preview && preview->isVisible());
+        QCOMPARE(p.journalReportWaybills(), (QStringList{"W1", "W2", "W3"}));
+
+        Program::addRow(QStringLiteral("W4"), false);
+        p.click(p.journal()->printJournalButton());
+        QCOMPARE(p.journalReport->report().preview(), preview);
+        QCOMPARE(p.journalReportWaybills(), (QStringList{"W1", "W2", "W3", "W4"}));
+        QVERIFY(watcher.seen().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestPrinting)
+#include "test_printing.moc"
