@@ -27,18 +27,10 @@ namespace {
 
 QTextStream out(stdout);
 
-double median(QVector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-QString fixed(double v, int decimals = 0) { return QString::number(v, 'f', decimals); }
-
 QString range(QVector<double> v)
 {
     std::sort(v.begin(), v.end());
-    return fixed(v.first()) + "–" + fixed(v.last());
+    return bench::fixed(v.first(), 0) + "–" + bench::fixed(v.last(), 0);
 }
 
 void removeCopy(const QString &path)
@@ -69,9 +61,9 @@ public:
     {
         return QStringLiteral("%1 posts, mean %2 ms, worst %3 ms, over 20 ms: %4; ticks late by at most %5 ms")
             .arg(m_count)
-            .arg(fixed(m_count ? m_total / m_count : 0, 2), fixed(m_worst, 2))
+            .arg(bench::fixed(m_count ? m_total / m_count : 0, 2), bench::fixed(m_worst, 2))
             .arg(m_over20)
-            .arg(fixed(m_late));
+            .arg(bench::fixed(m_late, 0));
     }
 
 private:
@@ -109,7 +101,7 @@ int main(int argc, char *argv[])
     const int rounds = argc > 3 ? std::max(1, QString(argv[3]).toInt()) : 3;
     const QString file = TableStore::databasePath(folder);
     TableStore::close();
-    out << "database: " << fixed(QFileInfo(file).size() / 1048576.0) << " MB\n";
+    out << "database: " << bench::fixed(QFileInfo(file).size() / 1048576.0) << " MB\n";
 
     QTemporaryDir copies;
     const QString ours = copies.filePath(QStringLiteral("ours.sqlite"));
@@ -133,10 +125,10 @@ int main(int argc, char *argv[])
     }
     out << "backup (copy, sync, quick_check, rename): " << range(backups)
         << " ms; sqlite3 shell .backup (process start included): " << range(shells) << " ms\n";
-    out << "ratio backup / shell (median): " << fixed(median(backups) / median(shells), 2)
+    out << "ratio backup / shell (median): " << bench::fixed(bench::median(backups) / bench::median(shells), 2)
         << " (goal at most 1.5)\n";
     out << "full integrity_check of the copy (as restore checks it): " << range(checks) << " ms, "
-        << fixed(median(checks) / median(shells), 2) << " x the shell's backup\n";
+        << bench::fixed(bench::median(checks) / bench::median(shells), 2) << " x the shell's backup\n";
 
     // Posts from this thread's event loop, once for two seconds alone and
     // once while the program's daily backup copies on its own thread.
@@ -165,7 +157,7 @@ int main(int argc, char *argv[])
     during.start();
     loop.exec();
     during.stop();
-    out << "during the daily backup (" << fixed(bench::ms(t)) << " ms" << (error.isEmpty() ? "" : ", " + error)
+    out << "during the daily backup (" << bench::fixed(bench::ms(t), 0) << " ms" << (error.isEmpty() ? "" : ", " + error)
         << "): " << during.figures() << "\n";
     TableStore::close();
     return 0;

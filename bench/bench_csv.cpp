@@ -26,14 +26,6 @@ namespace {
 
 QTextStream out(stdout);
 
-double median(QVector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-QString fixed(double v, int decimals = 1) { return QString::number(v, 'f', decimals); }
-
 // The shell writing the query's rows as CSV into target; ms, or -1.
 double shellToFile(const QString &file, const QString &sql, const QString &target)
 {
@@ -80,9 +72,9 @@ int main(int argc, char *argv[])
     }
     const int rows = exportReport.journalView()->visibleCount();
     out << "CSV export of " << rows << " rows (" << QFileInfo(ours).size() / 1024 << " KiB): median "
-        << fixed(median(exports)) << " ms; sqlite3 -csv writing the same 21 columns to a file ("
-        << QFileInfo(theirs).size() / 1024 << " KiB): median " << fixed(median(shells)) << " ms; ratio "
-        << fixed(median(exports) / median(shells), 2) << " (goal at most 1.0)\n";
+        << bench::fixed(bench::median(exports)) << " ms; sqlite3 -csv writing the same 21 columns to a file ("
+        << QFileInfo(theirs).size() / 1024 << " KiB): median " << bench::fixed(bench::median(shells)) << " ms; ratio "
+        << bench::fixed(bench::median(exports) / bench::median(shells), 2) << " (goal at most 1.0)\n";
 
     // Where the time goes.
     QVector<int> fields;
@@ -106,8 +98,8 @@ int main(int argc, char *argv[])
         });
         lines << bench::ms(t);
     }
-    out << "  of which: the walk of the 21 fields alone " << fixed(median(walks)) << " ms; walk and lines without a file "
-        << fixed(median(lines)) << " ms\n";
+    out << "  of which: the walk of the 21 fields alone " << bench::fixed(bench::median(walks)) << " ms; walk and lines without a file "
+        << bench::fixed(bench::median(lines)) << " ms\n";
     TableStore::close();
     return 0;
 }

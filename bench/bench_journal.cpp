@@ -30,14 +30,6 @@ namespace {
 
 QTextStream out(stdout);
 
-double median(QVector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-QString fixed(double v, int decimals = 1) { return QString::number(v, 'f', decimals); }
-
 }
 
 int main(int argc, char *argv[])
@@ -85,11 +77,11 @@ int main(int argc, char *argv[])
     int entries = 0;
     for (int i = 0; i < SearchListCount; ++i)
         entries += page.searchList(i)->count();
-    out << "page visit, six lists rebuilt (" << entries << " entries): median " << fixed(median(visits))
-        << " ms; sqlite3 shell reading the six fields of every row: median " << fixed(median(shells))
-        << " ms; ratio " << fixed(median(visits) / median(shells), 2) << " (goal at most 1.0)\n";
-    out << "  of which: the walk of the six fields alone " << fixed(median(scans)) << " ms, the lists read "
-        << fixed(median(lists)) << " ms\n";
+    out << "page visit, six lists rebuilt (" << entries << " entries): median " << bench::fixed(bench::median(visits))
+        << " ms; sqlite3 shell reading the six fields of every row: median " << bench::fixed(bench::median(shells))
+        << " ms; ratio " << bench::fixed(bench::median(visits) / bench::median(shells), 2) << " (goal at most 1.0)\n";
+    out << "  of which: the walk of the six fields alone " << bench::fixed(bench::median(scans)) << " ms, the lists read "
+        << bench::fixed(bench::median(lists)) << " ms\n";
 
     // With the completed filter ticked: every generated row is completed, so
     // no row is hidden and the lists still come from the index.
@@ -101,8 +93,8 @@ int main(int argc, char *argv[])
         filteredVisits << bench::ms(t);
     }
     out << "page visit with the completed filter ticked (nothing hidden, lists from the index): median "
-        << fixed(median(filteredVisits)) << " ms; ratio to the shell "
-        << fixed(median(filteredVisits) / median(shells), 2) << "\n";
+        << bench::fixed(bench::median(filteredVisits)) << " ms; ratio to the shell "
+        << bench::fixed(bench::median(filteredVisits) / bench::median(shells), 2) << "\n";
     page.completedFilterBox()->setChecked(false);
 
     // A filter that hides a sixth of the rows: too many to step back over,
@@ -125,8 +117,8 @@ int main(int argc, char *argv[])
     }
     const double forcedSeek = bench::ms(t);
     out << "lists under a filter hiding " << view.hiddenCount() << " rows, from one walk: median "
-        << fixed(median(walks)) << " ms; ratio to the shell " << fixed(median(walks) / median(shells), 2)
-        << " (the index made to serve: " << fixed(forcedSeek) << " ms; lists the same: " << (same ? "yes" : "NO")
+        << bench::fixed(bench::median(walks)) << " ms; ratio to the shell " << bench::fixed(bench::median(walks) / bench::median(shells), 2)
+        << " (the index made to serve: " << bench::fixed(forcedSeek) << " ms; lists the same: " << (same ? "yes" : "NO")
         << ")\n";
     view.setExtraFilter({}, false);
 
@@ -149,8 +141,8 @@ int main(int argc, char *argv[])
     const double searchShell = bench::shell(
         file, QStringLiteral("SELECT * FROM bd_main_db WHERE \"Zakazchik\" = '%1' ORDER BY id LIMIT 1").arg(customer), out);
     out << "search [Zakazchik]='" << customer << "' to its first row shown (" << first << "): median "
-        << fixed(median(searches), 2) << " ms (goal at most 100 ms); sqlite3 shell, process start included: "
-        << fixed(searchShell) << " ms\n";
+        << bench::fixed(bench::median(searches), 2) << " ms (goal at most 100 ms); sqlite3 shell, process start included: "
+        << bench::fixed(searchShell) << " ms\n";
 
     // Scrolling the whole grid page by page: rows are fetched as they come
     // into view, so no step may stall.
@@ -173,10 +165,10 @@ int main(int argc, char *argv[])
             break;
     }
     out << "grid scrolled " << steps << " pages (" << model->rowCount() << " rows reached): mean "
-        << fixed(total / steps, 2) << " ms a page, worst " << fixed(worst, 2) << " ms\n";
+        << bench::fixed(total / steps, 2) << " ms a page, worst " << bench::fixed(worst, 2) << " ms\n";
     const double pageShell =
         bench::shell(file, QStringLiteral("SELECT * FROM bd_main_db WHERE id > 500000 ORDER BY id LIMIT 30"), out);
-    out << "sqlite3 shell reading one screen of rows, process start included: " << fixed(pageShell) << " ms\n";
+    out << "sqlite3 shell reading one screen of rows, process start included: " << bench::fixed(pageShell) << " ms\n";
 
     // Entering and leaving edit mode.
     QVector<double> modes;
@@ -188,7 +180,7 @@ int main(int argc, char *argv[])
         QApplication::processEvents();
         modes << bench::ms(t);
     }
-    out << "edit mode entered and left: median " << fixed(median(modes), 2) << " ms\n";
+    out << "edit mode entered and left: median " << bench::fixed(bench::median(modes), 2) << " ms\n";
     view.Close();
     TableStore::close();
     return 0;

@@ -26,14 +26,6 @@ namespace {
 
 QTextStream out(stdout);
 
-double median(QVector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-QString fixed(double v, int decimals = 1) { return QString::number(v, 'f', decimals); }
-
 // Resident memory of this process in megabytes.
 double rssMb()
 {
@@ -108,12 +100,12 @@ int main(int argc, char *argv[])
 
     out << "journal report of " << pages << " pages (" << journalreport::rowsPerPage() << " rows a page), median of "
         << rounds << " rounds\n";
-    out << "  preview to its first page painted: " << fixed(median(opens)) << " ms (goal <= 1000); sqlite3 walking every id: "
-        << fixed(median(walks)) << " ms; ratio " << fixed(median(opens) / median(walks), 2) << "\n";
-    out << "  \"last\" to the last page painted:  " << fixed(median(lasts)) << " ms (goal <= 100); sqlite3 reading that "
-        << "page's rows (process start included): " << fixed(median(reads)) << " ms; ratio "
-        << fixed(median(lasts) / median(reads), 2) << "\n";
-    out << "  paging through " << Paged << " pages: " << fixed(pagingMs / Paged, 2) << " ms a page; resident memory "
-        << fixed(before) << " MB before, " << fixed(after) << " MB after (" << fixed(after - before) << " MB)\n";
+    out << "  preview to its first page painted: " << bench::fixed(bench::median(opens)) << " ms (goal <= 1000); sqlite3 walking every id: "
+        << bench::fixed(bench::median(walks)) << " ms; ratio " << bench::fixed(bench::median(opens) / bench::median(walks), 2) << "\n";
+    out << "  \"last\" to the last page painted:  " << bench::fixed(bench::median(lasts)) << " ms (goal <= 100); sqlite3 reading that "
+        << "page's rows (process start included): " << bench::fixed(bench::median(reads)) << " ms; ratio "
+        << bench::fixed(bench::median(lasts) / bench::median(reads), 2) << "\n";
+    out << "  paging through " << Paged << " pages: " << bench::fixed(pagingMs / Paged, 2) << " ms a page; resident memory "
+        << bench::fixed(before) << " MB before, " << bench::fixed(after) << " MB after (" << bench::fixed(after - before) << " MB)\n";
     return 0;
 }

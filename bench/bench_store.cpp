@@ -54,12 +54,6 @@ QString range(QVector<double> v)
     return QStringLiteral("%1–%2").arg(v.first(), 0, 'f', 0).arg(v.last(), 0, 'f', 0);
 }
 
-double median(QVector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 }
 
 int main(int argc, char *argv[])
@@ -109,7 +103,7 @@ int main(int argc, char *argv[])
     }
     out << "walk First/Next over 13 fields of " << n << " rows (" << bytes << " bytes): " << range(walks)
         << " ms; sqlite3 shell SELECT of the 13 columns: " << range(shells) << " ms; ratio "
-        << QString::number(median(walks) / median(shells), 'f', 2) << " (median)\n";
+        << QString::number(bench::median(walks) / bench::median(shells), 'f', 2) << " (median)\n";
 
     t.start();
     qint64 chars = 0;
@@ -153,7 +147,7 @@ int main(int argc, char *argv[])
             runs << bench::ms(t);
         }
         const double sh = bench::shell(file, f.sql, out);
-        out << "filter " << f.line << " to first row: " << QString::number(median(runs), 'f', 3)
+        out << "filter " << f.line << " to first row: " << QString::number(bench::median(runs), 'f', 3)
             << " ms (median of " << rounds << "); sqlite3 shell, process start included: "
             << QString::number(sh, 'f', 1) << " ms\n";
     }

@@ -3,6 +3,8 @@
 // unique values as a busy weighbridge.
 
 #include <QDate>
+#include <QVector>
+#include <algorithm>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTextStream>
@@ -18,6 +20,14 @@
 namespace bench {
 
 inline double ms(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
+
+inline double median(QVector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.isEmpty() ? 0 : v[v.size() / 2];
+}
+
+inline QString fixed(double v, int decimals = 1) { return QString::number(v, 'f', decimals); }
 
 // The sqlite3 shell running sql on the file, its output thrown away; ms, or
 // -1 when the shell failed (its message goes to out).

@@ -11,28 +11,9 @@
 #include "store/schema.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
+#include "toolrun.h"
 
 namespace {
-
-struct Run
-{
-    int code = -1;
-    QString out, err;
-};
-
-Run krodalinDb(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral(KRODALIN_BIN_DIR "/krodalin-db"), args);
-    p.closeWriteChannel();
-    Run r;
-    if (!p.waitForFinished(30000))
-        return r;
-    r.code = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 int count(const QString &table)
 {
