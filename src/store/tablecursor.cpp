@@ -521,8 +521,10 @@ qint64 TableCursor::hiddenCount() const
 bool TableCursor::moveToId(qint64 id)
 {
     requireOpen();
-    if (id == m_currentId && m_state == State::Browse)
+    if (id == m_currentId && m_state == State::Browse) {
+        m_bof = m_eof = false;   // standing on a row, not past the end
         return true;
+    }
     settle();
     const PackedRow row = fetchRow(id);
     if (row.bounds.isEmpty())

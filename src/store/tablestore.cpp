@@ -1,5 +1,6 @@
 #include "store/tablestore.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTimer>
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
@@ -23,6 +25,7 @@ QString g_described;      // the same, for messages
 TableStore::Engine g_engine = TableStore::Engine::SQLite;
 QList<TableStore::LiveReader *> g_readers;
 bool g_lost = false;      // the server connection was found lost
+bool g_refusedThisTurn = false;   // a new connection failed in this turn of the event loop
 int g_transactions = 0;   // transactions standing on the connection
 
 // What lies at path when it is not an SQLite database, in the operator's
@@ -128,6 +131,26 @@ void openFile(const QString &path)
     TableStore::bumpGeneration();
 }
 
+// True while the server connection can be used: a closed socket (the
+// server stopped, or restarted since the last operation) shows up when the
+// input waiting on it is read, which never blocks. A server that goes says
+// why first; the end of the input comes with the next read.
+bool serverAlive(const QSqlDatabase &db)
+{
+    PGconn *conn = serverHandle(db);
+    for (int read = 0; read < 2 && conn && PQstatus(conn) == CONNECTION_OK; ++read)
+        PQconsumeInput(conn);
+    return conn && PQstatus(conn) == CONNECTION_OK;
+}
+
+// What a server says on its own (why it closes the connection, say) is
+// not for the operator: the store reports a lost connection itself.
+void quietNotices(const QSqlDatabase &db)
+{
+    if (PGconn *conn = serverHandle(db))
+        PQsetNoticeProcessor(conn, [](void *, const char *) {}, nullptr);
+}
+
 void openServerLocation(const TableStore::Location &loc)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), ConnectionName);
@@ -156,6 +179,7 @@ void openServerLocation(const TableStore::Location &loc)
         QSqlDatabase::removeDatabase(ConnectionName);
         throw StoreError(QStringLiteral("Нет связи с сервером базы данных (%1): %2").arg(g_described, message));
     }
+    quietNotices(db);
     g_engine = TableStore::Engine::Server;
     g_lost = false;
     g_transactions = 0;
@@ -163,29 +187,27 @@ void openServerLocation(const TableStore::Location &loc)
     TableStore::bumpGeneration();
 }
 
-// True while the server connection can be used: a closed socket (the
-// server stopped, or restarted since the last operation) shows up when the
-// input waiting on it is read, which never blocks.
-bool serverAlive(const QSqlDatabase &db)
-{
-    PGconn *conn = serverHandle(db);
-    if (!conn || PQstatus(conn) != CONNECTION_OK)
-        return false;
-    PQconsumeInput(conn);
-    return PQstatus(conn) == CONNECTION_OK;
-}
-
 // Opens the lost server connection again. No statement of the old one may
 // outlive it.
 void reconnect(QSqlDatabase &db)
 {
+    // One attempt a turn of the event loop: a press that fails on a server
+    // out of reach, and the steps that tidy up after it, must not each wait
+    // out the connection timeout. The next event tries again.
+    if (g_refusedThisTurn)
+        throw StoreError(lostText());
     TableStore::releaseReaders();
     db.close();
     TableStore::bumpGeneration();
     if (!db.open()) {
         g_lost = true;
+        if (QCoreApplication::instance()) {
+            g_refusedThisTurn = true;
+            QTimer::singleShot(0, QCoreApplication::instance(), [] { g_refusedThisTurn = false; });
+        }
         throw StoreError(lostText());
     }
+    quietNotices(db);
     g_lost = false;
 }
 
@@ -316,9 +338,13 @@ QString TableStore::describe() { return g_described; }
 
 QSqlDatabase TableStore::connection()
 {
-    if (!isOpen())
+    if (!QSqlDatabase::contains(ConnectionName))
         throw StoreError(QStringLiteral("База данных WE не открыта"));
     QSqlDatabase db = openConnection();
+    if (g_engine == Engine::SQLite && !db.isOpen())
+        throw StoreError(QStringLiteral("База данных WE не открыта"));
+    // (A server connection closed by a failed attempt to open it again is
+    // lost, not closed: the next operation tries again.)
     if (g_engine == Engine::Server && (g_lost || !serverAlive(db))) {
         // Inside a transaction what was written is gone with the connection:
         // the transaction fails as a whole, and the next operation reconnects.

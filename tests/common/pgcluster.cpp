@@ -146,6 +146,8 @@ bool PgCluster::pgCtl(const QStringList &args)
 
 bool PgCluster::start()
 {
+    if (m_running)
+        return true;
     if (m_bin.isEmpty())
         return false;
     // Only the socket in the cluster's own folder, so that clusters of
