@@ -30,6 +30,35 @@ sqlite3 *engineHandle()
     throw StoreError(QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
+// The SQL with its placeholders replaced by the numbers bound to them, or
+// empty when a bound value is not a number. A number cannot change what a
+// statement does; texts (what a person typed) always go as bound values.
+QString withNumbers(const QString &sql, const QVector<QVariant> &binds)
+{
+    for (const QVariant &b : binds)
+        if (b.isNull() || (b.typeId() != QMetaType::Int && b.typeId() != QMetaType::LongLong))
+            return {};
+    QString out;
+    out.reserve(sql.size() + binds.size() * 8);
+    QChar quote;
+    qsizetype next = 0;
+    for (const QChar c : sql) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+        } else if (c == u'\'' || c == u'"') {
+            quote = c;
+        } else if (c == u'?') {
+            if (next >= binds.size())
+                return {};
+            out += QString::number(binds[next++].toLongLong());
+            continue;
+        }
+        out += c;
+    }
+    return next == binds.size() ? out : QString();
+}
+
 // The libpq result that holds a forward-only query's current row (one row
 // a result: the query reads the server's rows one at a time).
 const PGresult *rowResult(const QSqlQuery &q)
@@ -72,7 +101,25 @@ RawQuery::RawQuery(const QString &sql, const QVector<QVariant> &binds, Mode mode
     : RawQuery(TableStore::engine() == TableStore::Engine::Server ? nullptr : engineHandle(), sql, binds)
 {
     if (!m_db)
-        openOnServer(sql, binds, mode);
+        openOnServer(TableStore::connection(), sql, binds, mode);
+}
+
+RawQuery::RawQuery(const QSqlDatabase &db, const QString &sql, const QVector<QVariant> &binds, Mode mode)
+{
+    m_ownConnection = true;
+    openOnServer(db, sql, binds, mode);
+}
+
+void RawQuery::check(bool ok) const
+{
+    if (ok)
+        return;
+    if (!m_ownConnection)
+        TableStore::check(false, *m_query);
+    // A worker's connection: the store's own connection, and what it knows
+    // of the server, belong to the window thread.
+    const QString message = m_query->lastError().databaseText().trimmed();
+    throw StoreError(message.isEmpty() ? m_query->lastError().text() : message);
 }
 
 RawQuery::RawQuery(sqlite3 *db, const QString &sql, const QVector<QVariant> &binds)
@@ -108,13 +155,18 @@ RawQuery::~RawQuery()
         sqlite3_finalize(m_stmt);
 }
 
-void RawQuery::openOnServer(const QString &sql, const QVector<QVariant> &binds, Mode mode)
+void RawQuery::openOnServer(const QSqlDatabase &db, const QString &sql, const QVector<QVariant> &binds, Mode mode)
 {
-    m_query = std::make_unique<QSqlQuery>(TableStore::connection());
+    m_query = std::make_unique<QSqlQuery>(db);
     m_query->setForwardOnly(true);
+    // The driver binds values by preparing the statement and running it with
+    // EXECUTE, which makes the server gather every row before it sends the
+    // first: a walk of the journal would wait for all of it. A statement
+    // bound only to numbers (ids, counts) runs as it is, its rows streaming.
+    const QString plain = binds.isEmpty() ? sql : withNumbers(sql, binds);
     bool ok;
-    if (binds.isEmpty()) {
-        ok = m_query->exec(sql);
+    if (!plain.isEmpty()) {
+        ok = m_query->exec(plain);
     } else {
         ok = m_query->prepare(sql);
         if (ok) {
@@ -123,7 +175,7 @@ void RawQuery::openOnServer(const QString &sql, const QVector<QVariant> &binds, 
             ok = m_query->exec();
         }
     }
-    TableStore::check(ok, *m_query);
+    check(ok);
     if (mode == Mode::Streaming)
         return;
     while (nextOnServer()) {
@@ -146,8 +198,7 @@ bool RawQuery::nextOnServer()
         return true;
     }
     m_row = nullptr;
-    if (m_query->lastError().type() != QSqlError::NoError)
-        TableStore::check(false, *m_query);
+    check(m_query->lastError().type() == QSqlError::NoError);
     return false;
 }
 

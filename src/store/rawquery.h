@@ -22,6 +22,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+class QSqlDatabase;
 class QSqlQuery;
 
 // A read-only connection of its own to the store's database file, for a
@@ -50,6 +51,8 @@ public:
     RawQuery(const QString &sql, const QVector<QVariant> &binds, Mode mode = Mode::Buffered);   // throws StoreError
     // On an SQLite connection of its own (any thread that owns it).
     RawQuery(sqlite3 *db, const QString &sql, const QVector<QVariant> &binds);
+    // On a server connection of its own (TableStore::WalkConnection), on its thread.
+    RawQuery(const QSqlDatabase &db, const QString &sql, const QVector<QVariant> &binds, Mode mode);
     ~RawQuery();
     RawQuery(const RawQuery &) = delete;
     RawQuery &operator=(const RawQuery &) = delete;
@@ -70,7 +73,8 @@ private:
         int size;
     };
     Cell cell(int column) const;
-    void openOnServer(const QString &sql, const QVector<QVariant> &binds, Mode mode);
+    void openOnServer(const QSqlDatabase &db, const QString &sql, const QVector<QVariant> &binds, Mode mode);
+    void check(bool ok) const;
     bool nextOnServer();
 
     sqlite3_stmt *m_stmt = nullptr;
@@ -83,4 +87,5 @@ private:
     std::vector<PackedRow> m_rows;
     qsizetype m_at = -1;
     bool m_buffered = false;
+    bool m_ownConnection = false;   // not the store's: its errors are plain ones
 };

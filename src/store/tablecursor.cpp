@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -396,8 +397,11 @@ void TableCursor::scanToEndSplit(const QVector<int> &first, const RowVisit &visi
             visitSecond(row + first.size());
         });
     };
+    // On SQLite the second part reads the file through a connection of its
+    // own; a server gets a second connection, made on the worker thread.
+    const bool onServer = TableStore::engine() == TableStore::Engine::Server;
     ReadConnection other;
-    if (!other.handle())
+    if (!onServer && !other.handle())
         return walkHere();
 
     // Both parts end at the row that is last now, so that a row added
@@ -416,16 +420,33 @@ void TableCursor::scanToEndSplit(const QVector<int> &first, const RowVisit &visi
     QVector<QVariant> secondBinds;
     const QString secondSql = sqlFor(secondColumns, secondBinds);
     std::unique_ptr<RawQuery> secondQuery;
-    try {
-        secondQuery = std::make_unique<RawQuery>(other.handle(), secondSql, secondBinds);
-    } catch (const StoreError &) {
-        return walkHere();   // the file refuses a second reader: read it here alone
+    if (!onServer) {
+        try {
+            secondQuery = std::make_unique<RawQuery>(other.handle(), secondSql, secondBinds);
+        } catch (const StoreError &) {
+            return walkHere();   // the file refuses a second reader: read it here alone
+        }
     }
 
     std::atomic<bool> stop{false};
     std::exception_ptr secondFailure;
+    std::promise<bool> started;   // false: no second connection, the walk goes here alone
+    std::future<bool> startedHere = started.get_future();
     std::thread worker([&] {
+        std::unique_ptr<TableStore::WalkConnection> connection;
+        bool told = false;
         try {
+            if (onServer) {
+                connection = std::make_unique<TableStore::WalkConnection>();
+                if (!connection->isOpen()) {
+                    started.set_value(false);
+                    return;
+                }
+                secondQuery = std::make_unique<RawQuery>(connection->database(), secondSql, secondBinds,
+                                                         RawQuery::Mode::Streaming);
+            }
+            started.set_value(true);
+            told = true;
             QVarLengthArray<QByteArrayView, 32> row(second.size());
             while (!stop.load(std::memory_order_relaxed) && secondQuery->next()) {
                 for (int i = 0; i < second.size(); ++i)
@@ -434,9 +455,16 @@ void TableCursor::scanToEndSplit(const QVector<int> &first, const RowVisit &visi
             }
         } catch (...) {
             secondFailure = std::current_exception();
+            if (!told)
+                started.set_value(true);
         }
         secondQuery.reset();   // the statement goes with its connection's thread
+        connection.reset();
     });
+    if (!startedHere.get()) {
+        worker.join();
+        return walkHere();
+    }
     try {
         QVector<QVariant> binds;
         RawQuery q(sqlFor(firstColumns, binds), binds, RawQuery::Mode::Streaming);

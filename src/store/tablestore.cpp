@@ -10,6 +10,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QTimer>
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -414,6 +415,29 @@ void TableStore::fail(const QSqlError &e)
         message = QStringLiteral("Ошибка базы данных");
     throw StoreError(message);
 }
+
+TableStore::WalkConnection::WalkConnection()
+    : m_name(QStringLiteral("WE-walk-%1").arg(quintptr(QThread::currentThreadId())))
+{
+    QSqlDatabase db = QSqlDatabase::cloneDatabase(ConnectionName, m_name);
+    if (db.open())
+        quietNotices(db);
+}
+
+TableStore::WalkConnection::~WalkConnection()
+{
+    if (!QSqlDatabase::contains(m_name))
+        return;
+    QSqlDatabase::database(m_name, false).close();
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+bool TableStore::WalkConnection::isOpen() const
+{
+    return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();
+}
+
+QSqlDatabase TableStore::WalkConnection::database() const { return QSqlDatabase::database(m_name, false); }
 
 TableStore::Transaction::Transaction()
 {

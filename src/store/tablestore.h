@@ -111,6 +111,23 @@ public:
     protected:
         ~LiveReader() = default;
     };
+    // A connection of its own to the open server database, for a walk on a
+    // worker thread: made, used and let go on that thread. Not open when it
+    // cannot be made.
+    class WalkConnection
+    {
+    public:
+        WalkConnection();
+        ~WalkConnection();
+        WalkConnection(const WalkConnection &) = delete;
+        WalkConnection &operator=(const WalkConnection &) = delete;
+        bool isOpen() const;
+        QSqlDatabase database() const;
+
+    private:
+        QString m_name;
+    };
+
     static void addReader(LiveReader *reader);
     static void removeReader(LiveReader *reader);
     static void releaseReaders();

@@ -154,8 +154,9 @@ bool PgCluster::start()
     // test programs running side by side never meet. No fsync: what the
     // tests check survives a killed server without one (the page cache
     // outlives the server, and no test pulls the power).
-    const QString options = QStringLiteral("-k %1 -c listen_addresses='' -c fsync=off -c full_page_writes=off")
-                                .arg(m_dir.path());
+    QString options = QStringLiteral("-k %1 -c listen_addresses=''").arg(m_dir.path());
+    if (!m_durable)
+        options += QStringLiteral(" -c fsync=off -c full_page_writes=off");
     m_running = pgCtl({QStringLiteral("-l"), m_dir.filePath(QStringLiteral("server.log")), QStringLiteral("-o"),
                        options, QStringLiteral("start")});
     if (m_running) {
@@ -179,6 +180,14 @@ bool PgCluster::stop(bool immediate)
     return ok;
 }
 
+bool PgCluster::setDurable(bool on)
+{
+    if (on == m_durable)
+        return m_running;
+    m_durable = on;
+    return stop() && start();
+}
+
 QString PgCluster::connectionString(const QString &database) const
 {
     return QStringLiteral("host=%1 dbname=%2 user=%3").arg(quoted(socketDir()), quoted(database), user());
@@ -196,7 +205,8 @@ bool PgCluster::createDatabase(const QString &name)
     bool ok = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("pgcluster-admin"));
-        db.setConnectOptions(connectionString(QStringLiteral("postgres")));
+        db.setConnectOptions(connectionString(QStringLiteral("postgres"))
+                             + QStringLiteral(" options='-c client_min_messages=warning'"));
         if (db.open()) {
             QSqlQuery q(db);
             ok = q.exec(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(name))

@@ -38,6 +38,10 @@ public:
     bool stop(bool immediate = false);
     bool start();
 
+    // The tests run without fsync; a benchmark of commits wants it, as a
+    // real server has. Restarts the server when it runs.
+    bool setDurable(bool on);
+
 private:
     PgCluster();
     bool pgCtl(const QStringList &args);
@@ -47,5 +51,6 @@ private:
     QString m_bin;              // the server's bin folder
     bool m_asPostgres = false;  // root: run the server's tools as postgres
     bool m_running = false;
+    bool m_durable = false;
     QString m_error;
 };
