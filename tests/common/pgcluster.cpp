@@ -1,46 +1,20 @@
 #include "pgcluster.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 
-#include <csignal>
 #include <cstdlib>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-// The postmaster's process id, for a program that dies of a signal: it
-// takes its server with it (SIGQUIT is the server's immediate shutdown).
-volatile sig_atomic_t g_postmaster = 0;
-struct sigaction g_previous[NSIG];
-
-void onFatalSignal(int sig)
-{
-    if (g_postmaster > 0)
-        ::kill(pid_t(g_postmaster), SIGQUIT);
-    ::sigaction(sig, &g_previous[sig], nullptr);
-    ::raise(sig);
-}
-
-void stopOnFatalSignals()
-{
-    static bool installed = false;
-    if (installed)
-        return;
-    installed = true;
-    for (const int sig : {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGTERM, SIGINT}) {
-        struct sigaction sa = {};
-        sa.sa_handler = onFatalSignal;
-        sigemptyset(&sa.sa_mask);
-        ::sigaction(sig, &sa, &g_previous[sig]);
-    }
-}
 
 QString serverBin()
 {
@@ -102,8 +76,29 @@ PgCluster::PgCluster()
              {QStringLiteral("-D"), data, QStringLiteral("--auth=trust"), QStringLiteral("-E"), QStringLiteral("UTF8"),
               QStringLiteral("--locale=C.UTF-8"), QStringLiteral("-U"), user(), QStringLiteral("-N")}))
         return;
-    stopOnFatalSignals();
-    start();
+    if (start())
+        watchOver();
+}
+
+// A program that dies without running its destructors (a crash, a kill by
+// the test runner's timeout) must not leave its server running: a small
+// watcher outlives it, stops the server and removes its folder.
+void PgCluster::watchOver()
+{
+    QString stop = QStringLiteral("'%1/pg_ctl' -D '%2/data' -m immediate stop").arg(m_bin, m_dir.path());
+    if (m_asPostgres)
+        stop = QStringLiteral("runuser -u postgres -- ") + stop;
+    const QString script = QStringLiteral("while kill -0 %1 2>/dev/null; do sleep 0.2; done; %2; rm -rf '%3'")
+                               .arg(QCoreApplication::applicationPid())
+                               .arg(stop, m_dir.path());
+    QProcess watcher;
+    watcher.setProgram(QStringLiteral("sh"));
+    watcher.setArguments({QStringLiteral("-c"), script});
+    // Not holding the test runner's pipes open after the program ends.
+    watcher.setStandardInputFile(QProcess::nullDevice());
+    watcher.setStandardOutputFile(QProcess::nullDevice());
+    watcher.setStandardErrorFile(QProcess::nullDevice());
+    watcher.startDetached();
 }
 
 PgCluster::~PgCluster()
@@ -116,9 +111,7 @@ PgCluster::~PgCluster()
                           .arg(m_bin, m_dir.path());
     if (m_asPostgres)
         command = QStringLiteral("runuser -u postgres -- ") + command;
-    if (std::system(command.toLocal8Bit().constData()) != 0 && g_postmaster > 0)
-        ::kill(pid_t(g_postmaster), SIGQUIT);
-    g_postmaster = 0;
+    std::system(command.toLocal8Bit().constData());
 }
 
 bool PgCluster::run(const QString &program, const QStringList &args)
@@ -159,11 +152,6 @@ bool PgCluster::start()
         options += QStringLiteral(" -c fsync=off -c full_page_writes=off");
     m_running = pgCtl({QStringLiteral("-l"), m_dir.filePath(QStringLiteral("server.log")), QStringLiteral("-o"),
                        options, QStringLiteral("start")});
-    if (m_running) {
-        QFile pidFile(m_dir.filePath(QStringLiteral("data/postmaster.pid")));
-        if (pidFile.open(QIODevice::ReadOnly))
-            g_postmaster = pidFile.readLine().trimmed().toInt();
-    }
     return m_running;
 }
 
@@ -173,10 +161,8 @@ bool PgCluster::stop(bool immediate)
         return true;
     const bool ok = pgCtl({QStringLiteral("-m"), immediate ? QStringLiteral("immediate") : QStringLiteral("fast"),
                            QStringLiteral("stop")});
-    if (ok) {
+    if (ok)
         m_running = false;
-        g_postmaster = 0;
-    }
     return ok;
 }
 
@@ -196,6 +182,52 @@ QString PgCluster::connectionString(const QString &database) const
 QString PgCluster::databaseIni(const QString &database) const
 {
     return QStringLiteral("[WE]\nDriver=QPSQL\nHost=%1\nDatabase=%2\nUser=%3\n").arg(socketDir(), database, user());
+}
+
+bool PgCluster::addRoleWithPassword(const QString &name, const QString &password)
+{
+    if (!m_running)
+        return false;
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("pgcluster-admin"));
+        db.setConnectOptions(connectionString(QStringLiteral("postgres")));
+        if (db.open()) {
+            QSqlQuery q(db);
+            ok = q.exec(QStringLiteral("CREATE ROLE \"%1\" LOGIN SUPERUSER PASSWORD '%2'").arg(name, password));
+            if (!ok)
+                m_error = q.lastError().text();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("pgcluster-admin"));
+    QFile hba(m_dir.filePath(QStringLiteral("data/pg_hba.conf")));
+    if (!ok || !hba.open(QIODevice::ReadWrite))
+        return false;
+    const QByteArray rules = hba.readAll();
+    hba.seek(0);
+    hba.write("local all " + name.toUtf8() + " scram-sha-256\n" + rules);
+    hba.close();
+    if (!pgCtl({QStringLiteral("reload")}))
+        return false;
+    // The server takes the rule up on its own time: until it refuses the
+    // role without its password.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        bool refused;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("pgcluster-probe"));
+            db.setConnectOptions(QStringLiteral("host=%1 dbname=postgres user=%2 passfile=/dev/null")
+                                     .arg(quoted(socketDir()), quoted(name)));
+            refused = !db.open();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("pgcluster-probe"));
+        if (refused)
+            return true;
+        QThread::msleep(20);
+    }
+    m_error = QStringLiteral("the server kept trusting %1").arg(name);
+    return false;
 }
 
 bool PgCluster::createDatabase(const QString &name)

@@ -1,8 +1,8 @@
 #pragma once
 // A throw-away PostgreSQL server for the tests: initdb into a temporary
 // folder, the server listening only on a Unix socket in that folder, stopped
-// when the test program ends (also when a test failed or the program died
-// of a signal). The server refuses to run as root, so when the tests run as
+// when the test program ends (also when a test failed, and by a watcher
+// process when the program died without cleaning up). The server refuses to run as root, so when the tests run as
 // root initdb and pg_ctl run as the unprivileged user postgres.
 //
 // One server per test program: shared() starts it on first use. When it
@@ -33,6 +33,10 @@ public:
     // An empty database of that name (dropped first when it exists).
     bool createDatabase(const QString &name);
 
+    // A login role that must give its password (every other role is trusted
+    // on the socket), as a site's station account is.
+    bool addRoleWithPassword(const QString &name, const QString &password);
+
     // For the fault tests: the server going away under the program and
     // coming back on the same socket. immediate: as a crash, no shutdown.
     bool stop(bool immediate = false);
@@ -45,6 +49,7 @@ public:
 private:
     PgCluster();
     bool pgCtl(const QStringList &args);
+    void watchOver();
     bool run(const QString &program, const QStringList &args);
 
     QTemporaryDir m_dir;

@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include "common/failure.h"
 #include "common/session.h"
 #include "pgcluster.h"
 #include "store/audittrail.h"
@@ -197,6 +198,78 @@ private slots:
         QVERIFY2(twice.err.contains("уже содержит записи"), qPrintable(twice.err));
         QCOMPARE(count(Tables::Journal), 41);
         TableStore::close();
+    }
+
+    // A station's database.ini names the server and the database, never a
+    // password: libpq finds that in PGPASSFILE (or ~/.pgpass), and a service
+    // file can stand for the keys. Without the password the station is
+    // refused with the server's reason.
+    void stationReachesTheServer_data()
+    {
+        QTest::addColumn<QString>("alias");   // database.ini's [WE] keys; SOCKET: the server's folder
+        QTest::addColumn<QString>("services");   // the service file, or none
+        QTest::addColumn<QString>("passwords");   // the password file
+        QTest::addColumn<bool>("opens");
+        const QString keys = "Driver=QPSQL\nHost=SOCKET\nDatabase=krodalin_station\nUser=station\n";
+        const QString password = "*:*:krodalin_station:station:weigh-2024\n";
+        QTest::newRow("keys, password from PGPASSFILE") << keys << QString() << password << true;
+        QTest::newRow("service file")
+            << "driver=qpsql\nservice=weighbridge\n"
+            << "[weighbridge]\nhost=SOCKET\ndbname=krodalin_station\nuser=station\n" << password << true;
+        QTest::newRow("no password") << keys << QString() << QString() << false;
+    }
+
+    void stationReachesTheServer()
+    {
+        QFETCH(QString, alias);
+        QFETCH(QString, services);
+        QFETCH(QString, passwords);
+        QFETCH(bool, opens);
+        PgCluster &server = PgCluster::shared();
+        QVERIFY2(server.isRunning(), qPrintable(server.error()));
+        static bool prepared = false;
+        if (!prepared) {
+            QVERIFY2(server.createDatabase("krodalin_station"), qPrintable(server.error()));
+            QCOMPARE(krodalinDb({"init", "--server", server.connectionString("krodalin_station"), "--admin", "А",
+                                 "--admin-password", "1", "--operator", "Иванов И.И.", "--operator-password", "2"})
+                         .code,
+                     0);
+            QVERIFY2(server.addRoleWithPassword("station", "weigh-2024"), qPrintable(server.error()));
+            prepared = true;
+        }
+        QTemporaryDir folder, home;
+        const auto write = [](const QString &path, const QString &text) {
+            QFile f(path);
+            return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) >= 0
+                   && f.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        };
+        QVERIFY(write(folder.filePath("database.ini"), "[WE]\n" + QString(alias).replace("SOCKET", server.socketDir())));
+        QVERIFY(write(home.filePath("pgpass"), passwords));
+        QVERIFY(write(home.filePath("services"), QString(services).replace("SOCKET", server.socketDir())));
+        qputenv("PGPASSFILE", QFile::encodeName(home.filePath("pgpass")));
+        qputenv("PGSERVICEFILE", QFile::encodeName(home.filePath("services")));
+        const auto unset = qScopeGuard([] {
+            qunsetenv("PGPASSFILE");
+            qunsetenv("PGSERVICEFILE");
+            TableStore::close();
+        });
+
+        QString refusal;
+        try {
+            TableStore::open(folder.path());
+            TableCursor operators(Tables::Operators);
+            operators.Open();
+            QCOMPARE(operators.FieldText(0), QString("Иванов И.И."));
+        } catch (const StoreError &e) {
+            refusal = e.message();
+        }
+        if (opens) {
+            QVERIFY2(refusal.isEmpty(), qPrintable(refusal));
+        } else {
+            QVERIFY2(refusal.startsWith("Нет связи с сервером базы данных (база krodalin_station на сервере")
+                         && refusal.contains("password"),
+                     qPrintable(refusal));
+        }
     }
 
     void auditPrintsTheTrail()
