@@ -12,6 +12,7 @@
 #include "common/failure.h"
 #include "store/databasebackup.h"
 #include "store/tablestore.h"
+#include "store/tablestore.h"
 
 namespace {
 
@@ -59,6 +60,10 @@ QString DailyBackup::folder(const QString &programDir)
 
 bool DailyBackup::start()
 {
+    // A journal on a server is the server's to back up (pg_dump); there is
+    // no file here to copy.
+    if (TableStore::engine() != TableStore::Engine::SQLite)
+        return false;
     const int keep = LoadBackupCount(m_programDir);
     if (keep == 0 || m_thread)
         return false;

@@ -25,7 +25,8 @@ public:
     static QString folder(const QString &programDir);
 
     // Starts the copy and the clearing out of old copies, unless tools.ini
-    // turns backups off; false when nothing was started.
+    // turns backups off or the journal is on a server; false when nothing was
+    // started.
     bool start();
 
 signals:

@@ -23,3 +23,11 @@ class StoreError : public Failure
 public:
     using Failure::Failure;
 };
+
+// A write refused because another program changed the row since it was
+// read (another weighbridge on the same journal completed it, say).
+class RowChangedError : public StoreError
+{
+public:
+    using StoreError::StoreError;
+};

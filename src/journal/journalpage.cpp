@@ -236,7 +236,12 @@ void JournalPage::rebuildSearchLists()
     }
     m_dateFrom->clear();
     m_dateTo->clear();
-    view->DeactivateFilter();
+    // The rows are read afresh, so that the grid shows what another
+    // weighbridge on the same journal stored since.
+    if (view->filterActive())
+        view->DeactivateFilter();
+    else
+        view->Refresh();
     const SearchLists lists = readSearchLists(*view);
     for (int i = 0; i < SearchListCount; ++i) {
         static_cast<QStringListModel *>(m_lists[size_t(i)]->model())->setStringList(lists[size_t(i)]);

@@ -5,6 +5,7 @@
 
 #include "common/failure.h"
 #include "common/session.h"
+#include "store/sqldialect.h"
 #include "store/tablestore.h"
 
 namespace AuditTrail {
@@ -27,12 +28,13 @@ bool ensureTable()
         return false;
     QSqlQuery q(TableStore::connection());
     TableStore::releaseReaders();
-    TableStore::check(q.exec(QStringLiteral("CREATE TABLE %1 (id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                                            "\"At\" TEXT NOT NULL, \"Operator\" TEXT NOT NULL, "
-                                            "\"Action\" TEXT NOT NULL, \"TableName\" TEXT NOT NULL, "
-                                            "\"RowId\" INTEGER NOT NULL, \"Field\" TEXT NOT NULL, "
-                                            "\"OldText\" TEXT, \"NewText\" TEXT)")
-                                 .arg(TableStore::sqlName(Tables::Audit))),
+    const QString text = SqlDialect::textType();
+    TableStore::check(q.exec(QStringLiteral("CREATE TABLE %1 (%2, "
+                                            "\"At\" %3 NOT NULL, \"Operator\" %3 NOT NULL, "
+                                            "\"Action\" %3 NOT NULL, \"TableName\" %3 NOT NULL, "
+                                            "\"RowId\" BIGINT NOT NULL, \"Field\" %3 NOT NULL, "
+                                            "\"OldText\" %3, \"NewText\" %3)")
+                                 .arg(TableStore::sqlName(Tables::Audit), SqlDialect::idColumn(), text)),
                       q);
     TableStore::check(q.exec(QStringLiteral("CREATE INDEX %1_at ON %1 (\"At\")")
                                  .arg(TableStore::sqlName(Tables::Audit))),

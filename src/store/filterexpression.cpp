@@ -146,8 +146,11 @@ QString FilterExpression::toSql(const QStringList &columns, const std::function<
     for (const FilterCondition &c : m_conditions) {
         const QString col = QStringLiteral("\"%1\"").arg(columns[c.field]);
         if (c.prefix) {
+            // A date's beginning is a text's beginning: compared as the stored
+            // text ("2005-03-15"), which a server keeps as a date.
+            const QString text = isDate(c.field) ? QStringLiteral("CAST(%1 AS TEXT)").arg(col) : col;
             // The range lets an index help; substr keeps the match exact.
-            parts << QStringLiteral("(%1 >= ? AND %1 < ? AND substr(%1, 1, ?) = ?)").arg(col);
+            parts << QStringLiteral("(%1 >= ? AND %1 < ? AND substr(%1, 1, ?) = ?)").arg(text);
             binds << c.literal << QString(c.literal + QChar(0xDBFF) + QChar(0xDFFF))
                   << int(c.literal.toUcs4().size()) << c.literal;
             continue;
@@ -160,7 +163,9 @@ QString FilterExpression::toSql(const QStringList &columns, const std::function<
         }
         static const char *ops[] = {"=", "<>", ">", "<", ">=", "<="};
         parts << QStringLiteral("%1 %2 ?").arg(col, QLatin1String(ops[int(c.op)]));
-        binds << c.literal;
+        // An empty literal is the empty text, never NULL (a server's driver
+        // would send a null string as NULL, which equals nothing).
+        binds << (c.literal.isNull() ? QString(QLatin1String("")) : c.literal);
     }
     return parts.join(QStringLiteral(" AND "));
 }

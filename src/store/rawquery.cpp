@@ -1,8 +1,13 @@
 #include "store/rawquery.h"
 
 #include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlResult>
 #include <QVarLengthArray>
+#include <cstdlib>
 #include <cstring>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include "common/failure.h"
@@ -24,10 +29,51 @@ sqlite3 *engineHandle()
 {
     throw StoreError(QString::fromUtf8(sqlite3_errmsg(db)));
 }
+
+// The SQL with its placeholders replaced by the numbers bound to them, or
+// empty when a bound value is not a number. A number cannot change what a
+// statement does; texts (what a person typed) always go as bound values.
+QString withNumbers(const QString &sql, const QVector<QVariant> &binds)
+{
+    for (const QVariant &b : binds)
+        if (b.isNull() || (b.typeId() != QMetaType::Int && b.typeId() != QMetaType::LongLong))
+            return {};
+    QString out;
+    out.reserve(sql.size() + binds.size() * 8);
+    QChar quote;
+    qsizetype next = 0;
+    for (const QChar c : sql) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+        } else if (c == u'\'' || c == u'"') {
+            quote = c;
+        } else if (c == u'?') {
+            if (next >= binds.size())
+                return {};
+            out += QString::number(binds[next++].toLongLong());
+            continue;
+        }
+        out += c;
+    }
+    return next == binds.size() ? out : QString();
+}
+
+// The libpq result that holds a forward-only query's current row (one row
+// a result: the query reads the server's rows one at a time).
+const PGresult *rowResult(const QSqlQuery &q)
+{
+    const QVariant h = q.result()->handle();
+    if (!h.isValid() || (qstrcmp(h.typeName(), "pg_result*") != 0 && qstrcmp(h.typeName(), "PGresult*") != 0))
+        return nullptr;
+    return *static_cast<const PGresult *const *>(h.constData());
+}
 }
 
 ReadConnection::ReadConnection()
 {
+    if (TableStore::engine() != TableStore::Engine::SQLite)
+        return;
     sqlite3 *store = engineHandle();
     // Uncommitted changes of the store's own connection would not be seen.
     if (!sqlite3_get_autocommit(store))
@@ -51,10 +97,35 @@ ReadConnection::~ReadConnection()
     sqlite3_close(m_db);
 }
 
-RawQuery::RawQuery(const QString &sql, const QVector<QVariant> &binds) : RawQuery(engineHandle(), sql, binds) {}
+RawQuery::RawQuery(const QString &sql, const QVector<QVariant> &binds, Mode mode)
+    : RawQuery(TableStore::engine() == TableStore::Engine::Server ? nullptr : engineHandle(), sql, binds)
+{
+    if (!m_db)
+        openOnServer(TableStore::connection(), sql, binds, mode);
+}
+
+RawQuery::RawQuery(const QSqlDatabase &db, const QString &sql, const QVector<QVariant> &binds, Mode mode)
+{
+    m_ownConnection = true;
+    openOnServer(db, sql, binds, mode);
+}
+
+void RawQuery::check(bool ok) const
+{
+    if (ok)
+        return;
+    if (!m_ownConnection)
+        TableStore::check(false, *m_query);
+    // A worker's connection: the store's own connection, and what it knows
+    // of the server, belong to the window thread.
+    const QString message = m_query->lastError().databaseText().trimmed();
+    throw StoreError(message.isEmpty() ? m_query->lastError().text() : message);
+}
 
 RawQuery::RawQuery(sqlite3 *db, const QString &sql, const QVector<QVariant> &binds)
 {
+    if (!db)
+        return;   // a server query, opened by the caller
     m_db = db;
     const QByteArray text = sql.toUtf8();
     if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, nullptr) != SQLITE_OK)
@@ -84,8 +155,59 @@ RawQuery::~RawQuery()
         sqlite3_finalize(m_stmt);
 }
 
+void RawQuery::openOnServer(const QSqlDatabase &db, const QString &sql, const QVector<QVariant> &binds, Mode mode)
+{
+    m_query = std::make_unique<QSqlQuery>(db);
+    m_query->setForwardOnly(true);
+    // The driver binds values by preparing the statement and running it with
+    // EXECUTE, which makes the server gather every row before it sends the
+    // first: a walk of the journal would wait for all of it. A statement
+    // bound only to numbers (ids, counts) runs as it is, its rows streaming.
+    const QString plain = binds.isEmpty() ? sql : withNumbers(sql, binds);
+    bool ok;
+    if (!plain.isEmpty()) {
+        ok = m_query->exec(plain);
+    } else {
+        ok = m_query->prepare(sql);
+        if (ok) {
+            for (const QVariant &b : binds)
+                m_query->addBindValue(b);
+            ok = m_query->exec();
+        }
+    }
+    check(ok);
+    if (mode == Mode::Streaming)
+        return;
+    while (nextOnServer()) {
+        const auto *r = static_cast<const PGresult *>(m_row);
+        m_rows.push_back(packed(0, PQnfields(r)));
+    }
+    m_row = nullptr;
+    m_query.reset();
+    m_buffered = true;
+}
+
+// The query's next row from the server; an error that ends the rows early
+// (the connection lost mid-way, say) is thrown, never taken for the end.
+bool RawQuery::nextOnServer()
+{
+    if (m_query->next()) {
+        m_row = rowResult(*m_query);
+        if (!m_row)
+            throw StoreError(QStringLiteral("Нет строки результата сервера"));
+        return true;
+    }
+    m_row = nullptr;
+    check(m_query->lastError().type() == QSqlError::NoError);
+    return false;
+}
+
 bool RawQuery::next()
 {
+    if (m_buffered)
+        return ++m_at < qsizetype(m_rows.size());
+    if (m_query)
+        return nextOnServer();
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW)
         return true;
@@ -94,23 +216,47 @@ bool RawQuery::next()
     fail(static_cast<sqlite3 *>(m_db));
 }
 
-qint64 RawQuery::integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
+RawQuery::Cell RawQuery::cell(int column) const
+{
+    if (m_stmt) {
+        // The engine gives a null pointer for NULL (our tables hold no blobs).
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+        return {text, text ? sqlite3_column_bytes(m_stmt, column) : 0};
+    }
+    if (m_buffered) {
+        const PackedRow &r = m_rows[size_t(m_at)];
+        if (r.isNull(column))
+            return {nullptr, 0};
+        return {r.utf8.constData() + r.bounds[2 * column], r.bounds[2 * column + 1]};
+    }
+    const auto *r = static_cast<const PGresult *>(m_row);
+    if (PQgetisnull(r, 0, column))
+        return {nullptr, 0};
+    return {PQgetvalue(r, 0, column), PQgetlength(r, 0, column)};
+}
 
-bool RawQuery::isNull(int column) const { return sqlite3_column_type(m_stmt, column) == SQLITE_NULL; }
+qint64 RawQuery::integer(int column) const
+{
+    if (m_stmt)
+        return sqlite3_column_int64(m_stmt, column);
+    const Cell c = cell(column);
+    return c.data ? QByteArray(c.data, c.size).toLongLong() : 0;
+}
+
+bool RawQuery::isNull(int column) const { return cell(column).data == nullptr; }
 
 QString RawQuery::text(int column) const
 {
-    if (sqlite3_column_type(m_stmt, column) == SQLITE_NULL)
+    const Cell c = cell(column);
+    if (!c.data)
         return QString();
-    const auto *utf8 = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
-    const int bytes = sqlite3_column_bytes(m_stmt, column);
-    return bytes == 0 ? QString(QLatin1String("")) : QString::fromUtf8(utf8, bytes);
+    return c.size == 0 ? QString(QLatin1String("")) : QString::fromUtf8(c.data, c.size);
 }
 
 QByteArrayView RawQuery::bytes(int column) const
 {
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
-    return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, column)) : QByteArrayView();
+    const Cell c = cell(column);
+    return c.data ? QByteArrayView(c.data, c.size) : QByteArrayView();
 }
 
 PackedRow RawQuery::packed(int first, int count) const
@@ -118,25 +264,22 @@ PackedRow RawQuery::packed(int first, int count) const
     PackedRow r;
     r.bounds.resize(count * 2);
     // Two passes: sizes first, then one buffer filled with plain copies.
-    QVarLengthArray<const char *, 32> texts(count);
+    QVarLengthArray<Cell, 32> cells(count);
     int total = 0;
     for (int i = 0; i < count; ++i) {
-        const int c = first + i;
+        cells[i] = cell(first + i);
         r.bounds[2 * i] = total;
-        // The engine gives a null pointer for NULL (our tables hold no blobs).
-        texts[i] = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, c));
-        if (!texts[i]) {
+        if (!cells[i].data) {
             r.bounds[2 * i + 1] = -1;
             continue;
         }
-        const int bytes = sqlite3_column_bytes(m_stmt, c);
-        r.bounds[2 * i + 1] = bytes;
-        total += bytes;
+        r.bounds[2 * i + 1] = cells[i].size;
+        total += cells[i].size;
     }
     r.utf8 = QByteArray(total, Qt::Uninitialized);
     char *out = r.utf8.data();
     for (int i = 0; i < count; ++i)
         if (r.bounds[2 * i + 1] > 0)
-            std::memcpy(out + r.bounds[2 * i], texts[i], size_t(r.bounds[2 * i + 1]));
+            std::memcpy(out + r.bounds[2 * i], cells[i].data, size_t(r.bounds[2 * i + 1]));
     return r;
 }

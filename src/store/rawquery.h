@@ -1,23 +1,35 @@
 #pragma once
-// A read-only statement straight on the engine, for the hot paths (walks of
-// the whole journal). Qt SQL wraps every cell in a QVariant through several
-// layers; reading the engine's UTF-16 text directly is several times faster.
+// A read-only statement for the hot paths (walks of the whole journal). Qt SQL
+// wraps every cell in a QVariant through several layers; reading the engine's
+// text in place is several times faster.
+//
+// On SQLite the statement runs straight on the engine's C interface and reads
+// the file as it moves. On a server it is a forward-only QSqlQuery, whose rows
+// arrive one at a time; its cells are read from the row libpq holds. A
+// server connection carries one statement at a time, so a Buffered query
+// takes all its rows at once and leaves the connection free; only a
+// Streaming one (a walk that runs no other statement until it ends) keeps it.
 
 #include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 #include <QVector>
 
+#include <memory>
+#include <vector>
+
 #include "store/packedrow.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
+class QSqlDatabase;
+class QSqlQuery;
 
 // A read-only connection of its own to the store's database file, for a
 // walk on a worker thread (the engine allows one thread per connection at a
 // time). Null handle() when the store's database is not a file that a
-// second connection would see as this one does (in memory, or in the midst
-// of a transaction of its own) or cannot be opened.
+// second connection would see as this one does (in memory, on a server, or
+// in the midst of a transaction of its own) or cannot be opened.
 class ReadConnection
 {
 public:
@@ -34,9 +46,13 @@ private:
 class RawQuery
 {
 public:
-    RawQuery(const QString &sql, const QVector<QVariant> &binds);   // throws StoreError
-    // On a connection of its own (any thread that owns it).
+    enum class Mode { Buffered, Streaming };
+
+    RawQuery(const QString &sql, const QVector<QVariant> &binds, Mode mode = Mode::Buffered);   // throws StoreError
+    // On an SQLite connection of its own (any thread that owns it).
     RawQuery(sqlite3 *db, const QString &sql, const QVector<QVariant> &binds);
+    // On a server connection of its own (TableStore::WalkConnection), on its thread.
+    RawQuery(const QSqlDatabase &db, const QString &sql, const QVector<QVariant> &binds, Mode mode);
     ~RawQuery();
     RawQuery(const RawQuery &) = delete;
     RawQuery &operator=(const RawQuery &) = delete;
@@ -51,6 +67,25 @@ public:
     PackedRow packed(int first, int count) const;
 
 private:
+    struct Cell
+    {
+        const char *data;   // null for NULL
+        int size;
+    };
+    Cell cell(int column) const;
+    void openOnServer(const QSqlDatabase &db, const QString &sql, const QVector<QVariant> &binds, Mode mode);
+    void check(bool ok) const;
+    bool nextOnServer();
+
     sqlite3_stmt *m_stmt = nullptr;
     void *m_db = nullptr;
+
+    // Server: the query while it streams, the current row's result, or the
+    // rows taken at once and the one standing.
+    std::unique_ptr<QSqlQuery> m_query;
+    const void *m_row = nullptr;          // the libpq result holding the current row
+    std::vector<PackedRow> m_rows;
+    qsizetype m_at = -1;
+    bool m_buffered = false;
+    bool m_ownConnection = false;   // not the store's: its errors are plain ones
 };

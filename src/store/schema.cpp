@@ -4,6 +4,7 @@
 
 #include "common/failure.h"
 #include "store/audittrail.h"
+#include "store/sqldialect.h"
 #include "store/tablestore.h"
 
 namespace Schema {
@@ -28,12 +29,12 @@ namespace {
 
 QString columnList(const QStringList &fields, const QString &dateField = QString())
 {
-    QStringList cols{QStringLiteral("id INTEGER PRIMARY KEY AUTOINCREMENT")};
+    QStringList cols{SqlDialect::idColumn()};
     for (const QString &f : fields) {
         if (f == dateField)
             cols << QStringLiteral("\"%1\" DATE").arg(f);
         else
-            cols << QStringLiteral("\"%1\" TEXT NOT NULL DEFAULT ''").arg(f);
+            cols << QStringLiteral("\"%1\" %2 NOT NULL DEFAULT ''").arg(f, SqlDialect::textType());
     }
     return cols.join(QStringLiteral(", "));
 }
@@ -48,30 +49,24 @@ void createTables()
         if (TableStore::tableExists(t))
             throw StoreError(QStringLiteral("Таблица %1 уже существует; ничего не изменено").arg(t));
 
-    QSqlDatabase db = TableStore::connection();
-    TableStore::releaseReaders();
-    if (!db.transaction())
-        throw StoreError(QStringLiteral("Не удалось начать транзакцию"));
-    try {
-        QSqlQuery q(db);
-        const QString journal = TableStore::sqlName(Tables::Journal);
-        exec(q, QStringLiteral("CREATE TABLE %1 (%2)").arg(journal, columnList(journalFields(), "Dat")));
-        // The search fields and the markers get indexes, so that a filter on
-        // one of them finds its first row at once in a large journal.
-        for (const char *f : {"N_Avto", "FIO", "AvtoPr", "Zakazchik", "Tovar", "Klad",
-                              "Dat", "Ok_tara", "Ok_brutto", "Ok_cicle"})
-            exec(q, QStringLiteral("CREATE INDEX %1_%2 ON %1 (\"%2\")").arg(journal, QString::fromLatin1(f)));
-        exec(q, QStringLiteral("CREATE TABLE %1 (%2)")
-                    .arg(TableStore::sqlName(Tables::Operators), columnList(accountFields())));
-        exec(q, QStringLiteral("CREATE TABLE %1 (%2)")
-                    .arg(TableStore::sqlName(Tables::Administrators), columnList(accountFields())));
-        AuditTrail::ensureTable();
-    } catch (...) {
-        db.rollback();
-        throw;
+    TableStore::Transaction transaction;
+    QSqlQuery q(TableStore::connection());
+    const QString journal = TableStore::sqlName(Tables::Journal);
+    exec(q, QStringLiteral("CREATE TABLE %1 (%2)").arg(journal, columnList(journalFields(), "Dat")));
+    // The search fields and the markers get indexes, so that a filter on
+    // one of them finds its first row at once in a large journal.
+    for (const char *f : {"N_Avto", "FIO", "AvtoPr", "Zakazchik", "Tovar", "Klad",
+                          "Dat", "Ok_tara", "Ok_brutto", "Ok_cicle"}) {
+        const QString field = QString::fromLatin1(f);
+        exec(q, QStringLiteral("CREATE INDEX %1_%2 ON %1 %3")
+                    .arg(journal, field, SqlDialect::indexColumns(QStringLiteral("\"%1\"").arg(field))));
     }
-    if (!db.commit())
-        throw StoreError(QStringLiteral("Не удалось сохранить таблицы"));
+    exec(q, QStringLiteral("CREATE TABLE %1 (%2)")
+                .arg(TableStore::sqlName(Tables::Operators), columnList(accountFields())));
+    exec(q, QStringLiteral("CREATE TABLE %1 (%2)")
+                .arg(TableStore::sqlName(Tables::Administrators), columnList(accountFields())));
+    AuditTrail::ensureTable();
+    transaction.commit();
     TableStore::bumpGeneration();
 }
 

@@ -6,14 +6,17 @@
 #include <QSqlRecord>
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
+#include <future>
 #include <memory>
 #include <thread>
 
 #include "common/failure.h"
 #include "store/audittrail.h"
 #include "store/rawquery.h"
+#include "store/sqldialect.h"
 #include "store/tablestore.h"
 
 namespace {
@@ -41,16 +44,15 @@ void TableCursor::Open()
 {
     if (isOpen())
         return;
-    QSqlQuery q(TableStore::connection());
-    TableStore::check(q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(m_sqlTable)), q);
+    RawQuery q(SqlDialect::columnsSql(), {m_sqlTable});
     QStringList fields;
     QVector<bool> dates;
     while (q.next()) {
-        const QString name = q.value(1).toString();
+        const QString name = q.text(0);
         if (name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0)
             continue;
         fields << name;
-        dates << q.value(2).toString().startsWith(QLatin1String("DATE"), Qt::CaseInsensitive);
+        dates << q.text(1).startsWith(QLatin1String("DATE"), Qt::CaseInsensitive);
     }
     if (fields.isEmpty())
         throw StoreError(QStringLiteral("Таблица %1 не найдена").arg(m_table));
@@ -188,14 +190,23 @@ void TableCursor::clearRow()
 
 // Opens a statement over the visible rows after afterId and stands on the
 // first of them. Changes nothing when there is none or the engine fails.
-bool TableCursor::seekForward(qint64 afterId)
+bool TableCursor::seekForward(qint64 afterId, int batch)
 {
+    // Where the statement cannot stay open between moves (a server
+    // connection carries one at a time), it reads a batch of rows ahead:
+    // a few after a jump, more and more as a walk goes on.
+    const int largest = SqlDialect::forwardBatch();
+    batch = largest > 0 ? std::clamp(batch, 16, largest) : 0;
     QVector<QVariant> binds{afterId};
     auto q = std::make_unique<RawQuery>(
-        selectSql(m_selectList, {QStringLiteral("id > ?")}, binds, QStringLiteral("ORDER BY id")), binds);
+        selectSql(m_selectList, {QStringLiteral("id > ?")}, binds,
+                  batch > 0 ? QStringLiteral("ORDER BY id LIMIT %1").arg(batch) : QStringLiteral("ORDER BY id")),
+        binds);
     if (!q->next())
         return false;
     m_live = std::move(q);
+    m_liveBatch = batch;
+    m_liveLeft = batch > 0 ? batch - 1 : -1;
     m_liveGeneration = TableStore::generation();
     m_inPlace = true;
     m_currentId = m_live->integer(0);
@@ -255,7 +266,7 @@ void TableCursor::Next()
         m_eof = true;
         return;
     }
-    if (m_inPlace && m_liveGeneration == TableStore::generation()) {
+    if (m_inPlace && m_liveGeneration == TableStore::generation() && m_liveLeft != 0) {
         // The common case of a walk: one step of the open statement.
         bool more = false;
         try {
@@ -272,6 +283,8 @@ void TableCursor::Next()
             throw;
         }
         if (more) {
+            if (m_liveLeft > 0)
+                --m_liveLeft;
             m_currentId = m_live->integer(0);
             m_bof = false;
             m_eof = false;
@@ -285,9 +298,11 @@ void TableCursor::Next()
         m_eof = true;
         return;
     }
-    // Moved some other way, or the data changed: look again after this row.
+    // Moved some other way, the data changed, or the batch read ahead is
+    // spent: look again after this row.
+    const bool walking = m_inPlace && m_liveLeft == 0 && m_liveGeneration == TableStore::generation();
     keepRowOnly();
-    if (!seekForward(m_currentId)) {
+    if (!seekForward(m_currentId, walking ? m_liveBatch * 4 : 0)) {
         m_eof = true;
         return;
     }
@@ -339,7 +354,7 @@ void TableCursor::scanToEnd(const QVector<int> &fields, const std::function<void
     QVector<QVariant> binds{m_currentId};
     RawQuery q(selectSql(columns.join(QStringLiteral(", ")), {QStringLiteral("id >= ?")}, binds,
                          QStringLiteral("ORDER BY id")),
-               binds);
+               binds, RawQuery::Mode::Streaming);
     QVarLengthArray<QByteArrayView, 32> row(fields.size());
     while (q.next()) {
         for (int i = 0; i < fields.size(); ++i)
@@ -382,8 +397,11 @@ void TableCursor::scanToEndSplit(const QVector<int> &first, const RowVisit &visi
             visitSecond(row + first.size());
         });
     };
+    // On SQLite the second part reads the file through a connection of its
+    // own; a server gets a second connection, made on the worker thread.
+    const bool onServer = TableStore::engine() == TableStore::Engine::Server;
     ReadConnection other;
-    if (!other.handle())
+    if (!onServer && !other.handle())
         return walkHere();
 
     // Both parts end at the row that is last now, so that a row added
@@ -402,16 +420,33 @@ void TableCursor::scanToEndSplit(const QVector<int> &first, const RowVisit &visi
     QVector<QVariant> secondBinds;
     const QString secondSql = sqlFor(secondColumns, secondBinds);
     std::unique_ptr<RawQuery> secondQuery;
-    try {
-        secondQuery = std::make_unique<RawQuery>(other.handle(), secondSql, secondBinds);
-    } catch (const StoreError &) {
-        return walkHere();   // the file refuses a second reader: read it here alone
+    if (!onServer) {
+        try {
+            secondQuery = std::make_unique<RawQuery>(other.handle(), secondSql, secondBinds);
+        } catch (const StoreError &) {
+            return walkHere();   // the file refuses a second reader: read it here alone
+        }
     }
 
     std::atomic<bool> stop{false};
     std::exception_ptr secondFailure;
+    std::promise<bool> started;   // false: no second connection, the walk goes here alone
+    std::future<bool> startedHere = started.get_future();
     std::thread worker([&] {
+        std::unique_ptr<TableStore::WalkConnection> connection;
+        bool told = false;
         try {
+            if (onServer) {
+                connection = std::make_unique<TableStore::WalkConnection>();
+                if (!connection->isOpen()) {
+                    started.set_value(false);
+                    return;
+                }
+                secondQuery = std::make_unique<RawQuery>(connection->database(), secondSql, secondBinds,
+                                                         RawQuery::Mode::Streaming);
+            }
+            started.set_value(true);
+            told = true;
             QVarLengthArray<QByteArrayView, 32> row(second.size());
             while (!stop.load(std::memory_order_relaxed) && secondQuery->next()) {
                 for (int i = 0; i < second.size(); ++i)
@@ -420,12 +455,19 @@ void TableCursor::scanToEndSplit(const QVector<int> &first, const RowVisit &visi
             }
         } catch (...) {
             secondFailure = std::current_exception();
+            if (!told)
+                started.set_value(true);
         }
         secondQuery.reset();   // the statement goes with its connection's thread
+        connection.reset();
     });
+    if (!startedHere.get()) {
+        worker.join();
+        return walkHere();
+    }
     try {
         QVector<QVariant> binds;
-        RawQuery q(sqlFor(firstColumns, binds), binds);
+        RawQuery q(sqlFor(firstColumns, binds), binds, RawQuery::Mode::Streaming);
         QVarLengthArray<QByteArrayView, 32> row(first.size());
         while (q.next()) {
             for (int i = 0; i < first.size(); ++i)
@@ -457,25 +499,25 @@ std::optional<QStringList> TableCursor::distinctByLatest(int field, int limit) c
     QString index;
     {
         // Without an index that starts with the field every seek would be a walk.
-        RawQuery q(QStringLiteral("SELECT l.name FROM pragma_index_list(?) AS l, pragma_index_info(l.name) AS i "
-                                  "WHERE l.partial = 0 AND i.seqno = 0 AND i.name = ? COLLATE NOCASE LIMIT 1"),
-                   {m_sqlTable, m_fields[field]});
+        RawQuery q(SqlDialect::indexOnFieldSql(), {m_sqlTable, m_fields[field]});
         if (!q.next())
             return std::nullopt;
         index = q.text(0);
     }
-    // d walks the index from each text to the next greater one; for each,
-    // the last visible entry of that text in the index holds its latest row.
-    // The index is named: with a filter the planner might otherwise walk the
-    // filter's index once for every text.
+    // d walks the index from each text to the next greater one, counting
+    // them; for each, the last visible entry of that text in the index holds
+    // its latest row. The index is named where the engine takes a hint: with
+    // a filter the planner might otherwise walk the filter's index once for
+    // every text.
     QVector<QVariant> binds{limit + 2};
     const QString filters = whereClause(binds);
     const QString col = QStringLiteral("\"%1\"").arg(m_fields[field]);
-    RawQuery q(QStringLiteral("WITH RECURSIVE d(v) AS (SELECT min(%1) FROM %2 UNION ALL "
-                              "SELECT (SELECT min(%1) FROM %2 WHERE %1 > d.v) FROM d WHERE d.v IS NOT NULL LIMIT ?) "
-                              "SELECT v, (SELECT id FROM %2 INDEXED BY \"%3\" WHERE %1 = d.v%4 "
+    RawQuery q(QStringLiteral("WITH RECURSIVE d(v, n) AS (SELECT min(%1), 1 FROM %2 UNION ALL "
+                              "SELECT (SELECT min(%1) FROM %2 WHERE %1 > d.v), d.n + 1 FROM d "
+                              "WHERE d.v IS NOT NULL AND d.n < ?) "
+                              "SELECT v, (SELECT id FROM %2%3 WHERE %1 = d.v%4 "
                               "ORDER BY id DESC LIMIT 1) AS latest FROM d WHERE v IS NOT NULL ORDER BY latest")
-                   .arg(col, m_sqlTable, index,
+                   .arg(col, m_sqlTable, SqlDialect::indexHint(index),
                         filters.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(filters)),
                binds);
     // Every distinct text comes back, the hidden ones without a row (first):
@@ -507,8 +549,10 @@ qint64 TableCursor::hiddenCount() const
 bool TableCursor::moveToId(qint64 id)
 {
     requireOpen();
-    if (id == m_currentId && m_state == State::Browse)
+    if (id == m_currentId && m_state == State::Browse) {
+        m_bof = m_eof = false;   // standing on a row, not past the end
         return true;
+    }
     settle();
     const PackedRow row = fetchRow(id);
     if (row.bounds.isEmpty())
@@ -691,21 +735,9 @@ void TableCursor::writeChange(const std::function<void()> &change)
         change();
         return;
     }
-    QSqlDatabase db = TableStore::connection();
-    if (!db.transaction())
-        throw StoreError(db.lastError().databaseText().isEmpty() ? QStringLiteral("Не удалось начать транзакцию")
-                                                                 : db.lastError().databaseText());
-    try {
-        change();
-    } catch (...) {
-        db.rollback();
-        throw;
-    }
-    if (!db.commit()) {
-        const QString message = db.lastError().databaseText();
-        db.rollback();
-        throw StoreError(message.isEmpty() ? QStringLiteral("Не удалось сохранить изменение") : message);
-    }
+    TableStore::Transaction transaction;
+    change();
+    transaction.commit();
 }
 
 qint64 TableCursor::postInsert()
@@ -718,20 +750,21 @@ qint64 TableCursor::postInsert()
     qint64 id = 0;
     writeChange([&] {
         QSqlQuery q(TableStore::connection());
-        TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                        .arg(m_sqlTable, cols.join(", "), marks.join(", "))),
+        TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)%4")
+                                        .arg(m_sqlTable, cols.join(", "), marks.join(", "),
+                                             SqlDialect::insertReturning())),
                           q);
         for (int i = 0; i < m_values.size(); ++i)
             q.addBindValue(m_values[i].isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(m_values[i]));
         TableStore::check(q.exec(), q);
-        id = q.lastInsertId().toLongLong();
+        id = SqlDialect::insertedId(q);
         if (m_audited)
             AuditTrail::write(AuditTrail::Action::Insert, m_table, id, m_fields, {}, texts(m_values));
     });
     return id;
 }
 
-void TableCursor::postEdit()
+void TableCursor::postEdit(const PostCondition *condition)
 {
     QStringList sets;
     QVector<QVariant> binds;
@@ -741,18 +774,31 @@ void TableCursor::postEdit()
         sets << QStringLiteral("\"%1\" = ?").arg(m_fields[i]);
         binds << (m_values[i].isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(m_values[i]));
     }
-    if (sets.isEmpty())
+    if (sets.isEmpty() && !condition)
         return;
+    if (sets.isEmpty())
+        sets << QStringLiteral("id = id");   // nothing to change, but the condition is still checked
+    // The condition is checked by the update itself, so that no other
+    // program can change the row between the look and the write.
+    QString where = QStringLiteral("id = ?");
+    if (condition)
+        where += QStringLiteral(" AND \"%1\" = ?").arg(m_fields[condition->field]);
     writeChange([&] {
         QSqlQuery q(TableStore::connection());
         TableStore::check(
-            q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE id = ?").arg(m_sqlTable, sets.join(", "))), q);
+            q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(m_sqlTable, sets.join(", "), where)), q);
         for (const QVariant &b : binds)
             q.addBindValue(b);
         q.addBindValue(m_currentId);
+        if (condition)
+            q.addBindValue(condition->stored);
         TableStore::check(q.exec(), q);
-        if (q.numRowsAffected() != 1)
+        if (q.numRowsAffected() != 1) {
+            if (condition && !fetchRow(m_currentId).bounds.isEmpty())
+                throw RowChangedError(QStringLiteral("Запись изменена другой программой: \"%1\" больше не \"%2\"")
+                                          .arg(m_fields[condition->field], condition->stored));
             throw StoreError(QStringLiteral("Запись не найдена: её удалили, пока она редактировалась"));
+        }
         if (m_audited)
             AuditTrail::write(AuditTrail::Action::Edit, m_table, m_currentId, m_fields, texts(m_original),
                               texts(m_values));
@@ -761,6 +807,22 @@ void TableCursor::postEdit()
 
 void TableCursor::Post()
 {
+    post(nullptr);
+}
+
+void TableCursor::PostIfStill(int field, const QString &text)
+{
+    requireOpen();
+    if (m_state != State::Edit)
+        throw StoreError(QStringLiteral("Запись не в режиме редактирования"));
+    if (field < 0 || field >= m_fields.size())
+        throw StoreError(QStringLiteral("Нет поля с номером %1 в таблице %2").arg(field).arg(m_table));
+    const PostCondition condition{field, storedValue(field, text)};
+    post(&condition);
+}
+
+void TableCursor::post(const PostCondition *condition)
+{
     requireOpen();
     if (m_state == State::Browse)
         return;
@@ -768,7 +830,7 @@ void TableCursor::Post()
     if (m_state == State::Insert)
         m_currentId = postInsert();
     else
-        postEdit();
+        postEdit(condition);
     m_state = State::Browse;
     m_live.reset();
     m_inPlace = false;
@@ -855,6 +917,9 @@ void TableCursor::Refresh()
 {
     requireOpen();
     settle();
+    // A fresh look: no open statement may hold an older view of the table
+    // than what other programs have stored since.
+    TableStore::releaseReaders();
     if (m_currentId != 0 && rowStillVisible(m_currentId)) {
         loadRow(m_currentId, fetchRow(m_currentId));
     } else if (seekForward(0)) {
@@ -880,6 +945,7 @@ FilterExpression TableCursor::parseFilter(const QStringList &lines) const
 // engine refuses the query, the filters and the current row stay as they were.
 void TableCursor::applyFilters(const Filters &wanted, bool keepCurrent)
 {
+    TableStore::releaseReaders();   // a fresh look, as Refresh
     Filters was = wanted;
     std::swap(was, m_filters);
     try {

@@ -103,6 +103,12 @@ public:
     void Edit();
     void Append();
     void Post();
+    // Post of a row in editing that holds only while the stored row still
+    // has `text` in `field`, checked by the update itself: another program
+    // on the same journal may have changed the row since it was read. When
+    // it no longer has, nothing is written, the row stays in editing and
+    // RowChangedError is thrown.
+    void PostIfStill(int field, const QString &text);
     void Cancel();
     void Delete();             // deletes the current row; the next one becomes current
     void Refresh();            // re-reads the current row and the visible row set
@@ -171,11 +177,17 @@ private:
     void clearRow();
     void dropLive();
     void keepRowOnly();
-    bool seekForward(qint64 afterId);
+    bool seekForward(qint64 afterId, int batch = 0);
     bool fetchLast(qint64 beforeId);
     bool rowStillVisible(qint64 id);
+    struct PostCondition
+    {
+        int field;
+        QString stored;
+    };
+    void post(const PostCondition *condition);
     qint64 postInsert();
-    void postEdit();
+    void postEdit(const PostCondition *condition);
     // Runs a write, inside one transaction with its audit entries when audited.
     void writeChange(const std::function<void()> &change);
     QVector<QString> texts(const QVector<QString> &stored) const;
@@ -208,5 +220,7 @@ private:
     // row and the row's fields are read from it.
     std::unique_ptr<RawQuery> m_live;
     quint64 m_liveGeneration = 0;
+    int m_liveBatch = 0;   // rows the statement read ahead (0: it reads in place)
+    int m_liveLeft = -1;   // rows the statement may still give; -1: all that follow
     bool m_inPlace = false;
 };

@@ -1,20 +1,33 @@
 #include "store/tablestore.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
+#include <QTimer>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include "common/failure.h"
+#include "store/sqldialect.h"
 
 namespace {
 const QString ConnectionName = QStringLiteral("WE");
 quint64 g_generation = 1;
-QString g_openPath;
+QString g_openKey;        // what is open: the file, or the server's connection keys
+QString g_described;      // the same, for messages
+TableStore::Engine g_engine = TableStore::Engine::SQLite;
 QList<TableStore::LiveReader *> g_readers;
+bool g_lost = false;      // the server connection was found lost
+bool g_refusedThisTurn = false;   // a new connection failed in this turn of the event loop
+int g_transactions = 0;   // transactions standing on the connection
 
 // What lies at path when it is not an SQLite database, in the operator's
 // words; empty for a database. Opening would turn an empty file into a
@@ -35,54 +48,61 @@ QString notADatabase(const QString &path)
         return QStringLiteral("Файл %1 не является базой данных WE").arg(path);
     return {};
 }
-}
 
-QString TableStore::databasePath(const QString &programDir)
+// database.ini's keys of [WE], whatever their letter case.
+QHash<QString, QString> aliasKeys(const QString &aliasFile)
 {
-    const QDir dir(programDir);
-    const QString aliasFile = dir.filePath(QStringLiteral("database.ini"));
-    if (QFileInfo::exists(aliasFile)) {
-        QSettings alias(aliasFile, QSettings::IniFormat);
-        const QString path = alias.value(QStringLiteral("WE/Path")).toString().trimmed();
-        if (!path.isEmpty())
-            return QDir::cleanPath(dir.absoluteFilePath(path));
-    }
-    return dir.filePath(QStringLiteral("data/WE.sqlite"));
+    QHash<QString, QString> keys;
+    QSettings alias(aliasFile, QSettings::IniFormat);
+    alias.beginGroup(QStringLiteral("WE"));
+    for (const QString &k : alias.childKeys())
+        keys.insert(k.toLower(), alias.value(k).toString().trimmed());
+    return keys;
 }
 
-namespace {
-void openPath(const QString &path);
-}
-
-void TableStore::open(const QString &programDir)
+// A value in a libpq connection string, quoted.
+QString connectionValue(const QString &value)
 {
-    const QString path = databasePath(programDir);
-    if (isOpen() && g_openPath == path)
-        return;
-    close();
-    // The program never creates its tables, but SQLite would create an empty
-    // file for a missing one; refuse instead, so the operator learns at once.
-    if (!QFileInfo::exists(path))
-        throw StoreError(QStringLiteral("База данных WE не найдена: %1").arg(path));
-    const QString found = notADatabase(path);
-    if (!found.isEmpty())
-        throw StoreError(found);
-    openPath(path);
+    QString v = value;
+    v.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    v.replace(QLatin1Char('\''), QLatin1String("\\'"));
+    return QLatin1Char('\'') + v + QLatin1Char('\'');
 }
 
-void TableStore::openCreating(const QString &programDir)
+QString keyOf(const TableStore::Location &loc)
 {
-    const QString path = databasePath(programDir);
-    close();
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        throw StoreError(QStringLiteral("Не удалось создать папку для %1").arg(path));
-    openPath(path);
+    if (loc.engine == TableStore::Engine::SQLite)
+        return QStringLiteral("file:") + loc.path;
+    return QStringList{QStringLiteral("server:"), loc.host, QString::number(loc.port), loc.database, loc.user,
+                       loc.options}
+        .join(QChar(u'|'));
 }
 
-namespace {
-void openPath(const QString &path)
+PGconn *serverHandle(const QSqlDatabase &db)
 {
+    if (!db.driver())
+        return nullptr;
+    const QVariant h = db.driver()->handle();
+    // The driver's handle type, by the name Qt knows it under.
+    if (!h.isValid() || (qstrcmp(h.typeName(), "pg_conn*") != 0 && qstrcmp(h.typeName(), "PGconn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn *const *>(h.constData());
+}
 
+QString lostText()
+{
+    return QStringLiteral("Нет связи с сервером базы данных (%1). Ничего не записано. "
+                          "Когда сервер снова будет доступен, повторите действие.")
+        .arg(g_described);
+}
+
+QSqlDatabase openConnection()
+{
+    return QSqlDatabase::database(ConnectionName, false);
+}
+
+void openFile(const QString &path)
+{
     // Every use of the database is on the window thread, so the engine's
     // per-call locking buys nothing; it only works before the engine starts.
     static const bool singleThreaded = sqlite3_config(SQLITE_CONFIG_MULTITHREAD) == SQLITE_OK;
@@ -96,6 +116,8 @@ void openPath(const QString &path)
         QSqlDatabase::removeDatabase(ConnectionName);
         throw StoreError(message);
     }
+    g_engine = TableStore::Engine::SQLite;
+    g_described = path;
     // A posted row must be on disk before the operator is told it was stored.
     QSqlQuery q(db);
     TableStore::check(q.exec(QStringLiteral("PRAGMA journal_mode=WAL")), q);
@@ -106,9 +128,187 @@ void openPath(const QString &path)
     // filter on a field without an index) is slower than from a warm map.
     TableStore::check(q.exec(QStringLiteral("PRAGMA mmap_size=0")), q);
     TableStore::check(q.exec(QStringLiteral("PRAGMA cache_size=-32768")), q);
-    g_openPath = path;
+    g_openKey = QStringLiteral("file:") + path;
     TableStore::bumpGeneration();
 }
+
+// True while the server connection can be used: a closed socket (the
+// server stopped, or restarted since the last operation) shows up when the
+// input waiting on it is read, which never blocks. A server that goes says
+// why first; the end of the input comes with the next read.
+bool serverAlive(const QSqlDatabase &db)
+{
+    PGconn *conn = serverHandle(db);
+    for (int read = 0; read < 2 && conn && PQstatus(conn) == CONNECTION_OK; ++read)
+        PQconsumeInput(conn);
+    return conn && PQstatus(conn) == CONNECTION_OK;
+}
+
+// What a server says on its own (why it closes the connection, say) is
+// not for the operator: the store reports a lost connection itself.
+void quietNotices(const QSqlDatabase &db)
+{
+    if (PGconn *conn = serverHandle(db))
+        PQsetNoticeProcessor(conn, [](void *, const char *) {}, nullptr);
+}
+
+void openServerLocation(const TableStore::Location &loc)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), ConnectionName);
+    if (!db.isValid()) {
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(ConnectionName);
+        throw StoreError(QStringLiteral("Драйвер сервера PostgreSQL (QPSQL) не установлен"));
+    }
+    db.setHostName(loc.host);
+    if (loc.port > 0)
+        db.setPort(loc.port);
+    db.setDatabaseName(loc.database);
+    db.setUserName(loc.user);
+    // A server that does not answer must not hold the window for minutes.
+    QString options = loc.options;
+    if (!options.contains(QLatin1String("connect_timeout")))
+        options += QStringLiteral(" connect_timeout=5");
+    // The server's notices (a cascade of a drop, say) are not for the operator.
+    if (!options.contains(QLatin1String("options=")))
+        options += QStringLiteral(" options='-c client_min_messages=warning'");
+    db.setConnectOptions(options.trimmed());
+    g_described = loc.describe();
+    if (!db.open()) {
+        const QString message = db.lastError().databaseText().trimmed();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(ConnectionName);
+        throw StoreError(QStringLiteral("Нет связи с сервером базы данных (%1): %2").arg(g_described, message));
+    }
+    quietNotices(db);
+    g_engine = TableStore::Engine::Server;
+    g_lost = false;
+    g_transactions = 0;
+    g_openKey = keyOf(loc);
+    TableStore::bumpGeneration();
+}
+
+// Opens the lost server connection again. No statement of the old one may
+// outlive it.
+void reconnect(QSqlDatabase &db)
+{
+    // One attempt a turn of the event loop: a press that fails on a server
+    // out of reach, and the steps that tidy up after it, must not each wait
+    // out the connection timeout. The next event tries again.
+    if (g_refusedThisTurn)
+        throw StoreError(lostText());
+    TableStore::releaseReaders();
+    db.close();
+    TableStore::bumpGeneration();
+    if (!db.open()) {
+        g_lost = true;
+        if (QCoreApplication::instance()) {
+            g_refusedThisTurn = true;
+            QTimer::singleShot(0, QCoreApplication::instance(), [] { g_refusedThisTurn = false; });
+        }
+        throw StoreError(lostText());
+    }
+    quietNotices(db);
+    g_lost = false;
+}
+
+} // namespace
+
+TableStore::Location TableStore::location(const QString &programDir)
+{
+    const QDir dir(programDir);
+    Location loc;
+    loc.path = dir.filePath(QStringLiteral("data/WE.sqlite"));
+    const QString aliasFile = dir.filePath(QStringLiteral("database.ini"));
+    if (!QFileInfo::exists(aliasFile))
+        return loc;
+    const QHash<QString, QString> keys = aliasKeys(aliasFile);
+    const QString path = keys.value(QStringLiteral("path"));
+    if (!path.isEmpty())
+        loc.path = QDir::cleanPath(dir.absoluteFilePath(path));
+    if (keys.value(QStringLiteral("driver")).compare(QLatin1String("QPSQL"), Qt::CaseInsensitive) != 0)
+        return loc;
+    loc.engine = Engine::Server;
+    loc.host = keys.value(QStringLiteral("host"));
+    loc.port = keys.value(QStringLiteral("port")).toInt();
+    loc.database = keys.value(QStringLiteral("database"));
+    loc.user = keys.value(QStringLiteral("user"));
+    QStringList options;
+    const QString service = keys.value(QStringLiteral("service"));
+    if (!service.isEmpty())
+        options << QStringLiteral("service=") + connectionValue(service);
+    const QString more = keys.value(QStringLiteral("options"));
+    if (!more.isEmpty())
+        options << more;
+    loc.options = options.join(QLatin1Char(' '));
+    return loc;
+}
+
+QString TableStore::Location::describe() const
+{
+    if (engine == Engine::SQLite)
+        return path;
+    // A bare connection string (the preparation tool's --server) names the
+    // database and host itself.
+    const auto key = [this](const char *name) {
+        const QRegularExpression re(QStringLiteral("(?:^|\\s)%1\\s*=\\s*'?([^'\\s]+)").arg(QLatin1String(name)));
+        return re.match(options).captured(1);
+    };
+    QString where = !host.isEmpty() ? host : key("host");
+    if (where.isEmpty())
+        where = QStringLiteral("localhost");
+    const QString portText = port > 0 ? QString::number(port) : key("port");
+    if (!portText.isEmpty())
+        where += QLatin1Char(':') + portText;
+    QString what = !database.isEmpty() ? database : key("dbname");
+    if (what.isEmpty())
+        what = key("service");
+    return QStringLiteral("база %1 на сервере %2").arg(what.isEmpty() ? QStringLiteral("WE") : what, where);
+}
+
+QString TableStore::databasePath(const QString &programDir) { return location(programDir).path; }
+
+void TableStore::open(const QString &programDir)
+{
+    const Location loc = location(programDir);
+    if (isOpen() && g_openKey == keyOf(loc))
+        return;
+    close();
+    if (loc.engine == Engine::Server) {
+        openServerLocation(loc);
+        return;
+    }
+    // The program never creates its tables, but SQLite would create an empty
+    // file for a missing one; refuse instead, so the operator learns at once.
+    if (!QFileInfo::exists(loc.path))
+        throw StoreError(QStringLiteral("База данных WE не найдена: %1").arg(loc.path));
+    const QString found = notADatabase(loc.path);
+    if (!found.isEmpty())
+        throw StoreError(found);
+    openFile(loc.path);
+}
+
+void TableStore::openCreating(const QString &programDir)
+{
+    const Location loc = location(programDir);
+    close();
+    if (loc.engine == Engine::Server) {
+        // A server database is made by its administrator; the tool fills it.
+        openServerLocation(loc);
+        return;
+    }
+    if (!QDir().mkpath(QFileInfo(loc.path).absolutePath()))
+        throw StoreError(QStringLiteral("Не удалось создать папку для %1").arg(loc.path));
+    openFile(loc.path);
+}
+
+void TableStore::openServer(const QString &connectionString)
+{
+    Location loc;
+    loc.engine = Engine::Server;
+    loc.options = connectionString.trimmed();
+    close();
+    openServerLocation(loc);
 }
 
 void TableStore::close()
@@ -118,24 +318,44 @@ void TableStore::close()
     // No statement may outlive its connection.
     releaseReaders();
     {
-        QSqlDatabase db = QSqlDatabase::database(ConnectionName, false);
+        QSqlDatabase db = openConnection();
         db.close();
     }
     QSqlDatabase::removeDatabase(ConnectionName);
-    g_openPath.clear();
+    g_openKey.clear();
+    g_lost = false;
+    g_transactions = 0;
     bumpGeneration();
 }
 
 bool TableStore::isOpen()
 {
-    return QSqlDatabase::contains(ConnectionName) && QSqlDatabase::database(ConnectionName, false).isOpen();
+    return QSqlDatabase::contains(ConnectionName) && openConnection().isOpen();
 }
+
+TableStore::Engine TableStore::engine() { return g_engine; }
+
+QString TableStore::describe() { return g_described; }
 
 QSqlDatabase TableStore::connection()
 {
-    if (!isOpen())
+    if (!QSqlDatabase::contains(ConnectionName))
         throw StoreError(QStringLiteral("База данных WE не открыта"));
-    return QSqlDatabase::database(ConnectionName, false);
+    QSqlDatabase db = openConnection();
+    if (g_engine == Engine::SQLite && !db.isOpen())
+        throw StoreError(QStringLiteral("База данных WE не открыта"));
+    // (A server connection closed by a failed attempt to open it again is
+    // lost, not closed: the next operation tries again.)
+    if (g_engine == Engine::Server && (g_lost || !serverAlive(db))) {
+        // Inside a transaction what was written is gone with the connection:
+        // the transaction fails as a whole, and the next operation reconnects.
+        if (g_transactions > 0) {
+            g_lost = true;
+            throw StoreError(lostText());
+        }
+        reconnect(db);
+    }
+    return db;
 }
 
 QString TableStore::sqlName(const QString &tableName)
@@ -150,7 +370,7 @@ QString TableStore::sqlName(const QString &tableName)
 bool TableStore::tableExists(const QString &tableName)
 {
     QSqlQuery q(connection());
-    q.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=?"));
+    check(q.prepare(SqlDialect::tableExistsSql()), q);
     q.addBindValue(sqlName(tableName));
     check(q.exec(), q);
     return q.next();
@@ -170,13 +390,82 @@ void TableStore::bumpGeneration() { ++g_generation; }
 
 void TableStore::check(bool ok, const QSqlQuery &q)
 {
-    if (ok)
-        return;
-    const QSqlError e = q.lastError();
+    if (!ok)
+        fail(q.lastError());
+}
+
+void TableStore::fail(const QSqlError &e)
+{
+    if (g_engine == Engine::Server && QSqlDatabase::contains(ConnectionName)) {
+        // A statement that failed because the connection went (the server
+        // stopped, restarted or was shut down under it) is not the
+        // statement's fault: one message, and a new connection next time.
+        const PGconn *conn = serverHandle(openConnection());
+        const QString code = e.nativeErrorCode();
+        if (!conn || PQstatus(conn) != CONNECTION_OK || code.startsWith(QLatin1String("08"))
+            || code.startsWith(QLatin1String("57P"))) {
+            g_lost = true;
+            throw StoreError(lostText());
+        }
+    }
     QString message = e.databaseText().trimmed();
     if (message.isEmpty())
         message = e.text().trimmed();
     if (message.isEmpty())
         message = QStringLiteral("Ошибка базы данных");
     throw StoreError(message);
+}
+
+TableStore::WalkConnection::WalkConnection()
+    : m_name(QStringLiteral("WE-walk-%1").arg(quintptr(QThread::currentThreadId())))
+{
+    QSqlDatabase db = QSqlDatabase::cloneDatabase(ConnectionName, m_name);
+    if (db.open())
+        quietNotices(db);
+}
+
+TableStore::WalkConnection::~WalkConnection()
+{
+    if (!QSqlDatabase::contains(m_name))
+        return;
+    QSqlDatabase::database(m_name, false).close();
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+bool TableStore::WalkConnection::isOpen() const
+{
+    return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();
+}
+
+QSqlDatabase TableStore::WalkConnection::database() const { return QSqlDatabase::database(m_name, false); }
+
+TableStore::Transaction::Transaction()
+{
+    QSqlDatabase db = connection();
+    releaseReaders();
+    if (!db.transaction())
+        fail(db.lastError());
+    m_open = true;
+    ++g_transactions;
+}
+
+TableStore::Transaction::~Transaction()
+{
+    if (!m_open)
+        return;
+    --g_transactions;
+    if (QSqlDatabase::contains(ConnectionName))
+        openConnection().rollback();
+}
+
+void TableStore::Transaction::commit()
+{
+    QSqlDatabase db = openConnection();
+    m_open = false;
+    --g_transactions;
+    if (!db.commit()) {
+        const QSqlError e = db.lastError();
+        db.rollback();
+        fail(e);
+    }
 }

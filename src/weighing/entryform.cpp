@@ -421,8 +421,21 @@ void EntryForm::fillReferenceLists() { refreshReferenceLists(); }
 void EntryForm::refreshReferenceLists()
 {
     TableCursor *view = m_host.journal;
-    if (!view || !view->isOpen() || view->IsEmpty() || view->AtEnd())
+    if (!view || !view->isOpen() || view->IsEmpty())
         return;
+    // The refresh reads from the view's current row to its end. Rows another
+    // weighbridge on the same journal stored since the last refresh lie
+    // before this program's latest row, or after the end the view stands
+    // past: the refresh starts at the first of them.
+    TableStore::releaseReaders();   // a fresh look: no statement may hold an older view
+    const QVector<qint64> unread = view->visibleIds(m_lists.takenUpTo(), 1);
+    if (view->AtEnd()) {
+        if (unread.isEmpty())
+            return;
+        view->moveToId(unread.first());
+    } else if (!unread.isEmpty() && unread.first() < view->currentId()) {
+        view->moveToId(unread.first());
+    }
 
     // A model reset makes an editable combo box show its first entry; what
     // the field showed is put back afterwards.

@@ -312,6 +312,7 @@ ReferenceLists::Changes ReferenceLists::refresh(TableCursor &view)
             throw;
         }
         filler.takeStaged();
+        m_takenUpTo = std::max(m_takenUpTo, view.currentId());
         return changed;
     }
 
@@ -334,5 +335,6 @@ ReferenceLists::Changes ReferenceLists::refresh(TableCursor &view)
     }
     here.takeStaged();
     there.takeStaged();
+    m_takenUpTo = std::max(m_takenUpTo, view.currentId());
     return changed;
 }

@@ -137,9 +137,13 @@ public:
     // values, leaving the view past its last row. Reads nothing when the view
     // is empty or already past its end. Throws StoreError from the view.
     Changes refresh(TableCursor &view);
+    // The last row the refreshes took (0 before the first): rows after it,
+    // whoever stored them, are the next refresh's.
+    qint64 takenUpTo() const { return m_takenUpTo; }
 
 
 
 private:
     std::array<ReferenceList, WeighingRecord::EntryFieldCount> m_lists;
+    qint64 m_takenUpTo = 0;
 };

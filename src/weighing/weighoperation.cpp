@@ -16,6 +16,7 @@
 #include "indicator/numberform.h"
 #include "common/failure.h"
 #include "store/tablecursor.h"
+#include "store/tablestore.h"
 #include "weighing/tnewdb.h"
 #include "weighing/entryform.h"
 #include "weighing/journalrecord.h"
@@ -31,6 +32,11 @@ const QString AlreadyCompletedText = QStringLiteral(
     "Взвешивание этой машины уже завершено. Выберите машину заново в списке ожидающих взвешивания.");
 const QString NoLongerAwaitingText = QStringLiteral(
     "Выбранная машина больше не ожидает взвешивания. Выберите машину заново в списке ожидающих взвешивания.");
+// Another weighbridge on the same journal completed the record between this
+// one's look and its write.
+const QString CompletedElsewhereText = QStringLiteral(
+    "Эту машину только что взвесили на другом весовом посту. Второе взвешивание не записано. "
+    "Выберите машину заново в списке ожидающих взвешивания.");
 
 // Weights are never converted, so a second weight in another unit than the
 // first would make a net of kilograms less tonnes.
@@ -77,8 +83,14 @@ void storeOrDrop(TableCursor *view, F &&steps)
     try {
         steps();
     } catch (...) {
-        if (view->state() == TableCursor::State::Edit || view->state() == TableCursor::State::Insert)
-            runGuarded([&] { view->Cancel(); });
+        // The failure that stopped the pass is what the operator is told; a
+        // cancel that fails with it (the server gone) would only repeat it.
+        if (view->state() == TableCursor::State::Edit || view->state() == TableCursor::State::Insert) {
+            try {
+                view->Cancel();
+            } catch (const Failure &) {
+            }
+        }
         throw;
     }
 }
@@ -169,7 +181,9 @@ bool WeighOperation::choiceStillAwaiting(WeighingMode m, QString *refusal) const
         *refusal = NoLongerAwaitingText;
         return false;
     }
-    // The record as stored now: the journal page may have changed it since.
+    // The record as stored now: the journal page, or another weighbridge on
+    // the same journal, may have changed it since.
+    TableStore::releaseReaders();
     const QVector<QString> stored = view->rowById(m_chosenId);
     const int marker = WeighingModes::awaitingMarker(m);
     if (stored.size() <= marker || stored[marker] != WeighingRecord::Awaiting) {
@@ -230,6 +244,15 @@ void WeighOperation::Weigh()
             secondPass(mode, weight, stamp);
         else
             firstPass(mode, weight, stamp);
+    } catch (const RowChangedError &) {
+        // Nothing was written; the form keeps the truck, the displays what
+        // they showed before the press.
+        m_form->setWeights(shownBefore);
+        emit weightWithdrawn();
+        QMessageBox box(QMessageBox::Warning, RefusalCaption, CompletedElsewhereText, QMessageBox::Ok,
+                        m_form->window());
+        box.exec();
+        return;
     } catch (...) {
         if (!m_stored) {
             m_form->setWeights(shownBefore);
@@ -336,7 +359,10 @@ void WeighOperation::secondPass(WeighingMode m, const QString &weight, const Sta
             view->SetFieldDateTime(WeighingRecord::Dat, stamp.date);
             view->SetFieldText(WeighingRecord::Time, stamp.time);
         }
-        view->Post();
+        // Completed once only: the update itself checks that the record still
+        // awaits this pass, so that of two weighbridges pressing "Взвесить"
+        // on the same truck one completes it and the other is refused.
+        view->PostIfStill(WeighingModes::awaitingMarker(m), WeighingRecord::Awaiting);
     });
     m_stored = true;
     // The choice is used up: a further press needs a new one.

@@ -132,6 +132,8 @@ void ModalWatcher::takeBox(QMessageBox *box)
     }
     seen.answer = choice;
     m_seen.append(seen);
+    if (m_look)
+        m_look(seen);
 
     // Queued, so that whatever the answer sets off (the next box, say) runs
     // outside this timer's slot and is watched too.

@@ -67,6 +67,10 @@ public:
     // without a handler is rejected (or closed) and noted as a problem.
     void handleDialog(DialogHandler handler);
 
+    // Called with every message box while it is on screen, before it is
+    // answered: for what must hold at the moment the operator reads it.
+    void whileShown(std::function<void(const Box &)> look) { m_look = std::move(look); }
+
     const QList<Box> &seen() const { return m_seen; }
     const QList<Dialog> &dialogs() const { return m_dialogs; }
 
@@ -102,4 +106,5 @@ private:
     QList<Dialog> m_dialogs;
     QStringList m_problems;
     int m_answered = 0;
+    std::function<void(const Box &)> m_look;
 };

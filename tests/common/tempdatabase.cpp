@@ -1,16 +1,91 @@
 #include "tempdatabase.h"
 
+#include <QFile>
+#include <QSqlQuery>
+
+#include "common/failure.h"
+#include "pgcluster.h"
 #include "store/schema.h"
 #include "store/tablecursor.h"
-#include "store/tablestore.h"
 
-TempDatabase::TempDatabase()
-{
-    TableStore::openCreating(m_dir.path());
-    Schema::createTables();
+namespace {
+const QString ServerDatabase = QStringLiteral("krodalin_test");
+const QString OtherProgram = QStringLiteral("other-program");
 }
 
-TempDatabase::~TempDatabase() { TableStore::close(); }
+TempDatabase::TempDatabase(TableStore::Engine engine) : m_engine(engine)
+{
+    try {
+        if (engine == TableStore::Engine::Server) {
+            PgCluster &cluster = PgCluster::shared();
+            static bool created = false;
+            if (!cluster.isRunning() || (!created && !cluster.createDatabase(ServerDatabase))) {
+                m_error = cluster.error().isEmpty() ? QStringLiteral("the test server is not running") : cluster.error();
+                return;
+            }
+            created = true;
+            QFile ini(m_dir.filePath(QStringLiteral("database.ini")));
+            if (!ini.open(QIODevice::WriteOnly) || ini.write(cluster.databaseIni(ServerDatabase).toUtf8()) < 0) {
+                m_error = ini.errorString();
+                return;
+            }
+            ini.close();
+            TableStore::openCreating(m_dir.path());
+            // Each test starts from empty tables, ids from 1: the tables an
+            // earlier test made are emptied, or made afresh when a test
+            // changed them.
+            const QStringList tables{Tables::Journal, Tables::Operators, Tables::Administrators, Tables::Audit};
+            QStringList names;
+            for (const QString &t : tables)
+                if (TableStore::tableExists(t))
+                    names << TableStore::sqlName(t);
+            TableStore::releaseReaders();
+            QSqlQuery q(TableStore::connection());
+            if (names.size() == tables.size()) {
+                TableStore::check(q.exec(QStringLiteral("TRUNCATE %1 RESTART IDENTITY").arg(names.join(", "))), q);
+                return;
+            }
+            TableStore::check(q.exec(QStringLiteral("DROP SCHEMA public CASCADE")), q);
+            TableStore::check(q.exec(QStringLiteral("CREATE SCHEMA public")), q);
+        } else {
+            TableStore::openCreating(m_dir.path());
+        }
+        Schema::createTables();
+    } catch (const Failure &e) {
+        m_error = e.message();
+    }
+}
+
+TempDatabase::~TempDatabase()
+{
+    if (QSqlDatabase::contains(OtherProgram)) {
+        QSqlDatabase::database(OtherProgram, false).close();
+        QSqlDatabase::removeDatabase(OtherProgram);
+    }
+    TableStore::close();
+}
+
+QSqlDatabase TempDatabase::otherProgram()
+{
+    if (QSqlDatabase::contains(OtherProgram))
+        return QSqlDatabase::database(OtherProgram);
+    QSqlDatabase db;
+    if (m_engine == TableStore::Engine::Server) {
+        db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), OtherProgram);
+        db.setConnectOptions(PgCluster::shared().connectionString(ServerDatabase));
+    } else {
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), OtherProgram);
+        db.setDatabaseName(TableStore::databasePath(programDir()));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    }
+    db.open();
+    return db;
+}
+
+TableStore::Engine TempDatabase::engineNamed(const QString &name)
+{
+    return name == QLatin1String("server") ? TableStore::Engine::Server : TableStore::Engine::SQLite;
+}
 
 void TempDatabase::addJournalRow(const QList<QPair<QString, QString>> &fields)
 {

@@ -1,13 +1,19 @@
-// The preparation tool on real folders: init adds the trail of hand edits to
-// a folder prepared before it existed and touches nothing else; audit prints
-// the trail.
+// The preparation tool on real folders and a real server: init adds the
+// trail of hand edits to a folder prepared before it existed and touches
+// nothing else; init --server prepares a server database as a folder's;
+// copy moves a folder's tables onto a server row for row; audit prints the
+// trail.
 
 #include <QProcess>
 #include <QSqlQuery>
 #include <QtTest>
 
+#include "common/failure.h"
 #include "common/session.h"
+#include "pgcluster.h"
 #include "store/audittrail.h"
+#include "store/rawquery.h"
+#include "store/sqldialect.h"
 #include "store/schema.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
@@ -21,6 +27,29 @@ int count(const QString &table)
     q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(TableStore::sqlName(table)));
     q.next();
     return q.value(0).toInt();
+}
+
+const QStringList AllTables{Tables::Journal, Tables::Operators, Tables::Administrators, Tables::Audit};
+
+// What the open store holds, engine aside: for each table its fields, the
+// fields with an index of their own, and every row with its id.
+QStringList contents()
+{
+    QStringList out;
+    for (const QString &t : AllTables) {
+        TableCursor c(t);
+        c.Open();
+        QStringList indexed;
+        for (const QString &f : c.fieldNames()) {
+            RawQuery q(SqlDialect::indexOnFieldSql(), {TableStore::sqlName(t), f});
+            if (q.next())
+                indexed << f;
+        }
+        out << t + ": " + c.fieldNames().join(',') + " / indexed: " + indexed.join(',');
+        for (const qint64 id : c.visibleIds(0, 0))
+            out << QString::number(id) + '\t' + QStringList(c.rowById(id)).join('\t');
+    }
+    return out;
 }
 
 }
@@ -61,6 +90,167 @@ private slots:
         QCOMPARE(count(Tables::Operators), 0);
         QCOMPARE(count(Tables::Audit), 0);
         TableStore::close();
+    }
+
+    void initPreparesAServerAsAFolder()
+    {
+        PgCluster &server = PgCluster::shared();
+        QVERIFY2(server.isRunning(), qPrintable(server.error()));
+        QVERIFY2(server.createDatabase("krodalin_init"), qPrintable(server.error()));
+        const QString connection = server.connectionString("krodalin_init");
+        const QStringList accounts{"--admin", "Админ", "--admin-password", "1", "--operator", "Иванов И.И.",
+                                   "--operator-password", "2"};
+
+        const Run made = krodalinDb(QStringList{"init", "--server", connection} + accounts);
+        QVERIFY2(made.code == 0, qPrintable(made.err));
+        QVERIFY2(made.out.contains("krodalin_init"), qPrintable(made.out));
+        const Run again = krodalinDb({"init", "--server", connection});
+        QVERIFY2(again.code == 0 && again.out.contains("Все таблицы уже есть"), qPrintable(again.out + again.err));
+
+        QTemporaryDir dir;
+        QCOMPARE(krodalinDb(QStringList{"init", dir.path()} + accounts).code, 0);
+        TableStore::open(dir.path());
+        const QStringList folder = contents();
+        TableStore::openServer(connection);
+        QCOMPARE(contents(), folder);
+        TableStore::close();
+    }
+
+    void copyMovesAFolderOntoAServer()
+    {
+        PgCluster &server = PgCluster::shared();
+        QVERIFY2(server.isRunning(), qPrintable(server.error()));
+        QVERIFY2(server.createDatabase("krodalin_copy"), qPrintable(server.error()));
+        const QString connection = server.connectionString("krodalin_copy");
+
+        // A site's folder: demo weighings, a deleted one (a gap in the ids),
+        // texts that COPY's text form must escape, an empty date, accounts
+        // and a trail of hand edits.
+        QTemporaryDir dir;
+        QCOMPARE(krodalinDb({"init", dir.path(), "--admin", "Админ", "--admin-password", "1", "--operator",
+                             "Иванов И.И.", "--operator-password", "2"})
+                     .code,
+                 0);
+        QCOMPARE(krodalinDb({"demo", dir.path(), "--rows", "40"}).code, 0);
+        TableStore::open(dir.path());
+        Session::OperatorName = QStringLiteral("Петров П.П.");
+        {
+            TableCursor journal(Tables::Journal);
+            journal.Open();
+            journal.Next();
+            journal.Delete();
+            journal.Append();
+            journal.SetFieldText("N_Avto", "tab\there\\back\nline\r\\N");
+            journal.SetFieldText("Zakazchik", "O'Neil \"Trading\"");
+            journal.SetFieldText("Dat", "");
+            journal.Post();
+            journal.setAudited(true);
+            journal.Edit();
+            journal.SetFieldText("Sum", "16,5");
+            journal.Post();
+        }
+        const QStringList folder = contents();
+        const qint64 lastId = [] {
+            TableCursor c(Tables::Journal);
+            c.Open();
+            c.Last();
+            return c.currentId();
+        }();
+        TableStore::close();
+
+        const Run copied = krodalinDb({"copy", dir.path(), "--server", connection});
+        QVERIFY2(copied.code == 0, qPrintable(copied.err));
+        QVERIFY2(copied.out.contains("BD_main.db: 40"), qPrintable(copied.out));
+
+        TableStore::openServer(connection);
+        QCOMPARE(contents(), folder);
+        // The next weighing gets the next number.
+        TableCursor journal(Tables::Journal);
+        journal.Open();
+        journal.Append();
+        journal.SetFieldText("N_Avto", "А777АА");
+        journal.Post();
+        QCOMPARE(journal.currentId(), lastId + 1);
+        journal.Close();
+
+        // Copied once: a second copy is refused and changes nothing.
+        const Run twice = krodalinDb({"copy", dir.path(), "--server", connection});
+        QCOMPARE(twice.code, 1);
+        QVERIFY2(twice.err.contains("уже содержит записи"), qPrintable(twice.err));
+        QCOMPARE(count(Tables::Journal), 41);
+        TableStore::close();
+    }
+
+    // A station's database.ini names the server and the database, never a
+    // password: libpq finds that in PGPASSFILE (or ~/.pgpass), and a service
+    // file can stand for the keys. Without the password the station is
+    // refused with the server's reason.
+    void stationReachesTheServer_data()
+    {
+        QTest::addColumn<QString>("alias");   // database.ini's [WE] keys; SOCKET: the server's folder
+        QTest::addColumn<QString>("services");   // the service file, or none
+        QTest::addColumn<QString>("passwords");   // the password file
+        QTest::addColumn<bool>("opens");
+        const QString keys = "Driver=QPSQL\nHost=SOCKET\nDatabase=krodalin_station\nUser=station\n";
+        const QString password = "*:*:krodalin_station:station:weigh-2024\n";
+        QTest::newRow("keys, password from PGPASSFILE") << keys << QString() << password << true;
+        QTest::newRow("service file")
+            << "driver=qpsql\nservice=weighbridge\n"
+            << "[weighbridge]\nhost=SOCKET\ndbname=krodalin_station\nuser=station\n" << password << true;
+        QTest::newRow("no password") << keys << QString() << QString() << false;
+    }
+
+    void stationReachesTheServer()
+    {
+        QFETCH(QString, alias);
+        QFETCH(QString, services);
+        QFETCH(QString, passwords);
+        QFETCH(bool, opens);
+        PgCluster &server = PgCluster::shared();
+        QVERIFY2(server.isRunning(), qPrintable(server.error()));
+        static bool prepared = false;
+        if (!prepared) {
+            QVERIFY2(server.createDatabase("krodalin_station"), qPrintable(server.error()));
+            QCOMPARE(krodalinDb({"init", "--server", server.connectionString("krodalin_station"), "--admin", "А",
+                                 "--admin-password", "1", "--operator", "Иванов И.И.", "--operator-password", "2"})
+                         .code,
+                     0);
+            QVERIFY2(server.addRoleWithPassword("station", "weigh-2024"), qPrintable(server.error()));
+            prepared = true;
+        }
+        QTemporaryDir folder, home;
+        const auto write = [](const QString &path, const QString &text) {
+            QFile f(path);
+            return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) >= 0
+                   && f.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        };
+        QVERIFY(write(folder.filePath("database.ini"), "[WE]\n" + QString(alias).replace("SOCKET", server.socketDir())));
+        QVERIFY(write(home.filePath("pgpass"), passwords));
+        QVERIFY(write(home.filePath("services"), QString(services).replace("SOCKET", server.socketDir())));
+        qputenv("PGPASSFILE", QFile::encodeName(home.filePath("pgpass")));
+        qputenv("PGSERVICEFILE", QFile::encodeName(home.filePath("services")));
+        const auto unset = qScopeGuard([] {
+            qunsetenv("PGPASSFILE");
+            qunsetenv("PGSERVICEFILE");
+            TableStore::close();
+        });
+
+        QString refusal;
+        try {
+            TableStore::open(folder.path());
+            TableCursor operators(Tables::Operators);
+            operators.Open();
+            QCOMPARE(operators.FieldText(0), QString("Иванов И.И."));
+        } catch (const StoreError &e) {
+            refusal = e.message();
+        }
+        if (opens) {
+            QVERIFY2(refusal.isEmpty(), qPrintable(refusal));
+        } else {
+            QVERIFY2(refusal.startsWith("Нет связи с сервером базы данных (база krodalin_station на сервере")
+                         && refusal.contains("password"),
+                     qPrintable(refusal));
+        }
     }
 
     void auditPrintsTheTrail()

@@ -1,5 +1,7 @@
 // The table store as its callers see it: walks, post-or-drop, visibility
-// across cursors, name lookup, filters, and hostile text.
+// across cursors, name lookup, filters, and hostile text. Every case runs on
+// both engines of the alias WE: an SQLite file and a PostgreSQL server (a
+// throw-away one of this test program).
 
 #include <QSignalSpy>
 #include <QSqlQuery>
@@ -31,8 +33,10 @@ class TestTableCursor final : public QObject
 
     static void addDrivers(const QStringList &drivers)
     {
+        TableStore::Transaction transaction;   // one write to disk for them all
         for (const QString &d : drivers)
             TempDatabase::addJournalRow({{"FIO", d}, {"N_Avto", "A" + d}});
+        transaction.commit();
     }
 
     static int rowCount()
@@ -44,7 +48,19 @@ class TestTableCursor final : public QObject
     }
 
 private slots:
-    void init() { db = std::make_unique<TempDatabase>(); }
+    void initTestCase_data()
+    {
+        QTest::addColumn<QString>("engine");
+        QTest::newRow("sqlite") << "sqlite";
+        QTest::newRow("server") << "server";
+    }
+
+    void init()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        db = std::make_unique<TempDatabase>(TempDatabase::engineNamed(engine));
+        QVERIFY2(db->isValid(), qPrintable(db->error()));
+    }
     void cleanup() { db.reset(); }
 
     void tableNamesIgnoreCase()
@@ -69,17 +85,17 @@ private slots:
         QCOMPARE(walk(c, "FIO"), QStringList());
 
         QStringList many;
-        for (int i = 0; i < 300; ++i)   // more than one read-ahead batch
+        for (int i = 0; i < 1100; ++i)   // more than two batches a cursor reads ahead from a server
             many << QString::number(i);
         addDrivers(many);
         QVERIFY(!c.IsEmpty());
         QCOMPARE(walk(c, "FIO"), many);
         QVERIFY(c.AtEnd());
-        QCOMPARE(c.FieldText("FIO"), QString("299"));   // stays on the last row
+        QCOMPARE(c.FieldText("FIO"), QString("1099"));   // stays on the last row
         c.Prior();
-        QCOMPARE(c.FieldText("FIO"), QString("298"));
+        QCOMPARE(c.FieldText("FIO"), QString("1098"));
         c.Last();
-        QCOMPARE(c.FieldText("FIO"), QString("299"));
+        QCOMPARE(c.FieldText("FIO"), QString("1099"));
     }
 
     void postOrDropBeforeMoving()
@@ -340,28 +356,36 @@ private slots:
         QCOMPARE(c.visibleCount(), 3);
     }
 
-    // Activation is all or nothing: when the engine refuses the query (a
-    // filter of 1,200 conditions is deeper than it allows) or the lines are
-    // malformed, the filter, its lines and the current row stay as they were,
-    // and the cursor keeps working.
+    // Activation is all or nothing: when the engine refuses the query or the
+    // lines are malformed, the filter, its lines and the current row stay as
+    // they were, and the cursor keeps working. What each engine refuses: a
+    // filter of 1,200 conditions is deeper than SQLite allows; a text with a
+    // NUL character in it is no text to the server.
     void failedFilterChangesNothing_data()
     {
-        QStringList huge{"[FIO]<>'0'"};
-        for (int i = 1; i < 1200; ++i)
-            huge << QStringLiteral(" and [FIO]<>'%1'").arg(i);
         QTest::addColumn<bool>("activeBefore");
-        QTest::addColumn<QStringList>("lines");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("engine refuses, filter off") << false << huge << "Expression tree is too large";
-        QTest::newRow("engine refuses, filter on") << true << huge << "Expression tree is too large";
-        QTest::newRow("malformed, filter on") << true << QStringList{"[Nothing]='1'"} << "Nothing";
+        QTest::addColumn<bool>("refusedByEngine");
+        QTest::newRow("engine refuses, filter off") << false << true;
+        QTest::newRow("engine refuses, filter on") << true << true;
+        QTest::newRow("malformed, filter on") << true << false;
     }
 
     void failedFilterChangesNothing()
     {
+        QFETCH_GLOBAL(QString, engine);
         QFETCH(bool, activeBefore);
-        QFETCH(QStringList, lines);
-        QFETCH(QString, message);
+        QFETCH(bool, refusedByEngine);
+        QStringList lines{"[Nothing]='1'"};
+        QString message = "Nothing";
+        if (refusedByEngine && engine == "sqlite") {
+            lines = QStringList{"[FIO]<>'0'"};
+            for (int i = 1; i < 1200; ++i)
+                lines << QStringLiteral(" and [FIO]<>'%1'").arg(i);
+            message = "Expression tree is too large";
+        } else if (refusedByEngine) {
+            lines = QStringList{QStringLiteral("[FIO]='A") + QChar(0) + QStringLiteral("B'")};
+            message = "unterminated quoted string";
+        }
         addDrivers({"A", "B", "C", "B", "D"});
         TableCursor c(Tables::Journal);
         c.Open();
@@ -441,7 +465,7 @@ private slots:
         c.Post();
         QCOMPARE(c.FieldText("Dat"), QString("05.03.2007"));
         QSqlQuery q(TableStore::connection());
-        QVERIFY(q.exec("SELECT Dat FROM bd_main_db"));
+        QVERIFY(q.exec("SELECT \"Dat\" FROM bd_main_db"));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toString(), QString("2007-03-05"));
 
@@ -555,6 +579,68 @@ private slots:
         c.First();
         QVERIFY_THROWS_EXCEPTION(StoreError, scan([] { throw StoreError(QStringLiteral("сбой чтения")); }));
         QCOMPARE(there.size(), 1);
+    }
+
+    // Another program on the same journal (a second weighbridge, or a second
+    // copy of the program on one SQLite file) writes through a connection of
+    // its own. A fresh look (a filter put in force, a refresh) sees what it
+    // stored, even while a cursor stands part-way through a walk; and a post
+    // that holds only while the row still reads as it did is refused, with
+    // nothing written, once the other program changed or deleted the row.
+    void anotherProgramsWrites()
+    {
+        addDrivers({"A", "B", "C"});
+        TableCursor walker(Tables::Journal), view(Tables::Journal);
+        walker.Open();
+        walker.Next();
+        view.Open();
+        const int okTara = view.fieldIndex("Ok_tara"), sum = view.fieldIndex("Sum");
+        QSqlQuery other(db->otherProgram());
+        QVERIFY(other.exec("INSERT INTO bd_main_db (\"N_Avto\", \"Ok_tara\", \"Tara\") VALUES ('X1', '1', '5,1')"));
+        QVERIFY(other.exec("INSERT INTO bd_main_db (\"N_Avto\", \"Ok_tara\") VALUES ('X2', '1')"));
+
+        view.SetFilterLines({"[Ok_tara]='1'"});
+        view.ActivateFilter();
+        QCOMPARE(walk(view, "N_Avto"), QStringList({"X1", "X2"}));
+        walker.Next();
+        QCOMPARE(walker.FieldText("FIO"), QString("C"));
+        QVERIFY(other.exec("INSERT INTO bd_main_db (\"N_Avto\", \"Ok_tara\") VALUES ('X3', '1')"));
+        view.Refresh();
+        QCOMPARE(view.visibleCount(), 3);
+
+        // The other program completes X1 while this one is about to.
+        view.First();
+        view.Edit();
+        view.SetFieldText(sum, "15,32");
+        QVERIFY(other.exec("UPDATE bd_main_db SET \"Ok_tara\" = '0', \"Sum\" = '20' WHERE \"N_Avto\" = 'X1'"));
+        QVERIFY_THROWS_EXCEPTION(RowChangedError, view.PostIfStill(okTara, "1"));
+        QCOMPARE(view.state(), TableCursor::State::Edit);
+        QCOMPARE(view.FieldText(sum), QString("15,32"));   // what was typed is kept
+        view.Cancel();
+        QCOMPARE(view.rowById(view.currentId())[sum], QString("20"));
+
+        // ... or deletes X2: no row to complete, and no RowChangedError.
+        view.Next();
+        QCOMPARE(view.FieldText("N_Avto"), QString("X2"));
+        view.Edit();
+        view.SetFieldText(sum, "7");
+        QVERIFY(other.exec("DELETE FROM bd_main_db WHERE \"N_Avto\" = 'X2'"));
+        try {
+            view.PostIfStill(okTara, "1");
+            QFAIL("a post onto a deleted row went through");
+        } catch (const RowChangedError &) {
+            QFAIL("a deleted row taken for a changed one");
+        } catch (const StoreError &) {
+        }
+        view.Cancel();
+
+        // While the row still reads as it did, the post goes through.
+        view.Refresh();
+        QCOMPARE(view.FieldText("N_Avto"), QString("X3"));
+        view.Edit();
+        view.SetFieldText(sum, "9");
+        view.PostIfStill(okTara, "1");
+        QCOMPARE(view.rowById(view.currentId())[sum], QString("9"));
     }
 
     void signalsOnMoves()

@@ -2,16 +2,24 @@
 //
 //   krodalin-db init FOLDER [--admin NAME] [--admin-password PW]
 //                           [--operator NAME] [--operator-password PW]
+//   krodalin-db init --server "host=... dbname=..." [the same options]
+//   krodalin-db copy FOLDER --server "host=... dbname=..."
 //   krodalin-db audit FOLDER [--since DATE]
 //   krodalin-db demo FOLDER [--rows N]
 //   krodalin-db backup FOLDER DEST
 //   krodalin-db restore FOLDER BACKUPFILE
 //
 // init creates the journal and both account tables in the WE database of
-// FOLDER and adds a first administrator and a first operator. Whatever is not
-// given as an option is asked for at the terminal. In a folder whose tables
-// exist already it only adds the trail of hand edits (BD_audit) when it is
-// missing; existing tables are never touched.
+// FOLDER (or, with --server, in a database on a PostgreSQL server, named by a
+// libpq connection string) and adds a first administrator and a first
+// operator. Whatever is not given as an option is asked for at the terminal.
+// Where the tables exist already it only adds the trail of hand edits
+// (BD_audit) when it is missing; existing tables are never touched.
+//
+// copy moves a site onto a server: the tables of FOLDER's SQLite database go
+// into the server database row for row, ids kept (the server's tables are
+// made when missing and must be empty). The password comes from ~/.pgpass,
+// PGPASSFILE or a service file, as libpq finds it.
 //
 // audit prints the trail of hand edits of the journal, oldest first, one
 // change of one field a line, tab-separated: when, operator, action, table,
@@ -37,6 +45,7 @@
 #include "common/failure.h"
 #include "demojournal.h"
 #include "store/databasebackup.h"
+#include "store/tablecopy.h"
 #include "store/tablecursor.h"
 #include "store/audittrail.h"
 #include "store/schema.h"
@@ -59,6 +68,8 @@ int usage()
 {
     QTextStream(stderr) << "Usage: krodalin-db init FOLDER [--admin NAME] [--admin-password PW]\n"
                            "                              [--operator NAME] [--operator-password PW]\n"
+                           "       krodalin-db init --server \"host=... dbname=...\" [the same options]\n"
+                           "       krodalin-db copy FOLDER --server \"host=... dbname=...\"\n"
                            "       krodalin-db audit FOLDER [--since DATE]\n"
                            "       krodalin-db demo FOLDER [--rows N]\n"
                            "       krodalin-db backup FOLDER DEST\n"
@@ -173,6 +184,26 @@ int restore(const QStringList &args)
     return 0;
 }
 
+int copy(const QStringList &args)
+{
+    if (args.size() != 4 || args[2] != QLatin1String("--server"))
+        return usage();
+    try {
+        const QString file = TableStore::databasePath(args[1]);
+        TableStore::openServer(args[3]);
+        const QVector<TableCopy::Copied> copied = TableCopy::fromSqlite(file);
+        QTextStream out(stdout);
+        out << "Скопировано из " << file << " в " << TableStore::describe() << ":\n";
+        for (const TableCopy::Copied &c : copied)
+            out << "  " << c.table << ": " << c.rows << "\n";
+        TableStore::close();
+    } catch (const Failure &e) {
+        QTextStream(stderr) << "krodalin-db: " << e.message() << "\n";
+        return 1;
+    }
+    return 0;
+}
+
 }
 
 int main(int argc, char *argv[])
@@ -187,12 +218,19 @@ int main(int argc, char *argv[])
         return backup(args);
     if (args.size() >= 2 && args[0] == QLatin1String("restore"))
         return restore(args);
+    if (args.size() >= 2 && args[0] == QLatin1String("copy"))
+        return copy(args);
     if (args.size() < 2 || args[0] != QLatin1String("init"))
         return usage();
-    const QString folder = args[1];
+    // init FOLDER ..., or init --server "connection string" ...
+    const bool server = args[1] == QLatin1String("--server");
+    if (server && args.size() < 3)
+        return usage();
+    const QString folder = server ? QString() : args[1];
+    const QString connection = server ? args[2] : QString();
     QString admin, adminPassword, op, opPassword;
     bool haveAdmin = false, haveAdminPw = false, haveOp = false, haveOpPw = false;
-    for (int i = 2; i < args.size(); ++i) {
+    for (int i = server ? 3 : 2; i < args.size(); ++i) {
         if (i + 1 >= args.size())
             return usage();
         const QString &name = args[i];
@@ -215,20 +253,23 @@ int main(int argc, char *argv[])
     }
 
     try {
-        TableStore::openCreating(folder);
-        // A folder prepared before the trail existed gets it, and nothing else.
+        if (server)
+            TableStore::openServer(connection);
+        else
+            TableStore::openCreating(folder);
+        // A database prepared before the trail existed gets it, and nothing else.
         if (TableStore::tableExists(Tables::Journal) && TableStore::tableExists(Tables::Operators)
             && TableStore::tableExists(Tables::Administrators)) {
             const bool added = AuditTrail::ensureTable();
             QTextStream(stdout) << (added ? "Таблица BD_audit добавлена: " : "Все таблицы уже есть: ")
-                                << TableStore::databasePath(folder) << "\n";
+                                << TableStore::describe() << "\n";
             TableStore::close();
             return 0;
         }
         for (const QString &t : {Tables::Journal, Tables::Operators, Tables::Administrators})
             if (TableStore::tableExists(t))
                 throw Failure(QStringLiteral("таблица %1 уже существует в %2; ничего не изменено")
-                                  .arg(t, TableStore::databasePath(folder)));
+                                  .arg(t, TableStore::describe()));
         if (!haveAdmin)
             admin = ask(QStringLiteral("Имя администратора"));
         if (!haveAdminPw)
@@ -240,11 +281,11 @@ int main(int argc, char *argv[])
         Schema::createTables();
         Schema::addAccount(Tables::Administrators, admin, adminPassword);
         Schema::addAccount(Tables::Operators, op, opPassword);
+        QTextStream(stdout) << "Таблицы созданы: " << TableStore::describe() << "\n";
         TableStore::close();
     } catch (const Failure &e) {
         QTextStream(stderr) << "krodalin-db: " << e.message() << "\n";
         return 1;
     }
-    QTextStream(stdout) << "Таблицы созданы: " << TableStore::databasePath(folder) << "\n";
     return 0;
 }
