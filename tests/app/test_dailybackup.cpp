@@ -52,23 +52,26 @@ private slots:
         QTest::addColumn<QStringList>("before");
         QTest::addColumn<QStringList>("after");
         QTest::addColumn<bool>("copied");   // today's copy made by this start
+        QTest::addColumn<QString>("engine");
 
         const QStringList strangers = {"notes.txt", "WE-2026-03-01.sqlite.bak", "WE-latest.sqlite",
                                        "we-2026-03-02.sqlite"};
         QTest::newRow("three kept of five older")
             << "3"
             << olderCopies(5) + strangers + QStringList{copyOf(3, 13) + ".part"}
-            << QStringList{copyOf(3, 15), copyOf(3, 14), copyOf(3, 13)} + strangers << true;
+            << QStringList{copyOf(3, 15), copyOf(3, 14), copyOf(3, 13)} + strangers << true << "sqlite";
         QTest::newRow("0 makes none and keeps all") << "0" << olderCopies(5) << olderCopies(5)
-                                                    << false;
+                                                    << false << "sqlite";
         QTest::newRow("second start of the day")
             << "3" << QStringList{copyOf(3, 15)} + olderCopies(5)
-            << QStringList{copyOf(3, 15), copyOf(3, 14), copyOf(3, 13)} << false;
+            << QStringList{copyOf(3, 15), copyOf(3, 14), copyOf(3, 13)} << false << "sqlite";
         QTest::newRow("not a number: 14") << "много" << olderCopies(20)
-                                       << QStringList{copyOf(3, 15)} + olderCopies(13) << true;
-        QTest::newRow("no key: 14") << QString() << olderCopies(15) << QStringList{copyOf(3, 15)} + olderCopies(13) << true;
+                                       << QStringList{copyOf(3, 15)} + olderCopies(13) << true << "sqlite";
+        QTest::newRow("no key: 14") << QString() << olderCopies(15) << QStringList{copyOf(3, 15)} + olderCopies(13) << true << "sqlite";
         QTest::newRow("only today's") << "1" << olderCopies(2) << QStringList{copyOf(3, 15)}
-                                      << true;
+                                      << true << "sqlite";
+        // A journal on a server is the server's to back up: nothing here.
+        QTest::newRow("server station") << "3" << olderCopies(5) << olderCopies(5) << false << "server";
     }
 
     void copiesKept()
@@ -77,7 +80,9 @@ private slots:
         QFETCH(QStringList, before);
         QFETCH(QStringList, after);
         QFETCH(bool, copied);
-        TempDatabase db;
+        QFETCH(QString, engine);
+        TempDatabase db(TempDatabase::engineNamed(engine));
+        QVERIFY2(db.isValid(), qPrintable(db.error()));
         TempDatabase::addJournalRow({{"N_Avto", "А001АА"}, {"Tara", "5,1"}});
         IniFile ini(settingsFilePath(db.programDir()));
         ini.writeString(QStringLiteral("Tool"), QStringLiteral("COM"), QStringLiteral("com1"));

@@ -71,20 +71,26 @@ class TestJournalReport final : public QObject
 private slots:
     void pages_data()
     {
+        QTest::addColumn<QString>("engine");
         QTest::addColumn<int>("rows");
         QTest::addColumn<QList<int>>("rowsOnPages");
-        QTest::newRow("empty journal") << 0 << QList<int>{0};
-        QTest::newRow("one row") << 1 << QList<int>{1};
-        QTest::newRow("a full page") << 29 << QList<int>{29};
-        QTest::newRow("one row more") << 30 << QList<int>{29, 1};
-        QTest::newRow("three pages") << 59 << QList<int>{29, 29, 1};
+        QTest::newRow("empty journal") << "sqlite" << 0 << QList<int>{0};
+        QTest::newRow("one row") << "sqlite" << 1 << QList<int>{1};
+        QTest::newRow("a full page") << "sqlite" << 29 << QList<int>{29};
+        QTest::newRow("one row more") << "sqlite" << 30 << QList<int>{29, 1};
+        QTest::newRow("three pages") << "sqlite" << 59 << QList<int>{29, 29, 1};
+        // The same report from a journal on a server.
+        QTest::newRow("server, empty journal") << "server" << 0 << QList<int>{0};
+        QTest::newRow("server, three pages") << "server" << 59 << QList<int>{29, 29, 1};
     }
 
     void pages()
     {
         QFETCH(int, rows);
         QFETCH(QList<int>, rowsOnPages);
-        TempDatabase db;
+        QFETCH(QString, engine);
+        TempDatabase db(TempDatabase::engineNamed(engine));
+        QVERIFY2(db.isValid(), qPrintable(db.error()));
         addRows(rows);
         ExpBD expbd;
         expbd.prepare(LaidOut);
