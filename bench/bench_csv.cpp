@@ -48,7 +48,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QTemporaryDir temp;
     const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
-    const int rounds = argc > 3 ? std::max(1, QString(argv[3]).toInt()) : 3;
+    const int rounds = bench::rounds(argc, argv);
     const QString file = TableStore::databasePath(folder);
     TableStore::close();
     TableStore::open(folder);

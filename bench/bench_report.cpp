@@ -26,18 +26,6 @@ namespace {
 
 QTextStream out(stdout);
 
-// Resident memory of this process in megabytes.
-double rssMb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return -1;
-}
-
 // Paints what the preview shows now, as the window system would ask it to.
 void paint(report::PreviewWindow *preview)
 {
@@ -51,7 +39,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QTemporaryDir temp;
     const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
-    const int rounds = argc > 3 ? std::max(1, QString(argv[3]).toInt()) : 3;
+    const int rounds = bench::rounds(argc, argv);
     const QString file = TableStore::databasePath(folder);
     TableStore::close();
     TableStore::open(folder);
@@ -88,7 +76,7 @@ int main(int argc, char *argv[])
     report::PreviewWindow *preview = expbd.report().preview();
     preview->button("FirstPageButton")->click();
     paint(preview);
-    const double before = rssMb();
+    const double before = bench::statusMb("VmRSS:");
     constexpr int Paged = 2000;
     t.start();
     for (int i = 0; i < Paged; ++i) {
@@ -96,7 +84,7 @@ int main(int argc, char *argv[])
         paint(preview);
     }
     const double pagingMs = bench::ms(t);
-    const double after = rssMb();
+    const double after = bench::statusMb("VmRSS:");
 
     out << "journal report of " << pages << " pages (" << journalreport::rowsPerPage() << " rows a page), median of "
         << rounds << " rounds\n";

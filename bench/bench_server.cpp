@@ -235,7 +235,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QTemporaryDir temp, serverFolder;
     const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
-    const int rounds = argc > 3 ? std::max(1, QString(argv[3]).toInt()) : 5;
+    const int rounds = bench::rounds(argc, argv, 5);
     const QString file = TableStore::databasePath(folder);
     TableStore::close();
 

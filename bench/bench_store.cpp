@@ -29,18 +29,6 @@ namespace {
 
 QTextStream out(stdout);
 
-// Peak resident memory since the last reset, MB (Linux).
-double peakRssMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return -1;
-}
-
 void resetPeakRss()
 {
     QFile refs(QStringLiteral("/proc/self/clear_refs"));
@@ -61,7 +49,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QTemporaryDir temp;
     const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
-    const int rounds = argc > 3 ? std::max(1, QString(argv[3]).toInt()) : 3;
+    const int rounds = bench::rounds(argc, argv);
     const QString file = TableStore::databasePath(folder);
     // Measure the store as the program opens it, not as the generator left it.
     TableStore::close();
@@ -126,7 +114,7 @@ int main(int argc, char *argv[])
         c.First();
     }
     out << "peak RSS of the store side (open, " << rounds + 1 << " walks, grid): "
-        << QString::number(peakRssMb(), 'f', 0) << " MB\n";
+        << QString::number(bench::statusMb("VmHWM:"), 'f', 0) << " MB\n";
 
     const struct { QString line, sql; } filters[] = {
         {QStringLiteral("[Zakazchik]='ИП Петров2'"),

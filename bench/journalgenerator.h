@@ -3,6 +3,7 @@
 // unique values as a busy weighbridge.
 
 #include <QDate>
+#include <QFile>
 #include <QVector>
 #include <algorithm>
 #include <QElapsedTimer>
@@ -28,6 +29,26 @@ inline double median(QVector<double> v)
 }
 
 inline QString fixed(double v, int decimals = 1) { return QString::number(v, 'f', decimals); }
+
+// A line of /proc/self/status in megabytes (Linux): "VmRSS:" the resident
+// memory now, "VmHWM:" its peak since the last reset; -1 when unreadable.
+inline double statusMb(const char *key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const qsizetype keyLength = qsizetype(qstrlen(key));
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(keyLength).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
+
+// The rounds a benchmark runs: its third argument, or fallback.
+inline int rounds(int argc, char *argv[], int fallback = 3)
+{
+    return argc > 3 ? std::max(1, QString(argv[3]).toInt()) : fallback;
+}
 
 // The sqlite3 shell running sql on the file, its output thrown away; ms, or
 // -1 when the shell failed (its message goes to out).
