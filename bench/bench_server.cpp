@@ -28,6 +28,7 @@
 #include "common/failure.h"
 #include "common/session.h"
 #include "journalgenerator.h"
+#include "startupchild.h"
 #include "pgcluster.h"
 #include "store/schema.h"
 #include "store/tablecopy.h"
@@ -43,7 +44,6 @@
 namespace {
 
 QTextStream out(stdout);
-const char *const StartUpFlag = "--start-up";
 const QString Database = QStringLiteral("krodalin_bench");
 
 using bench::ms;
@@ -77,42 +77,13 @@ struct Figures
 
 QString ratio(double a, double b) { return QString::number(a / b, 'f', 2); }
 
-// The child: the start order after a successful login, up to the main
-// window on screen with its lists filled and the pending-truck window made.
-int startUpChild(int argc, char *argv[], const QString &folder)
-{
-    QApplication app(argc, argv);
-    installToolkitTranslation();
-    TableStore::open(folder);
-    Session::LoginOk = 1;
-    Session::OperatorName = QStringLiteral("Оператор");
-    MainForm mainForm(folder);
-    mainForm.show();
-    TnewDB pendingTrucks(mainForm.entryForm());
-    connectPendingTrucks(mainForm, pendingTrucks);
-    QCoreApplication::processEvents();
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    QTextStream(stdout) << "up " << usage.ru_maxrss << Qt::endl;
-    std::_Exit(0);
-}
-
-// Wall time from launch until the child reports its window up; -1 on failure.
+// Wall time of a fresh start-up process (see startupchild.h); its peak
+// memory goes into *peakKb.
 double timeStartUp(const QString &folder, qint64 *peakKb)
 {
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QElapsedTimer t;
-    t.start();
-    child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(StartUpFlag), folder});
-    QByteArray line;
-    while (!line.contains('\n') && child.waitForReadyRead(120000))
-        line += child.readAllStandardOutput();
-    const double wall = line.startsWith("up ") ? ms(t) : -1;
-    if (wall > 0)
-        *peakKb = std::max(*peakKb, line.mid(3).trimmed().toLongLong());
-    child.waitForFinished(60000);
-    return wall;
+    const bench::StartUp run = bench::timeStartUp(folder);
+    *peakKb = std::max(*peakKb, run.peakKb);
+    return run.ms;
 }
 
 double timeShell(const QString &program, const QStringList &args)
@@ -229,8 +200,8 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 
 int main(int argc, char *argv[])
 {
-    if (argc > 2 && qstrcmp(argv[1], StartUpFlag) == 0)
-        return startUpChild(argc, argv, QString::fromLocal8Bit(argv[2]));
+    if (argc > 2 && qstrcmp(argv[1], bench::StartUpFlag) == 0)
+        bench::startUpChild(argc, argv, QString::fromLocal8Bit(argv[2]));
 
     QApplication app(argc, argv);
     QTemporaryDir temp, serverFolder;

@@ -34,6 +34,7 @@
 #include "weighing/entryform.h"
 #include "weighing/referencelists.h"
 #include "journalgenerator.h"
+#include "startupchild.h"
 
 namespace {
 
@@ -41,67 +42,9 @@ QTextStream out(stdout);
 
 double ms(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
 
-const char *const StartUpFlag = "--start-up";
-
-// The child: what the start order does after a successful login, up to the
-// main window on screen with its lists filled. Prints "up <peak RSS in KB>".
-int startUpChild(int argc, char *argv[], const QString &folder)
-{
-    QApplication app(argc, argv);
-    installToolkitTranslation();
-    TableStore::open(folder);
-    Session::LoginOk = 1;
-    Session::OperatorName = QStringLiteral("Оператор");
-    QCoreApplication::setApplicationName(QStringLiteral("Krodalin"));
-    MainForm mainForm(folder);
-    mainForm.show();
-    TnewDB pendingTrucks(mainForm.entryForm());
-    connectPendingTrucks(mainForm, pendingTrucks);
-    QCoreApplication::processEvents();
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    QTextStream(stdout) << "up " << usage.ru_maxrss << Qt::endl;
-    // Tearing a million-row window down is no part of the start.
-    std::_Exit(0);
-}
-
-struct Run
-{
-    double ms = -1;      // wall time
-    double cpuMs = 0;    // user + system time of the process
-    qint64 peakKb = 0;
-};
-
-// CPU time of the children that have ended so far.
-double childrenCpuMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-}
-
-// Wall time from launch until the child reports its window up.
-Run timeStartUp(const QString &folder)
-{
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    const double cpuBefore = childrenCpuMs();
-    QElapsedTimer t;
-    t.start();
-    child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(StartUpFlag), folder});
-    QByteArray line;
-    while (!line.contains('\n') && child.waitForReadyRead(60000))
-        line += child.readAllStandardOutput();
-    Run run;
-    if (line.startsWith("up ")) {
-        run.ms = ms(t);
-        run.peakKb = line.mid(3).trimmed().toLongLong();
-    }
-    child.waitForFinished(60000);
-    run.cpuMs = childrenCpuMs() - cpuBefore;
-    return run;
-}
+using Run = bench::StartUp;
+using bench::childrenCpuMs;
+using bench::timeStartUp;
 
 // The sqlite3 shell printing the same thirteen columns.
 Run timeShellScan(const QString &file)
@@ -176,8 +119,8 @@ void compareStartUp(const QString &folder)
 
 int main(int argc, char *argv[])
 {
-    if (argc > 2 && qstrcmp(argv[1], StartUpFlag) == 0)
-        return startUpChild(argc, argv, QString::fromLocal8Bit(argv[2]));
+    if (argc > 2 && qstrcmp(argv[1], bench::StartUpFlag) == 0)
+        bench::startUpChild(argc, argv, QString::fromLocal8Bit(argv[2]));
 
     QApplication app(argc, argv);
     QTemporaryDir temp;
