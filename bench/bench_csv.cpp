@@ -49,9 +49,7 @@ int main(int argc, char *argv[])
     QTemporaryDir temp;
     const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
     const int rounds = bench::rounds(argc, argv);
-    const QString file = TableStore::databasePath(folder);
-    TableStore::close();
-    TableStore::open(folder);
+    const QString file = bench::reopen(folder);
 
     QStringList columns;
     for (const JournalCsv::Column &c : JournalCsv::columns())

@@ -38,9 +38,7 @@ int main(int argc, char *argv[])
     QTemporaryDir temp;
     const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
     const int rounds = bench::rounds(argc, argv);
-    const QString file = TableStore::databasePath(folder);
-    TableStore::close();
-    TableStore::open(folder);
+    const QString file = bench::reopen(folder);
 
     TableCursor view(Tables::Journal);
     view.Open();

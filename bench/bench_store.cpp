@@ -50,10 +50,7 @@ int main(int argc, char *argv[])
     QTemporaryDir temp;
     const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
     const int rounds = bench::rounds(argc, argv);
-    const QString file = TableStore::databasePath(folder);
-    // Measure the store as the program opens it, not as the generator left it.
-    TableStore::close();
-    TableStore::open(folder);
+    const QString file = bench::reopen(folder);
     if (argc > 4) {
         QSqlQuery q(TableStore::connection());
         q.exec(QStringLiteral("PRAGMA mmap_size=%1").arg(QString(argv[4]).toLongLong()));

@@ -44,6 +44,15 @@ inline double statusMb(const char *key)
     return -1;
 }
 
+// The prepared journal reopened as the program opens it, not as the
+// generator left it; the database file's path.
+inline QString reopen(const QString &folder)
+{
+    TableStore::close();
+    TableStore::open(folder);
+    return TableStore::databasePath(folder);
+}
+
 // The rounds a benchmark runs: its third argument, or fallback.
 inline int rounds(int argc, char *argv[], int fallback = 3)
 {
