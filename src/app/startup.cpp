@@ -64,13 +64,20 @@ QString toolFolder(const QString &dir)
 // The program never makes its tables: the operator is told who does, and how.
 void showJournalNotPrepared(const QString &dir)
 {
+    // The file where it really is, not where a link of the program folder says.
+    const TableStore::Location loc = TableStore::location(dir);
+    QString where = loc.describe();
+    const QFileInfo file(loc.path);
+    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+    if (loc.engine == TableStore::Engine::SQLite && !folder.isEmpty())
+        where = QDir(folder).filePath(file.fileName());
     QMessageBox box(QMessageBox::Information, QStringLiteral("Krodalin"),
                     QStringLiteral("Журнал ещё не подготовлен: в базе данных WE (%1) нет таблиц программы.\n\n"
                                    "Подготовьте её один раз командой\n\n"
                                    "    krodalin-db init %2\n\n"
                                    "(она спросит имена и пароли первого администратора и оператора) "
                                    "и запустите программу снова.")
-                        .arg(TableStore::location(dir).describe(), toolFolder(dir)),
+                        .arg(where, toolFolder(dir)),
                     QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.exec();

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTableView>
@@ -219,6 +220,7 @@ private slots:
             QVERIFY(QDir().mkpath(siteFolder + QStringLiteral("/data")));
             QVERIFY(QFile::link(siteFolder + QStringLiteral("/data"), folder.filePath(QStringLiteral("data"))));
             named = QStringLiteral("'%1'").arg(siteFolder);
+            database = siteFolder + QStringLiteral("/data/WE.sqlite");
         }
 
         ModalWatcher watcher;
@@ -236,7 +238,7 @@ private slots:
                                 "и запустите программу снова.")
                      .arg(database, named));
         QVERIFY(watcher.dialogs().isEmpty());   // no login window
-        QCOMPARE(QFile::exists(database), how == QLatin1String("no tables"));
+        QCOMPARE(QFileInfo::exists(folder.filePath(QStringLiteral("data/WE.sqlite"))), how == QLatin1String("no tables"));
         QVERIFY(!TableStore::isOpen());
     }
 };
