@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QDate>
+#include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTranslator>
 #include <memory>
@@ -25,6 +28,62 @@
 #include "weighing/tnewdb.h"
 #include "weighing/entryform.h"
 #include "weighing/weighoperation.h"
+
+namespace {
+
+// Opens the alias; false, with nothing open, when its tables were never made
+// (a new folder, or a preparation stopped half-way). A missing SQLite file is
+// not opened at all, so that the engine does not make an empty one.
+bool openPreparedJournal(const QString &dir)
+{
+    const TableStore::Location loc = TableStore::location(dir);
+    if (loc.engine == TableStore::Engine::SQLite && !QFileInfo::exists(loc.path))
+        return false;
+    TableStore::open(dir);
+    for (const QString &table : {Tables::Journal, Tables::Operators, Tables::Administrators})
+        if (!TableStore::tableExists(table)) {
+            TableStore::close();
+            return false;
+        }
+    return true;
+}
+
+// The folder to name to the preparation tool. An installed program's data/ is
+// a link into the folder where the site's files are kept: the one a person knows.
+QString toolFolder(const QString &dir)
+{
+    const QFileInfo data(QDir(dir).filePath(QStringLiteral("data")));
+    QString folder = data.isSymLink() ? QFileInfo(data.symLinkTarget()).absolutePath() : QDir::cleanPath(dir);
+    // Quoted for the shell when it holds a blank or the like.
+    for (const QChar ch : folder)
+        if (!ch.isLetterOrNumber() && !QStringLiteral("/._-+").contains(ch))
+            return QStringLiteral("'%1'").arg(folder.replace(u'\'', QStringLiteral("'\\''")));
+    return folder;
+}
+
+// The program never makes its tables: the operator is told who does, and how.
+void showJournalNotPrepared(const QString &dir)
+{
+    // The file where it really is, not where a link of the program folder says.
+    const TableStore::Location loc = TableStore::location(dir);
+    QString where = loc.describe();
+    const QFileInfo file(loc.path);
+    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+    if (loc.engine == TableStore::Engine::SQLite && !folder.isEmpty())
+        where = QDir(folder).filePath(file.fileName());
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Krodalin"),
+                    QStringLiteral("Журнал ещё не подготовлен: в базе данных WE (%1) нет таблиц программы.\n\n"
+                                   "Подготовьте её один раз командой\n\n"
+                                   "    krodalin-db init %2\n\n"
+                                   "(она спросит имена и пароли первого администратора и оператора) "
+                                   "и запустите программу снова.")
+                        .arg(where, toolFolder(dir)),
+                    QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+} // namespace
 
 bool installToolkitTranslation()
 {
@@ -49,8 +108,13 @@ int runKrodalin(int argc, char *argv[], const QString &programDir)
 int runStartOrder(const QString &dir)
 {
     installErrorBox();
-    if (!runGuarded([&] { TableStore::open(dir); }))
+    bool prepared = false;
+    if (!runGuarded([&] { prepared = openPreparedJournal(dir); }))
         return 1;
+    if (!prepared) {
+        showJournalNotPrepared(dir);
+        return 1;
+    }
 
     // The login window comes first and stays allocated until the end.
     std::unique_ptr<kladov> login;

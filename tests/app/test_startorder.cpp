@@ -7,9 +7,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -189,6 +191,54 @@ private slots:
         QVERIFY(watcher.dialogs().isEmpty());   // no login window
         QCOMPARE(folder.readFile(QStringLiteral("journal.db")), content);
         QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("journal.db-wal"))));
+        QVERIFY(!TableStore::isOpen());
+    }
+
+    // A journal never prepared: the program says which command prepares it,
+    // makes no database file itself and does not start.
+    void unpreparedJournalNamesTheCommand_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("new folder") << QStringLiteral("none");
+        QTest::newRow("preparation stopped before the tables") << QStringLiteral("no tables");
+        // As installed: data/ leads into the site's folder, named in quotes for its blank.
+        QTest::newRow("data/ a link") << QStringLiteral("link");
+    }
+
+    void unpreparedJournalNamesTheCommand()
+    {
+        QFETCH(QString, how);
+        ProgramFolder folder;
+        QTemporaryDir site;
+        const QString siteFolder = site.filePath(QStringLiteral("весовая 1"));
+        QString database = folder.filePath(QStringLiteral("data/WE.sqlite"));
+        QString named = folder.path();
+        if (how == QLatin1String("no tables")) {
+            TableStore::openCreating(folder.path());
+            TableStore::close();
+        } else if (how == QLatin1String("link")) {
+            QVERIFY(QDir().mkpath(siteFolder + QStringLiteral("/data")));
+            QVERIFY(QFile::link(siteFolder + QStringLiteral("/data"), folder.filePath(QStringLiteral("data"))));
+            named = QStringLiteral("'%1'").arg(siteFolder);
+            database = siteFolder + QStringLiteral("/data/WE.sqlite");
+        }
+
+        ModalWatcher watcher;
+        const int rc = runStartOrder(folder.path());
+
+        QVERIFY(rc != 0);
+        QCOMPARE(watcher.seen().size(), 1);
+        QCOMPARE(watcher.seen()[0].title, QStringLiteral("Krodalin"));
+        QCOMPARE(watcher.seen()[0].icon, QMessageBox::Information);
+        QCOMPARE(watcher.seen()[0].text,
+                 QStringLiteral("Журнал ещё не подготовлен: в базе данных WE (%1) нет таблиц программы.\n\n"
+                                "Подготовьте её один раз командой\n\n"
+                                "    krodalin-db init %2\n\n"
+                                "(она спросит имена и пароли первого администратора и оператора) "
+                                "и запустите программу снова.")
+                     .arg(database, named));
+        QVERIFY(watcher.dialogs().isEmpty());   // no login window
+        QCOMPARE(QFileInfo::exists(folder.filePath(QStringLiteral("data/WE.sqlite"))), how == QLatin1String("no tables"));
         QVERIFY(!TableStore::isOpen());
     }
 };

@@ -37,6 +37,7 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -184,6 +185,19 @@ int restore(const QStringList &args)
     return 0;
 }
 
+// The engine makes a new database file rw-r--r-- whatever the umask. Made
+// here first, empty, it gets the umask's mode: in a folder a group shares
+// (the installed program's, under umask 002) the whole group may write it.
+void makeDatabaseFile(const QString &folder)
+{
+    const TableStore::Location loc = TableStore::location(folder);
+    if (loc.engine != TableStore::Engine::SQLite || QFileInfo::exists(loc.path))
+        return;
+    QFile file(loc.path);
+    if (!QDir().mkpath(QFileInfo(loc.path).absolutePath()) || !file.open(QIODevice::WriteOnly))
+        throw Failure(QStringLiteral("не удалось создать %1: %2").arg(loc.path, file.errorString()));
+}
+
 int copy(const QStringList &args)
 {
     if (args.size() != 4 || args[2] != QLatin1String("--server"))
@@ -253,10 +267,12 @@ int main(int argc, char *argv[])
     }
 
     try {
-        if (server)
+        if (server) {
             TableStore::openServer(connection);
-        else
+        } else {
+            makeDatabaseFile(folder);
             TableStore::openCreating(folder);
+        }
         // A database prepared before the trail existed gets it, and nothing else.
         if (TableStore::tableExists(Tables::Journal) && TableStore::tableExists(Tables::Operators)
             && TableStore::tableExists(Tables::Administrators)) {
