@@ -118,7 +118,7 @@ MainForm::MainForm(const QString &programDir, QWidget *parent)
     connect(weighing, &WeighOperation::weightWithdrawn, m_weight, [this] { m_weight->setText(m_weightBeforePass); });
 
     // The journal page on page 2, over the same journal view; CheckBox2 is its edit-mode flag.
-    m_journalPage = new ::JournalPage({m_journalPanel, m_journal, m_checkBox2});
+    m_journalPage = new ::JournalPage({m_journalPanel, m_journal, m_checkBox2, m_programDir});
 
     FormCreate();
 }

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStringListModel>
@@ -14,10 +15,12 @@
 
 #include "common/errorreport.h"
 #include "store/tablecursor.h"
+#include "store/tablestore.h"
 #include "toolkit/cursorgrid.h"
 #include "toolkit/cursormodel.h"
 #include "toolkit/datefield.h"
 #include "toolkit/navigator.h"
+#include "toolkit/typedtext.h"
 #include "toolkit/widgetlook.h"
 
 const QString JournalPage::ViewModeCaption = QStringLiteral("Режим редактирования");
@@ -56,6 +59,26 @@ const QVector<GridColumn> &journalColumns()
         {"Klad", "Весовщик", 106},
     };
     return columns;
+}
+
+// The preparation tool's command that adds BD_audit to the journal's database.
+QString trailCommand(const QString &programDir)
+{
+    const TableStore::Location where = TableStore::location(programDir);
+    if (where.engine == TableStore::Engine::SQLite)
+        return QStringLiteral("krodalin-db init \"%1\"").arg(programDir);
+    QStringList keys;
+    const auto add = [&keys](const char *key, const QString &value) {
+        if (!value.isEmpty())
+            keys << QStringLiteral("%1=%2").arg(QLatin1String(key), value);
+    };
+    add("host", where.host);
+    add("port", where.port > 0 ? QString::number(where.port) : QString());
+    add("dbname", where.database);
+    add("user", where.user);
+    if (!where.options.isEmpty())
+        keys << where.options;
+    return QStringLiteral("krodalin-db init --server \"%1\"").arg(keys.join(QLatin1Char(' ')));
 }
 
 const char *const ListLabels[SearchListCount] = {"Заказчику", "Ф.И.О Водителя", "Номер Авто",
@@ -120,9 +143,9 @@ QWidget *JournalPage::createConditions()
         grid->addWidget(new QLabel(QString::fromUtf8(ListLabels[i]), box), i + 1, 0);
         auto *list = new QComboBox(box);
         list->setObjectName(QLatin1String(SearchListFields[size_t(i)].comboName));
-        list->setEditable(true);
-        list->setInsertPolicy(QComboBox::NoInsert);
         list->setModel(new QStringListModel(list));
+        // A search runs for what is typed, not for a listed text it begins.
+        keepTypedText(list);
         list->setFixedWidth(260);
         list->setMaxVisibleItems(20);
         setHint(list, {ConditionHint});
@@ -205,6 +228,10 @@ QWidget *JournalPage::createButtons()
         reports->addWidget(b);
     }
     connect(m_exportJournal, &QPushButton::clicked, this, &JournalPage::exportJournalRequested);
+    // The note prints the current row: without one there is nothing to print.
+    for (auto change : {&TableCursor::currentChanged, &TableCursor::stateChanged, &TableCursor::rowsChanged})
+        connect(m_host.journal, change, m_printNote, [this] { updatePrintNote(); });
+    updatePrintNote();
     col->addLayout(reports);
     col->addStretch();
     return box;
@@ -284,11 +311,41 @@ void JournalPage::setEditing(bool on)
     m_host.journal->setAudited(on);
 }
 
-void JournalPage::EnterEditMode() { setEditing(true); }
+void JournalPage::EnterEditMode()
+{
+    if (trailAvailable())
+        setEditing(true);
+}
+
+bool JournalPage::trailAvailable()
+{
+    // Every change made in edit mode is written with its trail or not at all;
+    // without the table each one would fail. The program never changes the
+    // database's structure itself.
+    if (TableStore::tableExists(Tables::Audit))
+        return true;
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Krodalin"),
+                    QStringLiteral("В базе данных нет таблицы BD_audit, в которую записываются изменения журнала, "
+                                   "поэтому режим редактирования не включён. Закройте программу и выполните:\n%1\n"
+                                   "Команда добавит эту таблицу и больше ничего не изменит.")
+                        .arg(trailCommand(m_host.programDir)),
+                    QMessageBox::Ok, window());
+    box.exec();
+    return false;
+}
+
+void JournalPage::updatePrintNote()
+{
+    const TableCursor *view = m_host.journal;
+    m_printNote->setEnabled(view && view->isOpen()
+                            && (view->currentId() != 0 || view->state() == TableCursor::State::Insert));
+}
 
 void JournalPage::modeButtonClick()
 {
     if (!isEditMode()) {
+        if (!trailAvailable())
+            return;
         if (m_host.editFlag)
             m_host.editFlag->setChecked(true);
         emit editModeRequested();

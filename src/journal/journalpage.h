@@ -8,7 +8,8 @@
 // the gate: a press of the mode button in view mode sets the edit-mode flag
 // (CheckBox2) and emits editModeRequested(); the start order connects that
 // to the gate, which calls EnterEditMode() once an administrator signed in.
-// Edits made in edit mode leave their trail in BD_audit.
+// Edits made in edit mode leave their trail in BD_audit; without that table
+// edit mode is refused, with what to run to add it.
 
 #include <QWidget>
 
@@ -32,6 +33,7 @@ struct JournalPageHost
     QWidget *panel = nullptr;         // JournalPanel: the page fills it
     TableCursor *journal = nullptr;   // the main window's journal view
     QCheckBox *editFlag = nullptr;    // CheckBox2, the hidden edit-mode flag
+    QString programDir;               // where the journal's database is named
 };
 
 class JournalPage : public QWidget
@@ -46,7 +48,8 @@ public:
 
     // Called by the administrator gate once it accepted an administrator for
     // edit mode: cells can be typed into, the navigator works, and the mode
-    // button offers the way back.
+    // button offers the way back. Refused, with a message, on a journal
+    // without BD_audit.
     void EnterEditMode();
     bool isEditMode() const;
 
@@ -95,6 +98,8 @@ private:
     void createGrid();
     void setEditing(bool on);
     void leaveEditMode();
+    bool trailAvailable();
+    void updatePrintNote();
 
     JournalPageHost m_host;
     CursorModel *m_model = nullptr;

@@ -12,6 +12,7 @@
 #include <future>
 #include <memory>
 #include <thread>
+#include <utility>
 
 #include "common/failure.h"
 #include "store/audittrail.h"
@@ -686,7 +687,7 @@ void TableCursor::SetFieldDateTime(const QString &name, const QDateTime &when)
 
 // ---------------------------------------------------------------- editing
 
-void TableCursor::Edit()
+void TableCursor::Edit(Origin origin)
 {
     requireOpen();
     if (m_state != State::Browse)
@@ -699,11 +700,12 @@ void TableCursor::Edit()
     loadRow(m_currentId, fresh);
     m_values = fresh.unpack();
     m_original = m_values;
+    m_handEdit = m_audited && origin == Origin::Hand;
     m_state = State::Edit;
     emit stateChanged();
 }
 
-void TableCursor::Append()
+void TableCursor::Append(Origin origin)
 {
     requireOpen();
     settle();
@@ -715,6 +717,7 @@ void TableCursor::Append()
         m_values[i] = isDateField(i) ? QString() : QString(QLatin1String(""));
     m_original = m_values;
     m_modified = false;
+    m_handEdit = m_audited && origin == Origin::Hand;
     m_state = State::Insert;
     emit stateChanged();
     emit currentChanged();
@@ -728,10 +731,10 @@ QVector<QString> TableCursor::texts(const QVector<QString> &stored) const
     return out;
 }
 
-void TableCursor::writeChange(const std::function<void()> &change)
+void TableCursor::writeChange(bool withTrail, const std::function<void()> &change)
 {
     TableStore::releaseReaders();
-    if (!m_audited) {
+    if (!withTrail) {
         change();
         return;
     }
@@ -748,7 +751,7 @@ qint64 TableCursor::postInsert()
         marks << QStringLiteral("?");
     }
     qint64 id = 0;
-    writeChange([&] {
+    writeChange(m_handEdit, [&] {
         QSqlQuery q(TableStore::connection());
         TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)%4")
                                         .arg(m_sqlTable, cols.join(", "), marks.join(", "),
@@ -758,7 +761,7 @@ qint64 TableCursor::postInsert()
             q.addBindValue(m_values[i].isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(m_values[i]));
         TableStore::check(q.exec(), q);
         id = SqlDialect::insertedId(q);
-        if (m_audited)
+        if (m_handEdit)
             AuditTrail::write(AuditTrail::Action::Insert, m_table, id, m_fields, {}, texts(m_values));
     });
     return id;
@@ -783,7 +786,7 @@ void TableCursor::postEdit(const PostCondition *condition)
     QString where = QStringLiteral("id = ?");
     if (condition)
         where += QStringLiteral(" AND \"%1\" = ?").arg(m_fields[condition->field]);
-    writeChange([&] {
+    writeChange(m_handEdit, [&] {
         QSqlQuery q(TableStore::connection());
         TableStore::check(
             q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(m_sqlTable, sets.join(", "), where)), q);
@@ -799,7 +802,7 @@ void TableCursor::postEdit(const PostCondition *condition)
                                           .arg(m_fields[condition->field], condition->stored));
             throw StoreError(QStringLiteral("Запись не найдена: её удалили, пока она редактировалась"));
         }
-        if (m_audited)
+        if (m_handEdit)
             AuditTrail::write(AuditTrail::Action::Edit, m_table, m_currentId, m_fields, texts(m_original),
                               texts(m_values));
     });
@@ -841,6 +844,15 @@ void TableCursor::post(const PostCondition *condition)
     m_eof = false;
     m_bof = false;
     TableStore::bumpGeneration();
+    if (std::exchange(m_handEdit, false) && (m_filters.active || m_filters.extraActive)) {
+        // The row is stored: a failed look leaves it current rather than
+        // report a failure of a change that was made.
+        try {
+            if (!rowStillVisible(m_currentId))
+                standNear(m_currentId);
+        } catch (const Failure &) {
+        }
+    }
     emit stateChanged();
     emit rowsChanged();
     emit currentChanged();
@@ -893,7 +905,7 @@ void TableCursor::Delete()
     const qint64 id = m_currentId;
     // The trail of a deleted row holds all its fields as they were stored.
     const QVector<QString> was = m_audited ? fetchRow(id).unpack() : QVector<QString>();
-    writeChange([&] {
+    writeChange(m_audited, [&] {
         QSqlQuery q(TableStore::connection());
         TableStore::check(q.prepare(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(m_sqlTable)), q);
         q.addBindValue(id);
@@ -902,6 +914,13 @@ void TableCursor::Delete()
             AuditTrail::write(AuditTrail::Action::Delete, m_table, id, m_fields, texts(was), {});
     });
     TableStore::bumpGeneration();
+    standNear(id);
+    emit rowsChanged();
+    emit currentChanged();
+}
+
+void TableCursor::standNear(qint64 id)
+{
     if (seekForward(id)) {
         m_eof = false;
     } else if (fetchLast(id)) {
@@ -909,8 +928,6 @@ void TableCursor::Delete()
     } else {
         clearRow();
     }
-    emit rowsChanged();
-    emit currentChanged();
 }
 
 void TableCursor::Refresh()

@@ -100,8 +100,15 @@ public:
     void SetFieldDateTime(const QString &name, const QDateTime &when);
     bool isModified() const { return m_modified; }
 
-    void Edit();
-    void Append();
+    // Who begins a row's change. While the cursor is audited (the journal
+    // page's edit mode), what the grid and the navigator begin is a hand
+    // edit; the program's own records (a weighing) are not.
+    enum class Origin { Hand, Program };
+    void Edit(Origin origin = Origin::Hand);
+    void Append(Origin origin = Origin::Hand);
+    // A hand edit that the filters no longer show once posted gives way to
+    // the nearest visible row (the next one, else the one before, else none):
+    // nothing may act on a row the grid does not show.
     void Post();
     // Post of a row in editing that holds only while the stored row still
     // has `text` in `field`, checked by the update itself: another program
@@ -116,9 +123,11 @@ public:
     // Posts a row in editing/adding when a field changed, drops it otherwise.
     void settle();
 
-    // While audited, every post and delete through this cursor writes its
-    // trail into BD_audit in the same transaction (store/audittrail.h); when
-    // the trail cannot be written the change is not made and Post/Delete throw.
+    // While audited, every hand edit posted and every row deleted through
+    // this cursor writes its trail into BD_audit in the same transaction
+    // (store/audittrail.h); when the trail cannot be written the change is not
+    // made and Post/Delete throw. Whether a row's change is a hand edit is
+    // settled when it begins (Edit, Append).
     void setAudited(bool on) { m_audited = on; }
     bool audited() const { return m_audited; }
 
@@ -180,6 +189,8 @@ private:
     bool seekForward(qint64 afterId, int batch = 0);
     bool fetchLast(qint64 beforeId);
     bool rowStillVisible(qint64 id);
+    // Stands on the first visible row after id, else the last before it, else on none.
+    void standNear(qint64 id);
     struct PostCondition
     {
         int field;
@@ -188,8 +199,8 @@ private:
     void post(const PostCondition *condition);
     qint64 postInsert();
     void postEdit(const PostCondition *condition);
-    // Runs a write, inside one transaction with its audit entries when audited.
-    void writeChange(const std::function<void()> &change);
+    // Runs a write, inside one transaction with its audit entries when withTrail.
+    void writeChange(bool withTrail, const std::function<void()> &change);
     QVector<QString> texts(const QVector<QString> &stored) const;
     QString storedValue(int index, const QString &text) const;
     PackedRow fetchRow(qint64 id) const;
@@ -215,6 +226,7 @@ private:
 
     Filters m_filters;
     bool m_audited = false;
+    bool m_handEdit = false;   // the row in editing or adding is a hand edit of an audited cursor
 
     // The open forward statement; while m_inPlace, it stands on the current
     // row and the row's fields are read from it.

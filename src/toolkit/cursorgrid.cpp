@@ -1,9 +1,32 @@
 #include "toolkit/cursorgrid.h"
 
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QStyledItemDelegate>
 
 #include "common/errorreport.h"
 #include "toolkit/cursormodel.h"
+#include "toolkit/typedtext.h"
+
+namespace {
+
+// A cell is one line, as every entry field is: a pasted line break becomes a blank.
+class OneLineDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override
+    {
+        QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto *line = qobject_cast<QLineEdit *>(editor))
+            keepOneLine(line);
+        return editor;
+    }
+};
+
+}
 
 CursorGrid::CursorGrid(QWidget *parent) : QTableView(parent)
 {
@@ -13,6 +36,7 @@ CursorGrid::CursorGrid(QWidget *parent) : QTableView(parent)
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->setVisible(false);
     setAlternatingRowColors(false);
+    setItemDelegate(new OneLineDelegate(this));
 }
 
 void CursorGrid::setCursorModel(CursorModel *model)

@@ -2,7 +2,6 @@
 
 #include <QAbstractListModel>
 #include <QComboBox>
-#include <QCompleter>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -19,6 +18,7 @@
 #include "store/tablecursor.h"
 #include "weighing/tnewdb.h"
 #include "weighing/weighoperation.h"
+#include "toolkit/typedtext.h"
 #include "toolkit/widgetlook.h"
 
 // One entry field's list as its drop-down shows it. The row count is taken
@@ -213,9 +213,6 @@ QWidget *EntryForm::createFields()
     for (int i = 1; i <= WeighingRecord::EntryFieldCount; ++i) {
         auto *c = new QComboBox(box);
         c->setObjectName(QStringLiteral("ComboBox%1").arg(i));
-        c->setEditable(true);
-        // What is typed is stored as typed; only the journal feeds the lists.
-        c->setInsertPolicy(QComboBox::NoInsert);
         c->setMaxVisibleItems(50);
         c->setFont(bold);
         // A list may hold a million texts: widths come from the layout, not
@@ -226,15 +223,9 @@ QWidget *EntryForm::createFields()
             view->setUniformItemSizes(true);
         auto *model = new ReferenceListModel(m_lists.list(i - 1), c);
         c->setModel(model);
+        // Inline completion would store "Заказчик-1" for a typed "Заказчик".
+        keepTypedText(c);
         c->setCurrentIndex(-1);
-        // The field keeps exactly what is typed: matches are offered in a
-        // popup, and only a pick from it (or from the list) puts an entry in
-        // the field. Inline completion would fill in the rest of a longer
-        // entry and store "Заказчик-1" for a typed "Заказчик".
-        if (QCompleter *completer = c->completer()) {
-            completer->setCompletionMode(QCompleter::PopupCompletion);
-            completer->setCaseSensitivity(Qt::CaseSensitive);
-        }
         setHint(c, {fieldLooks()[size_t(i - 1)].hint});
         // Disabled, a field shows the chosen truck's record: keep it legible.
         QPalette pal = c->palette();

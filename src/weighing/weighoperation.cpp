@@ -289,7 +289,9 @@ void WeighOperation::firstPass(WeighingMode m, const QString &weight, const Stam
     }
     m_form->setWeights(shown);
 
-    view->Append();
+    // The journal page may be in edit mode on this view: a weighing is no
+    // hand edit, and neither leaves a trail nor waits for one.
+    view->Append(TableCursor::Origin::Program);
     storeOrDrop(view, [&] {
         for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
             view->SetFieldText(p, m_form->fieldText(p + 1));
@@ -344,7 +346,7 @@ void WeighOperation::secondPass(WeighingMode m, const QString &weight, const Sta
     m_form->setWeights(shown);
 
     const qint64 id = m_chosenId;
-    view->Edit();
+    view->Edit(TableCursor::Origin::Program);
     storeOrDrop(view, [&] {
         if (tare)
             view->SetFieldText(WeighingRecord::Tara, tareText);

@@ -41,3 +41,9 @@ void key(QWidget *window, Qt::Key k, Qt::KeyboardModifiers m)
 {
     QTest::keyClick(focusedIn(window), k, m);
 }
+
+void clickOn(QWidget *w)
+{
+    QWidget *window = w->window();
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier, w->mapTo(window, w->rect().center()));
+}

@@ -1,7 +1,8 @@
 #pragma once
 // Keys as a keyboard delivers them: each one goes where the application
 // routes it (an open popup first, then the focused widget of the active
-// window), carrying its text, Cyrillic included.
+// window), carrying its text, Cyrillic included. Clicks as a mouse delivers
+// them, through the window.
 
 #include <QString>
 #include <Qt>
@@ -18,3 +19,7 @@ void pressKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 QWidget *focusedIn(QWidget *window);
 void type(QWidget *window, const QString &text);
 void key(QWidget *window, Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier);
+
+// A left click in the middle of the widget, through its window (an open popup
+// sees it first, as it would see a mouse's).
+void clickOn(QWidget *w);

@@ -11,8 +11,14 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <QAbstractItemView>
+#include <QClipboard>
+#include <QCompleter>
+#include <QToolButton>
+
 #include "common/session.h"
 #include "journal/journalpage.h"
+#include "keyboard.h"
 #include "messageboxes.h"
 #include "store/audittrail.h"
 #include "store/tablecursor.h"
@@ -47,6 +53,16 @@ void typeText(const QString &text)
                             Qt::NoModifier);
 }
 
+// Types the text, or pastes it through the clipboard when it holds a line break.
+void enter(const QString &text)
+{
+    QGuiApplication::clipboard()->setText(text);
+    if (text.contains('\n'))
+        pressKey(Qt::Key_V, Qt::ControlModifier);
+    else
+        typeKeys(text);
+}
+
 int journalRows()
 {
     QSqlQuery q(TableStore::connection());
@@ -71,7 +87,7 @@ class TestJournalPage final : public QObject
         view = std::make_unique<TableCursor>(Tables::Journal);
         view->Open();
         editFlag = std::make_unique<QCheckBox>();
-        page = std::make_unique<JournalPage>(JournalPageHost{nullptr, view.get(), editFlag.get()});
+        page = std::make_unique<JournalPage>(JournalPageHost{nullptr, view.get(), editFlag.get(), db->programDir()});
         page->resize(660, 420);
         page->show();   // a visit: the lists are built
         activate();
@@ -235,6 +251,53 @@ private slots:
         QCOMPARE(shownTrucks().size(), 5);
     }
 
+    // The search runs for what is typed, however the list is left; the popup offers the entries that
+    // begin with it, letter case counting; only a pick puts one in; a pasted line break is a blank.
+    void searchRunsForWhatIsTyped_data()
+    {
+        QTest::addColumn<int>("list");
+        QTest::addColumn<QString>("typed");   // pasted when it holds a line break
+        QTest::addColumn<QString>("leave");   // "": " Поиск!" at once
+        QTest::addColumn<QString>("kept");    // the search's text: the row holding it is found, or none
+        QTest::addColumn<bool>("found");
+        QTest::newRow("goods, Поиск! at once") << int(Goods) << "sand" << "" << "sand" << true;
+        QTest::newRow("customer, Tab") << int(Customer) << "sand" << "tab" << "sand" << true;
+        QTest::newRow("driver, a click elsewhere") << int(Driver) << "ivan" << "click" << "ivan" << false;
+        QTest::newRow("truck, another letter case") << int(Truck) << "Sand" << "" << "Sand" << false;
+        QTest::newRow("company, longer entry") << int(Company) << "sandy" << "tab" << "sandy" << false;
+        QTest::newRow("weigher, picked from the popup") << int(Weigher) << "San" << "pick" << "Sandy" << true;
+        QTest::newRow("goods, pasted LF") << int(Goods) << "sand\nSandy" << "" << "sand Sandy" << true;
+        QTest::newRow("driver, pasted CR LF") << int(Driver) << "sand\r\nSandy" << "tab" << "sand Sandy" << true;
+    }
+
+    void searchRunsForWhatIsTyped()
+    {
+        QFETCH(int, list);
+        QFETCH(QString, typed);
+        QFETCH(QString, leave);
+        QFETCH(QString, kept);
+        QFETCH(bool, found);
+        for (const char *t : {"SAND", "sand", "Sandy", "Ivanov", "sand Sandy"})
+            TempDatabase::addJournalRow({{"Zakazchik", t}, {"FIO", t}, {"N_Avto", t}, {"AvtoPr", t}, {"Klad", t}, {"Tovar", t}});
+        openPage();
+        QComboBox *box = page->searchList(list);
+        box->setFocus();
+        QTRY_VERIFY(box->hasFocus());
+        enter(typed);
+        if (leave == "pick") {
+            QTRY_VERIFY(box->completer()->popup()->isVisible());
+            pressKey(Qt::Key_Down);
+            pressKey(Qt::Key_Return);
+        } else if (leave == "tab") {
+            pressKey(Qt::Key_Tab);
+        } else if (leave == "click") {
+            clickOn(page->searchList((list + 1) % SearchListCount));
+        }
+        clickOn(page->searchButton());
+        QCOMPARE(box->currentText(), kept);
+        QCOMPARE(shownTrucks(), found ? QStringList{kept} : QStringList());
+    }
+
     void completedFilterNarrowsListsAndSearch()
     {
         TempDatabase::addJournalRow({{"N_Avto", "1"}, {"FIO", "Иванов"}, {"Tovar", "песок"}, {"Ok_cicle", "2"}});
@@ -365,6 +428,71 @@ private slots:
         view->SetFieldText("N_Avto", "D");
         view->Post();
         QCOMPARE(AuditTrail::read().size(), 51);
+    }
+
+    // A post that takes its row out of the search leaves the nearest row shown current, or none, with
+    // edit, delete and the note off. A line break pasted into the cell is a blank.
+    void postThatHidesTheRowMovesOn_data()
+    {
+        QTest::addColumn<QString>("searched");   // goods
+        QTest::addColumn<QString>("edited");     // the truck whose goods cell is retyped
+        QTest::addColumn<QString>("goods");      // pasted when it holds a line break
+        QTest::addColumn<QStringList>("shown");  // afterwards
+        QTest::addColumn<QString>("current");    // empty: none
+        QTest::newRow("a middle row") << "песок" << "3" << "глина" << QStringList{"1", "4"} << "4";
+        QTest::newRow("the last row") << "песок" << "4" << "глина" << QStringList{"1", "3"} << "3";
+        QTest::newRow("the only row") << "щебень" << "6" << "глина" << QStringList{} << "";
+        QTest::newRow("still found, pasted") << "пес*" << "3" << "песок\r\nречной" << QStringList{"1", "3", "4"} << "3";
+    }
+
+    void postThatHidesTheRowMovesOn()
+    {
+        QFETCH(QString, searched);
+        QFETCH(QString, edited);
+        QFETCH(QString, goods);
+        QFETCH(QStringList, shown);
+        QFETCH(QString, current);
+        const QStringList stock = {"песок", "глина", "песок", "песок", "глина", "щебень"};
+        for (int i = 0; i < stock.size(); ++i)
+            TempDatabase::addJournalRow({{"N_Avto", QString::number(i + 1)}, {"Tovar", stock[i]}});
+        openPage();
+        page->searchList(Goods)->setFocus();
+        QTRY_VERIFY(page->searchList(Goods)->hasFocus());
+        typeKeys(searched);
+        clickOn(page->searchButton());
+        page->EnterEditMode();
+        CursorGrid *grid = page->grid();
+        grid->setFocus();
+        QTRY_VERIFY(grid->hasFocus());
+        grid->setCurrentIndex(grid->model()->index(int(shownTrucks().indexOf(edited)), 11));   // "Товар"
+        pressKey(Qt::Key_F2);   // the whole text selected
+        enter(goods);
+        pressKey(Qt::Key_Return);
+        clickOn(page->navigator()->button(DbNavigator::Post));
+
+        QCOMPARE(shownTrucks(), shown);
+        QCOMPARE(view->currentId() ? view->FieldText("N_Avto") : QString(), current);
+        for (QWidget *b : QWidgetList{page->navigator()->button(DbNavigator::Edit),
+                                      page->navigator()->button(DbNavigator::Delete), page->printNoteButton()})
+            QCOMPARE(b->isEnabled(), !current.isEmpty());
+        QCOMPARE(view->rowById(edited.toInt()).value(view->fieldIndex("Tovar")),
+                 goods.contains('\n') ? "песок речной" : goods);
+    }
+
+    // Without the trail (a copy from before it) edit mode says once what adds it, and stays off.
+    void editModeNeedsTheTrail()
+    {
+        TableStore::releaseReaders();
+        QVERIFY(QSqlQuery(TableStore::connection()).exec("DROP TABLE bd_audit"));
+        openPage();
+        ModalWatcher watcher;
+        clickOn(page->modeButton());
+        page->EnterEditMode();   // as the gate would, had it been asked another way
+        QCOMPARE(watcher.seen().size(), 2);
+        QVERIFY2(watcher.seen()[0].icon == QMessageBox::Critical
+                     && watcher.seen()[0].text.contains(QStringLiteral("krodalin-db init \"%1\"").arg(db->programDir())),
+                 qPrintable(watcher.seen()[0].text));
+        QVERIFY(!editFlag->isChecked() && !page->isEditMode() && !page->navigator()->isEnabled());
     }
 
     void noChangeWithoutItsTrail_data()

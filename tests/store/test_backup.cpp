@@ -186,6 +186,7 @@ private slots:
         QTest::addColumn<bool>("programRuns");
         QTest::addColumn<QString>("refusal");   // empty: restored
         QTest::newRow("sound copy") << "" << false << "";
+        QTest::newRow("copy from before the trail") << "no trail" << false << "";
         QTest::newRow("journal page overwritten") << "page" << false << "не годится";
         QTest::newRow("cut short") << "cut" << false << "не годится";
         QTest::newRow("not a database") << "text" << false << "не является базой данных SQLite";
@@ -200,6 +201,11 @@ private slots:
         QTemporaryDir folder, copies;
         prepare(folder.path(), {"Р0", "Р1", "Р2"});
         const QString database = TableStore::databasePath(folder.path());
+        if (spoil == QLatin1String("no trail")) {
+            TableStore::open(folder.path());
+            QVERIFY(QSqlQuery(TableStore::connection()).exec(QStringLiteral("DROP TABLE bd_audit")));
+            TableStore::close();
+        }
 
         const Run backup = krodalinDb({"backup", folder.path(), copies.path()});
         QCOMPARE(backup.code, 0);
@@ -257,6 +263,9 @@ private slots:
         QCOMPARE(trucksIn(database), QStringList({"Р0", "Р1", "Р2"}));
         QCOMPARE(trucksIn(database + ".before-restore"), QStringList({"Р0", "Р1", "Р2", "Р3"}));
         QCOMPARE(DatabaseBackup::check(database), QString());
+        // The restored journal can be edited: it has the trail, added when the copy lacked it.
+        QCOMPARE(column(database, "SELECT count(*) FROM bd_audit"), QStringList("0"));
+        QCOMPARE(restore.out.contains("BD_audit"), spoil == QLatin1String("no trail"));
     }
 };
 

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <QAbstractItemView>
+#include <QClipboard>
 #include <QCompleter>
 
 #include "keyboard.h"
@@ -242,6 +243,11 @@ private slots:
         pressKey(Qt::Key_Down);
         pressKey(Qt::Key_Return);
         QCOMPARE(box->currentText(), listed);
+        box->clearEditText();
+
+        QGuiApplication::clipboard()->setText(typed + "\r\n" + listed);   // a pasted line break is a blank
+        pressKey(Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(box->currentText(), typed + " " + listed);
         box->clearEditText();
 
         // Weighing straight from the field.

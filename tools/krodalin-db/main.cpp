@@ -166,6 +166,13 @@ int backup(const QStringList &args)
     return 0;
 }
 
+// The open database holds the journal and both account tables.
+bool holdsProgramTables()
+{
+    return TableStore::tableExists(Tables::Journal) && TableStore::tableExists(Tables::Operators)
+           && TableStore::tableExists(Tables::Administrators);
+}
+
 int restore(const QStringList &args)
 {
     if (args.size() != 3)
@@ -182,6 +189,20 @@ int restore(const QStringList &args)
     out << "База данных восстановлена из " << args[2] << ": " << database << "\n";
     if (!kept.isEmpty())
         out << "Прежняя база данных сохранена как " << kept << "\n";
+    // A copy made before the trail of hand edits existed gets it, as init
+    // would give it: the program cannot be edited in without it.
+    if (TableStore::location(args[1]).engine != TableStore::Engine::SQLite)
+        return 0;
+    try {
+        TableStore::open(args[1]);
+        if (holdsProgramTables() && AuditTrail::ensureTable())
+            out << "Таблица BD_audit добавлена: " << TableStore::describe() << "\n";
+        TableStore::close();
+    } catch (const Failure &e) {
+        QTextStream(stderr) << "krodalin-db: таблица BD_audit не добавлена (" << e.message()
+                            << "); её добавит krodalin-db init " << args[1] << "\n";
+        return 1;
+    }
     return 0;
 }
 
@@ -274,8 +295,7 @@ int main(int argc, char *argv[])
             TableStore::openCreating(folder);
         }
         // A database prepared before the trail existed gets it, and nothing else.
-        if (TableStore::tableExists(Tables::Journal) && TableStore::tableExists(Tables::Operators)
-            && TableStore::tableExists(Tables::Administrators)) {
+        if (holdsProgramTables()) {
             const bool added = AuditTrail::ensureTable();
             QTextStream(stdout) << (added ? "Таблица BD_audit добавлена: " : "Все таблицы уже есть: ")
                                 << TableStore::describe() << "\n";
