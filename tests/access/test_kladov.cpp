@@ -19,6 +19,7 @@
 #include "access/accountlookup.h"
 #include "access/kladov.h"
 #include "common/session.h"
+#include "keyboard.h"
 #include "messageboxes.h"
 #include "common/failure.h"
 #include "store/schema.h"
@@ -102,6 +103,28 @@ QString storedPassword(const QString &table, const QString &name)
     return QStringLiteral("<no such account>");
 }
 
+// A password field emptied and typed into, as a person does it.
+void retype(QLineEdit *field, const QString &text)
+{
+    focusOn(field);
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Delete);
+    typeText(field, text);
+}
+
+// Clicks a cell of a grid and types there; a tab moves to the next cell.
+void typeIntoGrid(CursorGrid *grid, int row, int column, const QString &text)
+{
+    const QRect cell = grid->visualRect(grid->model()->index(row, column));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    const QStringList parts = text.split(QLatin1Char('\t'));
+    for (int i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            key(grid->window(), Qt::Key_Tab);
+        type(grid->window(), parts[i]);
+    }
+}
+
 // Runs the application's own loop, as the start order does after the login,
 // and returns its exit code; 99 when nothing ended it within the time.
 int runApplicationLoop(int watchdogMs)
@@ -183,7 +206,13 @@ private slots:
     void adminSignIn();
     void saveStoresEditedAccounts_data();
     void saveStoresEditedAccounts();
-    void cancelTouchesNoTable();
+    void cancelKeepsOnlyStoredRows();
+    void unsavedEditNeverSignsIn_data();
+    void unsavedEditNeverSignsIn();
+    void newAccountSignsInAtOnce_data();
+    void newAccountSignsInAtOnce();
+    void lastAccountIsKept_data();
+    void lastAccountIsKept();
     void missingAccountTable();
 };
 
@@ -384,13 +413,11 @@ void TestKladov::lookupBackspaceDoesNotComplete_data()
 
 // Keys from a keyboard reach the focused combo box, which hands them to its
 // line edit itself: a deleting key must be noticed there, or every Backspace
-// brings the completion straight back and a name that begins another one
-// ("Иванов" under "Иванов Иван Петрович") can never be typed.
+// brings the completion straight back and the text can never be shortened.
 void TestKladov::lookupBackspaceDoesNotComplete()
 {
     QFETCH(int, key);
     Accounts db;
-    Schema::addAccount(Tables::Operators, QStringLiteral("Иванов"), QStringLiteral("short"));
     Login l;
     l.show();
     QLineEdit *edit = l.name->lineEdit();
@@ -705,7 +732,7 @@ void TestKladov::saveStoresEditedAccounts()
     QCOMPARE(Session::OperatorName, Ivanov);
 }
 
-void TestKladov::cancelTouchesNoTable()
+void TestKladov::cancelKeepsOnlyStoredRows()
 {
     Accounts db;
     Login l;
@@ -733,17 +760,164 @@ void TestKladov::cancelTouchesNoTable()
     QCOMPARE(l.dlg->size(), QSize(330, 310));
     QCOMPARE(storedPassword(Tables::Operators, QStringLiteral("Сидоров Сидор")), QStringLiteral("sid"));
     QCOMPARE(storedPassword(Tables::Operators, Petrov), QStringLiteral("Pass"));
-    QCOMPARE(operators->state(), TableCursor::State::Edit);
+    QCOMPARE(operators->state(), TableCursor::State::Browse);
     QVERIFY(l.dlg->administratorCursor()->isOpen());
 
     // The operator stored from the grid signs in.
-    operators->Cancel();
     typeText(l.name, QStringLiteral("сид"));
     l.password->setText(QStringLiteral("sid"));
     l.button("ContinueButton")->click();
     QVERIFY(watcher.seen().isEmpty());
     QCOMPARE(Session::OperatorName, QStringLiteral("Сидоров Сидор"));
     QCOMPARE(Session::LoginOk, 1);
+}
+
+void TestKladov::unsavedEditNeverSignsIn_data()
+{
+    QTest::addColumn<QString>("grid");
+    QTest::addColumn<int>("row");            // -1: a row added with the navigator
+    QTest::addColumn<QString>("typed");      // into its password cell (a new row: name, tab, password)
+    QTest::addColumn<QString>("name");       // then typed at the login
+    QTest::addColumn<QString>("account");
+    QTest::addColumn<QString>("stored");     // the password that signs in; none for a new row
+
+    QTest::newRow("password of the row the name finds") << "OperatorGrid" << 0 << "new1" << "ив" << Ivanov << "ivan1";
+    QTest::newRow("password of another row") << "OperatorGrid" << 1 << "new1" << "пет" << Petrov << "Pass";
+    QTest::newRow("a new operator") << "OperatorGrid" << -1 << "Сидоров\tsid" << "сидоров" << "Сидоров"
+                                    << "<no such account>";
+    QTest::newRow("administrator's password") << "AdministratorGrid" << 0 << "Root-2" << "" << Admin << "Admin";
+}
+
+// "Отмена" after a password typed into a grid and never saved: the table
+// keeps the old one, and only the old one signs in.
+void TestKladov::unsavedEditNeverSignsIn()
+{
+    QFETCH(QString, grid);
+    QFETCH(int, row);
+    QFETCH(QString, typed);
+    QFETCH(QString, name);
+    QFETCH(QString, account);
+    QFETCH(QString, stored);
+
+    Accounts db;
+    Login l;
+    l.show();
+    ModalWatcher watcher;
+    l.signInAdmin(QStringLiteral("адм"), QStringLiteral("Admin"));
+    auto *cells = l.dlg->findChild<CursorGrid *>(grid);
+    if (row < 0) {
+        QTest::mouseClick(l.dlg->findChild<DbNavigator *>("OperatorNavigator")->button(DbNavigator::Insert),
+                          Qt::LeftButton);
+        row = cells->model()->rowCount() - 1;
+    }
+    typeIntoGrid(cells, row, typed.contains('\t') ? 0 : 1, typed);
+    const QString unsaved = typed.section('\t', -1);
+    QTest::mouseClick(l.button("EditCancelButton"), Qt::LeftButton);
+    QCOMPARE(l.dlg->currentLayout(), kladov::Layout::Login);
+
+    const bool admins = grid == QStringLiteral("AdministratorGrid");
+    if (admins)
+        l.button("ChangeListButton")->click();   // the name is still in its field
+    else
+        typeText(l.name, name);
+    QLineEdit *password = admins ? l.adminPassword : l.password;
+    QPushButton *signIn = l.button(admins ? "OkButton" : "ContinueButton");
+    retype(password, unsaved);
+    signIn->click();
+    QCOMPARE(watcher.seen().size(), 1);
+    QCOMPARE(watcher.seen()[0].text, QStringLiteral("Введите пароль"));
+    QCOMPARE(storedPassword(admins ? Tables::Administrators : Tables::Operators, account), stored);
+    if (row == 0 || row == 1) {
+        retype(password, stored);
+        signIn->click();
+        QCOMPARE(watcher.seen().size(), 1);
+        QCOMPARE(admins ? int(l.dlg->currentLayout()) : Session::LoginOk,
+                 admins ? int(kladov::Layout::Editing) : 1);
+    }
+}
+
+void TestKladov::newAccountSignsInAtOnce_data()
+{
+    QTest::addColumn<QString>("typed");   // empty: the name taken from the list with Down
+    QTest::newRow("typed, a stored name begins with it") << "иванов";
+    QTest::newRow("the last name of the list, by Down") << "";
+}
+
+// An operator added in the grid beside "Иванов Иван Петрович" signs in right
+// after "Сохранить и выход", by typing the name or by walking the list.
+void TestKladov::newAccountSignsInAtOnce()
+{
+    QFETCH(QString, typed);
+    Accounts db;
+    Login l;
+    l.show();
+    ModalWatcher watcher;
+    l.signInAdmin(QStringLiteral("адм"), QStringLiteral("Admin"));
+    QTest::mouseClick(l.dlg->findChild<DbNavigator *>("OperatorNavigator")->button(DbNavigator::Insert),
+                      Qt::LeftButton);
+    typeIntoGrid(l.operatorGrid, l.operatorGrid->model()->rowCount() - 1, 0, QStringLiteral("Иванов\tshort"));
+    // A look at the first row stores the new one and leaves the cursor there.
+    const QRect first = l.operatorGrid->visualRect(l.operatorGrid->model()->index(0, 0));
+    QTest::mouseClick(l.operatorGrid->viewport(), Qt::LeftButton, {}, first.center());
+    QTest::mouseClick(l.button("SaveButton"), Qt::LeftButton);
+    QCOMPARE(storedPassword(Tables::Operators, QStringLiteral("Иванов")), QStringLiteral("short"));
+
+    if (typed.isEmpty()) {
+        focusOn(l.name);
+        for (int i = 0; i < 6; ++i)
+            pressKey(l.name, Qt::Key_Down);
+    } else {
+        typeText(l.name, typed);
+    }
+    QCOMPARE(l.name->text(), QStringLiteral("Иванов"));
+    retype(l.password, QStringLiteral("short"));
+    l.button("ContinueButton")->click();
+    QVERIFY(watcher.seen().isEmpty());
+    QCOMPARE(Session::LoginOk, 1);
+    QCOMPARE(Session::OperatorName, QStringLiteral("Иванов"));
+}
+
+void TestKladov::lastAccountIsKept_data()
+{
+    QTest::addColumn<QString>("navigator");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("administrators") << "AdministratorNavigator" << Tables::Administrators
+        << "Последнего администратора удалить нельзя: без него никто не сможет изменить список пользователей, "
+           "настройки программы и журнал. Сначала добавьте другого администратора.";
+    QTest::newRow("operators") << "OperatorNavigator" << Tables::Operators
+        << "Последнего пользователя удалить нельзя: без него никто не сможет войти в программу. "
+           "Сначала добавьте другого пользователя.";
+}
+
+// Every row but the last can be deleted; the last is refused before the
+// confirmation is asked.
+void TestKladov::lastAccountIsKept()
+{
+    QFETCH(QString, navigator);
+    QFETCH(QString, table);
+    QFETCH(QString, refusal);
+    Accounts db;
+    Login l;
+    l.show();
+    ModalWatcher watcher;
+    l.signInAdmin(QStringLiteral("адм"), QStringLiteral("Admin"));
+    QToolButton *deleteButton = l.dlg->findChild<DbNavigator *>(navigator)->button(DbNavigator::Delete);
+    TableCursor c(table);
+    c.Open();
+    const int rows = c.visibleCount();
+    for (int i = 0; i < rows; ++i) {
+        if (i < rows - 1)
+            watcher.answer(QMessageBox::Yes);
+        QTest::mouseClick(deleteButton, Qt::LeftButton);
+    }
+    QCOMPARE(watcher.seen().size(), rows);
+    QCOMPARE(watcher.seen().last().text, refusal);
+    QCOMPARE(watcher.seen().last().title, QStringLiteral("Внимание"));
+    QCOMPARE(watcher.seen().last().icon, QMessageBox::Critical);
+    QCOMPARE(watcher.seen()[rows - 2].text, QStringLiteral("Delete record?"));
+    QCOMPARE(c.visibleCount(), 1);
+    QVERIFY(watcher.problems().isEmpty());
 }
 
 void TestKladov::missingAccountTable()
