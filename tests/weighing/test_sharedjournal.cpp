@@ -438,6 +438,50 @@ private slots:
             QCOMPARE(stored(waiting)[WeighingRecord::Sum], QString("15,32"));
         QVERIFY(b.watcher.problems().isEmpty());
     }
+
+    void pendingTrucksUnreadable_data()
+    {
+        QTest::addColumn<bool>("chosenBefore");   // else a first pass was selected
+        QTest::newRow("after a first pass") << false;
+        QTest::newRow("a truck chosen for its gross pass") << true;
+    }
+
+    // With the server gone, a second-pass mode cannot list its trucks: one
+    // message, no window, and the mode and an earlier choice stay; once the
+    // server is back the choice is weighed.
+    void pendingTrucksUnreadable()
+    {
+        QFETCH(bool, chosenBefore);
+        TempDatabase db(TableStore::Engine::Server);
+        QVERIFY2(db.isValid(), qPrintable(db.error()));
+        PgCluster &server = PgCluster::shared();
+        const auto restart = qScopeGuard([&] { server.start(); });
+        Station b(OperatorB);
+        const qint64 waiting = b.firstPass(truckTexts("А005АА", "Водитель Б"), 5.1);
+        QVERIFY(waiting > 0);
+        if (chosenBefore)
+            QVERIFY(b.choose(waiting));
+        const Mode before = b.form->mode();
+        b.watcher.clear();
+
+        QVERIFY(server.stop());
+        b.form->modeButton(chosenBefore ? Mode::TareAfterUnloading : Mode::GrossAfterLoading)->click();
+        QCOMPARE(b.watcher.seen().size(), 1);
+        QVERIFY2(b.watcher.seen()[0].text.startsWith(ServerLost), qPrintable(b.watcher.seen()[0].text));
+        QVERIFY(b.watcher.dialogs().isEmpty());
+        QCOMPARE(b.form->mode(), before);
+        QVERIFY(b.form->modeButton(before)->isChecked());
+        QCOMPARE(b.form->fieldText(1), chosenBefore ? QString("А005АА") : QString());
+        QVERIFY(server.start());
+
+        if (!chosenBefore)
+            QVERIFY(b.choose(waiting));
+        b.watcher.clear();
+        QVERIFY(b.weigh(15.32));
+        QCOMPARE(b.watcher.seen().size(), 1);
+        QCOMPARE(b.watcher.seen()[0].text, WeighingModes::completionText(Mode::GrossAfterLoading));
+        QCOMPARE(stored(waiting)[WeighingRecord::Sum], QString("15,32"));
+    }
 };
 
 int main(int argc, char *argv[])
