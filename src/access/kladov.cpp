@@ -411,10 +411,9 @@ bool kladov::mayDelete(TableCursor *accounts)
     const bool admins = accounts == m_administrators;
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Внимание"),
                     admins ? QStringLiteral("Последнего администратора удалить нельзя: без него никто не сможет "
-                                            "изменить список пользователей, настройки программы и журнал. "
-                                            "Сначала добавьте другого администратора.")
+                                            "изменить список пользователей и настройки программы.")
                            : QStringLiteral("Последнего пользователя удалить нельзя: без него никто не сможет "
-                                            "войти в программу. Сначала добавьте другого пользователя."),
+                                            "войти в программу."),
                     QMessageBox::Ok, this);
     box.exec();
     return false;

@@ -257,27 +257,21 @@ private slots:
     {
         QTest::addColumn<bool>("onServer");
         QTest::addColumn<QStringList>("options");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("said");   // how its output begins
+        QTest::addColumn<QString>("said");           // how its output begins
         QTest::addColumn<QStringList>("accounts");   // afterwards: table, name and password of every row
-        const QStringList site{"BD_tools2 Админ 1", "BD_tools.DB Иванов И.И. 2"};
-        const QString listing = "Администраторы (BD_tools2):\n  Админ\nПользователи (BD_tools.DB):\n  Иванов И.И.\n";
-        QTest::newRow("both lists") << false << QStringList{} << 0 << listing << site;
-        QTest::newRow("both lists of a server") << true << QStringList{} << 0 << listing << site;
-        QTest::newRow("a new administrator")
-            << false << QStringList{"--add-admin", "Главный", "--password", "g"} << 0
+        const QString admin = "BD_tools2 Админ 1", op = "BD_tools.DB Иванов И.И. 2";
+        QTest::newRow("both lists") << false << QStringList{}
+            << "Администраторы (BD_tools2):\n  Админ\nПользователи (BD_tools.DB):\n  Иванов И.И.\n"
+            << QStringList{admin, op};
+        QTest::newRow("a new administrator") << false << QStringList{"--add-admin", "Главный", "--password", "g"}
             << "Администратор «Главный» добавлен\nАдминистраторы (BD_tools2):\n  Админ\n  Главный\n"
-            << QStringList{"BD_tools2 Админ 1", "BD_tools2 Главный g", site[1]};
-        QTest::newRow("a forgotten password, on the server")
-            << true << QStringList{"--add-admin", "админ", "--password", "new"} << 0
-            << "Администратор «Админ»: пароль изменён\n" << QStringList{"BD_tools2 Админ new", site[1]};
-        QTest::newRow("a new operator without a password")
-            << false << QStringList{"--add-operator", "Петров", "--password", ""} << 0
-            << "Пользователь «Петров» добавлен\n"
-            << QStringList{site[0], site[1], "BD_tools.DB Петров "};
-        QTest::newRow("an empty name") << false << QStringList{"--add-admin", " ", "--password", "x"} << 1
-                                       << "krodalin-db: имя не может быть пустым\n" << site;
-        QTest::newRow("a password for nobody") << false << QStringList{"--password", "x"} << 2 << "Usage:" << site;
+            << QStringList{admin, "BD_tools2 Главный g", op};
+        QTest::newRow("a forgotten password, on a server") << true << QStringList{"--add-admin", "админ", "--password", "x"}
+            << "Администратор «Админ»: пароль изменён\n" << QStringList{"BD_tools2 Админ x", op};
+        QTest::newRow("an operator without a password") << false << QStringList{"--add-operator", "Петров", "--password", ""}
+            << "Пользователь «Петров» добавлен\nАдминистраторы (BD_tools2):\n  Админ\nПользователи (BD_tools.DB):\n"
+               "  Иванов И.И.\n  Петров  (без пароля)\n"
+            << QStringList{admin, op, "BD_tools.DB Петров "};
     }
 
     // For a site locked out of its own program: the account lists, and an
@@ -286,40 +280,28 @@ private slots:
     {
         QFETCH(bool, onServer);
         QFETCH(QStringList, options);
-        QFETCH(int, code);
         QFETCH(QString, said);
         QFETCH(QStringList, accounts);
         QTemporaryDir dir;
         QStringList where{dir.path()};
         if (onServer) {
-            PgCluster &server = PgCluster::shared();
-            QVERIFY2(server.createDatabase("krodalin_accounts"), qPrintable(server.error()));
-            where = QStringList{"--server", server.connectionString("krodalin_accounts")};
+            QVERIFY2(PgCluster::shared().createDatabase("krodalin_accounts"), qPrintable(PgCluster::shared().error()));
+            where = QStringList{"--server", PgCluster::shared().connectionString("krodalin_accounts")};
         }
-        QCOMPARE(krodalinDb(QStringList{"init"} + where
-                            + QStringList{"--admin", "Админ", "--admin-password", "1", "--operator", "Иванов И.И.",
-                                          "--operator-password", "2"})
+        QCOMPARE(krodalinDb(QStringList{"init"} + where + QStringList{"--admin", "Админ", "--admin-password", "1",
+                                                                      "--operator", "Иванов И.И.", "--operator-password", "2"})
                      .code,
                  0);
-
         const Run run = krodalinDb(QStringList{"accounts"} + where + options);
-        QCOMPARE(run.code, code);
-        QVERIFY2((code == 0 ? run.out : run.err).startsWith(said), qPrintable(run.out + run.err));
-        if (onServer)
-            TableStore::openServer(where[1]);
-        else
-            TableStore::open(dir.path());
+        QCOMPARE(run.code, 0);
+        QVERIFY2(run.out.startsWith(said), qPrintable(run.out + run.err));
+        onServer ? TableStore::openServer(where[1]) : TableStore::open(dir.path());
         QStringList held;
         for (const QString &table : {Tables::Administrators, Tables::Operators}) {
             TableCursor c(table);
             c.Open();
             for (const qint64 id : c.visibleIds(0, 0))
                 held << table + ' ' + QStringList(c.rowById(id)).join(' ');
-            // Every account is listed.
-            if (code == 0)
-                for (c.First(); !c.AtEnd(); c.Next())
-                    QVERIFY2(run.out.contains("\n  " + c.FieldText(0) + (c.FieldText(1).isEmpty() ? "  (без пароля)\n" : "\n")),
-                             qPrintable(run.out));
         }
         TableStore::close();
         QCOMPARE(held, accounts);
