@@ -12,13 +12,12 @@ bool signInPasses(const QString &typedName, const QString &typedPassword,
 
 std::optional<Account> currentAccount(const TableCursor &cursor)
 {
-    if (!cursor.isOpen())
-        return std::nullopt;
-    if (cursor.currentId() == 0 && cursor.state() != TableCursor::State::Insert)
+    // A row being added is no account yet.
+    if (!cursor.isOpen() || cursor.currentId() == 0 || cursor.state() == TableCursor::State::Insert)
         return std::nullopt;
     const int name = cursor.fieldIndex(AccountFields::Name);
     const int password = cursor.fieldIndex(AccountFields::Password);
     if (name < 0 || password < 0)
         return std::nullopt;
-    return Account{cursor.FieldText(name), cursor.FieldText(password)};
+    return Account{cursor.storedText(name), cursor.storedText(password)};
 }

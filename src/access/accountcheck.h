@@ -29,6 +29,7 @@ struct Account
 bool signInPasses(const QString &typedName, const QString &typedPassword,
                   const std::optional<Account> &found);
 
-// The account on the cursor's current row, including a row being edited
-// (its unposted values). None when the cursor is closed or has no row.
+// The account on the cursor's current row as stored: a row being edited
+// counts with its stored values, a row being added not at all. None when the
+// cursor is closed or has no row.
 std::optional<Account> currentAccount(const TableCursor &cursor);

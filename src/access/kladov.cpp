@@ -186,6 +186,7 @@ void kladov::createEditingArea()
     m_operatorNavigator->setObjectName(QStringLiteral("OperatorNavigator"));
     m_operatorNavigator->setGeometry(EditX, 134, EditWidth, 24);
     m_operatorNavigator->setCursor(m_operators);
+    m_operatorNavigator->setDeleteCheck([this] { return mayDelete(m_operators); });
 
     m_adminsLabel = label(QStringLiteral("AdministratorsLabel"),
                           QStringLiteral("Редактирование Имени и пароля Администратора!!!"), this,
@@ -200,6 +201,7 @@ void kladov::createEditingArea()
     m_adminNavigator->setObjectName(QStringLiteral("AdministratorNavigator"));
     m_adminNavigator->setGeometry(EditX, 294, EditWidth, 24);
     m_adminNavigator->setCursor(m_administrators);
+    m_adminNavigator->setDeleteCheck([this] { return mayDelete(m_administrators); });
 
     m_save = button(QStringLiteral("SaveButton"), QStringLiteral("Сохранить и выход"), this, QRect(8, 292, 154, 30));
     setHint(m_save, {QStringLiteral("Сохранить изминения и выход в главное меню")});
@@ -338,13 +340,14 @@ void kladov::ChangeListClick()
 {
     showLayout(Layout::SignIn);
     runGuarded([&] {
-        if (m_administrators->isOpen())
-            return;
-        m_administrators->Open();
-        // The grid bound to the cursor re-reads its rows on a refresh.
-        m_administrators->Refresh();
-        m_adminName->followText();
+        if (!m_administrators->isOpen()) {
+            m_administrators->Open();
+            // The grid bound to the cursor re-reads its rows on a refresh.
+            m_administrators->Refresh();
+            m_adminName->followText();
+        }
     });
+    m_adminName->reloadNames();
 }
 
 void kladov::SignInClick()
@@ -375,16 +378,45 @@ void kladov::SaveClick()
         return;
     runGuarded([&] { m_administrators->Close(); });
     m_adminPassword->clear();
-    showLayout(Layout::Login);
-    setClientSize(ReturnSize);
+    backToLogin();
 }
 
 void kladov::CancelClick()
 {
-    // No table is touched: what the grids stored stays stored, and a row
-    // still being edited stays so in its cursor.
+    // What the grids stored stays stored; an edit not stored yet is dropped
+    // now, before a lookup could post it by moving its cursor, or a sign-in
+    // take a password nobody saved.
+    runGuarded([&] {
+        for (TableCursor *accounts : {m_operators, m_administrators})
+            if (accounts->isOpen())
+                accounts->Cancel();
+    });
+    backToLogin();
+}
+
+void kladov::backToLogin()
+{
+    // The list may hold accounts added or renamed in the grid.
+    m_operatorName->reloadNames();
     showLayout(Layout::Login);
     setClientSize(ReturnSize);
+}
+
+bool kladov::mayDelete(TableCursor *accounts)
+{
+    // Deleting the last account of a list would leave nobody to sign in
+    // with it, and only an administrator can add accounts in the program.
+    if (accounts->state() == TableCursor::State::Insert || accounts->visibleCount() > 1)
+        return true;
+    const bool admins = accounts == m_administrators;
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Внимание"),
+                    admins ? QStringLiteral("Последнего администратора удалить нельзя: без него никто не сможет "
+                                            "изменить список пользователей и настройки программы.")
+                           : QStringLiteral("Последнего пользователя удалить нельзя: без него никто не сможет "
+                                            "войти в программу."),
+                    QMessageBox::Ok, this);
+    box.exec();
+    return false;
 }
 
 // ---------------------------------------------------------------- closing

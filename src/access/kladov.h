@@ -67,6 +67,9 @@ private:
 
     void FormClose();
     void showLayout(Layout layout);
+    void backToLogin();
+    // Asked before a stored account row is deleted; refuses the last one.
+    bool mayDelete(TableCursor *accounts);
     void setClientSize(QSize size);
     void refuse(const QString &text, const QString &title, QWidget *focus);
     void requestTermination();

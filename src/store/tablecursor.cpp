@@ -572,19 +572,29 @@ bool TableCursor::Locate(const QString &field, const QString &prefix)
     if (index < 0)
         throw StoreError(QStringLiteral("Поле %1 не найдено").arg(field));
     settle();
-    if (m_currentId != 0 && FieldText(index).startsWith(prefix, Qt::CaseInsensitive))
+    const auto equal = [&](const QString &text) { return text.compare(prefix, Qt::CaseInsensitive) == 0; };
+    if (m_currentId != 0 && equal(FieldText(index)))
         return true;
 
-    // Letter case is ignored for every alphabet, so the comparison is done here
-    // rather than by the engine (whose lower() knows only ASCII).
+    // A text that is a whole value goes to that row, even where a longer
+    // value it begins comes first ("Иван" before "Иван Петров"): otherwise
+    // that row could never be reached by typing. Letter case is ignored for
+    // every alphabet, so the comparison is done here rather than by the
+    // engine (whose lower() knows only ASCII).
     QVector<QVariant> binds;
     RawQuery q(selectSql(QStringLiteral("id, \"%1\"").arg(m_fields[index]), {}, binds, QStringLiteral("ORDER BY id")),
                binds);
+    qint64 firstBeginning = 0;
     while (q.next()) {
-        if (valueText(q.text(1), isDateField(index)).startsWith(prefix, Qt::CaseInsensitive))
+        const QString text = valueText(q.text(1), isDateField(index));
+        if (equal(text))
             return moveToId(q.integer(0));
+        if (firstBeginning == 0 && text.startsWith(prefix, Qt::CaseInsensitive))
+            firstBeginning = q.integer(0);
     }
-    return false;
+    if (m_currentId != 0 && FieldText(index).startsWith(prefix, Qt::CaseInsensitive))
+        return true;
+    return firstBeginning != 0 && moveToId(firstBeginning);
 }
 
 // ---------------------------------------------------------------- fields
@@ -603,6 +613,15 @@ QString TableCursor::FieldText(int index) const
     if (m_state == State::Edit || m_state == State::Insert)
         return valueText(m_values[index], isDateField(index));
     return valueText(currentStored(index), isDateField(index));
+}
+
+QString TableCursor::storedText(int index) const
+{
+    const QString text = FieldText(index);   // also checks the index
+    if (m_state == State::Insert)
+        return {};
+    // Editing keeps the row as read beside the edit buffer.
+    return m_state == State::Edit ? valueText(currentStored(index), isDateField(index)) : text;
 }
 
 QString TableCursor::currentStored(int index) const

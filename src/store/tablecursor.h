@@ -55,7 +55,9 @@ public:
     bool IsEmpty();            // no visible row
     bool AtEnd() const { return m_eof; }
     bool AtStart() const { return m_bof; }
-    bool Locate(const QString &field, const QString &prefix); // case ignored
+    // Case ignored: the first row whose field is the text, else the current
+    // row when its field begins with it, else the first row that begins with it.
+    bool Locate(const QString &field, const QString &prefix);
     bool moveToId(qint64 id);  // false when that row is not visible
     qint64 currentId() const { return m_currentId; } // 0 when there is no current row
 
@@ -94,6 +96,9 @@ public:
     // Not for dates.
     QByteArrayView FieldBytes(int index) const;
     QString FieldText(const QString &name) const;
+    // The current row's field as read from the table, whatever an edit under
+    // way changed; empty while a new row is being added.
+    QString storedText(int index) const;
     void SetFieldText(int index, const QString &text);
     void SetFieldText(const QString &name, const QString &text);
     void SetFieldDateTime(int index, const QDateTime &when);

@@ -61,6 +61,8 @@ void DbNavigator::press(Button b)
         case Delete:
             if (m_cursor->currentId() == 0 && m_cursor->state() != TableCursor::State::Insert)
                 break;
+            if (m_deleteCheck && !m_deleteCheck())
+                break;
             if (QMessageBox::question(window(), QStringLiteral("Confirm"), QStringLiteral("Delete record?"),
                                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
                 == QMessageBox::Yes)

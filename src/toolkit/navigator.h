@@ -4,6 +4,7 @@
 // deletes only on yes. Store errors are shown by the general error report.
 
 #include <QWidget>
+#include <functional>
 
 class QToolButton;
 class TableCursor;
@@ -18,10 +19,14 @@ public:
     void setCursor(TableCursor *cursor);
     QToolButton *button(Button b) const { return m_buttons[b]; }
     void press(Button b);   // what a click does
+    // Asked before a delete, ahead of the confirmation; false keeps the row
+    // (the check tells the operator why).
+    void setDeleteCheck(std::function<bool()> check) { m_deleteCheck = std::move(check); }
 
 private:
     void updateButtons();
 
     TableCursor *m_cursor = nullptr;
+    std::function<bool()> m_deleteCheck;
     QToolButton *m_buttons[Count] = {};
 };

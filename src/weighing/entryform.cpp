@@ -398,11 +398,11 @@ void EntryForm::onModeButtonClicked(WeighingMode m)
 {
     // Clicking the selected first-pass mode again changes nothing; a
     // second-pass mode clicked again offers the waiting trucks once more.
-    const bool again = m == m_mode;
+    const WeighingMode previous = m_mode;
     m_mode = m;
-    if (again && !WeighingModes::isSecondPass(m))
+    if (m == previous && !WeighingModes::isSecondPass(m))
         return;
-    emit modeClicked(m);
+    emit modeClicked(m, previous);
 }
 
 // ---------------------------------------------------------------- lists

@@ -96,8 +96,9 @@ public:
     void formReset(WeighingMode m);
 
 signals:
-    // The operator chose a mode button (also a second-pass mode chosen again).
-    void modeClicked(WeighingMode m);
+    // The operator chose a mode button (also a second-pass mode chosen
+    // again); previous was selected before.
+    void modeClicked(WeighingMode m, WeighingMode previous);
     // A form reset begins: no completed record is shown any more.
     void resetStarted();
 

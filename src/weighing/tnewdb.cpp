@@ -191,6 +191,9 @@ bool TnewDB::CheckOK2() const { return m_checkOK2->isChecked(); }
 bool TnewDB::choose(WeighingMode mode)
 {
     m_mode = mode;
+    // The trucks are read before the window shows: an empty list in front
+    // of an error would offer a choice that does not exist.
+    FormShow();
     exec();
     return CheckOK2();
 }
@@ -201,15 +204,11 @@ void TnewDB::showEvent(QShowEvent *e)
     if (e->spontaneous())
         return;
     centreOnDesktop(this);
-    runGuarded([this] { FormShow(); });
+    m_grid->setFocus();
 }
 
 void TnewDB::FormShow()
 {
-    m_checkOK2->setChecked(false);
-    m_chosenId = 0;
-    m_grid->viewport()->update();
-
     const QString line = m_mode == WeighingMode::TareAfterUnloading
                              ? QStringLiteral("[Ok_brutto]='") + m_okBrutto->text() + QStringLiteral("'")
                              : QStringLiteral("[Ok_tara]='") + m_okTara->text() + QStringLiteral("'");
@@ -219,7 +218,10 @@ void TnewDB::FormShow()
     m_view->ActivateFilter();
     // Each showing starts at the first waiting truck.
     m_view->First();
-    m_grid->setFocus();
+
+    m_checkOK2->setChecked(false);
+    m_chosenId = 0;
+    m_grid->viewport()->update();
 }
 
 void TnewDB::ChooseClick()

@@ -35,7 +35,8 @@ public:
     TableCursor *journalView() const { return m_view; }
 
     // Shows the window modally for a second-pass mode. True when a record
-    // was chosen (the result flag).
+    // was chosen (the result flag). Throws Failure, the window unshown, when
+    // the trucks cannot be read.
     bool choose(WeighingMode mode);
     WeighingMode mode() const { return m_mode; }
 
@@ -50,11 +51,11 @@ public:
     QPushButton *cancelButton() const { return m_cancel; }
 
 protected:
-    void showEvent(QShowEvent *e) override;   // FormShow
+    void showEvent(QShowEvent *e) override;
 
 private:
     void createLayout();
-    void FormShow();
+    void FormShow();   // before the window shows
 
     EntryForm *m_form;
     TableCursor *m_view;

@@ -100,7 +100,8 @@ void storeOrDrop(TableCursor *view, F &&steps)
 WeighOperation::WeighOperation(EntryForm *form) : QObject(form), m_form(form)
 {
     setObjectName(QStringLiteral("WeighOperation"));
-    connect(form, &EntryForm::modeClicked, this, guarded([this](WeighingMode m) { modeChosen(m); }));
+    connect(form, &EntryForm::modeClicked, this,
+            guarded([this](WeighingMode m, WeighingMode previous) { modeChosen(m, previous); }));
 }
 
 void WeighOperation::setPendingWindow(TnewDB *window) { m_pending = window; }
@@ -113,19 +114,27 @@ void WeighOperation::plainMessage(const QString &text) const
 
 // ---------------------------------------------------------------- modes
 
-void WeighOperation::modeChosen(WeighingMode m)
+void WeighOperation::modeChosen(WeighingMode m, WeighingMode previous)
 {
     if (!WeighingModes::isSecondPass(m)) {
         m_form->formReset(m);
         return;
     }
 
-    m_chosenId = 0;
     if (!m_pending)
         throw Failure(QStringLiteral("Окно выбора машины для взвешивания не создано"));
-    if (m_pending->choose(m)) {
+    bool chosen = false;
+    try {
+        chosen = m_pending->choose(m);
+    } catch (...) {
+        // The trucks could not be read and the window stayed shut: the
+        // form, its mode and an earlier choice stay as they were.
+        m_form->selectMode(previous);
+        throw;
+    }
+    m_chosenId = chosen ? m_pending->chosenId() : 0;
+    if (chosen) {
         // The record's texts and first weight are in the form now.
-        m_chosenId = m_pending->chosenId();
         m_form->setFieldsEnabled(false);
         return;
     }

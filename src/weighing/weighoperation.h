@@ -37,8 +37,9 @@ public:
 
     // What choosing a mode button does: a first-pass mode resets the form; a
     // second-pass mode opens the pending-truck window and, when nothing is
-    // chosen there, falls back to its first-pass partner. Throws Failure.
-    void modeChosen(WeighingMode m);
+    // chosen there, falls back to its first-pass partner; when the window
+    // cannot list its trucks, previous stays selected. Throws Failure.
+    void modeChosen(WeighingMode m, WeighingMode previous);
 
     // "Взвесить". Throws Failure: a store error, or a stored first weight or
     // an indicator date that does not read; nothing is written then.

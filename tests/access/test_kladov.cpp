@@ -19,6 +19,7 @@
 #include "access/accountlookup.h"
 #include "access/kladov.h"
 #include "common/session.h"
+#include "keyboard.h"
 #include "messageboxes.h"
 #include "common/failure.h"
 #include "store/schema.h"
@@ -102,6 +103,19 @@ QString storedPassword(const QString &table, const QString &name)
     return QStringLiteral("<no such account>");
 }
 
+// Clicks a cell of a grid and types there; a tab moves to the next cell.
+void typeIntoGrid(CursorGrid *grid, int row, int column, const QString &text)
+{
+    const QRect cell = grid->visualRect(grid->model()->index(row, column));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    const QStringList parts = text.split(QLatin1Char('\t'));
+    for (int i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            key(grid->window(), Qt::Key_Tab);
+        type(grid->window(), parts[i]);
+    }
+}
+
 // Runs the application's own loop, as the start order does after the login,
 // and returns its exit code; 99 when nothing ended it within the time.
 int runApplicationLoop(int watchdogMs)
@@ -183,7 +197,11 @@ private slots:
     void adminSignIn();
     void saveStoresEditedAccounts_data();
     void saveStoresEditedAccounts();
-    void cancelTouchesNoTable();
+    void cancelKeepsOnlyStoredRows();
+    void signInAfterTheGrids_data();
+    void signInAfterTheGrids();
+    void lastAccountIsKept_data();
+    void lastAccountIsKept();
     void missingAccountTable();
 };
 
@@ -384,13 +402,11 @@ void TestKladov::lookupBackspaceDoesNotComplete_data()
 
 // Keys from a keyboard reach the focused combo box, which hands them to its
 // line edit itself: a deleting key must be noticed there, or every Backspace
-// brings the completion straight back and a name that begins another one
-// ("Иванов" under "Иванов Иван Петрович") can never be typed.
+// brings the completion straight back and the text can never be shortened.
 void TestKladov::lookupBackspaceDoesNotComplete()
 {
     QFETCH(int, key);
     Accounts db;
-    Schema::addAccount(Tables::Operators, QStringLiteral("Иванов"), QStringLiteral("short"));
     Login l;
     l.show();
     QLineEdit *edit = l.name->lineEdit();
@@ -705,7 +721,7 @@ void TestKladov::saveStoresEditedAccounts()
     QCOMPARE(Session::OperatorName, Ivanov);
 }
 
-void TestKladov::cancelTouchesNoTable()
+void TestKladov::cancelKeepsOnlyStoredRows()
 {
     Accounts db;
     Login l;
@@ -733,17 +749,120 @@ void TestKladov::cancelTouchesNoTable()
     QCOMPARE(l.dlg->size(), QSize(330, 310));
     QCOMPARE(storedPassword(Tables::Operators, QStringLiteral("Сидоров Сидор")), QStringLiteral("sid"));
     QCOMPARE(storedPassword(Tables::Operators, Petrov), QStringLiteral("Pass"));
-    QCOMPARE(operators->state(), TableCursor::State::Edit);
+    QCOMPARE(operators->state(), TableCursor::State::Browse);
     QVERIFY(l.dlg->administratorCursor()->isOpen());
 
     // The operator stored from the grid signs in.
-    operators->Cancel();
     typeText(l.name, QStringLiteral("сид"));
     l.password->setText(QStringLiteral("sid"));
     l.button("ContinueButton")->click();
     QVERIFY(watcher.seen().isEmpty());
     QCOMPARE(Session::OperatorName, QStringLiteral("Сидоров Сидор"));
     QCOMPARE(Session::LoginOk, 1);
+}
+
+void TestKladov::signInAfterTheGrids_data()
+{
+    QTest::addColumn<QString>("grid");
+    QTest::addColumn<int>("row");             // -1: a row added with the navigator
+    QTest::addColumn<QString>("typed");       // into its password (a new row: name, tab, password)
+    QTest::addColumn<QString>("leave");       // the button that ends the editing
+    QTest::addColumn<QString>("name");        // then typed at the login ("Down": walked to); none: as administrator
+    QTest::addColumn<QString>("signedIn");    // OperatorName; none: refused
+    QTest::addColumn<QString>("account");
+    QTest::addColumn<QString>("stored");      // its password in the table afterwards
+    // "Отмена": what the grid did not store is gone, and does not sign in.
+    QTest::newRow("cancelled, the row the name finds")
+        << "OperatorGrid" << 0 << "new1" << "EditCancelButton" << "ив" << "" << Ivanov << "ivan1";
+    QTest::newRow("cancelled, another row")
+        << "OperatorGrid" << 1 << "new1" << "EditCancelButton" << "пет" << "" << Petrov << "Pass";
+    QTest::newRow("cancelled, a new operator") << "OperatorGrid" << -1 << "Сидоров\tsid" << "EditCancelButton"
+                                               << "сидоров" << "" << "Сидоров" << "<no such account>";
+    QTest::newRow("cancelled, an administrator")
+        << "AdministratorGrid" << 0 << "Root-2" << "EditCancelButton" << "" << "" << Admin << "Admin";
+    // Saved: an operator beside "Иванов Иван Петрович" signs in at once.
+    QTest::newRow("saved, the name typed") << "OperatorGrid" << -1 << "Иванов\tshort" << "SaveButton" << "иванов"
+                                           << "Иванов" << "Иванов" << "short";
+    QTest::newRow("saved, the last of the list") << "OperatorGrid" << -1 << "Иванов\tshort" << "SaveButton"
+                                                 << "Down" << "Иванов" << "Иванов" << "short";
+}
+
+void TestKladov::signInAfterTheGrids()
+{
+    QFETCH(QString, grid);
+    QFETCH(int, row);
+    QFETCH(QString, typed);
+    QFETCH(QString, leave);
+    QFETCH(QString, name);
+    QFETCH(QString, signedIn);
+    QFETCH(QString, account);
+    QFETCH(QString, stored);
+    Accounts db;
+    Login l;
+    l.show();
+    ModalWatcher watcher;
+    l.signInAdmin(QStringLiteral("адм"), QStringLiteral("Admin"));
+    auto *cells = l.dlg->findChild<CursorGrid *>(grid);
+    if (row < 0)
+        QTest::mouseClick(l.dlg->findChild<DbNavigator *>("OperatorNavigator")->button(DbNavigator::Insert),
+                          Qt::LeftButton);
+    typeIntoGrid(cells, row < 0 ? cells->model()->rowCount() - 1 : row, row < 0 ? 0 : 1, typed);
+    if (leave == QStringLiteral("SaveButton"))
+        typeIntoGrid(cells, 0, 0, QString());   // a look at the first row stores the new one
+    QTest::mouseClick(l.button(qPrintable(leave)), Qt::LeftButton);
+
+    const bool admins = name.isEmpty();
+    if (admins)
+        l.button("ChangeListButton")->click();   // the name is still in its field
+    else
+        typeText(l.name, name == QStringLiteral("Down") ? QString() : name);
+    for (int i = 0; name == QStringLiteral("Down") && i < 6; ++i)
+        pressKey(l.name, Qt::Key_Down);
+    typeText(admins ? l.adminPassword : l.password, typed.section('\t', -1));
+    l.button(admins ? "OkButton" : "ContinueButton")->click();
+    QCOMPARE(storedPassword(admins ? Tables::Administrators : Tables::Operators, account), stored);
+    QCOMPARE(watcher.seen().size(), signedIn.isEmpty() ? 1 : 0);
+    QCOMPARE(Session::OperatorName, signedIn);
+    if (signedIn.isEmpty())
+        QCOMPARE(watcher.seen()[0].text, QStringLiteral("Введите пароль"));
+}
+
+void TestKladov::lastAccountIsKept_data()
+{
+    QTest::addColumn<QString>("navigator");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("administrators") << "AdministratorNavigator" << Tables::Administrators
+                                    << "Последнего администратора удалить нельзя: без него никто не сможет "
+                                       "изменить список пользователей и настройки программы.";
+    QTest::newRow("operators") << "OperatorNavigator" << Tables::Operators
+                               << "Последнего пользователя удалить нельзя: без него никто не сможет войти в программу.";
+}
+
+// Every row but the last can be deleted; the last is refused, unasked.
+void TestKladov::lastAccountIsKept()
+{
+    QFETCH(QString, navigator);
+    QFETCH(QString, table);
+    QFETCH(QString, refusal);
+    Accounts db;
+    Login l;
+    l.show();
+    ModalWatcher watcher;
+    l.signInAdmin(QStringLiteral("адм"), QStringLiteral("Admin"));
+    TableCursor c(table);
+    c.Open();
+    const int rows = c.visibleCount();
+    for (int i = 0; i < rows; ++i) {
+        if (i < rows - 1)
+            watcher.answer(QMessageBox::Yes);
+        QTest::mouseClick(l.dlg->findChild<DbNavigator *>(navigator)->button(DbNavigator::Delete), Qt::LeftButton);
+    }
+    QCOMPARE(c.visibleCount(), 1);
+    QCOMPARE(watcher.seen().size(), rows);
+    QCOMPARE(watcher.seen()[rows - 2].text, QStringLiteral("Delete record?"));
+    QCOMPARE(watcher.seen().last().text, refusal);
+    QCOMPARE(watcher.seen().last().icon, QMessageBox::Critical);
 }
 
 void TestKladov::missingAccountTable()

@@ -253,6 +253,60 @@ private slots:
         }
     }
 
+    void accountsListsAndMends_data()
+    {
+        QTest::addColumn<bool>("onServer");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("said");           // how its output begins
+        QTest::addColumn<QStringList>("accounts");   // afterwards: table, name and password of every row
+        const QString admin = "BD_tools2 Админ 1", op = "BD_tools.DB Иванов И.И. 2";
+        QTest::newRow("both lists") << false << QStringList{}
+            << "Администраторы (BD_tools2):\n  Админ\nПользователи (BD_tools.DB):\n  Иванов И.И.\n"
+            << QStringList{admin, op};
+        QTest::newRow("a new administrator") << false << QStringList{"--add-admin", "Главный", "--password", "g"}
+            << "Администратор «Главный» добавлен\nАдминистраторы (BD_tools2):\n  Админ\n  Главный\n"
+            << QStringList{admin, "BD_tools2 Главный g", op};
+        QTest::newRow("a forgotten password, on a server") << true << QStringList{"--add-admin", "админ", "--password", "x"}
+            << "Администратор «Админ»: пароль изменён\n" << QStringList{"BD_tools2 Админ x", op};
+        QTest::newRow("an operator without a password") << false << QStringList{"--add-operator", "Петров", "--password", ""}
+            << "Пользователь «Петров» добавлен\nАдминистраторы (BD_tools2):\n  Админ\nПользователи (BD_tools.DB):\n"
+               "  Иванов И.И.\n  Петров  (без пароля)\n"
+            << QStringList{admin, op, "BD_tools.DB Петров "};
+    }
+
+    // For a site locked out of its own program: the account lists, and an
+    // account added or its password set, on a folder or a server.
+    void accountsListsAndMends()
+    {
+        QFETCH(bool, onServer);
+        QFETCH(QStringList, options);
+        QFETCH(QString, said);
+        QFETCH(QStringList, accounts);
+        QTemporaryDir dir;
+        QStringList where{dir.path()};
+        if (onServer) {
+            QVERIFY2(PgCluster::shared().createDatabase("krodalin_accounts"), qPrintable(PgCluster::shared().error()));
+            where = QStringList{"--server", PgCluster::shared().connectionString("krodalin_accounts")};
+        }
+        QCOMPARE(krodalinDb(QStringList{"init"} + where + QStringList{"--admin", "Админ", "--admin-password", "1",
+                                                                      "--operator", "Иванов И.И.", "--operator-password", "2"})
+                     .code,
+                 0);
+        const Run run = krodalinDb(QStringList{"accounts"} + where + options);
+        QCOMPARE(run.code, 0);
+        QVERIFY2(run.out.startsWith(said), qPrintable(run.out + run.err));
+        onServer ? TableStore::openServer(where[1]) : TableStore::open(dir.path());
+        QStringList held;
+        for (const QString &table : {Tables::Administrators, Tables::Operators}) {
+            TableCursor c(table);
+            c.Open();
+            for (const qint64 id : c.visibleIds(0, 0))
+                held << table + ' ' + QStringList(c.rowById(id)).join(' ');
+        }
+        TableStore::close();
+        QCOMPARE(held, accounts);
+    }
+
     void auditPrintsTheTrail()
     {
         QTemporaryDir dir;

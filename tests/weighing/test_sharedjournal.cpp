@@ -363,18 +363,23 @@ private slots:
     void serverGoesAwayUnderAPass_data()
     {
         QTest::addColumn<bool>("secondPass");
-        QTest::newRow("first pass") << false;
-        QTest::newRow("second pass") << true;
+        QTest::addColumn<bool>("pressMode");   // "Брутто после погрузки" first, which cannot list its trucks
+        QTest::newRow("first pass") << false << false;
+        QTest::newRow("second pass") << true << false;
+        QTest::newRow("first pass, the trucks asked for") << false << true;
+        QTest::newRow("second pass, the trucks asked for again") << true << true;
     }
 
     // The server stops while the program runs: the press that needs it
-    // shows one message and writes nothing; once the server is back the
-    // same press works, without restarting the program. A pass is on the
-    // server (committed, and kept through a crash of the server) while its
+    // shows one message and writes nothing (the pending-truck window does
+    // not open, the mode and form stay); once the server is back the pass
+    // works, without restarting the program. A pass is on the server
+    // (committed, and kept through a crash of the server) while its
     // confirmation is on screen.
     void serverGoesAwayUnderAPass()
     {
         QFETCH(bool, secondPass);
+        QFETCH(bool, pressMode);
         TempDatabase db(TableStore::Engine::Server);
         QVERIFY2(db.isValid(), qPrintable(db.error()));
         PgCluster &server = PgCluster::shared();
@@ -396,10 +401,15 @@ private slots:
             return f;
         }();
         const EntryWeights before = b.form->weights();
+        const Mode mode = b.form->mode();
         b.watcher.clear();
 
         QVERIFY(server.stop());
-        QVERIFY(b.weigh(15.32));
+        if (pressMode)
+            b.form->modeButton(Mode::GrossAfterLoading)->click();
+        else
+            QVERIFY(b.weigh(15.32));
+        QVERIFY(b.form->mode() == mode && b.form->modeButton(mode)->isChecked());
         QCOMPARE(b.watcher.seen().size(), 1);
         QVERIFY2(b.watcher.seen()[0].text.startsWith(ServerLost), qPrintable(b.watcher.seen()[0].text));
         QCOMPARE(b.watcher.seen()[0].title, QString("Krodalin"));

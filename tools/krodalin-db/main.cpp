@@ -8,6 +8,8 @@
 //   krodalin-db demo FOLDER [--rows N]
 //   krodalin-db backup FOLDER DEST
 //   krodalin-db restore FOLDER BACKUPFILE
+//   krodalin-db accounts FOLDER [--add-admin NAME | --add-operator NAME] [--password PW]
+//   krodalin-db accounts --server "host=... dbname=..." [the same options]
 //
 // init creates the journal and both account tables in the WE database of
 // FOLDER (or, with --server, in a database on a PostgreSQL server, named by a
@@ -33,6 +35,11 @@
 // date); the copy is checked before it takes its name. restore checks
 // BACKUPFILE and puts it in place of the database of FOLDER, keeping the
 // replaced file as *.before-restore; the program must be closed.
+//
+// accounts lists the administrators and the operators (BD_tools2, BD_tools.DB),
+// for a site that lost its administrator or a password. --add-admin and
+// --add-operator add an account, or set the password of the one a sign-in
+// with that name finds; a password not given with --password is asked for.
 
 #include <QCoreApplication>
 #include <QDate>
@@ -43,6 +50,7 @@
 
 #include <cstdio>
 
+#include "accounts.h"
 #include "common/failure.h"
 #include "demojournal.h"
 #include "store/databasebackup.h"
@@ -51,19 +59,9 @@
 #include "store/audittrail.h"
 #include "store/schema.h"
 #include "store/tablestore.h"
+#include "terminal.h"
 
 namespace {
-
-QString ask(const QString &prompt)
-{
-    QTextStream out(stdout);
-    QTextStream in(stdin);
-    out << prompt << ": " << Qt::flush;
-    const QString line = in.readLine();
-    if (line.isNull())
-        throw Failure(QStringLiteral("нет ответа на вопрос «%1»").arg(prompt));
-    return line;
-}
 
 int usage()
 {
@@ -74,7 +72,9 @@ int usage()
                            "       krodalin-db audit FOLDER [--since DATE]\n"
                            "       krodalin-db demo FOLDER [--rows N]\n"
                            "       krodalin-db backup FOLDER DEST\n"
-                           "       krodalin-db restore FOLDER BACKUPFILE\n";
+                           "       krodalin-db restore FOLDER BACKUPFILE\n"
+                           "       krodalin-db accounts FOLDER [--add-admin NAME | --add-operator NAME] [--password PW]\n"
+                           "       krodalin-db accounts --server \"host=... dbname=...\" [the same options]\n";
     return 2;
 }
 
@@ -255,6 +255,10 @@ int main(int argc, char *argv[])
         return restore(args);
     if (args.size() >= 2 && args[0] == QLatin1String("copy"))
         return copy(args);
+    if (args.size() >= 2 && args[0] == QLatin1String("accounts")) {
+        const int code = accountsCommand(args);
+        return code < 0 ? usage() : code;
+    }
     if (args.size() < 2 || args[0] != QLatin1String("init"))
         return usage();
     // init FOLDER ..., or init --server "connection string" ...
