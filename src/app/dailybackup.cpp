@@ -1,24 +1,27 @@
 #include "app/dailybackup.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QThread>
+#include <QTimer>
+#include <QWidget>
 
 #include <algorithm>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include "app/settingsfile.h"
+#include "common/errorreport.h"
 #include "common/failure.h"
 #include "store/databasebackup.h"
-#include "store/tablestore.h"
 #include "store/tablestore.h"
 
 namespace {
 
 // Keeps today's copy and the newest keep - 1 of the other days. Only files
-// named as the program names its copies are touched (and the temporary files
-// of copies of earlier days that were cut off).
+// named as the program names its copies are touched.
 void keepNewest(const QString &folder, int keep, QDate today)
 {
     QDir dir(folder);
@@ -27,14 +30,29 @@ void keepNewest(const QString &folder, int keep, QDate today)
         const QDate day = DatabaseBackup::dateOfName(name);
         if (day.isValid() && day != today)
             older.append({day, name});
-        const QString unfinished = name.chopped(std::min<qsizetype>(name.size(), 5));
-        if (name.endsWith(QLatin1String(".part")) && DatabaseBackup::dateOfName(unfinished).isValid()
-            && DatabaseBackup::dateOfName(unfinished) != today)
-            dir.remove(name);
     }
     std::sort(older.begin(), older.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
     for (qsizetype i = std::max(0, keep - 1); i < older.size(); ++i)
         dir.remove(older[i].second);
+}
+
+// Removes what copies cut off by a killed program left (parts of any day and
+// their logs); false when a copy into target is under way elsewhere (a
+// second program, krodalin-db backup), whose part stays.
+bool clearCutOffCopies(const QString &folder, const QString &target)
+{
+    static const QRegularExpression partName(QStringLiteral("^(WE-.*\\.sqlite)\\.part(-journal|-wal|-shm)?$"));
+    QDir dir(folder);
+    bool free = true;
+    for (const QString &name : dir.entryList(QDir::Files)) {
+        const QRegularExpressionMatch m = partName.match(name);
+        if (!m.hasMatch() || !DatabaseBackup::dateOfName(m.captured(1)).isValid())
+            continue;
+        const QString copy = dir.filePath(m.captured(1));
+        if (!DatabaseBackup::removeUnfinished(DatabaseBackup::partName(copy)) && copy == target)
+            free = false;
+    }
+    return free;
 }
 
 }
@@ -58,6 +76,22 @@ QString DailyBackup::folder(const QString &programDir)
     return QDir(programDir).filePath(QStringLiteral("data/backup"));
 }
 
+void DailyBackup::startWhenPainted(QWidget *window)
+{
+    m_window = window;
+    window->installEventFilter(this);
+}
+
+bool DailyBackup::eventFilter(QObject *watched, QEvent *e)
+{
+    if (watched == m_window && e->type() == QEvent::Paint) {
+        m_window->removeEventFilter(this);
+        // Once this paint is over and the window stands on the screen.
+        QTimer::singleShot(0, this, [this] { runGuarded([this] { start(); }); });
+    }
+    return false;
+}
+
 bool DailyBackup::start()
 {
     // A journal on a server is the server's to back up (pg_dump); there is
@@ -79,8 +113,9 @@ bool DailyBackup::start()
             if (!QDir().mkpath(dir))
                 throw Failure(QStringLiteral("папка %1 не создаётся").arg(dir));
             const QString target = QDir(dir).filePath(DatabaseBackup::fileName(today));
+            const bool free = clearCutOffCopies(dir, target);
             // The first start of the day makes it; later ones find it there.
-            if (!QFileInfo::exists(target)
+            if (free && !QFileInfo::exists(target)
                 && !DatabaseBackup::take(source, target, [this] { return !m_stop; }))
                 return;
             keepNewest(dir, keep, today);

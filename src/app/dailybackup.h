@@ -7,10 +7,12 @@
 
 #include <QDate>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <atomic>
 
 class QThread;
+class QWidget;
 
 class DailyBackup : public QObject
 {
@@ -28,6 +30,15 @@ public:
     // turns backups off or the journal is on a server; false when nothing was
     // started.
     bool start();
+    // start() once window has been painted: the copy reads the whole
+    // database, and the program's own start, the main window with its lists
+    // filled, comes first.
+    void startWhenPainted(QWidget *window);
+    // A copy was begun (it may be over already).
+    bool isStarted() const { return m_thread != nullptr; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override;
 
 signals:
     // On the thread that made this object, once the copy is over: error is
@@ -37,6 +48,7 @@ signals:
 private:
     QString m_programDir;
     QDate m_today;
+    QPointer<QWidget> m_window;
     QThread *m_thread = nullptr;
     std::atomic_bool m_stop{false};
     QString m_error;

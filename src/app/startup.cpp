@@ -170,11 +170,11 @@ int runStartOrder(const QString &dir)
         connectPendingTrucks(*mainForm, *pendingTrucks);
     });
 
-    // The day's backup once every window is up: it copies on a thread of its
-    // own while the operator weighs.
+    // The day's backup once the main window is painted with its lists: it
+    // copies on a thread of its own while the operator weighs.
     std::unique_ptr<DailyBackup> backup;
     if (Session::LoginOk != 0)
-        runGuarded([&] { backup = startDailyBackup(dir); });
+        runGuarded([&] { backup = startDailyBackup(dir, *mainForm); });
 
     const int rc = QApplication::exec();
 
@@ -224,14 +224,14 @@ void connectExportReport(MainForm &mainForm, Exp2BD &exportReport)
                      guarded([&exportReport] { exportReport.exportJournal(); }));
 }
 
-std::unique_ptr<DailyBackup> startDailyBackup(const QString &programDir)
+std::unique_ptr<DailyBackup> startDailyBackup(const QString &programDir, QWidget &mainWindow)
 {
     auto backup = std::make_unique<DailyBackup>(programDir, QDate::currentDate());
     QObject::connect(backup.get(), &DailyBackup::finished, [](const QString &error) {
         if (!error.isEmpty())
             showErrorReport(error);
     });
-    backup->start();
+    backup->startWhenPainted(&mainWindow);
     return backup;
 }
 

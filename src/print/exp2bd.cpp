@@ -2,9 +2,9 @@
 
 #include <QDate>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QScopedValueRollback>
 
 #include "common/failure.h"
@@ -64,8 +64,11 @@ void Exp2BD::exportJournal()
 bool Exp2BD::writeFile(const QString &path)
 {
     const QString fullPath = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Written under a temporary name beside path, which the file takes only
+    // when whole: an export cut off by a crash or a power cut leaves a file
+    // of that name as it was, never one that passes for the whole journal.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
         throw Failure(QStringLiteral("Cannot create file %1").arg(fullPath));
 
     const auto writeOut = [&](JournalCsv::Writer &writer) {
@@ -100,16 +103,11 @@ bool Exp2BD::writeFile(const QString &path)
         });
         writer.finish();
         writeOut(writer);
-        if (!file.flush())
+        if (!file.commit())
             throw Failure(QStringLiteral("Cannot write file %1: %2").arg(fullPath, file.errorString()));
-        file.close();
         return true;
     } catch (const ExportCancelled &) {
-        file.remove();
+        file.cancelWriting();
         return false;
-    } catch (...) {
-        // A half-written file would pass for the journal: it goes.
-        file.remove();
-        throw;
     }
 }

@@ -27,12 +27,13 @@ public:
     TableCursor *journalView() const { return m_view.get(); }
 
     // "Экспорт БД": asks for the file, then writes it with the progress
-    // window up. Throws Failure when the file cannot be created or written
-    // (nothing is left behind then). Nothing is shown after success.
+    // window up. Throws Failure when the file cannot be created or written.
+    // Nothing is shown after success.
     void exportJournal();
 
-    // Writes the file at path; false when the operator pressed "Cancel", and
-    // the partial file is removed.
+    // Writes the file at path; false when the operator pressed "Cancel". The
+    // file takes its name only when whole: until then, and after a failure
+    // or "Cancel", a file of that name stays as it was.
     bool writeFile(const QString &path);
 
     // The save dialog's preset name: "Бд кродалин dd.MM.yyyy.csv".

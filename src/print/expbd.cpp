@@ -22,6 +22,11 @@ constexpr double RowHeight = 5.29;
 constexpr double TitleX = 162.72;
 constexpr double TitlePoints = 8;
 constexpr double TextPoints = 7;
+// A caption, date, time, weight or number is made smaller down to this size
+// rather than cut: a record with characters missing is a wrong record.
+constexpr double SmallestPoints = 4;
+// The last column ends at the right margin, not past the sheet's edge.
+constexpr double RightEdge = 297.0 - 2 * Margin;
 const QRectF BannerMm(0, 0, 115.89, 21.70);
 
 }
@@ -29,17 +34,17 @@ const QRectF BannerMm(0, 0, 115.89, 21.70);
 const Column *columns()
 {
     static const Column table[ColumnCount] = {
-        {QStringLiteral("№ Автомобиля"), 0.26, 19.05, 0.26, 19.05},
-        {QStringLiteral("№ прицепа"), 19.31, 16.93, 19.31, 16.93},
-        {QStringLiteral("Ф.И.О. Водителя"), 35.98, 32.01, 36.51, 31.49},
-        {QStringLiteral("Марка автомабиля"), 68.00, 19.05, 68.26, 18.26},
-        {QStringLiteral("Автопредприятие"), 87.05, 41.80, 87.31, 41.80},
-        {QStringLiteral("Товар"), 128.85, 55.30, 128.85, 55.30},
-        {QStringLiteral("№ путевого листа"), 184.15, 29.90, 184.15, 29.90},
-        {QStringLiteral("Нетто"), 214.05, 23.55, 213.78, 19.31},
-        {QStringLiteral("Дата"), 237.60, 12.17, 237.33, 11.91},
-        {QStringLiteral("Время"), 249.77, 8.73, 249.77, 6.61},
-        {QStringLiteral("Весовщик"), 258.23, 32.01, 258.23, 34.13},
+        {QStringLiteral("№ Автомобиля"), 0.26, 19.05, 0.26, 19.05, true},
+        {QStringLiteral("№ прицепа"), 19.31, 16.93, 19.31, 16.93, true},
+        {QStringLiteral("Ф.И.О. Водителя"), 35.98, 32.01, 36.51, 31.49, false},
+        {QStringLiteral("Марка автомабиля"), 68.00, 19.05, 68.26, 18.26, false},
+        {QStringLiteral("Автопредприятие"), 87.05, 41.80, 87.31, 41.80, false},
+        {QStringLiteral("Товар"), 128.85, 55.30, 128.85, 55.30, false},
+        {QStringLiteral("№ путевого листа"), 184.15, 29.90, 184.15, 29.90, true},
+        {QStringLiteral("Нетто"), 214.05, 23.55, 213.78, 19.31, true},
+        {QStringLiteral("Дата"), 237.60, 12.17, 237.33, 11.91, true},
+        {QStringLiteral("Время"), 249.77, 8.73, 249.77, 6.61, true},
+        {QStringLiteral("Весовщик"), 258.23, RightEdge - 258.23, 258.23, RightEdge - 258.23, true},
     };
     return table;
 }
@@ -69,7 +74,7 @@ int pageCountFor(qint64 rows)
 
 QStringList rowTexts(const JournalRow &row)
 {
-    auto v = [&](const char *field) { return row.value(QLatin1String(field)); };
+    auto v = [&](const char *field) { return oneLine(row.value(QLatin1String(field))); };
     return {v("N_Avto"), v("N_pricepa"), v("FIO"),   v("Marcka"), v("AvtoPr"), v("Tovar"),
             v("N_List"), v("Netto") + QStringLiteral("  ") + v("Ed_izm"),
             v("Dat"),    v("Time"),      v("Klad")};
@@ -100,19 +105,20 @@ report::Page layoutPage(const QVector<QStringList> &rows, int pageIndex, int pag
     y += tenths(HeaderHeight);
 
     const Column *cols = columns();
-    auto cell = [&](double x, double width, const QString &text) {
-        page.items.append(Item::textAt(fromTenths(left) + x, fromTenths(y), report::fitFirstLine(text, width, TextPoints),
-                                       TextPoints, width));
+    auto cell = [&](double x, double width, const QString &text, bool whole) {
+        const double points = whole ? report::fittingPointSize(text, width, TextPoints, SmallestPoints) : TextPoints;
+        page.items.append(Item::textAt(fromTenths(left) + x, fromTenths(y), report::fitFirstLine(text, width, points),
+                                       points, width));
     };
     if (rows.isEmpty()) {
         // An empty journal: one row of empty values straight under the page header.
         for (int c = 0; c < ColumnCount; ++c)
-            cell(cols[c].valueX, cols[c].valueWidth, QString());
+            cell(cols[c].valueX, cols[c].valueWidth, QString(), false);
         return page;
     }
 
     for (int c = 0; c < ColumnCount; ++c) {
-        cell(cols[c].captionX, cols[c].captionWidth, cols[c].caption);
+        cell(cols[c].captionX, cols[c].captionWidth, cols[c].caption, true);
         const double bottom = fromTenths(y + tenths(ColumnHeaderHeight));
         const double x = Margin + cols[c].captionX;
         page.items.append(Item::line({x, bottom}, {x + cols[c].captionWidth, bottom}));
@@ -121,7 +127,7 @@ report::Page layoutPage(const QVector<QStringList> &rows, int pageIndex, int pag
 
     for (const QStringList &row : rows) {
         for (int c = 0; c < ColumnCount; ++c)
-            cell(cols[c].valueX, cols[c].valueWidth, row.value(c));
+            cell(cols[c].valueX, cols[c].valueWidth, row.value(c), cols[c].wholeValue);
         y += tenths(RowHeight);
     }
     return page;

@@ -28,6 +28,9 @@ struct Column
     QString caption;
     double captionX, captionWidth;   // mm from the left margin
     double valueX, valueWidth;
+    // The value is printed smaller rather than cut where it can be (the
+    // caption always is); names and goods keep the cut.
+    bool wholeValue;
 };
 inline constexpr int ColumnCount = 11;
 const Column *columns();   // ColumnCount of them, left to right
@@ -37,7 +40,7 @@ int rowsPerPage();
 // Pages for a journal of rows (an empty journal still has its one page).
 int pageCountFor(qint64 rows);
 
-// The eleven values of a row as printed, before the cut to their boxes.
+// The eleven values of a row as printed, before the fit to their boxes.
 QStringList rowTexts(const JournalRow &row);
 QString titleLine(const QDateTime &laidOut, int pageNumber, int pageCount);
 

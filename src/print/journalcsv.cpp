@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "print/journalrow.h"
 #include "toolkit/report/textfit.h"
 
 namespace JournalCsv {
@@ -223,7 +224,7 @@ void Writer::addRow(const QByteArrayView *values)
     for (int i = 0; i < Cells; ++i) {
         const QByteArrayView v = values[i];
         text.resize(v.size());
-        qsizetype n = decodeUtf8(v, text.data());
+        qsizetype n = breaksToBlanks(text.data(), decodeUtf8(v, text.data()));
         if (i == DateCell)
             n = shortDate(text.data(), n);
         appendCell(QStringView(text.data(), n), cols[size_t(i)], i + 1 == Cells);

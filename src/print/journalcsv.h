@@ -3,7 +3,8 @@
 // of 21 quoted cells separated by ";", each ending in CR LF, Windows-1251
 // text, blocks of a title line, a header line and up to 182 rows. A value
 // wider than its column's box (Arial at the column's size) keeps only its
-// first wrapped line, as the journal report prints it.
+// first wrapped line, as the journal report prints it; a line break inside
+// a value is a blank, so that a row stays one line of the file.
 //
 // One departure from the file that spreadsheets were first given: a double
 // quote inside a value is doubled ("ООО ""Ромашка"""), so that the row opens

@@ -1,6 +1,8 @@
 #pragma once
 // One journal row as the printed papers read it: each field's text by name,
-// exactly as the journal holds it (the date as dd.MM.yyyy).
+// exactly as the journal holds it (the date as dd.MM.yyyy), but for the line
+// breaks a stored value may hold: a printed value is one line, so each break
+// is a blank.
 
 #include <QHash>
 #include <QString>
@@ -15,3 +17,8 @@ JournalRow journalRowById(const TableCursor &view, qint64 id);
 // The view's current row (the one being edited, while it is); empty when
 // the view has none. Throws StoreError.
 JournalRow currentJournalRow(TableCursor &view);
+
+// Every line break of the n code units at text (CR LF counted as one) made a
+// blank, in place; returns the new length.
+qsizetype breaksToBlanks(char16_t *text, qsizetype n);
+QString oneLine(QString text);

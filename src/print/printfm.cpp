@@ -38,7 +38,10 @@ QStringList noteTexts(const JournalRow &row)
         row.value(QStringLiteral("Netto")),
         row.value(QStringLiteral("Netto")),
     };
-    return QStringList(std::begin(field), std::end(field));
+    QStringList texts;
+    for (const QString &text : field)
+        texts << oneLine(text);
+    return texts;
 }
 
 report::PageGeometry geometry()

@@ -27,8 +27,8 @@ extern const Place Places[ItemCount];
 
 // The seventeen texts of a record, in the order of Places: the date cut into
 // day (characters 1-2), month (4-5) and year digit (10 and on), the truck
-// line "make, number", and the other fields exactly as stored. An empty row
-// (a view without rows) gives seventeen empty texts.
+// line "make, number", and the other fields as stored, each line break a
+// blank. An empty row (a view without rows) gives seventeen empty texts.
 QStringList noteTexts(const JournalRow &row);
 
 report::PageGeometry geometry();

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sqlite3.h>
 #include <thread>
 #include <unistd.h>
@@ -46,6 +48,62 @@ struct Leftovers
             QFile::remove(f);
     }
     void done() { files.clear(); }
+};
+
+// The logs the engine may keep beside a database file.
+QStringList logsOf(const QString &path)
+{
+    return {path + QStringLiteral("-journal"), path + QStringLiteral("-wal"), path + QStringLiteral("-shm")};
+}
+
+// A part is locked for as long as a copy writes it, so a part that can be
+// locked is one a killed copy left: the system lets go of a process's locks
+// however it ends. The lock is flock()'s, which the engine's own POSIX
+// locks on the same file neither see nor disturb.
+class PartLock
+{
+public:
+    PartLock() = default;
+    PartLock(const PartLock &) = delete;
+    PartLock &operator=(const PartLock &) = delete;
+    ~PartLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+    // Locks the file at path (made when create says so); false when another
+    // copy holds it or, without create, when there is none.
+    bool lock(const QString &path, bool create)
+    {
+        const QByteArray name = QFile::encodeName(path);
+        // A part removed by another copy between the open and the lock is
+        // not the file at path any more: then it is opened anew.
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            m_fd = ::open(name.constData(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0644);
+            if (m_fd < 0) {
+                if (!create && errno == ENOENT)
+                    return false;
+                throw StoreError(QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(strerror(errno))));
+            }
+            if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+                ::close(m_fd);
+                m_fd = -1;
+                return false;
+            }
+            struct stat held, named;
+            if (::fstat(m_fd, &held) == 0 && ::stat(name.constData(), &named) == 0 && held.st_ino == named.st_ino
+                && held.st_dev == named.st_dev)
+                return true;
+            ::close(m_fd);
+            m_fd = -1;
+        }
+        return false;
+    }
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd = -1;
 };
 
 int exec(sqlite3 *db, const char *sql)
@@ -228,10 +286,17 @@ bool take(const QString &source, const QString &destination, const KeepGoing &ke
     if (sameFile(source, destination))
         fail(destination, QStringLiteral("копия не может быть записана поверх самой базы данных"));
 
-    const QString part = destination + QStringLiteral(".part");
-    Leftovers leftovers{{part, part + QStringLiteral("-journal"), part + QStringLiteral("-wal"),
-                         part + QStringLiteral("-shm")}};
-    QFile::remove(part);   // an interrupted earlier run
+    const QString part = partName(destination);
+    PartLock claim;
+    if (!claim.lock(part, true))
+        fail(part, QStringLiteral("копию в этот файл уже делает другая программа"));
+    // What a copy cut off earlier left there goes: this one starts afresh.
+    if (::ftruncate(claim.fd(), 0) != 0)
+        fail(part, QString::fromLocal8Bit(strerror(errno)));
+    for (const QString &log : logsOf(part))
+        QFile::remove(log);
+    // Removed while the claim still holds the part.
+    Leftovers leftovers{logsOf(part) << part};
 
     // The source opened for writing as well only so that, as its last
     // connection, it folds the log back into the file when it closes.
@@ -309,6 +374,23 @@ bool take(const QString &source, const QString &destination, const KeepGoing &ke
         fail(destination, QString::fromLocal8Bit(strerror(errno)));
     leftovers.done();
     syncFolderOf(destination);
+    return true;
+}
+
+QString partName(const QString &destination)
+{
+    return destination + QStringLiteral(".part");
+}
+
+bool removeUnfinished(const QString &part)
+{
+    PartLock claim;
+    if (claim.lock(part, false))
+        QFile::remove(part);
+    else if (QFileInfo::exists(part))
+        return false;
+    for (const QString &log : logsOf(part))
+        QFile::remove(log);
     return true;
 }
 

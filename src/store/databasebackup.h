@@ -27,13 +27,23 @@ QDate dateOfName(const QString &name);
 
 // Copies the SQLite database at source to destination as it stood when the
 // copy started, however much other connections (this process's included)
-// write meanwhile. The copy is
-// written beside destination under a temporary name, checked
-// (PRAGMA quick_check) and only then renamed over destination; a failure
-// or a stop leaves destination as it was and no temporary file. Returns false
-// when keepGoing stopped it; throws StoreError on a failure.
+// write meanwhile. The copy is written beside destination as partName(), a
+// file it holds locked until it is done, checked (PRAGMA quick_check) and
+// only then renamed over destination; a failure or a stop leaves destination
+// as it was and no part. An unfinished part that a killed copy left is
+// begun afresh; one that another copy is writing is refused (StoreError), so
+// that no part but a whole one ever takes the name. Returns false when
+// keepGoing stopped it; throws StoreError on a failure.
 bool take(const QString &source, const QString &destination, const KeepGoing &keepGoing = {},
           int pagesPerStep = PagesPerStep);
+
+// destination + ".part": where take() writes until the copy is whole.
+QString partName(const QString &destination);
+
+// Removes an unfinished part, and the log files beside it, that no copy is
+// writing any more (a copy cut off by a killed program or a power cut);
+// false, touching nothing, while a copy is writing into it.
+bool removeUnfinished(const QString &part);
 
 // Empty when the file at path is a sound SQLite database (its header, and
 // PRAGMA integrity_check says "ok"); otherwise why not, in Russian. Reads

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <optional>
+#include <sys/file.h>
 
 #include "app/dailybackup.h"
 #include "app/settingsfile.h"
@@ -45,7 +46,9 @@ class TestDailyBackup final : public QObject
 
 private slots:
     // What tools.ini says and what data/backup held before the start, and
-    // what it holds after it. A file that is no copy of the program's stays.
+    // what it holds after it. A file that is no copy of the program's stays;
+    // what a copy cut off by a killed program left goes, but a part that
+    // another copy is writing stays.
     void copiesKept_data()
     {
         QTest::addColumn<QString>("backups");   // null: no such key
@@ -53,25 +56,34 @@ private slots:
         QTest::addColumn<QStringList>("after");
         QTest::addColumn<bool>("copied");   // today's copy made by this start
         QTest::addColumn<QString>("engine");
+        QTest::addColumn<QString>("writing");   // a part that another copy holds
 
         const QStringList strangers = {"notes.txt", "WE-2026-03-01.sqlite.bak", "WE-latest.sqlite",
                                        "we-2026-03-02.sqlite"};
         QTest::newRow("three kept of five older")
             << "3"
             << olderCopies(5) + strangers + QStringList{copyOf(3, 13) + ".part"}
-            << QStringList{copyOf(3, 15), copyOf(3, 14), copyOf(3, 13)} + strangers << true << "sqlite";
+            << QStringList{copyOf(3, 15), copyOf(3, 14), copyOf(3, 13)} + strangers << true << "sqlite" << "";
         QTest::newRow("0 makes none and keeps all") << "0" << olderCopies(5) << olderCopies(5)
-                                                    << false << "sqlite";
+                                                    << false << "sqlite" << "";
         QTest::newRow("second start of the day")
             << "3" << QStringList{copyOf(3, 15)} + olderCopies(5)
-            << QStringList{copyOf(3, 15), copyOf(3, 14), copyOf(3, 13)} << false << "sqlite";
+            << QStringList{copyOf(3, 15), copyOf(3, 14), copyOf(3, 13)} << false << "sqlite" << "";
         QTest::newRow("not a number: 14") << "много" << olderCopies(20)
-                                       << QStringList{copyOf(3, 15)} + olderCopies(13) << true << "sqlite";
-        QTest::newRow("no key: 14") << QString() << olderCopies(15) << QStringList{copyOf(3, 15)} + olderCopies(13) << true << "sqlite";
+                                       << QStringList{copyOf(3, 15)} + olderCopies(13) << true << "sqlite" << "";
+        QTest::newRow("no key: 14") << QString() << olderCopies(15) << QStringList{copyOf(3, 15)} + olderCopies(13) << true << "sqlite" << "";
         QTest::newRow("only today's") << "1" << olderCopies(2) << QStringList{copyOf(3, 15)}
-                                      << true << "sqlite";
+                                      << true << "sqlite" << "";
+        const QString part = copyOf(3, 15) + ".part";
+        QTest::newRow("part of a killed copy, and its log")
+            << "3" << QStringList{part, part + "-wal", copyOf(3, 14) + ".part-journal"} << QStringList{copyOf(3, 15)}
+            << true << "sqlite" << "";
+        QTest::newRow("second start of the day, a part left")
+            << "3" << QStringList{copyOf(3, 15), part} << QStringList{copyOf(3, 15)} << false << "sqlite" << "";
+        QTest::newRow("another copy under way") << "3" << QStringList{part, copyOf(3, 13) + ".part"}
+                                                << QStringList{part} << false << "sqlite" << part;
         // A journal on a server is the server's to back up: nothing here.
-        QTest::newRow("server station") << "3" << olderCopies(5) << olderCopies(5) << false << "server";
+        QTest::newRow("server station") << "3" << olderCopies(5) << olderCopies(5) << false << "server" << "";
     }
 
     void copiesKept()
@@ -81,6 +93,7 @@ private slots:
         QFETCH(QStringList, after);
         QFETCH(bool, copied);
         QFETCH(QString, engine);
+        QFETCH(QString, writing);
         TempDatabase db(TempDatabase::engineNamed(engine));
         QVERIFY2(db.isValid(), qPrintable(db.error()));
         TempDatabase::addJournalRow({{"N_Avto", "А001АА"}, {"Tara", "5,1"}});
@@ -95,6 +108,9 @@ private slots:
             QFile f(QDir(folder).filePath(name));
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write(earlier) == earlier.size());
         }
+        QFile held(QDir(folder).filePath(writing));
+        if (!writing.isEmpty())
+            QVERIFY(held.open(QIODevice::ReadWrite) && ::flock(held.handle(), LOCK_EX | LOCK_NB) == 0);
 
         DailyBackup backup(db.programDir(), Today);
         QSignalSpy finished(&backup, &DailyBackup::finished);
@@ -127,8 +143,9 @@ private slots:
         QSqlDatabase::removeDatabase(QStringLiteral("look"));
     }
 
-    // A copy that cannot be made is told once, in the program's error box,
-    // leaves no file behind, and the next first pass is stored as ever.
+    // No copy begins before the main window is up. One that cannot be made
+    // is told once, in the program's error box, leaves no file behind, and
+    // the next first pass is stored as ever.
     void failedCopyIsReportedOnce_data()
     {
         QTest::addColumn<QString>("fault");
@@ -150,7 +167,11 @@ private slots:
         if (fault == QLatin1String("full"))
             full.emplace(16 * 1024);
 
-        const std::unique_ptr<DailyBackup> backup = startDailyBackup(fx.db.programDir());
+        // Nothing is copied before the main window, its lists filled, is up.
+        const std::unique_ptr<DailyBackup> backup = startDailyBackup(fx.db.programDir(), *fx.form);
+        QCoreApplication::processEvents();
+        QVERIFY(!backup->isStarted());
+        fx.form->show();
         QSignalSpy finished(backup.get(), &DailyBackup::finished);
         QVERIFY(finished.wait(20000));
         QVERIFY(watcher.waitForBoxes(1));

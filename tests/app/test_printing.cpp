@@ -1,9 +1,11 @@
 // The printed papers as the operator reaches them in the main window: the
 // journal page's note in the copies chosen on the settings page (printed to
-// a PDF file and counted), one note preview at a time, and "Печать БД"
-// covering the whole journal whatever the journal page's filter shows.
+// a PDF file and counted), one note preview at a time, "Печать БД" covering
+// the whole journal whatever the journal page's filter shows, and the files
+// written from there when the program is killed half-way.
 
 #include <QCheckBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -11,15 +13,18 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
 
 #include "app/mainform.h"
 #include "app/startup.h"
 #include "common/session.h"
+#include "filesizelimit.h"
 #include "journal/journalpage.h"
 #include "keyboard.h"
 #include "messageboxes.h"
 #include "pdftext.h"
+#include "print/exp2bd.h"
 #include "print/expbd.h"
 #include "print/printfm.h"
 #include "programfolder.h"
@@ -29,11 +34,13 @@
 #include "toolkit/cursorgrid.h"
 #include "toolkit/cursormodel.h"
 #include "toolkit/report/previewwindow.h"
+#include "toolkit/report/textfit.h"
 
 namespace {
 
-// The main window with the note and the journal report wired as at start,
-// over a journal of the given rows (waybill number, completed or not).
+// The main window with the note, the journal report and the export wired
+// as at start, over a journal of the given rows (waybill number, completed
+// or not).
 class Program
 {
 public:
@@ -43,18 +50,23 @@ public:
         Session::LoginOk = 1;
         TableStore::openCreating(folder.path());
         Schema::createTables();
+        TableStore::connection().transaction();
         for (const auto &[waybill, completed] : rows)
             addRow(waybill, completed);
+        TableStore::connection().commit();
         form = std::make_unique<MainForm>(folder.path());
         note = std::make_unique<printfm>();
         journalReport = std::make_unique<ExpBD>();
         connectPrinting(*form, *note, *journalReport);
+        exportReport = std::make_unique<Exp2BD>(folder.path(), form.get());
+        connectExportReport(*form, *exportReport);
         form->show();
         form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
     }
     ~Program()
     {
+        exportReport.reset();
         journalReport.reset();
         note.reset();
         form.reset();
@@ -112,7 +124,40 @@ public:
     std::unique_ptr<MainForm> form;
     std::unique_ptr<printfm> note;
     std::unique_ptr<ExpBD> journalReport;
+    std::unique_ptr<Exp2BD> exportReport;
 };
+
+QString targetName(const QString &kind) { return "журнал." + kind.section('.', -1); }
+
+// Run as a child: writes kind from the journal page, as the operator does,
+// until the system kills it when the file passes a few kilobytes.
+int writeChild(const QString &kind)
+{
+    QList<QPair<QString, bool>> rows;
+    for (int i = 0; i < 100; ++i)
+        rows.append({QStringLiteral("W%1").arg(i), true});
+    Program p(rows);
+    ModalWatcher watcher;
+    watcher.answer(QMessageBox::Yes);   // the file of that name is replaced
+    watcher.handleDialog([kind](QWidget *d) {
+        key(d, Qt::Key_A, Qt::ControlModifier);
+        type(d, QDir::temp().filePath(targetName(kind)));
+        key(d, Qt::Key_Return);
+    });
+    report::textWidthMm(u"0", 7);   // fonts are read before the limit
+    p.showPage(MainForm::JournalPage);
+    const FileSizeLimit limit(4096, FileSizeLimit::Beyond::Kills);
+    const bool note = kind.startsWith("note");
+    p.click(kind == "csv" ? p.journal()->exportJournalButton()
+            : note        ? p.journal()->printNoteButton()
+                          : p.journal()->printJournalButton());
+    if (kind != "csv")
+        (note ? p.note->report() : p.journalReport->report())
+            .preview()
+            ->button(kind.endsWith("krp") ? "SaveButton" : "ExportPdfButton")
+            ->click();
+    return 0;   // written whole: the limit was never reached
+}
 
 } // namespace
 
@@ -169,7 +214,48 @@ private slots:
         QCOMPARE(p.journalReportWaybills(), (QStringList{"W1", "W2", "W3", "W4"}));
         QVERIFY(watcher.seen().isEmpty());
     }
+
+    // A file written from the journal page, the program killed while it
+    // writes (as a crash or a power cut cuts it off): the chosen name still
+    // holds the file it held, never the part written.
+    void killedWriteLeavesTheChosenName_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("\"Экспорт БД\"") << "csv";
+        QTest::newRow("journal report, PDF") << "report.pdf";
+        QTest::newRow("journal report, prepared") << "report.krp";
+        QTest::newRow("note, PDF") << "note.pdf";
+    }
+
+    void killedWriteLeavesTheChosenName()
+    {
+        QFETCH(QString, kind);
+        // The child's files, its program folder too, all in here.
+        QTemporaryDir dir;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", dir.path());
+        QFile old(dir.filePath(targetName(kind)));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {"--write-child", kind});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(child.exitCode(), SIGXFSZ);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("old"));
+    }
 };
 
-QTEST_MAIN(TestPrinting)
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    if (argc == 3 && qstrcmp(argv[1], "--write-child") == 0)
+        return writeChild(QString::fromLocal8Bit(argv[2]));
+    TestPrinting t;
+    return QTest::qExec(&t, argc, argv);
+}
 #include "test_printing.moc"

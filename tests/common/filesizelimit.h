@@ -1,6 +1,7 @@
 #pragma once
 // Writes bigger than `bytes` fail with EFBIG while this lives, as on a full
-// disk; for the whole process, every thread included.
+// disk, or kill the process there (SIGXFSZ), as a crash or a power cut cuts
+// a file off; for the whole process, every thread included.
 
 #include <csignal>
 #include <sys/resource.h>
@@ -8,10 +9,12 @@
 class FileSizeLimit
 {
 public:
-    explicit FileSizeLimit(rlim_t bytes)
+    enum class Beyond { Fails, Kills };
+
+    explicit FileSizeLimit(rlim_t bytes, Beyond beyond = Beyond::Fails)
     {
         getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+        m_savedHandler = std::signal(SIGXFSZ, beyond == Beyond::Fails ? SIG_IGN : SIG_DFL);
         rlimit limit = m_saved;
         limit.rlim_cur = bytes;
         setrlimit(RLIMIT_FSIZE, &limit);

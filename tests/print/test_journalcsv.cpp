@@ -156,6 +156,9 @@ private slots:
             << line({{0, "\"" + cp1251("АВ1234567890123456789") + "\""}});
         QTest::newRow("gross at 8 pt")
             << Values{{"Sum", QString(70, '1')}} << line({{14, "\"" + QByteArray(54, '1') + "\""}});
+        QTest::newRow("stored line breaks as blanks")
+            << Values{{"FIO", "Петров\r\nПётр"}, {"Punkt", "Склад\n2"}}
+            << line({{2, "\"" + cp1251("Петров Пётр") + "\""}, {8, "\"" + cp1251("Склад 2") + "\""}});
         QTest::newRow("outside the code page")
             << Values{{"FIO", "Zoë → 😀"}} << line({{2, "\"Zo? ? ?\""}});
     }

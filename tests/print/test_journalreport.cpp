@@ -53,13 +53,27 @@ ModalWatcher::DialogHandler chooseFile(const QString &path)
     };
 }
 
-// The text of the item printed at the given place, if any.
-QString textAt(const report::Page &page, double xMm, double yMm)
+// The text item printed at the given place, if any.
+const report::Item *itemAt(const report::Page &page, double xMm, double yMm)
 {
     for (const report::Item &i : page.items)
         if (i.kind == report::Item::Kind::Text && qAbs(i.pos.x() - xMm) < 0.01 && qAbs(i.pos.y() - yMm) < 0.01)
-            return i.text;
-    return QStringLiteral("<nothing>");
+            return &i;
+    return nullptr;
+}
+
+// The words on paper that begin in a box (mm from the margins' corner; the
+// next box may begin a little before its end), joined by blanks; a word that
+// ends past the box or the right margin shows as such.
+QString wordsInBox(const PdfContents &pdf, double xMm, double widthMm, double yMm, double heightMm)
+{
+    QStringList words;
+    const double left = 10 + xMm, top = 10 + yMm;
+    const double right = qMin(left + widthMm, 297.0 - 10) + 0.1;
+    for (const PdfWord &w : pdf.wordsOn(0))
+        if (w.xMm >= left - 0.2 && w.xMm < left + widthMm - 0.5 && w.yMm >= top - 0.5 && w.yMm < top + heightMm - 0.5)
+            words << (w.rightMm <= right ? w.text : QStringLiteral("<past the box: %1>").arg(w.text));
+    return words.join(QLatin1Char(' '));
 }
 
 } // namespace
@@ -120,6 +134,11 @@ private slots:
                 expected << QStringLiteral("W%1").arg(next++);
             QCOMPARE(waybills, expected);
         }
+        // Every caption whole in its box.
+        for (int c = 0; rows > 0 && c < journalreport::ColumnCount; ++c) {
+            const journalreport::Column &col = journalreport::columns()[c];
+            QCOMPARE(wordsInBox(pdf, col.captionX, col.captionWidth, 24.1, 8.47), col.caption);
+        }
         // The title line keeps its two blanks before "страница" and "страниц".
         const report::Page first = expbd.report().page(0);
         QVERIFY(first.texts().contains(journalreport::titleLine(LaidOut, 1, pages)));
@@ -127,19 +146,32 @@ private slots:
         QVERIFY(journalreport::titleLine(LaidOut, 1, pages).contains(QStringLiteral("12:30:05  страница 1")));
     }
 
-    // A value wider than its box keeps the first line it wraps to; a single
-    // word too wide keeps what fits; what fits is printed whole.
+    // A value on paper: names, makes, companies and goods wider than their
+    // boxes keep the first line they wrap to (a single word too wide what
+    // fits) at 7 pt; the other values print whole at the largest size that
+    // fits, down to 4 pt, and only beyond that are cut. A stored line break
+    // is a blank.
     void cut_data()
     {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("value");
         QTest::addColumn<int>("column");
-        QTest::addColumn<QString>("kept");   // "whole", "first line", "what fits"
-        QTest::newRow("words wrap") << "AvtoPr" << "Автотранспортное предприятие номер семнадцать города Тулы" << 4
-                                    << "first line";
-        QTest::newRow("one long word") << "FIO" << "Константинопольский-Переяславский" << 2 << "what fits";
-        QTest::newRow("fits") << "Tovar" << "щебень" << 5 << "whole";
-        QTest::newRow("net weight, two blanks, unit") << "Netto" << "10,22" << 7 << "whole";
+        QTest::addColumn<QString>("shown");   // the text put into the box
+        QTest::addColumn<QString>("kept");    // "whole", "first line", "what fits" (at 7 pt, or at 4 pt)
+        const QString company = "Автотранспортное предприятие номер семнадцать города Тулы";
+        const QString word = "Константинопольский-Переяславский";
+        const QString truck = "АВ12345678901234567890123456789012345";
+        QTest::newRow("words wrap") << "AvtoPr" << company << 4 << company << "first line";
+        QTest::newRow("one long word") << "FIO" << word << 2 << word << "what fits";
+        QTest::newRow("fits") << "Tovar" << "щебень" << 5 << "щебень" << "whole";
+        QTest::newRow("net weight, two blanks, unit") << "Netto" << "10,22" << 7 << "10,22  т" << "whole";
+        QTest::newRow("long net weight") << "Netto" << "123456789012,345" << 7 << "123456789012,345  т" << "whole";
+        QTest::newRow("date") << "Dat" << "16.11.2026" << 8 << "16.11.2026" << "whole";
+        QTest::newRow("time") << "Time" << "07:04:05" << 9 << "07:04:05" << "whole";
+        QTest::newRow("weigher within the margin") << "Klad" << "Петренко Ольга Ивановна" << 10
+                                                   << "Петренко Ольга Ивановна" << "whole";
+        QTest::newRow("truck number too long at 4 pt") << "N_Avto" << truck << 0 << truck << "what fits at 4 pt";
+        QTest::newRow("stored line break") << "FIO" << "Петров\r\nПётр" << 2 << "Петров Пётр" << "whole";
     }
 
     void cut()
@@ -147,29 +179,43 @@ private slots:
         QFETCH(QString, field);
         QFETCH(QString, value);
         QFETCH(int, column);
+        QFETCH(QString, shown);
         QFETCH(QString, kept);
         TempDatabase db;
         TempDatabase::addJournalRow({{field, value}, {"Ed_izm", "т"}});
         ExpBD expbd;
         expbd.prepare(LaidOut);
         const journalreport::Column &c = journalreport::columns()[column];
-        const QString printed = textAt(expbd.report().page(0), 10 + c.valueX, 10 + 24.1 + 8.5);
-        const QString full = field == "Netto" ? value + QStringLiteral("  т") : value;
+        const report::Item *item = itemAt(expbd.report().page(0), 10 + c.valueX, 10 + 24.1 + 8.5);
+        QVERIFY(item);
+        const QString printed = item->text;
         const double box = c.valueWidth;
+        const double points = item->pointSize;
 
-        QVERIFY2(!printed.isEmpty() && full.startsWith(printed), qPrintable(printed));
-        QVERIFY(report::textWidthMm(printed, 7) <= box);
+        QVERIFY2(!printed.isEmpty() && shown.startsWith(printed), qPrintable(printed));
+        QVERIFY(report::textWidthMm(printed, points) <= box);
+        if (kept == "what fits at 4 pt")
+            QCOMPARE(points, 4.0);
+        else if (kept != "whole")   // names and goods keep the cut at 7 pt
+            QCOMPARE(points, 7.0);
+        else if (points != 7)   // the largest size that fits
+            QVERIFY2(points >= 4 && report::textWidthMm(shown, points + 0.1) > box, qPrintable(QString::number(points)));
         if (kept == "whole") {
-            QCOMPARE(printed, full);
-        } else if (kept == "what fits") {
-            QVERIFY(printed.size() < full.size());
-            QVERIFY(report::textWidthMm(full.left(printed.size() + 1), 7) > box);
+            QCOMPARE(printed, shown);
+        } else if (kept.startsWith("what fits")) {
+            QVERIFY(printed.size() < shown.size());
+            QVERIFY(report::textWidthMm(shown.left(printed.size() + 1), points) > box);
         } else {
             // Cut at a blank, and the next word would not have fitted.
-            QCOMPARE(full.at(printed.size()), QLatin1Char(' '));
-            const qsizetype nextEnd = full.indexOf(QLatin1Char(' '), printed.size() + 1);
-            QVERIFY(report::textWidthMm(full.left(nextEnd < 0 ? full.size() : nextEnd), 7) > box);
+            QCOMPARE(shown.at(printed.size()), QLatin1Char(' '));
+            const qsizetype nextEnd = shown.indexOf(QLatin1Char(' '), printed.size() + 1);
+            QVERIFY(report::textWidthMm(shown.left(nextEnd < 0 ? shown.size() : nextEnd), points) > box);
         }
+
+        // On paper: that text, inside its box and the margins.
+        QTemporaryDir dir;
+        QVERIFY(expbd.report().exportPdf(dir.filePath("row.pdf"), nullptr));
+        QCOMPARE(wordsInBox(readPdf(dir.filePath("row.pdf")), c.valueX, box, 24.1 + 8.5, 5.29), printed.simplified());
     }
 
     // Saved from the preview, loaded into another report's preview: the

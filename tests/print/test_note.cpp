@@ -65,6 +65,10 @@ private slots:
         spaced[5] = spaced[7] = "  ООО  \"Ромашка\" ";
         QTest::newRow("texts exactly as stored") << with(r, "AvtoPr", "  ООО  \"Ромашка\" ") << spaced;
 
+        QStringList joined = full;
+        joined[6] = "Иванов Иван";
+        QTest::newRow("stored line break is a blank") << with(r, "FIO", "Иванов\nИван") << joined;
+
         QTest::newRow("view without rows") << JournalRow() << QStringList(17, QString());
     }
 

@@ -1,11 +1,13 @@
 #include "toolkit/report/printing.h"
 
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QSaveFile>
 
 #include "common/failure.h"
 
@@ -80,26 +82,28 @@ bool runPrinterSetup(PrintSettings &settings, int preparedPages, QWidget *parent
 
 namespace {
 
-// Sends pages first..last (0-based) `copies` times, collated.
-bool paint(QPrinter &printer, const PageSource &source, int first, int last, int copies, const Progress &progress)
+// Sends pages first..last (0-based) `copies` times, collated, to a printer
+// or a PDF writer; when progress stops it, calls abort while the pages are
+// still open and returns false.
+bool paint(QPagedPaintDevice &device, const QString &where, const PageSource &source, int first, int last,
+           int copies, const Progress &progress, const std::function<void()> &abort = {})
 {
     QPainter painter;
-    if (!painter.begin(&printer)) {
-        const QString where = printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
+    if (!painter.begin(&device))
         throw Failure(where.isEmpty() ? QStringLiteral("Печать невозможна: принтер не выбран")
                                       : QStringLiteral("Печать невозможна: %1 недоступен").arg(where));
-    }
-    const double pxPerMm = printer.resolution() / 25.4;
+    const double pxPerMm = device.logicalDpiX() / 25.4;
     const int total = (last - first + 1) * copies;
     int done = 0;
     for (int c = 0; c < copies; ++c) {
         for (int i = first; i <= last; ++i) {
             if (progress && !progress(done, total)) {
-                printer.abort();
+                if (abort)
+                    abort();
                 return false;
             }
             if (done > 0)
-                printer.newPage();
+                device.newPage();
             renderPage(painter, source.page(i), QPointF(0, 0), pxPerMm);
             ++done;
         }
@@ -107,6 +111,28 @@ bool paint(QPrinter &printer, const PageSource &source, int first, int last, int
     painter.end();
     if (progress)
         progress(done, total);
+    return true;
+}
+
+// A PDF file is written under a temporary name beside path and takes the
+// name only when whole: a crash or a cut-off leaves a file of that name as
+// it was.
+bool writePdf(const QString &path, const PageSource &source, const PageGeometry &geometry,
+              QPageLayout::Orientation orientation, int first, int last, int copies, const Progress &progress)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw Failure(QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(path)));
+    QPdfWriter pdf(&file);
+    pdf.setResolution(1200);
+    pdf.setPageLayout(QPageLayout(QPageSize(geometry.paperMm, QPageSize::Millimeter), orientation,
+                                  QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+    if (!paint(pdf, path, source, first, last, copies, progress)) {
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit())
+        throw Failure(QStringLiteral("Cannot write file %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
     return true;
 }
 
@@ -124,6 +150,10 @@ bool printPages(const PageSource &source, const PageGeometry &geometry, const Pr
     }
     if (first > last)
         return true;
+    // Printed to a file: a PDF has no copies of its own, each one is sent.
+    if (!settings.outputFile.isEmpty())
+        return writePdf(settings.outputFile, source, geometry, settings.orientation, first, last,
+                        std::max(1, settings.copies), progress);
 
     QPrinter printer(QPrinter::HighResolution);
     applySettings(printer, settings, geometry);
@@ -133,23 +163,14 @@ bool printPages(const PageSource &source, const PageGeometry &geometry, const Pr
     } else {
         printer.setCopyCount(1);
     }
-    return paint(printer, source, first, last, copies, progress);
+    return paint(printer, printer.printerName(), source, first, last, copies, progress, [&] { printer.abort(); });
 }
 
 bool exportPdf(const PageSource &source, const PageGeometry &geometry, const QString &path, const Progress &progress)
 {
-    PrintSettings settings;
-    settings.outputFile = path;
-    settings.orientation = geometry.orientation;
-    QPrinter printer(QPrinter::HighResolution);
-    applySettings(printer, settings, geometry);
-    printer.setCopyCount(1);
     if (source.pageCount() == 0)
         return true;
-    if (paint(printer, source, 0, source.pageCount() - 1, 1, progress))
-        return true;
-    QFile::remove(path);   // a cancelled export leaves no half a file behind
-    return false;
+    return writePdf(path, source, geometry, geometry.orientation, 0, source.pageCount() - 1, 1, progress);
 }
 
 }

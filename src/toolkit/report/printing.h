@@ -28,12 +28,15 @@ void applySettings(QPrinter &printer, const PrintSettings &settings, const PageG
 // Prints the settings' page range of source in the settings' number of
 // copies. Where the printer cannot make copies itself, the pages are sent
 // once per copy. Throws Failure when the printer cannot be started; false
-// when progress stopped the work.
+// when progress stopped the work. Printing to a file writes it as exportPdf().
 bool printPages(const PageSource &source, const PageGeometry &geometry, const PrintSettings &settings,
                 const Progress &progress = {});
 
-// Every page once into a PDF file. Throws Failure when the file cannot be
-// written; false (and no file) when progress stopped the work.
+// Every page once into a PDF file, written under a temporary name beside
+// path that takes the name only when the file is whole. Throws Failure when
+// the file cannot be written; false when progress stopped the work. Either
+// way, and when the program is killed meanwhile, a file of that name stays
+// as it was.
 bool exportPdf(const PageSource &source, const PageGeometry &geometry, const QString &path,
                const Progress &progress = {});
 

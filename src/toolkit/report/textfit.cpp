@@ -5,6 +5,7 @@
 #include <QtDebug>
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -117,6 +118,20 @@ double textWidthMm(QStringView text, double pointSize)
         }
     }
     return double(units) / table.unitsPerEm() * pointSize * MmPerPoint;
+}
+
+double fittingPointSize(QStringView text, double boxWidthMm, double maxPoints, double minPoints)
+{
+    const double atMax = textWidthMm(text, maxPoints);
+    if (atMax <= boxWidthMm * (1.0 + 1e-12))
+        return maxPoints;
+    // A width grows in proportion to the size: the size that fills the box,
+    // taken down to a tenth (and one tenth less where rounding says it
+    // would not fit after all).
+    int tenths = int(std::floor(maxPoints * boxWidthMm / atMax * 10.0));
+    if (textWidthMm(text, tenths / 10.0) > boxWidthMm * (1.0 + 1e-12))
+        --tenths;
+    return std::max(minPoints, tenths / 10.0);
 }
 
 qsizetype fittedLength(QStringView text, double boxWidthMm, double pointSize)

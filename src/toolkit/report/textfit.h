@@ -18,6 +18,10 @@ double textWidthMm(QStringView text, double pointSize);
 // kept; a single word wider than the box is cut to the characters that fit. Text that fits is returned unchanged.
 QString fitFirstLine(const QString &text, double boxWidthMm, double pointSize);
 
+// The largest size from maxPoints down to minPoints, in tenths of a point,
+// at which text fits boxWidthMm whole; minPoints when it fits at none of them.
+double fittingPointSize(QStringView text, double boxWidthMm, double maxPoints, double minPoints);
+
 // The same rule without a copy: the length of the prefix of text that
 // fitFirstLine() keeps (the first line is always a prefix of the text).
 qsizetype fittedLength(QStringView text, double boxWidthMm, double pointSize);
