@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include "common/oneline.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "toolkit/report/textfit.h"

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "common/oneline.h"
 #include "print/journalrow.h"
 #include "toolkit/report/textfit.h"
 

@@ -17,8 +17,3 @@ JournalRow journalRowById(const TableCursor &view, qint64 id);
 // The view's current row (the one being edited, while it is); empty when
 // the view has none. Throws StoreError.
 JournalRow currentJournalRow(TableCursor &view);
-
-// Every line break of the n code units at text (CR LF counted as one) made a
-// blank, in place; returns the new length.
-qsizetype breaksToBlanks(char16_t *text, qsizetype n);
-QString oneLine(QString text);

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "common/oneline.h"
 #include "toolkit/report/previewwindow.h"
 
 namespace note {

@@ -6,7 +6,6 @@
 #include <QCompleter>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QRegularExpression>
 #include <QWindow>
 
 namespace {
@@ -45,13 +44,6 @@ protected:
     }
 };
 
-}
-
-QString oneLine(const QString &text)
-{
-    static const QRegularExpression lineBreak(QStringLiteral("\\r\\n|[\\r\\n\\x{2028}\\x{2029}]"));
-    QString out = text;
-    return out.replace(lineBreak, QStringLiteral(" "));
 }
 
 void keepOneLine(QLineEdit *edit)

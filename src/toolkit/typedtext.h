@@ -4,11 +4,10 @@
 
 #include <QString>
 
+#include "common/oneline.h"
+
 class QComboBox;
 class QLineEdit;
-
-// A line break (CR LF, CR, LF, a Unicode line or paragraph separator) as one blank.
-QString oneLine(const QString &text);
 
 // Typed or pasted text gets no line break in the field; a text set by the
 // program (a stored value shown, an entry picked from a list) is left as it is.

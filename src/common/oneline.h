@@ -1,0 +1,11 @@
+#pragma once
+// A value of the journal is one line: a line break typed, pasted or already
+// stored (CR LF, CR, LF, VT, FF, NEL, a Unicode line or paragraph separator)
+// stands for one blank wherever the value is entered, printed or exported.
+
+#include <QString>
+
+// Every line break of the n code units at text (CR LF counted as one) made a
+// blank, in place; returns the new length.
+qsizetype breaksToBlanks(char16_t *text, qsizetype n);
+QString oneLine(QString text);
