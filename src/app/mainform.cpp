@@ -139,13 +139,7 @@ void MainForm::createLayout()
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
 
-    // Where "MS Sans Serif" is missing, an Arial-sized face keeps the
-    // captions in the room they were laid out for.
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
-    f.setStyleHint(QFont::SansSerif);
-    f.setPixelSize(11);
-    setFont(f);
+    setFont(windowFont());
 
     auto *central = new QWidget(this);
     central->setObjectName(QStringLiteral("Central"));
