@@ -433,7 +433,7 @@ void MainForm::createIndicatorLink()
     w.portSwitch = m_settingsPage->portSwitch();
     w.lampMain = m_lampMain;
     w.lampSettings = m_settingsPage->portLamp();
-    m_link = new IndicatorLink(m_settingsPage->portSwitch(), m_stability, this);
+    m_link = new IndicatorLink(this);
     m_indicatorPanel = new IndicatorPanel(m_link, w, this);
     // The link is handed the settings lists' texts whenever they change: an
     // unsaved choice holds for the next switch-on, as the operator expects.
