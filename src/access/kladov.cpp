@@ -106,11 +106,7 @@ void kladov::createLayout()
                    | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
     setSizeGripEnabled(false);
 
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
-    f.setStyleHint(QFont::SansSerif);
-    f.setPixelSize(11);
-    setFont(f);
+    setFont(windowFont());
 
     m_header = picture(QStringLiteral("HeaderPicture"), drawLoginHeader(), this, QPoint(0, 0));
     m_header->setAlignment(Qt::AlignLeft | Qt::AlignTop);

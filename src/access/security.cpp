@@ -54,11 +54,7 @@ void Security::createLayout()
     setSizeGripEnabled(false);
     setModal(true);
 
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
-    f.setStyleHint(QFont::SansSerif);
-    f.setPixelSize(11);
-    setFont(f);
+    setFont(windowFont());
 
     m_header = new QLabel(this);
     m_header->setObjectName(QStringLiteral("HeaderPicture"));

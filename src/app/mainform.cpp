@@ -139,13 +139,7 @@ void MainForm::createLayout()
                    | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
 
-    // Where "MS Sans Serif" is missing, an Arial-sized face keeps the
-    // captions in the room they were laid out for.
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
-    f.setStyleHint(QFont::SansSerif);
-    f.setPixelSize(11);
-    setFont(f);
+    setFont(windowFont());
 
     auto *central = new QWidget(this);
     central->setObjectName(QStringLiteral("Central"));
@@ -439,7 +433,7 @@ void MainForm::createIndicatorLink()
     w.portSwitch = m_settingsPage->portSwitch();
     w.lampMain = m_lampMain;
     w.lampSettings = m_settingsPage->portLamp();
-    m_link = new IndicatorLink(m_settingsPage->portSwitch(), m_stability, this);
+    m_link = new IndicatorLink(this);
     m_indicatorPanel = new IndicatorPanel(m_link, w, this);
     // The link is handed the settings lists' texts whenever they change: an
     // unsaved choice holds for the next switch-on, as the operator expects.

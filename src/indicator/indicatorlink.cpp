@@ -1,9 +1,7 @@
 #include "indicator/indicatorlink.h"
 
 #include <QDate>
-#include <QLabel>
 #include <QLocale>
-#include <QMessageBox>
 
 #include <cerrno>
 
@@ -12,7 +10,6 @@
 #include "indicator/framedecoder.h"
 #include "indicator/linkclock.h"
 #include "indicator/numberform.h"
-#include "toolkit/portswitch.h"
 #include "common/failure.h"
 
 namespace {
@@ -48,10 +45,8 @@ int systemErrorNumber(const QSerialPort &port, int errnoAfterCall)
 
 } // namespace
 
-IndicatorLink::IndicatorLink(PortSwitch *portSwitch, QLabel *stabilityLabel, QObject *parent)
+IndicatorLink::IndicatorLink(QObject *parent)
     : QObject(parent),
-      m_portSwitch(portSwitch),
-      m_stabilityLabel(stabilityLabel),
       m_port(this),
       m_clock(new LinkClock(this)),
       m_decoder("windows-1251", QStringConverter::Flag::Stateless)
@@ -71,7 +66,7 @@ IndicatorLink::IndicatorLink(PortSwitch *portSwitch, QLabel *stabilityLabel, QOb
         if (m_pollWriting || !isLineError(error))
             return;
         // Handled as an event of its own, never inside QSerialPort's code
-        // that raised it: the handler shows a box and closes the port.
+        // that raised it: the handler waits for the operator and closes the port.
         const quint64 session = m_session;
         QMetaObject::invokeMethod(this, [this, error, session] { ComPort1Error(error, session); }, Qt::QueuedConnection);
     });
@@ -81,9 +76,6 @@ IndicatorLink::IndicatorLink(PortSwitch *portSwitch, QLabel *stabilityLabel, QOb
     connect(m_clock->Stabilno1(), &LinkTimer::timeout, this, &IndicatorLink::Stabilno1Timer);
     connect(m_clock->Stabilno2(), &LinkTimer::timeout, this, &IndicatorLink::Stabilno2Timer);
     connect(m_clock->Stabilno3(), &LinkTimer::timeout, this, &IndicatorLink::Stabilno3Timer);
-
-    connect(m_portSwitch, &PortSwitch::switchedOn, this, guarded([this] { RxSwitch1On(); }));
-    connect(m_portSwitch, &PortSwitch::switchedOff, this, guarded([this] { RxSwitch1Off(); }));
 
     updateLamps();
 }
@@ -141,6 +133,18 @@ void IndicatorLink::applyUnit(const QString &text)
         emit unitChanged(QStringLiteral("кг"));
 }
 
+void IndicatorLink::setPortSwitch(bool on)
+{
+    if (on == m_portSwitch)
+        return;
+    m_portSwitch = on;
+    emit portSwitchChanged(on);
+    if (on)
+        runGuarded([this] { RxSwitch1On(); });
+    else
+        runGuarded([this] { RxSwitch1Off(); });
+}
+
 void IndicatorLink::closePort()
 {
     if (m_port.isOpen())
@@ -154,16 +158,12 @@ void IndicatorLink::resetDisplay()
     m_currentReading = NumberForm::parse(m_readingText).value_or(0);
     emit readingShown(QStringLiteral("0,000"));
     setStatus(false);
-    setStableShown(false);
+    setStableFlag(false);
 }
-
-bool IndicatorLink::StableFlag() const { return !m_stabilityLabel->isHidden(); }
 
 QString IndicatorLink::modelText() const { return m_settings.model; }
 
 bool IndicatorLink::isPortOpen() const { return m_port.isOpen(); }
-
-bool IndicatorLink::isSwitchOn() const { return m_portSwitch->isOn(); }
 
 QString IndicatorLink::todayText() { return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat); }
 
@@ -175,16 +175,14 @@ void IndicatorLink::RxSwitch1On()
     applyModel(m_settings.model, true);
     m_lineErrorShown = false;
     openPort(); // throws: the switch stays on, the port closed, no timer runs
-    m_portSwitch->setOn(true);
     m_clock->start();
 }
 
 void IndicatorLink::RxSwitch1Off()
 {
     closePort();
-    m_portSwitch->setOn(false);
     setStatus(false);
-    setStableShown(false);
+    setStableFlag(false);
     m_readingText = QStringLiteral("0,000");
     m_currentReading = NumberForm::parse(m_readingText).value_or(0);
     emit readingShown(QStringLiteral("0"));
@@ -205,15 +203,8 @@ void IndicatorLink::Timer1Timer()
 
     m_clock->Timer1()->stop();
     m_clock->Timer3()->stop();
-    m_portSwitch->setOn(false); // runs RxSwitch1Off: the link is off before the box shows
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Ошибка работы с прибором"),
-                    QStringLiteral("Ошибка записи в Последовательный порт(ComPort) или Ошибка прибора!")
-                        + QString(32, QLatin1Char(' '))
-                        + QStringLiteral("Последовательный порт(ComPort) Выключен Автоматически!")
-                        + QString(59, QLatin1Char(' ')) + QStringLiteral("Рекомендуеться Перезагрузить программу!"),
-                    QMessageBox::Ok, m_stabilityLabel->window());
-    box.setTextFormat(Qt::PlainText); // the runs of blanks belong to the text
-    box.exec();
+    setPortSwitch(false); // runs RxSwitch1Off: the link is off before the operator is told
+    emit pollWriteFailed();
 }
 
 void IndicatorLink::Timer3Timer()
@@ -228,7 +219,7 @@ void IndicatorLink::Timer3Timer()
     // A reading that moved away from the samples is not still, whatever the
     // compare of this second said.
     if (r.hideStability || !m_stability.agrees(m_currentReading))
-        setStableShown(false);
+        setStableFlag(false);
     if (r.hasTime) {
         m_indicatorTime = r.indicatorTime;
         emit indicatorTimeChanged(m_indicatorTime);
@@ -239,7 +230,7 @@ void IndicatorLink::Timer3Timer()
     }
 }
 
-void IndicatorLink::Stabilno1Timer() { setStableShown(m_stability.agrees(m_currentReading)); }
+void IndicatorLink::Stabilno1Timer() { setStableFlag(m_stability.agrees(m_currentReading)); }
 
 void IndicatorLink::Stabilno2Timer() { m_stability.takeSlowSample(m_currentReading); }
 
@@ -257,8 +248,8 @@ void IndicatorLink::ComPort1Error(QSerialPort::SerialPortError error, quint64 se
     // An event from an earlier opening, or from a port closed since, is stale.
     if (session != m_session || !m_port.isOpen())
         return;
-    // One line-error message per switch-on: a device that keeps failing must
-    // not stack boxes while the first one waits for the operator.
+    // One line-error report per switch-on: a device that keeps failing must
+    // not stack messages while the first one waits for the operator.
     if (m_lineErrorShown)
         return;
     m_lineErrorShown = true;
@@ -274,11 +265,8 @@ void IndicatorLink::ComPort1Error(QSerialPort::SerialPortError error, quint64 se
         m_receiveBuffer.clear();
     }
 
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"), QStringLiteral("Ошибка записи в ComPort!"),
-                    QMessageBox::Ok, m_stabilityLabel->window());
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
-    m_portSwitch->setOn(false);
+    emit lineErrorOccurred(); // returns when the operator has read it
+    setPortSwitch(false);
 }
 
 // ------------------------------------------------------------------- helpers
@@ -340,10 +328,10 @@ void IndicatorLink::throwLineSettingsFailure()
 void IndicatorLink::setStatus(bool deviceOn) { emit deviceStatusChanged(deviceOn); }
 
 // The one place StableFlag is set.
-void IndicatorLink::setStableShown(bool shown)
+void IndicatorLink::setStableFlag(bool stable)
 {
-    m_stabilityLabel->setVisible(shown);
-    emit stabilityChanged(shown);
+    m_stableFlag = stable;
+    emit stabilityChanged(stable);
 }
 
 void IndicatorLink::updateLamps() { emit portOpenChanged(m_port.isOpen()); }

@@ -1,10 +1,11 @@
 #pragma once
 // The link to the weighing indicator: the serial port ComPort1, the port
-// switch's handlers, the poll, the decode tick and the stability judgement.
-// It reports what it reads through signals; the IndicatorPanel shows them.
+// switch's state and handlers, the poll, the decode tick and the stability
+// judgement. It holds no widget: it reports what it reads, its state and its
+// faults through signals, and the IndicatorPanel shows them.
 //
-// The main window creates the port switch, the stability label and one
-// IndicatorLink, hands the link the line settings as a value, and then at start:
+// The main window creates the panel's widgets and one IndicatorLink, hands
+// the link the line settings as a value, and then at start:
 //     link->setPortName(settings.portName);  // once; the name holds for the run
 //     link->apply(settings, false);          // speed, model, unit
 //     portSwitch->setOn(true);               // when "open" is "1"
@@ -13,27 +14,31 @@
 // link the new value (setLineSettings); the switch-on and the ticks use the
 // value last handed.
 //
-// Switching the port switch is how the link is switched on and off: the link
-// listens to PortSwitch::switchedOn/switchedOff and runs RxSwitch1On or
-// RxSwitch1Off. RxSwitch1On applies the speed and model of the line settings
-// (with the date display), opens the port and starts the clock; when the port
-// cannot be opened, "Unable to open com port (win error code: N)" is shown
-// through the general error report, the switch stays on and the port closed,
-// and isPortOpen() is false. RxSwitch1Off closes the port, reports the device
-// off, hides "Стабильность", sets the reading to zero ("0" on the display) and
+// PortSwitch, the port switch's state, is how the link is switched on and
+// off: setPortSwitch changes it (the panel's switch widget follows it and
+// hands it the operator's clicks) and then runs RxSwitch1On or RxSwitch1Off.
+// RxSwitch1On applies the speed and model of the line settings (with the date
+// display), opens the port and starts the clock; when the port cannot be
+// opened, "Unable to open com port (win error code: N)" is shown through the
+// general error report, the switch stays on and the port closed, and
+// isPortOpen() is false. RxSwitch1Off closes the port, reports the device
+// off, clears StableFlag, sets the reading to zero ("0" on the display) and
 // stops the clock.
 //
 // applySpeed/applyModel on an open port change the line at once; when the
 // device rejects that they throw Failure("SetCommState function failed (win
 // error code: N)"), for the caller's guarded handler to report.
 //
-// StableFlag is the visibility of the stability label (RxLabel10) and nothing
-// else: the link holds that one label and is the only one to show or hide it;
-// stabilityChanged tells the others.
+// StableFlag is what the stability label (RxLabel10) shows: the link sets it
+// only in the compare tick, clears it wherever the reading is not to be
+// trusted, and reports every setting through stabilityChanged, to which the
+// panel shows or hides the label.
 //
-// The link owns its messages to the operator: the poll write failure
-// ("Ошибка работы с прибором") and the line error ("Ошибка"), each a modal
-// QMessageBox over the stability label's window; both end with the link off.
+// The two faults the operator is told of, the poll write failure and the line
+// error, are signals. The panel shows each as a modal box; the link waits for
+// the slot to return (ticks and port events go on meanwhile in the box's
+// loop), so a line error switches the link off only once the box is closed.
+// Unconnected, the link goes on at once.
 
 #include <QObject>
 #include <QSerialPort>
@@ -44,15 +49,12 @@
 #include "indicator/stability.h"
 
 class LinkClock;
-class PortSwitch;
-class QLabel;
 
 class IndicatorLink : public QObject
 {
     Q_OBJECT
 public:
-    // The port switch (RxSwitch1) and the stability label (RxLabel10), both required.
-    IndicatorLink(PortSwitch *portSwitch, QLabel *stabilityLabel, QObject *parent = nullptr);
+    explicit IndicatorLink(QObject *parent = nullptr);
     ~IndicatorLink() override; // closes the port
 
     // --- operations -------------------------------------------------------
@@ -76,21 +78,26 @@ public:
     void applyModel(const QString &text, bool refreshDate);
     // "тонны" shows "т", "кг" shows "кг"; any other text leaves the label.
     void applyUnit(const QString &text);
+    // Sets PortSwitch. A change runs RxSwitch1On or RxSwitch1Off once the
+    // state has changed (a failure goes to the general error report, so the
+    // switch shows on even when switching on failed); the state it already
+    // has does nothing.
+    void setPortSwitch(bool on);
     // Closes the port (lamps dark); does nothing when it is closed.
     void closePort();
     // The reset of the settings save: ReadingText "0,000", CurrentReading 0,
-    // the display "0,000", "Прибор Выключен" in red, "Стабильность" hidden.
+    // the display "0,000", "Прибор Выключен" in red, StableFlag cleared.
     void resetDisplay();
 
     // --- state read by others ----------------------------------------------
     double CurrentReading() const { return m_currentReading; }
     QString ReadingText() const { return m_readingText; }
-    bool StableFlag() const; // exactly: the stability label is not hidden
+    bool StableFlag() const { return m_stableFlag; }
     QString IndicatorDate() const { return m_indicatorDate; }
     QString IndicatorTime() const { return m_indicatorTime; }
     QString modelText() const;      // the model of the line settings, as the ticks read it
     bool isPortOpen() const;
-    bool isSwitchOn() const;        // the port switch's state
+    bool isSwitchOn() const { return m_portSwitch; } // PortSwitch
     const QString &ReceiveBuffer() const { return m_receiveBuffer; } // for diagnostics
     const StabilityJudge &stability() const { return m_stability; }
     LinkClock *clock() const { return m_clock; }
@@ -104,8 +111,10 @@ signals:
     void readingShown(const QString &display);
     // "Прибор Включен" when true, "Прибор Выключен" when false.
     void deviceStatusChanged(bool deviceOn);
-    // The stability judgement, after the label has been shown or hidden.
+    // StableFlag set or cleared (reported at every setting, changed or not).
     void stabilityChanged(bool stable);
+    // PortSwitch changed; emitted before its handler runs.
+    void portSwitchChanged(bool on);
     // The unit label's text: "т" or "кг".
     void unitChanged(const QString &label);
     // Which time widget shows: the indicator's time (true) or the computer's.
@@ -114,6 +123,10 @@ signals:
     void indicatorTimeChanged(const QString &time);
     // The port opened or closed (the lamps).
     void portOpenChanged(bool open);
+    // The poll could not be written; the link is off already.
+    void pollWriteFailed();
+    // The line failed; the link goes off when the slots have returned.
+    void lineErrorOccurred();
 
 private:
     // Handlers, run by the port switch, the clock and the port.
@@ -131,12 +144,10 @@ private:
     bool pollWrite();
     void applyLineSettingsAfterOpen();
     void setStatus(bool deviceOn);
-    void setStableShown(bool shown);
+    void setStableFlag(bool stable);
     void updateLamps();
     [[noreturn]] void throwLineSettingsFailure();
 
-    PortSwitch *m_portSwitch;
-    QLabel *m_stabilityLabel;
     LineSettings m_settings;
     QSerialPort m_port;
     LinkClock *m_clock;
@@ -149,8 +160,10 @@ private:
     double m_currentReading = 0;
     QString m_indicatorDate;
     QString m_indicatorTime;
+    bool m_stableFlag = false; // StableFlag
+    bool m_portSwitch = false; // PortSwitch
 
     quint64 m_session = 0;        // counts port openings; stale port events are dropped
     bool m_pollWriting = false;   // errors raised by the poll's own write belong to it
-    bool m_lineErrorShown = false; // one line-error message per switch-on
+    bool m_lineErrorShown = false; // one line-error report per switch-on
 };

@@ -1,10 +1,13 @@
 #include "indicator/indicatorpanel.h"
 
 #include <QLabel>
+#include <QMessageBox>
 #include <QPalette>
+#include <QPointer>
 
 #include "indicator/indicatorlink.h"
 #include "toolkit/lamp.h"
+#include "toolkit/portswitch.h"
 
 namespace {
 
@@ -26,6 +29,25 @@ IndicatorPanel::IndicatorPanel(IndicatorLink *link, const IndicatorWidgets &widg
     connect(link, &IndicatorLink::deviceStatusChanged, this, &IndicatorPanel::showStatus);
     connect(link, &IndicatorLink::clockSourceChanged, this, &IndicatorPanel::showClockSource);
     connect(link, &IndicatorLink::portOpenChanged, this, &IndicatorPanel::showPortOpen);
+    // The label is StableFlag as the operator sees it: nothing else shows or hides it.
+    connect(link, &IndicatorLink::stabilityChanged, this, [this](bool stable) { m_w.stability->setVisible(stable); });
+    // The switch shows PortSwitch, and the operator's clicks set it.
+    connect(link, &IndicatorLink::portSwitchChanged, this, [this](bool on) { m_w.portSwitch->setOn(on); });
+    const QPointer<IndicatorLink> to(link);
+    connect(m_w.portSwitch, &PortSwitch::switchedOn, this, [to] {
+        if (to)
+            to->setPortSwitch(true);
+    });
+    connect(m_w.portSwitch, &PortSwitch::switchedOff, this, [to] {
+        if (to)
+            to->setPortSwitch(false);
+    });
+    // Direct connections: the link waits while the box is open.
+    connect(link, &IndicatorLink::pollWriteFailed, this, &IndicatorPanel::showPollWriteFailure);
+    connect(link, &IndicatorLink::lineErrorOccurred, this, &IndicatorPanel::showLineError);
+
+    m_w.stability->setVisible(link->StableFlag());
+    m_w.portSwitch->setOn(link->isSwitchOn());
     showPortOpen(link->isPortOpen());
 }
 
@@ -47,4 +69,24 @@ void IndicatorPanel::showPortOpen(bool open)
 {
     m_w.lampMain->setLit(open);
     m_w.lampSettings->setLit(open);
+}
+
+void IndicatorPanel::showPollWriteFailure()
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Ошибка работы с прибором"),
+                    QStringLiteral("Ошибка записи в Последовательный порт(ComPort) или Ошибка прибора!")
+                        + QString(32, QLatin1Char(' '))
+                        + QStringLiteral("Последовательный порт(ComPort) Выключен Автоматически!")
+                        + QString(59, QLatin1Char(' ')) + QStringLiteral("Рекомендуеться Перезагрузить программу!"),
+                    QMessageBox::Ok, m_w.stability->window());
+    box.setTextFormat(Qt::PlainText); // the runs of blanks belong to the text
+    box.exec();
+}
+
+void IndicatorPanel::showLineError()
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"), QStringLiteral("Ошибка записи в ComPort!"),
+                    QMessageBox::Ok, m_w.stability->window());
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The indicator panel of the main window: shows what the IndicatorLink
-// reports in the widgets the main window made (see IndicatorWidgets). The
-// stability label is the link's own to show or hide; the panel never sets it.
+// reports in the widgets the main window made (see IndicatorWidgets), hands
+// the port switch's clicks to the link, and tells the operator of the link's
+// faults in modal boxes over the panel's window.
 
 #include <QObject>
 
@@ -21,6 +22,8 @@ private:
     void showStatus(bool deviceOn);
     void showClockSource(bool indicatorClock);
     void showPortOpen(bool open);
+    void showPollWriteFailure();
+    void showLineError();
 
     IndicatorWidgets m_w;
 };

@@ -1,8 +1,7 @@
 #pragma once
 // The widgets of the main window that show the indicator link's reports.
 // The main window creates them (with their objectNames) and hands them to the
-// IndicatorPanel; the link itself holds only the port switch and the
-// stability label (whose visibility is StableFlag).
+// IndicatorPanel; the link itself holds none of them.
 
 class QLabel;
 class QWidget;
@@ -18,7 +17,7 @@ struct IndicatorWidgets
     QLabel *indicatorTime = nullptr;  // Panel5: the indicator's time, "12:00" at start
     QLabel *date = nullptr;           // Panel3: the date display
     QWidget *pcClock = nullptr;       // the running clock of the computer's time
-    PortSwitch *portSwitch = nullptr; // RxSwitch1
+    PortSwitch *portSwitch = nullptr; // RxSwitch1: shows PortSwitch
     Lamp *lampMain = nullptr;         // lamp beside "Com port" on the first page
     Lamp *lampSettings = nullptr;     // lamp beside "Порт COM открыт" on the settings panel
 };

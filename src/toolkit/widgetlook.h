@@ -31,11 +31,24 @@ inline void paintText(QWidget *w, const QColor &color)
     w->setPalette(pal);
 }
 
-// The window's face at a pixel size, bold or not.
+// The face of every window of the program. Where "MS Sans Serif" is
+// missing, an Arial-sized face keeps the captions in the room they were laid
+// out for.
+inline QFont windowFont()
+{
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(11);
+    return f;
+}
+
+// The window's face at a pixel size (0: the size it has), bold or not.
 inline QFont pixelFont(const QFont &base, int pixels, bool bold)
 {
     QFont f = base;
-    f.setPixelSize(pixels);
+    if (pixels > 0)
+        f.setPixelSize(pixels);
     f.setBold(bold);
     return f;
 }

@@ -91,15 +91,6 @@ const std::array<FieldLook, WeighingRecord::EntryFieldCount> &fieldLooks()
     return looks;
 }
 
-QFont styled(const QFont &base, int pixels, bool bold)
-{
-    QFont f = base;
-    if (pixels > 0)
-        f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
-}
-
 struct ModeLook
 {
     WeighingMode mode;
@@ -183,7 +174,7 @@ void EntryForm::createLayout()
 
     m_newButton = new QPushButton(QStringLiteral("  Новый"), m_host.newButtonSlot);
     m_newButton->setObjectName(QStringLiteral("NewButton"));
-    m_newButton->setFont(styled(font(), 0, true));
+    m_newButton->setFont(pixelFont(font(), 0, true));
     setHint(m_newButton, {QStringLiteral("Очистка всех полей!"), QStringLiteral("для ввода новых данных!")});
     if (m_host.newButtonSlot) {
         if (QLayout *slot = m_host.newButtonSlot->layout())
@@ -202,7 +193,7 @@ QWidget *EntryForm::createFields()
     g->setHorizontalSpacing(6);
     g->setVerticalSpacing(3);
 
-    const QFont bold = styled(font(), 0, true);
+    const QFont bold = pixelFont(font(), 0, true);
     auto label = [&](int i) {
         auto *l = new QLabel(fieldLooks()[size_t(i - 1)].label, box);
         l->setObjectName(QStringLiteral("Label%1").arg(i));
@@ -275,7 +266,7 @@ QWidget *EntryForm::createWeighRow()
 
     m_weighButton = new QPushButton(QStringLiteral("Взвесить"), rowBox);
     m_weighButton->setObjectName(QStringLiteral("WeighButton"));
-    m_weighButton->setFont(styled(font(), 16, true));
+    m_weighButton->setFont(pixelFont(font(), 16, true));
     m_weighButton->setFixedSize(104, 96);
     setHint(m_weighButton, {QStringLiteral("Взвешивание и занесения результатов в БД")});
     row->addWidget(m_weighButton, 0, Qt::AlignTop);
@@ -287,11 +278,11 @@ QWidget *EntryForm::createWeighRow()
     dg->setContentsMargins(0, 0, 0, 0);
     dg->setHorizontalSpacing(4);
     dg->setVerticalSpacing(2);
-    const QFont large = styled(font(), 18, true);
+    const QFont large = pixelFont(font(), 18, true);
     auto display = [&](int n, const QString &caption, const QString &hint) {
         auto *l = new QLabel(caption, displays);
         l->setObjectName(QStringLiteral("DisplayLabel%1").arg(n));
-        l->setFont(styled(font(), 12, true));
+        l->setFont(pixelFont(font(), 12, true));
         paintText(l, Qt::blue);
         auto *e = new QLineEdit(displays);
         e->setObjectName(QStringLiteral("Edit%1").arg(n));

@@ -126,8 +126,7 @@ void TnewDB::createLayout()
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(616, 291);
-    if (QWidget *main = m_form ? m_form->window() : nullptr)
-        setFont(main->font());
+    setFont(windowFont());
 
     QPalette blue = palette();
     blue.setColor(QPalette::WindowText, Qt::blue);
@@ -150,8 +149,7 @@ void TnewDB::createLayout()
     hp.setColor(QPalette::WindowText, Qt::blue);
     m_grid->horizontalHeader()->setPalette(hp);
 
-    QFont bold = font();
-    bold.setBold(true);
+    const QFont bold = pixelFont(font(), 0, true);
     m_choose = new QPushButton(QStringLiteral(" Выбрать"), this);
     m_choose->setObjectName(QStringLiteral("ChooseButton"));
     m_choose->setFont(bold);

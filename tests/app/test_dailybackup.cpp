@@ -15,7 +15,7 @@
 #include "filesizelimit.h"
 #include "messageboxes.h"
 #include "store/databasebackup.h"
-#include "../weighing/weighfixture.h"
+#include "weighfixture.h"
 
 namespace {
 

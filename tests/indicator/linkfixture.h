@@ -1,88 +1,71 @@
 #pragma once
-// An indicator panel with its real widgets and the settings lists, an
-// IndicatorLink on the real QSerialPort handed the lists' texts as they
-// change (as the main window does), and a simulated indicator at the far end of a pseudo-terminal.
+// An IndicatorLink on the real QSerialPort, handed the settings lists' texts
+// as they change (as the main window does), with a simulated indicator at the
+// far end of a pseudo-terminal, and no widget at all: what the panel would
+// show is kept from the link's reports in `shown`.
 // The link's clock is driven by hand: second() lets one second pass and waits
 // until the indicator's answer to the poll has arrived, as it would within a
 // real second.
 
-#include <QApplication>
-#include <QComboBox>
 #include <QDeadlineTimer>
-#include <QLabel>
+#include <QObject>
 #include <QTest>
-#include <QWidget>
 
 #include <memory>
 
-#include "toolkit/clocklabel.h"
 #include "indicator/devicemodel.h"
 #include "indicator/indicatorlink.h"
-#include "indicator/indicatorpanel.h"
-#include "indicator/indicatorwidgets.h"
-#include "toolkit/lamp.h"
 #include "indicator/linkclock.h"
-#include "toolkit/portswitch.h"
 #include "simulator/simulator.h"
 #include "linksecond.h"
 
-// The panel's widgets and the settings lists beside them.
-struct FixtureWidgets : IndicatorWidgets
+// The panel's widgets as the link's reports leave them, with their start values.
+struct ShownReports
 {
-    QComboBox *speed = nullptr; // comspeed
-    QComboBox *model = nullptr; // Pribor
-    QComboBox *port = nullptr;  // comselect
-    QComboBox *units = nullptr; // izmer
+    QString weight = QStringLiteral("0,000");         // RxLabel2
+    QString unit = QStringLiteral("кг");              // izmer2
+    QString status = QStringLiteral("Прибор Выключен"); // RxLabel23
+    bool stability = false;                           // RxLabel10 shown
+    QString indicatorTime = QStringLiteral("12:00");  // Panel5
+    QString date;                                     // Panel3
+    bool indicatorTimeShown = true;                   // Panel5 visible
+    bool pcClockShown = true;                         // the computer's clock visible
+    bool lampsLit = false;                            // both port lamps
 };
 
 class LinkFixture
 {
 public:
     explicit LinkFixture(IndicatorSimulator::Model model = IndicatorSimulator::Model::Libra124)
-        : sim(model)
+        : sim(model), lists{QString(), QStringLiteral("br9600"), IndicatorSimulator::modelText(model),
+                            QStringLiteral("кг")}
     {
-        w.weight = label("RxLabel2", QStringLiteral("0,000"));
-        w.unit = label("izmer2", QStringLiteral("кг"));
-        w.status = label("RxLabel23", QStringLiteral("Прибор Выключен"));
-        w.stability = label("RxLabel10", QStringLiteral("Стабильность"));
-        w.stability->hide();
-        w.indicatorTime = label("Panel5", QStringLiteral("12:00"));
-        w.date = label("Panel3", QString());
-        w.pcClock = new ClockLabel(&window);
-        w.portSwitch = new PortSwitch(&window);
-        w.portSwitch->setObjectName(QStringLiteral("RxSwitch1"));
-        w.lampMain = new Lamp(&window);
-        w.lampSettings = new Lamp(&window);
-        w.speed = combo("comspeed", DeviceModel::speedNames(), QStringLiteral("br9600"));
-        w.model = combo("Pribor", DeviceModel::modelNames(), IndicatorSimulator::modelText(model));
-        w.port = combo("comselect", DeviceModel::portNames(), QString());
-        w.units = combo("izmer", {QStringLiteral("кг"), QStringLiteral("тонны")}, QStringLiteral("кг"));
-
         QString error;
         plugged = sim.plug(&error);
         if (!plugged)
             qWarning("no pseudo-terminal: %s", qPrintable(error));
         sim.setSendInterval(0); // a WI2002 sends when the test says so
-        w.port->setCurrentText(sim.devicePath());
+        lists.portName = sim.devicePath();
 
-        link = std::make_unique<IndicatorLink>(w.portSwitch, w.stability);
-        panel = std::make_unique<IndicatorPanel>(link.get(), w);
-        link->setLineSettings(lineSettings());
-        for (QComboBox *list : {w.speed, w.model, w.port, w.units})
-            QObject::connect(list, &QComboBox::currentTextChanged, link.get(),
-                             [this] { link->setLineSettings(lineSettings()); });
+        link = std::make_unique<IndicatorLink>();
+        showReports();
+        link->setLineSettings(lists);
         link->clock()->setManual(true);
-        link->setPortName(w.port->currentText());
+        link->setPortName(lists.portName);
     }
 
-    LineSettings lineSettings() const
+    // A settings list's text changes: the link is handed the lists anew.
+    void choose(QString LineSettings::*list, const QString &text)
     {
-        return LineSettings{w.port->currentText(), w.speed->currentText(), w.model->currentText(),
-                            w.units->currentText()};
+        lists.*list = text;
+        link->setLineSettings(lists);
     }
 
-    void switchOn() { w.portSwitch->setOn(true); }
-    void switchOff() { w.portSwitch->setOn(false); }
+    // What the link reports from now on is no longer kept.
+    void stopShowing() { m_shower.reset(); }
+
+    void switchOn() { link->setPortSwitch(true); }
+    void switchOff() { link->setPortSwitch(false); }
 
     // One second of the link: the ticks that fall due, then the indicator's
     // answer to the poll, if it gives one.
@@ -113,28 +96,34 @@ public:
         return true;
     }
 
-    QWidget window;
-    FixtureWidgets w;
     IndicatorSimulator sim;
+    LineSettings lists; // the texts of comselect, comspeed, Pribor and izmer
     bool plugged = false;
     std::unique_ptr<IndicatorLink> link;
-    std::unique_ptr<IndicatorPanel> panel;
+    ShownReports shown;
 
 private:
-    QLabel *label(const char *name, const QString &text)
+    // The panel's part, on plain values.
+    void showReports()
     {
-        auto *l = new QLabel(text, &window);
-        l->setObjectName(QString::fromLatin1(name));
-        return l;
+        m_shower = std::make_unique<QObject>();
+        QObject *c = m_shower.get();
+        IndicatorLink *l = link.get();
+        ShownReports &s = shown;
+        QObject::connect(l, &IndicatorLink::readingShown, c, [&s](const QString &t) { s.weight = t; });
+        QObject::connect(l, &IndicatorLink::unitChanged, c, [&s](const QString &t) { s.unit = t; });
+        QObject::connect(l, &IndicatorLink::dateChanged, c, [&s](const QString &t) { s.date = t; });
+        QObject::connect(l, &IndicatorLink::indicatorTimeChanged, c, [&s](const QString &t) { s.indicatorTime = t; });
+        QObject::connect(l, &IndicatorLink::deviceStatusChanged, c, [&s](bool on) {
+            s.status = on ? QStringLiteral("Прибор Включен") : QStringLiteral("Прибор Выключен");
+        });
+        QObject::connect(l, &IndicatorLink::stabilityChanged, c, [&s](bool stable) { s.stability = stable; });
+        QObject::connect(l, &IndicatorLink::clockSourceChanged, c, [&s](bool indicatorClock) {
+            s.indicatorTimeShown = indicatorClock;
+            s.pcClockShown = !indicatorClock;
+        });
+        QObject::connect(l, &IndicatorLink::portOpenChanged, c, [&s](bool open) { s.lampsLit = open; });
     }
 
-    QComboBox *combo(const char *name, const QStringList &items, const QString &text)
-    {
-        auto *c = new QComboBox(&window);
-        c->setObjectName(QString::fromLatin1(name));
-        c->setEditable(true);
-        c->addItems(items);
-        c->setCurrentText(text);
-        return c;
-    }
+    std::unique_ptr<QObject> m_shower;
 };

@@ -34,14 +34,14 @@ void TestIndicatorLink::stateAtStart()
     QVERIFY(!f.link->isPortOpen());
     QVERIFY(!f.link->isSwitchOn());
     QVERIFY(!f.link->clock()->isRunning());
-    QVERIFY(!f.w.lampMain->isLit() && !f.w.lampSettings->isLit());
+    QVERIFY(!f.shown.lampsLit);
     QVERIFY(!f.link->StableFlag());
     QCOMPARE(f.link->ReceiveBuffer(), QStringLiteral(" 0,00"));
     QCOMPARE(f.link->CurrentReading(), 0.0);
     QCOMPARE(f.link->ReadingText(), QString());
 
     // The port before any setting: 9600, 8 bits, even parity, 1 stop bit, handshake.
-    IndicatorLink fresh(f.w.portSwitch, f.w.stability);
+    IndicatorLink fresh;
     QCOMPARE(fresh.port()->portName(), QStringLiteral("ttyS0")); // "COM1"
     QCOMPARE(fresh.port()->baudRate(), 9600);
     QCOMPARE(fresh.port()->dataBits(), QSerialPort::Data8);
@@ -71,16 +71,16 @@ void TestIndicatorLink::unitLabel()
 
     LinkFixture f;
     QVERIFY(f.plugged);
-    f.w.unit->setText(before);
+    f.shown.unit = before;
     f.sim.setWeight(1500);
     f.switchOn();
     QVERIFY(f.secondsUntil(2));
 
     f.link->applyUnit(unit);
-    QCOMPARE(f.w.unit->text(), label);
+    QCOMPARE(f.shown.unit, label);
     // Only a label: the number stays as the indicator sends it.
     QVERIFY(f.second());
-    QCOMPARE(f.w.weight->text(), QStringLiteral("1500"));
+    QCOMPARE(f.shown.weight, QStringLiteral("1500"));
     QCOMPARE(f.link->CurrentReading(), 1500.0);
 }
 
@@ -92,15 +92,15 @@ void TestIndicatorLink::resetOfTheSettingsSave()
     f.switchOn();
     QVERIFY(f.secondsUntil(7));
     QVERIFY(f.link->StableFlag());
-    QCOMPARE(f.w.weight->text(), QStringLiteral("75,25"));
+    QCOMPARE(f.shown.weight, QStringLiteral("75,25"));
 
     f.link->resetDisplay();
     QCOMPARE(f.link->ReadingText(), QStringLiteral("0,000"));
     QCOMPARE(f.link->CurrentReading(), 0.0);
-    QCOMPARE(f.w.weight->text(), QStringLiteral("0,000"));
-    QCOMPARE(f.w.status->text(), QStringLiteral("Прибор Выключен"));
-    QCOMPARE(f.w.status->palette().color(QPalette::WindowText), QColor(Qt::red));
+    QCOMPARE(f.shown.weight, QStringLiteral("0,000"));
+    QCOMPARE(f.shown.status, QStringLiteral("Прибор Выключен"));
     QVERIFY(!f.link->StableFlag());
+    QVERIFY(!f.shown.stability);
     // It resets the display only: the link stays as it was.
     QVERIFY(f.link->isPortOpen());
 }
@@ -126,17 +126,17 @@ void TestIndicatorLink::timeWidgetsPerModel()
     LinkFixture f;
     // At start both widgets are there; an unknown model leaves them so.
     f.link->applyModel(QStringLiteral("wi2002"), true);
-    QVERIFY(!f.w.pcClock->isHidden() && !f.w.indicatorTime->isHidden());
-    QCOMPARE(f.w.date->text(), QString());
+    QVERIFY(f.shown.pcClockShown && f.shown.indicatorTimeShown);
+    QCOMPARE(f.shown.date, QString());
 
     // At start-up the date is left to the main window.
     f.link->applyModel(model, false);
-    QCOMPARE(f.w.indicatorTime->isHidden(), !indicatorClock);
-    QCOMPARE(f.w.pcClock->isHidden(), indicatorClock);
-    QCOMPARE(f.w.date->text(), QString());
+    QCOMPARE(!f.shown.indicatorTimeShown, !indicatorClock);
+    QCOMPARE(!f.shown.pcClockShown, indicatorClock);
+    QCOMPARE(f.shown.date, QString());
 
     f.link->applyModel(model, true);
-    QCOMPARE(f.w.date->text(), dateRefreshed ? IndicatorLink::todayText() : QString());
+    QCOMPARE(f.shown.date, dateRefreshed ? IndicatorLink::todayText() : QString());
 }
 
 void TestIndicatorLink::switchingToTheSameStateDoesNothing()
@@ -146,7 +146,7 @@ void TestIndicatorLink::switchingToTheSameStateDoesNothing()
     QSignalSpy lamp(f.link->clock()->Timer1(), &LinkTimer::activeChanged);
     f.switchOff(); // off while off
     QCOMPARE(lamp.count(), 0);
-    QCOMPARE(f.w.weight->text(), QStringLiteral("0,000")); // no switch-off ran
+    QCOMPARE(f.shown.weight, QStringLiteral("0,000")); // no switch-off ran
 
     f.switchOn();
     QVERIFY(f.secondsUntil(3));
@@ -182,9 +182,9 @@ void TestIndicatorLink::handedSettingsReportedBySignals()
 {
     LinkFixture f;
     QVERIFY(f.plugged);
-    // No panel and no lists: what the link is handed is all it knows, and
-    // what it reports reaches no widget but the stability label.
-    f.panel.reset();
+    // Nobody shows its reports and no list is handed on: what the link is
+    // handed is all it knows, and what it reports it tells through signals.
+    f.stopShowing();
     QSignalSpy reading(f.link.get(), &IndicatorLink::readingShown);
     QSignalSpy status(f.link.get(), &IndicatorLink::deviceStatusChanged);
     QSignalSpy stable(f.link.get(), &IndicatorLink::stabilityChanged);
@@ -203,7 +203,7 @@ void TestIndicatorLink::handedSettingsReportedBySignals()
     f.link->setLineSettings(LineSettings{f.sim.devicePath(), QStringLiteral("br19200"),
                                          IndicatorSimulator::modelText(Model::Libra124), QStringLiteral("кг")});
     QCOMPARE(f.link->port()->baudRate(), 4800);
-    QCOMPARE(f.w.speed->currentText(), QStringLiteral("br9600"));
+    QCOMPARE(f.lists.speed, QStringLiteral("br9600"));
 
     f.sim.setWeight(75.25);
     f.switchOn();
@@ -220,9 +220,9 @@ void TestIndicatorLink::handedSettingsReportedBySignals()
     QCOMPARE(status.last().at(0).toBool(), true);
     QVERIFY(f.link->StableFlag());
     QCOMPARE(stable.last().at(0).toBool(), true);
-    QCOMPARE(f.w.weight->text(), QStringLiteral("0,000"));
-    QCOMPARE(f.w.status->text(), QStringLiteral("Прибор Выключен"));
-    QVERIFY(!f.w.lampMain->isLit());
+    QCOMPARE(f.shown.weight, QStringLiteral("0,000"));
+    QCOMPARE(f.shown.status, QStringLiteral("Прибор Выключен"));
+    QVERIFY(!f.shown.lampsLit);
 
     f.switchOff();
     QCOMPARE(reading.last().at(0).toString(), QStringLiteral("0"));

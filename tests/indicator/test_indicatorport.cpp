@@ -1,59 +1,33 @@
 // The link on the real QSerialPort over a pseudo-terminal, against the
 // simulated indicator: what goes over the line, the line settings per model
-// and speed name, and the failures with the operator's messages.
+// and speed name, and the failures with what the operator is told.
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QMessageBox>
-#include <QPointer>
 #include <QSerialPort>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <cerrno>
 
+#include "common/errorreport.h"
+#include "common/failure.h"
 #include "indicator/framedecoder.h"
 #include "linkfixture.h"
-#include "messageboxes.h"
-#include "common/failure.h"
 
 namespace {
 
 using Model = IndicatorSimulator::Model;
 
-// Message boxes as they come, answered by hand so that a test can act while
-// one is open. onOpen runs inside the box's own event loop.
-class BoxCatcher : public QObject
+// The texts of the general error report while it lives.
+class ReportedErrors
 {
 public:
-    std::function<void(QMessageBox *)> onOpen;
-    QList<ModalWatcher::Box> seen;
+    ReportedErrors() : m_before(setErrorReporter([this](const QString &text) { texts << text; })) {}
+    ~ReportedErrors() { setErrorReporter(m_before); }
 
-    BoxCatcher()
-    {
-        m_timer.setInterval(5);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box || m_handled.contains(box))
-                return;
-            m_handled << box;
-            seen << ModalWatcher::Box{box->text(), box->informativeText(), box->windowTitle(), box->icon(),
-                                      box->standardButtons()};
-            QMetaObject::invokeMethod(
-                this,
-                [this, box = QPointer<QMessageBox>(box)] {
-                    if (onOpen && box)
-                        onOpen(box);
-                    if (box)
-                        box->button(QMessageBox::Ok)->click();
-                },
-                Qt::QueuedConnection);
-        });
-        m_timer.start();
-    }
+    QStringList texts;
 
 private:
-    QTimer m_timer;
-    QList<QPointer<QMessageBox>> m_handled;
+    ErrorReporter m_before;
 };
 
 bool hardwareFlow(const IndicatorSimulator &sim) { return sim.lineSettings().value_or(termios{}).c_cflag & CRTSCTS; }
@@ -69,18 +43,12 @@ void expectLinkOff(LinkFixture &f)
     QVERIFY(!f.link->isSwitchOn());
     QVERIFY(!f.link->isPortOpen());
     QVERIFY(!f.link->clock()->isRunning());
-    QVERIFY(!f.w.lampMain->isLit());
-    QVERIFY(!f.w.lampSettings->isLit());
+    QVERIFY(!f.shown.lampsLit);
     QVERIFY(!f.link->StableFlag());
-    QCOMPARE(f.w.status->text(), QStringLiteral("Прибор Выключен"));
-    QCOMPARE(f.w.status->palette().color(QPalette::WindowText), QColor(Qt::red));
-    QCOMPARE(f.w.weight->text(), QStringLiteral("0"));
+    QCOMPARE(f.shown.status, QStringLiteral("Прибор Выключен"));
+    QCOMPARE(f.shown.weight, QStringLiteral("0"));
     QCOMPARE(f.link->CurrentReading(), 0.0);
 }
-
-const QString PollFailureText = QStringLiteral("Ошибка записи в Последовательный порт(ComPort) или Ошибка прибора!")
-    + QString(32, QLatin1Char(' ')) + QStringLiteral("Последовательный порт(ComPort) Выключен Автоматически!")
-    + QString(59, QLatin1Char(' ')) + QStringLiteral("Рекомендуеться Перезагрузить программу!");
 
 } // namespace
 
@@ -126,7 +94,7 @@ void TestIndicatorPort::libraIsPolledOncePerSecond()
 
     f.switchOn();
     QVERIFY(f.link->isPortOpen());
-    QVERIFY(f.w.lampMain->isLit() && f.w.lampSettings->isLit());
+    QVERIFY(f.shown.lampsLit);
     QTest::qWait(50);
     QCOMPARE(f.sim.received(), QByteArray()); // opening sends nothing
 
@@ -136,19 +104,18 @@ void TestIndicatorPort::libraIsPolledOncePerSecond()
     }
     QCOMPARE(f.link->ReadingText(), QStringLiteral(" 211,515"));
     QCOMPARE(f.link->CurrentReading(), 211.515);
-    QCOMPARE(f.w.weight->text(), QStringLiteral("211,515"));
-    QCOMPARE(f.w.status->text(), QStringLiteral("Прибор Включен"));
-    QCOMPARE(f.w.status->palette().color(QPalette::WindowText), QColor(0, 128, 0));
+    QCOMPARE(f.shown.weight, QStringLiteral("211,515"));
+    QCOMPARE(f.shown.status, QStringLiteral("Прибор Включен"));
 
     if (model == Model::Libra125Clock) {
         QCOMPARE(f.link->IndicatorTime(), QStringLiteral("14:05"));
         QCOMPARE(f.link->IndicatorDate(), QStringLiteral("21.03.24"));
-        QCOMPARE(f.w.indicatorTime->text(), QStringLiteral("14:05"));
-        QCOMPARE(f.w.date->text(), QStringLiteral("21.03.24"));
+        QCOMPARE(f.shown.indicatorTime, QStringLiteral("14:05"));
+        QCOMPARE(f.shown.date, QStringLiteral("21.03.24"));
     } else {
         QCOMPARE(f.link->IndicatorTime(), QString());
-        QCOMPARE(f.w.indicatorTime->text(), QStringLiteral("12:00"));
-        QCOMPARE(f.w.date->text(), IndicatorLink::todayText());
+        QCOMPARE(f.shown.indicatorTime, QStringLiteral("12:00"));
+        QCOMPARE(f.shown.date, IndicatorLink::todayText());
     }
 
     f.switchOff();
@@ -171,7 +138,7 @@ void TestIndicatorPort::wi2002IsNeverWrittenTo()
     QTest::qWait(50);
     QCOMPARE(f.sim.received(), QByteArray());
     QCOMPARE(f.link->CurrentReading(), 12.5);
-    QCOMPARE(f.w.weight->text(), QStringLiteral("12,5"));
+    QCOMPARE(f.shown.weight, QStringLiteral("12,5"));
 
     // Several lines between two decodes: only the first counts.
     QVERIFY(f.send("=    1.25kg"));
@@ -216,9 +183,9 @@ void TestIndicatorPort::lineSettingsFollowTheModel()
     QCOMPARE(f.link->port()->stopBits(), QSerialPort::OneStop);
     QCOMPARE(lineSpeed(f.sim), speed_t(B9600));
 
-    QCOMPARE(f.w.indicatorTime->isHidden(), !indicatorClock);
-    QCOMPARE(f.w.pcClock->isHidden(), indicatorClock);
-    QCOMPARE(f.w.date->text(), dateFromComputer ? IndicatorLink::todayText() : QString());
+    QCOMPARE(!f.shown.indicatorTimeShown, !indicatorClock);
+    QCOMPARE(!f.shown.pcClockShown, indicatorClock);
+    QCOMPARE(f.shown.date, dateFromComputer ? IndicatorLink::todayText() : QString());
 }
 
 void TestIndicatorPort::saveWhileOnTakesNewSettings()
@@ -232,11 +199,11 @@ void TestIndicatorPort::saveWhileOnTakesNewSettings()
 
     f.switchOff();
     f.link->resetDisplay();
-    f.w.model->setCurrentText(DeviceModel::Libra124);
-    f.w.speed->setCurrentText(QStringLiteral("br19200"));
-    f.w.port->setCurrentText(QStringLiteral("com2"));
-    f.link->applySpeed(f.w.speed->currentText());
-    f.link->applyModel(f.w.model->currentText(), true);
+    f.choose(&LineSettings::model, DeviceModel::Libra124);
+    f.choose(&LineSettings::speed, QStringLiteral("br19200"));
+    f.choose(&LineSettings::portName, QStringLiteral("com2"));
+    f.link->applySpeed(f.lists.speed);
+    f.link->applyModel(f.lists.model, true);
     f.switchOn();
 
     QVERIFY(f.link->isPortOpen());
@@ -280,7 +247,7 @@ void TestIndicatorPort::speedNames()
     LinkFixture f;
     QVERIFY(f.plugged);
     f.link->applySpeed(QStringLiteral("br4800"));
-    f.w.speed->setCurrentText(name);
+    f.choose(&LineSettings::speed, name);
     f.switchOn();
     QVERIFY(f.link->isPortOpen());
     QCOMPARE(int(lineSpeed(f.sim)), speed);
@@ -311,18 +278,15 @@ void TestIndicatorPort::openFailure()
         f.link->setPortName(port);
     }
 
-    ModalWatcher watcher;
+    ReportedErrors reports;
     f.switchOn();
-    QCOMPARE(watcher.seen().size(), 1);
-    QCOMPARE(watcher.seen()[0].title, QStringLiteral("Krodalin"));
-    QCOMPARE(watcher.seen()[0].icon, QMessageBox::Critical);
-    QCOMPARE(watcher.seen()[0].text, QStringLiteral("Unable to open com port (win error code: %1)").arg(code));
+    QCOMPARE(reports.texts, QStringList{QStringLiteral("Unable to open com port (win error code: %1)").arg(code)});
 
     // On but not open: no lamp, no timer, nothing sent.
     QVERIFY(f.link->isSwitchOn());
     QVERIFY(!f.link->isPortOpen());
     QVERIFY(!f.link->clock()->isRunning());
-    QVERIFY(!f.w.lampMain->isLit());
+    QVERIFY(!f.shown.lampsLit);
     QVERIFY(!f.link->StableFlag());
 
     // Off and on again retries the open.
@@ -330,7 +294,7 @@ void TestIndicatorPort::openFailure()
     f.link->setPortName(f.sim.devicePath());
     f.switchOff();
     f.switchOn();
-    QCOMPARE(watcher.seen().size(), 1);
+    QCOMPARE(reports.texts.size(), 1);
     QVERIFY(f.link->isPortOpen());
     QVERIFY(f.link->clock()->isRunning());
 }
@@ -344,35 +308,36 @@ void TestIndicatorPort::unplugGivesOneLineError()
     QVERIFY(f.secondsUntil(3));
     QCOMPARE(f.link->CurrentReading(), 50.0);
 
-    BoxCatcher boxes;
+    int reports = 0;
     bool portClosedWhileOpen = false;
-    bool anotherBoxOnTop = false;
+    bool switchOnWhileOpen = false;
+    bool anotherReportOnTop = false;
     QString statusWhileOpen;
-    boxes.onOpen = [&](QMessageBox *box) {
-        portClosedWhileOpen = !f.link->isPortOpen() && !f.w.lampMain->isLit();
-        // The clock goes on while the message waits; nothing stacks on it,
-        // and the display no longer shows the weight of the vanished device.
+    QObject::connect(f.link.get(), &IndicatorLink::lineErrorOccurred, f.link.get(), [&] {
+        const int mine = ++reports;
+        portClosedWhileOpen = !f.link->isPortOpen() && !f.shown.lampsLit;
+        switchOnWhileOpen = f.link->isSwitchOn();
+        // The operator's message waits here in a loop of its own: the clock
+        // goes on, nothing stacks on it, and the display no longer shows the
+        // weight of the vanished device.
         f.link->clock()->tick();
         f.link->clock()->tick();
         QTest::qWait(100);
-        anotherBoxOnTop = QApplication::activeModalWidget() != box;
-        statusWhileOpen = f.w.status->text() + QLatin1Char('|') + f.w.weight->text();
-    };
+        anotherReportOnTop = reports != mine;
+        statusWhileOpen = f.shown.status + QLatin1Char('|') + f.shown.weight;
+    });
     f.sim.unplug();
 
-    QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), 1, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(reports, 1, 3000);
     QTRY_VERIFY(!f.link->isSwitchOn());
-    QCOMPARE(boxes.seen[0].text, QStringLiteral("Ошибка записи в ComPort!"));
-    QCOMPARE(boxes.seen[0].title, QStringLiteral("Ошибка"));
-    QCOMPARE(boxes.seen[0].icon, QMessageBox::Critical);
-    QCOMPARE(boxes.seen[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QVERIFY(portClosedWhileOpen);
-    QVERIFY(!anotherBoxOnTop);
+    QVERIFY(switchOnWhileOpen); // off once the message is read
+    QVERIFY(!anotherReportOnTop);
     QCOMPARE(statusWhileOpen, QStringLiteral("Прибор Выключен|0,000"));
     expectLinkOff(f);
 
     QTest::qWait(200);
-    QCOMPARE(boxes.seen.size(), 1);
+    QCOMPARE(reports, 1);
 
     // Plugged in again, the link comes back on the operator's switch.
     QVERIFY(f.sim.plug());
@@ -381,7 +346,7 @@ void TestIndicatorPort::unplugGivesOneLineError()
     QVERIFY(f.link->isPortOpen());
     QVERIFY(f.secondsUntil(2));
     QCOMPARE(f.link->CurrentReading(), 50.0);
-    QCOMPARE(boxes.seen.size(), 1);
+    QCOMPARE(reports, 1);
 }
 
 void TestIndicatorPort::pollWriteFailure()
@@ -392,31 +357,30 @@ void TestIndicatorPort::pollWriteFailure()
     f.switchOn();
     QVERIFY(f.secondsUntil(2));
 
-    BoxCatcher boxes;
-    bool offBeforeTheBox = false;
+    int reports = 0;
+    bool offBeforeTheReport = false;
     int ticksWhileOpen = 0;
-    boxes.onOpen = [&](QMessageBox *) {
-        offBeforeTheBox = !f.link->isSwitchOn() && !f.link->isPortOpen() && !f.link->clock()->isRunning();
+    QObject::connect(f.link.get(), &IndicatorLink::pollWriteFailed, f.link.get(), [&] {
+        ++reports;
+        offBeforeTheReport = !f.link->isSwitchOn() && !f.link->isPortOpen() && !f.link->clock()->isRunning();
         const int before = f.link->clock()->elapsed();
         f.link->clock()->tick();
         ticksWhileOpen = f.link->clock()->elapsed() - before;
-    };
+    });
+    QSignalSpy lineErrors(f.link.get(), &IndicatorLink::lineErrorOccurred);
     // The device vanishes just before the poll, before any port event.
     f.sim.unplug();
     f.link->clock()->tick();
 
-    QCOMPARE(boxes.seen.size(), 1);
-    QCOMPARE(boxes.seen[0].text, PollFailureText);
-    QCOMPARE(boxes.seen[0].title, QStringLiteral("Ошибка работы с прибором"));
-    QCOMPARE(boxes.seen[0].icon, QMessageBox::Warning);
-    QCOMPARE(boxes.seen[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QVERIFY(offBeforeTheBox);
+    QCOMPARE(reports, 1);
+    QVERIFY(offBeforeTheReport);
     QCOMPARE(ticksWhileOpen, 0);
     expectLinkOff(f);
 
-    // The line error the same failure raised is not shown on top of it.
+    // The line error the same failure raised is not reported on top of it.
     QTest::qWait(200);
-    QCOMPARE(boxes.seen.size(), 1);
+    QCOMPARE(reports, 1);
+    QCOMPARE(lineErrors.count(), 0);
 }
 
 void TestIndicatorPort::rejectedLineSettings()
@@ -427,7 +391,8 @@ void TestIndicatorPort::rejectedLineSettings()
     QVERIFY(f.plugged);
     f.switchOn();
     QVERIFY(f.link->isPortOpen());
-    ModalWatcher watcher;
+    QSignalSpy lineErrors(f.link.get(), &IndicatorLink::lineErrorOccurred);
+    ReportedErrors reports;
     try {
         f.link->applyModel(DeviceModel::Libra124, false);
         QFAIL("the terminal took parity");
@@ -438,7 +403,8 @@ void TestIndicatorPort::rejectedLineSettings()
     QVERIFY(f.link->isSwitchOn());
     QVERIFY(f.link->clock()->isRunning());
     QTest::qWait(50);
-    QVERIFY(watcher.seen().isEmpty()); // no line error follows
+    QCOMPARE(lineErrors.count(), 0); // no line error follows
+    QVERIFY(reports.texts.isEmpty());
 }
 
 void TestIndicatorPort::realClockShowsTheWeight()
@@ -450,8 +416,8 @@ void TestIndicatorPort::realClockShowsTheWeight()
     f.link->clock()->setManual(false);
     f.sim.setWeight(1500);
     f.switchOn();
-    QTRY_COMPARE_WITH_TIMEOUT(f.w.weight->text(), QStringLiteral("1500"), 4000);
-    QCOMPARE(f.w.status->text(), QStringLiteral("Прибор Включен"));
+    QTRY_COMPARE_WITH_TIMEOUT(f.shown.weight, QStringLiteral("1500"), 4000);
+    QCOMPARE(f.shown.status, QStringLiteral("Прибор Включен"));
     QVERIFY(!f.sim.received().isEmpty());
     QCOMPARE(f.sim.received().count('s'), f.sim.received().size());
     f.switchOff();
@@ -477,7 +443,7 @@ void TestIndicatorPort::wi2002ByteStreamShowsWholeWeight()
         if (!FrameDecoder::endsAtFrameBoundary(f.link->ReceiveBuffer()))
             ++cutsInsideAFrame;
         QVERIFY(f.second());
-        shown << f.w.weight->text();
+        shown << f.shown.weight;
     }
     QCOMPARE(shown, QStringList(20, QStringLiteral("23456,78")));
     QCOMPARE(f.link->CurrentReading(), 23456.78);
@@ -512,7 +478,7 @@ void TestIndicatorPort::libraAnswerCutByThePoll()
     f.sim.setWeight(211.515);
     f.switchOn();
     QVERIFY(f.secondsUntil(2));
-    QCOMPARE(f.w.weight->text(), QStringLiteral("211,515"));
+    QCOMPARE(f.shown.weight, QStringLiteral("211,515"));
     f.sim.setPaced(true);
     const auto waitFor = [&](auto condition) {
         QDeadlineTimer deadline(3000);
@@ -522,7 +488,7 @@ void TestIndicatorPort::libraAnswerCutByThePoll()
     };
 
     const auto onlyWholeReadings = [&] {
-        const QString w = f.w.weight->text();
+        const QString w = f.shown.weight;
         // A buffer that begins with the line break of a cut answer has an
         // empty first line: nothing received, "0,000" for that second.
         const bool zero = w == QLatin1String("0") || w == QLatin1String("0,000");
@@ -536,11 +502,11 @@ void TestIndicatorPort::libraAnswerCutByThePoll()
     QVERIFY(waitFor([&] { return f.link->ReceiveBuffer().size() >= cut; }));
     // The next second falls inside the answer.
     f.link->clock()->tick();
-    QVERIFY2(onlyWholeReadings(), qPrintable(f.w.weight->text()));
+    QVERIFY2(onlyWholeReadings(), qPrintable(f.shown.weight));
     // The rest of it, then the whole answer to that poll.
     QVERIFY(waitFor([&] { return f.link->ReceiveBuffer().count(QLatin1String("\r\n")) == 2; }));
     f.link->clock()->tick();
-    QVERIFY2(onlyWholeReadings(), qPrintable(f.w.weight->text()));
+    QVERIFY2(onlyWholeReadings(), qPrintable(f.shown.weight));
     QVERIFY(waitFor([&] { return f.link->ReceiveBuffer().endsWith(QLatin1String("\r\n")); }));
     f.sim.setPaced(false);
 }

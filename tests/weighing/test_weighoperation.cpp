@@ -5,6 +5,7 @@
 
 #include <QtTest>
 
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>

@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>

@@ -314,9 +314,12 @@ private slots:
                 QVERIFY(!fx.link->StableFlag());
             }
         } else if (state == QLatin1String("off, label shown")) {
-            // Only the label is the flag: the switch is checked after it.
-            fx.form->findChild<QLabel *>(QStringLiteral("RxLabel10"))->show();
+            // Only the flag counts, and the switch is checked after it: a
+            // compare tick with the link off, both samples and the reading 0,
+            // shows the label.
+            emit fx.link->clock()->Stabilno1()->timeout();
             QVERIFY(fx.link->StableFlag());
+            QVERIFY(!fx.form->findChild<QLabel *>(QStringLiteral("RxLabel10"))->isHidden());
         }
 
         QStringList texts = truck(QStringLiteral("В777ВВ"));
