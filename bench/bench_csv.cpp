@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -25,21 +24,6 @@
 namespace {
 
 QTextStream out(stdout);
-
-// The shell writing the query's rows as CSV into target; ms, or -1.
-double shellToFile(const QString &file, const QString &sql, const QString &target)
-{
-    QProcess p;
-    p.setStandardOutputFile(target);
-    QElapsedTimer t;
-    t.start();
-    p.start(QStringLiteral("sqlite3"), {QStringLiteral("-csv"), file, sql});
-    if (!p.waitForFinished(600000) || p.exitCode() != 0) {
-        out << "sqlite3 shell failed: " << p.readAllStandardError() << "\n";
-        return -1;
-    }
-    return bench::ms(t);
-}
 
 }
 
@@ -63,7 +47,7 @@ int main(int argc, char *argv[])
     // Alternating, so that both meet the same caches.
     QVector<double> exports, shells;
     for (int r = 0; r < rounds; ++r) {
-        shells << shellToFile(file, sql, theirs);
+        shells << bench::shell(file, sql, out, theirs, {QStringLiteral("-csv")});
         t.start();
         exportReport.writeFile(ours);
         exports << bench::ms(t);

@@ -59,20 +59,35 @@ inline int rounds(int argc, char *argv[], int fallback = 3)
     return argc > 3 ? std::max(1, QString(argv[3]).toInt()) : fallback;
 }
 
-// The sqlite3 shell running sql on the file, its output thrown away; ms, or
+// The sqlite3 shell running sql on the file, its output written to target
+// (thrown away when empty), options (such as "-csv") before the file; ms, or
 // -1 when the shell failed (its message goes to out).
-inline double shell(const QString &file, const QString &sql, QTextStream &out)
+inline double shell(const QString &file, const QString &sql, QTextStream &out, const QString &target = {},
+                    const QStringList &options = {})
 {
     QProcess p;
-    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardOutputFile(target.isEmpty() ? QProcess::nullDevice() : target);
     QElapsedTimer t;
     t.start();
-    p.start(QStringLiteral("sqlite3"), {file, sql});
+    p.start(QStringLiteral("sqlite3"), QStringList(options) << file << sql);
     if (!p.waitForFinished(600000) || p.exitCode() != 0) {
         out << "sqlite3 shell failed: " << p.readAllStandardError() << "\n";
         return -1;
     }
     return ms(t);
+}
+
+// What the sqlite3 shell prints for sql on the file, blanks trimmed; empty
+// when the shell failed (its message goes to out).
+inline QString shellOutput(const QString &file, const QString &sql, QTextStream &out)
+{
+    QProcess p;
+    p.start(QStringLiteral("sqlite3"), {file, sql});
+    if (!p.waitForFinished(600000) || p.exitCode() != 0) {
+        out << "sqlite3 shell failed: " << p.readAllStandardError() << "\n";
+        return {};
+    }
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
 // The same mix of recurring and unique values as a busy weighbridge: a few

@@ -81,4 +81,18 @@ inline StartUp timeStartUp(const QString &folder)
     return run;
 }
 
+// A fresh process of the bench itself with args, its errors forwarded to
+// ours; what it printed, a line an entry. Killed after timeoutMs.
+inline QList<QByteArray> runSelf(const QStringList &args, int timeoutMs)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), args);
+    if (!child.waitForFinished(timeoutMs)) {
+        child.kill();
+        child.waitForFinished();
+    }
+    return child.readAllStandardOutput().split('\n');
+}
+
 } // namespace bench
