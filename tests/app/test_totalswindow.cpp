@@ -3,6 +3,8 @@
 // is ticked.
 
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QComboBox>
 #include <QSignalSpy>
 #include <QTabWidget>

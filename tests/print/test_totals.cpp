@@ -9,6 +9,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QLineEdit>
+#include <QPushButton>
+
 #include "common/errorreport.h"
 #include "keyboard.h"
 #include "pdftext.h"
@@ -18,6 +21,8 @@
 #include "store/tablestore.h"
 #include "tempdatabase.h"
 #include "toolkit/datefield.h"
+#include "toolkit/errorbox.h"
+#include "toolkit/report/previewwindow.h"
 #include "toolrun.h"
 
 namespace {
@@ -91,7 +96,7 @@ QStringList comparable(const QStringList &lines)
     QStringList out;
     for (const QString &l : lines) {
         const QString line = l.simplified();
-        if (!line.isEmpty() && !line.startsWith(QLatin1String("Составлено ")) && !line.startsWith(QLatin1String("Лист ")))
+        if (!line.isEmpty() && !line.startsWith(QStringLiteral("Составлено ")) && !line.startsWith(QStringLiteral("Лист ")))
             out << line;
     }
     return out;
