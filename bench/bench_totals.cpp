@@ -12,7 +12,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QSignalSpy>
+#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
@@ -137,14 +137,15 @@ int main(int argc, char *argv[])
         longest = std::max(longest, now - last);
         last = now;
     });
-    QSignalSpy counted(&window, &TotalsWindow::counted);
+    QEventLoop wait;
+    QObject::connect(&window, &TotalsWindow::counted, &wait, &QEventLoop::quit);
     tick.start();
     QApplication::processEvents();
     clock.restart();
     last = 0;
     longest = 0;
     window.showTotals();
-    counted.wait(600000);
+    wait.exec();
     QApplication::processEvents();
     const double shown = bench::ms(clock);
     longest = std::max(longest, clock.nsecsElapsed() - last);
