@@ -1,6 +1,9 @@
 #include "print/totals.h"
 
+#include <QHash>
 #include <QMap>
+#include <algorithm>
+#include <numeric>
 #include <QVariant>
 
 #include "common/failure.h"
@@ -96,11 +99,11 @@ Statement statement(const Request &r)
     if (r.second)
         keys << keyColumn(*r.second);
     s.keys = int(keys.size());
-    // The engine's order of the keys is the report's: byte order on both engines.
-    const QString positions = s.keys == 1 ? QStringLiteral("1, 2, 3") : QStringLiteral("1, 2, 3, 4");
-    s.sql = QStringLiteral("SELECT %1, \"Ed_izm\", \"Netto\", count(*) FROM %2 WHERE %3 GROUP BY %4 ORDER BY %4")
+    // No GROUP BY: the engine would sort every row of a long period; the
+    // rows are gathered here instead, in one walk.
+    s.sql = QStringLiteral("SELECT %1, \"Ed_izm\", \"Netto\" FROM %2 WHERE %3")
                 .arg(keys.join(QStringLiteral(", ")), TableStore::sqlName(Tables::Journal),
-                     where.join(QStringLiteral(" AND ")), positions);
+                     where.join(QStringLiteral(" AND ")));
     return s;
 }
 
@@ -113,34 +116,44 @@ QString keyText(const QByteArrayView bytes, Grouping g)
     return d.isValid() ? d.toString(DateFormat) : text;
 }
 
-// Rows come ordered by their keys: an entry ends where a key changes.
+// Each row goes to the entry of its keys; the entries are put in the
+// report's order (the keys' bytes, as both engines order texts) at the end.
 Result collect(const Request &request, RawQuery &q, int keys)
 {
+    QHash<QByteArray, qsizetype> index;
+    QVector<QByteArray> order;
+    QVector<Entry> entries;
+    QByteArray key;
+    while (q.next()) {
+        key.clear();
+        for (int k = 0; k <= keys; ++k) {
+            const QByteArrayView b = q.bytes(k);
+            key.append(b.data(), b.size()).append('\0');
+        }
+        auto it = index.constFind(key);
+        if (it == index.cend()) {
+            Entry e;
+            e.group = keyText(q.bytes(0), request.first);
+            if (request.second)
+                e.subgroup = keyText(q.bytes(1), *request.second);
+            e.unit = QString::fromUtf8(q.bytes(keys));
+            entries.append(std::move(e));
+            order.append(key);
+            it = index.insert(key, entries.size() - 1);
+        }
+        Entry &entry = entries[*it];
+        ++entry.count;
+        if (!entry.sum.add(q.bytes(keys + 1)))
+            ++entry.notNumbers;
+    }
+    QVector<qsizetype> sorted(entries.size());
+    std::iota(sorted.begin(), sorted.end(), 0);
+    std::sort(sorted.begin(), sorted.end(), [&order](qsizetype a, qsizetype b) { return order[a] < order[b]; });
     Result result;
     result.request = request;
-    QByteArray group, subgroup, unit;
-    Entry *entry = nullptr;
-    while (q.next()) {
-        const QByteArrayView g = q.bytes(0);
-        const QByteArrayView sg = keys == 2 ? q.bytes(1) : QByteArrayView();
-        const QByteArrayView u = q.bytes(keys);
-        if (!entry || g != group || sg != subgroup || u != unit) {
-            group = g.toByteArray();
-            subgroup = sg.toByteArray();
-            unit = u.toByteArray();
-            Entry e;
-            e.group = keyText(g, request.first);
-            if (request.second)
-                e.subgroup = keyText(sg, *request.second);
-            e.unit = QString::fromUtf8(u);
-            result.entries.append(std::move(e));
-            entry = &result.entries.last();
-        }
-        const qint64 count = q.integer(keys + 2);
-        entry->count += count;
-        if (!entry->sum.add(q.bytes(keys + 1), count))
-            entry->notNumbers += count;
-    }
+    result.entries.reserve(entries.size());
+    for (const qsizetype i : sorted)
+        result.entries.append(std::move(entries[i]));
     return result;
 }
 

@@ -6,9 +6,11 @@
 // first-level group and a grand total. The sums are exact decimal sums of
 // the Netto texts; a Netto that is not a number is counted, not summed.
 //
-// The engine groups by (keys, unit, Netto text) and counts; the exact sums
-// are made here over those far fewer distinct texts. No widget in here: the
-// totals window and the command line show the same lines.
+// One walk of the period's rows (the date's index finds a month at once)
+// gathers them per keys and unit here, with the exact sums made on each
+// Netto text's digits as it comes: the engine's GROUP BY would first sort
+// every row of a long period. No widget in here: the totals window and the
+// command line show the same lines.
 
 #include <QByteArray>
 #include <QDate>
