@@ -192,12 +192,16 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&window));
         for (auto [field, typed] : {std::pair{window.dateFrom(), "01032005"}, std::pair{window.dateTo(), "31032005"}}) {
             clickOn(field->editor());
+            QTRY_VERIFY(field->editor()->hasFocus());
             key(&window, Qt::Key_Home);
             type(&window, QString::fromLatin1(typed));
         }
         window.secondBox()->setFocus();
         for (int i = 0; i < second; ++i)
             key(&window, Qt::Key_Down);
+        QCOMPARE(window.dateFrom()->text(), QStringLiteral("01.03.2005"));
+        QCOMPARE(window.dateTo()->text(), QStringLiteral("31.03.2005"));
+        QTRY_VERIFY(window.isActiveWindow());
         QSignalSpy counted(&window, &TotalsWindow::counted);
         clickOn(window.showButton());
         QVERIFY(counted.wait(30000));
