@@ -21,6 +21,7 @@
 #include "print/exp2bd.h"
 #include "print/expbd.h"
 #include "print/printfm.h"
+#include "print/totalswindow.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "toolkit/portswitch.h"
@@ -163,6 +164,9 @@ int runStartOrder(const QString &dir)
         connectExportReport(*mainForm, *exportReport);
     });
 
+    std::unique_ptr<TotalsWindow> totals;
+    runGuarded([&] { totals = makeTotalsWindow(*mainForm); });
+
     // The pending-truck window, last of the windows made at start.
     std::unique_ptr<TnewDB> pendingTrucks;
     runGuarded([&] {
@@ -182,6 +186,7 @@ int runStartOrder(const QString &dir)
     backup.reset();
     login.reset();
     pendingTrucks.reset();
+    totals.reset();
     exportReport.reset();
     journalReport.reset();
     note.reset();
@@ -255,4 +260,17 @@ void connectPrinting(MainForm &mainForm, printfm &note, ExpBD &journalReport)
     ExpBD *report = &journalReport;
     QObject::connect(form->journalPage()->printJournalButton(), &QPushButton::clicked, &journalReport,
                      guarded([form, report] { report->PreviewJournal(form); }));
+}
+
+std::unique_ptr<TotalsWindow> makeTotalsWindow(MainForm &mainForm)
+{
+    JournalPage *page = mainForm.journalPage();
+    auto totals = std::make_unique<TotalsWindow>([page] { return searchLines(page->conditions()); }, &mainForm);
+    TotalsWindow *window = totals.get();
+    QObject::connect(page->totalsButton(), &QPushButton::clicked, window, [window] {
+        window->show();
+        window->raise();
+        window->activateWindow();
+    });
+    return totals;
 }

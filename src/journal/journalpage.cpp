@@ -223,7 +223,9 @@ QWidget *JournalPage::createButtons()
     setHint(m_exportJournal, {QStringLiteral("Экспорт БД в Microsoft Excel")});
     m_printNote = namedButton(QStringLiteral("PrintNoteButton"), QStringLiteral(" Печать \n Накладной"), box);
     setHint(m_printNote, {QStringLiteral("Печать путев. листа по выбранному АВТО")});
-    for (QPushButton *b : {m_printJournal, m_exportJournal, m_printNote}) {
+    m_totals = namedButton(QStringLiteral("TotalsButton"), QStringLiteral("Итоги"), box);
+    setHint(m_totals, {QStringLiteral("Итоги по взвешиваниям за период")});
+    for (QPushButton *b : {m_printJournal, m_exportJournal, m_printNote, m_totals}) {
         b->setFixedHeight(34);
         reports->addWidget(b);
     }

@@ -79,6 +79,7 @@ public:
     QPushButton *printJournalButton() const { return m_printJournal; }  // "PrintJournalButton"
     QPushButton *exportJournalButton() const { return m_exportJournal; } // "ExportJournalButton"
     QPushButton *printNoteButton() const { return m_printNote; }       // "PrintNoteButton"
+    QPushButton *totalsButton() const { return m_totals; }             // "TotalsButton"
 
 signals:
     // The mode button asked for edit mode (CheckBox2 is set already).
@@ -115,4 +116,5 @@ private:
     QPushButton *m_printJournal = nullptr;
     QPushButton *m_exportJournal = nullptr;
     QPushButton *m_printNote = nullptr;
+    QPushButton *m_totals = nullptr;
 };

@@ -10,6 +10,7 @@
 //   krodalin-db restore FOLDER BACKUPFILE
 //   krodalin-db accounts FOLDER [--add-admin NAME | --add-operator NAME] [--password PW]
 //   krodalin-db accounts --server "host=... dbname=..." [the same options]
+//   krodalin-db totals FOLDER|--server "..." [--from DD.MM.YYYY] [--to DD.MM.YYYY] [--by customer[,goods]] [--csv FILE]
 //
 // init creates the journal and both account tables in the WE database of
 // FOLDER (or, with --server, in a database on a PostgreSQL server, named by a
@@ -40,6 +41,12 @@
 // for a site that lost its administrator or a password. --add-admin and
 // --add-operator add an account, or set the password of the one a sign-in
 // with that name finds; a password not given with --password is asked for.
+//
+// totals prints the completed weighings' count and Netto per customer,
+// goods, truck, consignor or day (--by; two joined by a comma split each
+// group once more), each unit apart, for the period from --from to --to
+// inclusive, as the totals window's report shows them; --csv FILE writes
+// the (sub)group lines as UTF-8 ";"-separated text too.
 
 #include <QCoreApplication>
 #include <QDate>
@@ -60,6 +67,7 @@
 #include "store/schema.h"
 #include "store/tablestore.h"
 #include "terminal.h"
+#include "totalscommand.h"
 
 namespace {
 
@@ -74,7 +82,9 @@ int usage()
                            "       krodalin-db backup FOLDER DEST\n"
                            "       krodalin-db restore FOLDER BACKUPFILE\n"
                            "       krodalin-db accounts FOLDER [--add-admin NAME | --add-operator NAME] [--password PW]\n"
-                           "       krodalin-db accounts --server \"host=... dbname=...\" [the same options]\n";
+                           "       krodalin-db accounts --server \"host=... dbname=...\" [the same options]\n"
+                           "       krodalin-db totals FOLDER|--server \"...\" [--from DD.MM.YYYY] [--to DD.MM.YYYY]\n"
+                           "                          [--by customer|goods|truck|consignor|day[,...]] [--csv FILE]\n";
     return 2;
 }
 
@@ -257,6 +267,10 @@ int main(int argc, char *argv[])
         return copy(args);
     if (args.size() >= 2 && args[0] == QLatin1String("accounts")) {
         const int code = accountsCommand(args);
+        return code < 0 ? usage() : code;
+    }
+    if (args.size() >= 2 && args[0] == QLatin1String("totals")) {
+        const int code = totalsCommand(args);
         return code < 0 ? usage() : code;
     }
     if (args.size() < 2 || args[0] != QLatin1String("init"))
