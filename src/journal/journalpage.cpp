@@ -267,10 +267,12 @@ void JournalPage::rebuildSearchLists()
     m_dateTo->clear();
     // The rows are read afresh, so that the grid shows what another
     // weighbridge on the same journal stored since.
+    // From the first row: standing on the last one (where the start-up walk
+    // leaves the view) the grid would fetch every id up to it.
     if (view->filterActive())
         view->DeactivateFilter();
-    else
-        view->Refresh();
+    view->First();
+    view->Refresh();
     const SearchLists lists = readSearchLists(*view);
     for (int i = 0; i < SearchListCount; ++i) {
         static_cast<QStringListModel *>(m_lists[size_t(i)]->model())->setStringList(lists[size_t(i)]);
