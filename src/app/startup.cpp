@@ -17,6 +17,7 @@
 #include "app/dailybackup.h"
 #include "app/mainform.h"
 #include "app/settingspage.h"
+#include "journal/evidencewindow.h"
 #include "journal/journalpage.h"
 #include "print/exp2bd.h"
 #include "print/expbd.h"
@@ -163,6 +164,15 @@ int runStartOrder(const QString &dir)
         connectExportReport(*mainForm, *exportReport);
     });
 
+    // The weighing evidence of a journal row.
+    std::unique_ptr<EvidenceWindow> evidence;
+    runGuarded([&] {
+        evidence = std::make_unique<EvidenceWindow>(mainForm.get());
+        EvidenceWindow *window = evidence.get();
+        QObject::connect(mainForm->journalPage(), &JournalPage::evidenceRequested, window,
+                         guarded([window](qint64 rowId) { window->showRow(rowId); }));
+    });
+
     // The pending-truck window, last of the windows made at start.
     std::unique_ptr<TnewDB> pendingTrucks;
     runGuarded([&] {
@@ -182,6 +192,7 @@ int runStartOrder(const QString &dir)
     backup.reset();
     login.reset();
     pendingTrucks.reset();
+    evidence.reset();
     exportReport.reset();
     journalReport.reset();
     note.reset();

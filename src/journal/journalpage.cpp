@@ -231,8 +231,16 @@ QWidget *JournalPage::createButtons()
     // The note prints the current row: without one there is nothing to print.
     for (auto change : {&TableCursor::currentChanged, &TableCursor::stateChanged, &TableCursor::rowsChanged})
         connect(m_host.journal, change, m_printNote, [this] { updatePrintNote(); });
-    updatePrintNote();
     col->addLayout(reports);
+    m_evidence = namedButton(QStringLiteral("EvidenceButton"), QStringLiteral("Доказательства взвешивания"), box);
+    setHint(m_evidence, {QStringLiteral("Показания прибора при взвешивании")});
+    m_evidence->setFixedHeight(26);
+    connect(m_evidence, &QPushButton::clicked, this, [this] {
+        if (m_host.journal->currentId() != 0)
+            emit evidenceRequested(m_host.journal->currentId());
+    });
+    col->addWidget(m_evidence);
+    updatePrintNote();
     col->addStretch();
     return box;
 }
@@ -339,6 +347,8 @@ void JournalPage::updatePrintNote()
     const TableCursor *view = m_host.journal;
     m_printNote->setEnabled(view && view->isOpen()
                             && (view->currentId() != 0 || view->state() == TableCursor::State::Insert));
+    // The evidence belongs to a stored row.
+    m_evidence->setEnabled(view && view->isOpen() && view->currentId() != 0);
 }
 
 void JournalPage::modeButtonClick()
