@@ -115,7 +115,7 @@ void EvidenceWindow::load(qint64 rowId)
         auto *view = new QChartView(makeChart(p), box);
         view->setObjectName(QStringLiteral("PassChart%1").arg(i + 1));
         view->setRenderHint(QPainter::Antialiasing);
-        view->setMinimumSize(520, 250);
+        view->setMinimumSize(640, 290);
         row->addWidget(view, 1);
         const auto facts = factsOf(p);
         auto *table = new QTableWidget(int(facts.size()), 1, box);
@@ -128,7 +128,10 @@ void EvidenceWindow::load(qint64 rowId)
             table->setItem(r, 0, new QTableWidgetItem(facts[r].second));
         }
         table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-        table->setFixedWidth(330);
+        table->resizeRowsToContents();
+        table->setFixedWidth(300);
+        table->setFixedHeight(table->verticalHeader()->length() + 2 * table->frameWidth());
+        table->verticalHeader()->setMinimumWidth(150);
         row->addWidget(table);
         m_passLayout->addWidget(box);
         m_charts.append(view);
@@ -224,12 +227,17 @@ QChart *EvidenceWindow::makeChart(const PassRecord &p)
     chart->addSeries(press);
     chart->addSeries(point);
     auto *x = new QValueAxis(chart);
-    x->setRange(-PassTrace::WindowMs / 1000.0, 1);
-    x->setTickCount(7);
+    // Room on both ends, so the press and its point stand clear of the frame.
+    x->setRange(-PassTrace::WindowMs / 1000.0 - 0.5, 1.5);
+    x->setTickType(QValueAxis::TicksDynamic);
+    x->setTickAnchor(0);
+    x->setTickInterval(5);
     x->setLabelFormat(QStringLiteral("%.0f"));
     x->setTitleText(QStringLiteral("секунды до нажатия «Взвесить»"));
     auto *y = new QValueAxis(chart);
     y->setRange(low, high);
+    y->setLabelFormat(QStringLiteral("%.1f"));
+    y->applyNiceNumbers();
     y->setTitleText(p.unit.isEmpty() ? QStringLiteral("вес") : QStringLiteral("вес, %1").arg(p.unit));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
