@@ -74,7 +74,7 @@ EvidenceWindow::EvidenceWindow(QWidget *parent) : QDialog(parent)
     buttons->addWidget(m_print);
     column->addLayout(buttons);
     m_report = std::make_unique<report::Report>(Title, QPageLayout::Portrait);
-    connect(m_print, &QPushButton::clicked, this, guarded([this] { m_report->showPreview(this); }));
+    connect(m_print, &QPushButton::clicked, this, guarded([this] { report()->showPreview(this); }));
 }
 
 EvidenceWindow::~EvidenceWindow() = default;
@@ -137,9 +137,17 @@ void EvidenceWindow::load(qint64 rowId)
         m_charts.append(view);
         m_facts.append(table);
     }
-    if (!none)
-        fillReport();
+    // The plots are drawn for paper only when printing is asked for.
+    m_reportFilled = false;
     adjustSize();
+}
+
+report::Report *EvidenceWindow::report()
+{
+    if (!m_reportFilled && !m_passes.isEmpty())
+        fillReport();
+    m_reportFilled = true;
+    return m_report.get();
 }
 
 QVector<QPair<QString, QString>> EvidenceWindow::factsOf(const PassRecord &p)

@@ -44,7 +44,8 @@ public:
     QVector<QTableWidget *> factTables() const { return m_facts; }
     QLabel *noEvidenceLabel() const { return m_none; }      // "NoEvidenceLabel"
     QPushButton *printButton() const { return m_print; }   // "EvidencePrintButton"
-    report::Report *report() const { return m_report.get(); }
+    // The report of the passes shown, laid out when first asked for.
+    report::Report *report();
 
     // The facts of a pass as the table and the report show them: (caption, value).
     static QVector<QPair<QString, QString>> factsOf(const PassRecord &pass);
@@ -64,4 +65,5 @@ private:
     QVector<QChartView *> m_charts;
     QVector<QTableWidget *> m_facts;
     std::unique_ptr<report::Report> m_report;
+    bool m_reportFilled = false;
 };
