@@ -2,35 +2,11 @@
 
 #include <QStringList>
 
+#include "common/oneline.h"
+
 namespace PassTrace {
 
-namespace {
 // A reading text holds no line break, but an indicator may send anything.
-QString escaped(const QString &text)
-{
-    QString out = text;
-    out.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    out.replace(QLatin1Char('\n'), QLatin1String("\\n"));
-    out.replace(QLatin1Char('\r'), QLatin1String("\\r"));
-    return out;
-}
-
-QString unescaped(QStringView text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] != QLatin1Char('\\') || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        const QChar c = text[++i];
-        out += c == QLatin1Char('n') ? QChar(u'\n') : c == QLatin1Char('r') ? QChar(u'\r') : c;
-    }
-    return out;
-}
-}
-
 QString encode(const QVector<TraceReading> &readings)
 {
     QString out;
@@ -43,7 +19,7 @@ QString encode(const QVector<TraceReading> &readings)
         out += QString::number(r.offsetMs - previousAt);
         out += QLatin1Char(':');
         if (!previousText || *previousText != r.text)
-            out += r.text.isEmpty() ? QStringLiteral("\\e") : escaped(r.text);
+            out += r.text.isEmpty() ? QStringLiteral("\\e") : escapedLine(r.text);
         previousAt = r.offsetMs;
         previousText = &r.text;
     }
@@ -67,7 +43,7 @@ QVector<TraceReading> decode(const QString &encoded)
         if (rest == QLatin1String("\\e"))
             text.clear();
         else if (!rest.isEmpty())
-            text = unescaped(rest);
+            text = unescapedLine(rest);
         at += step;
         out.append({at, text, line[0] == QLatin1Char('s')});
     }

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "common/errorreport.h"
+#include "store/hashchain.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "toolkit/cursorgrid.h"
@@ -330,13 +331,18 @@ bool JournalPage::trailAvailable()
     // Every change made in edit mode is written with its trail or not at all;
     // without the table each one would fail. The program never changes the
     // database's structure itself.
-    if (TableStore::tableExists(Tables::Audit))
+    // Each change also extends the journal's hash chain.
+    const bool trail = TableStore::tableExists(Tables::Audit);
+    if (trail && TableStore::tableExists(Tables::Chain))
         return true;
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Krodalin"),
-                    QStringLiteral("В базе данных нет таблицы BD_audit, в которую записываются изменения журнала, "
-                                   "поэтому режим редактирования не включён. Закройте программу и выполните:\n%1\n"
-                                   "Команда добавит эту таблицу и больше ничего не изменит.")
-                        .arg(trailCommand(m_host.programDir)),
+    const QString text =
+        trail ? QStringLiteral("В базе данных нет таблицы BD_chain, цепочки изменений журнала, поэтому режим "
+                               "редактирования не включён. Закройте программу и выполните:\n%1\n"
+                               "Команда добавит недостающие таблицы и больше ничего не изменит.")
+              : QStringLiteral("В базе данных нет таблицы BD_audit, в которую записываются изменения журнала, "
+                               "поэтому режим редактирования не включён. Закройте программу и выполните:\n%1\n"
+                               "Команда добавит эту таблицу и больше ничего не изменит.");
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Krodalin"), text.arg(trailCommand(m_host.programDir)),
                     QMessageBox::Ok, window());
     box.exec();
     return false;

@@ -6,46 +6,18 @@
 #include <QStringList>
 
 #include "common/failure.h"
+#include "common/oneline.h"
 #include "common/session.h"
 #include "store/sqldialect.h"
 #include "store/tablestore.h"
 
 namespace {
 
-void appendEscaped(QString &out, const QString &value)
-{
-    for (const QChar c : value) {
-        if (c == QLatin1Char('\\'))
-            out += QLatin1String("\\\\");
-        else if (c == QLatin1Char('\n'))
-            out += QLatin1String("\\n");
-        else if (c == QLatin1Char('\r'))
-            out += QLatin1String("\\r");
-        else
-            out += c;
-    }
-}
-
-QString unescape(QStringView text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] != QLatin1Char('\\') || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        const QChar c = text[++i];
-        out += c == QLatin1Char('n') ? QChar(u'\n') : c == QLatin1Char('r') ? QChar(u'\r') : c;
-    }
-    return out;
-}
-
 void line(QString &out, QLatin1String key, const QString &value)
 {
     out += key;
     out += QLatin1Char('=');
-    appendEscaped(out, value);
+    out += escapedLine(value);
     out += QLatin1Char('\n');
 }
 
@@ -53,9 +25,9 @@ void lines(QString &out, QLatin1String prefix, const FieldValues &values)
 {
     for (const auto &[field, value] : values) {
         out += prefix;
-        appendEscaped(out, field);
+        out += escapedLine(field);
         out += QLatin1Char('=');
-        appendEscaped(out, value);
+        out += escapedLine(value);
         out += QLatin1Char('\n');
     }
 }
@@ -107,13 +79,13 @@ ChainEntry ChainEntry::parse(const QString &canonical)
         if (eq < 0)
             continue;
         const QStringView key = l.left(eq);
-        const QString value = unescape(l.mid(eq + 1));
+        const QString value = unescapedLine(l.mid(eq + 1));
         if (key.startsWith(QLatin1String("f:")))
-            e.values.append({unescape(key.mid(2)), value});
+            e.values.append({unescapedLine(key.mid(2)), value});
         else if (key.startsWith(QLatin1String("was:")))
-            e.was.append({unescape(key.mid(4)), value});
+            e.was.append({unescapedLine(key.mid(4)), value});
         else if (key.startsWith(QLatin1String("x:")))
-            e.facts.append({unescape(key.mid(2)), value});
+            e.facts.append({unescapedLine(key.mid(2)), value});
         else if (key == QLatin1String("action"))
             e.action = value;
         else if (key == QLatin1String("table"))
