@@ -137,6 +137,30 @@ private slots:
         QVERIFY(run.out.contains(QRegularExpression(QStringLiteral("последнее звено: \\d+ [0-9a-f]{64}"))));
     }
 
+    // A folder prepared before the chain: init adds the pass records and the
+    // chain, and the rows already there count as unlogged, not as added.
+    void initChainsAnOlderFolder()
+    {
+        TempDatabase db;
+        QVERIFY2(db.isValid(), qPrintable(db.error()));
+        {
+            QSqlQuery q(TableStore::connection());
+            QVERIFY(q.exec(QStringLiteral("DROP TABLE bd_pass")) && q.exec(QStringLiteral("DROP TABLE bd_chain")));
+        }
+        TempDatabase::addJournalRow({{"N_Avto", "А001АА"}});
+        TempDatabase::addJournalRow({{"N_Avto", "В002ВВ"}});
+        TableStore::close();
+        const Run init = krodalinDb({QStringLiteral("init"), db.programDir()});
+        QCOMPARE(init.code, 0);
+        QVERIFY2(init.out.contains(QStringLiteral("Таблица BD_pass добавлена"))
+                     && init.out.contains(QStringLiteral("Таблица BD_chain добавлена")),
+                 qPrintable(init.out));
+        const Run run = krodalinDb({QStringLiteral("verify"), db.programDir()});
+        QVERIFY2(run.out.contains(QStringLiteral("до начала цепочки (unlogged): 2")), qPrintable(run.out));
+        QCOMPARE(run.code, 0);
+        TableStore::open(db.programDir());
+    }
+
     void twoStationsKeepOneChain()
     {
         TempDatabase db(TableStore::Engine::Server);
