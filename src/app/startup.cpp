@@ -17,6 +17,7 @@
 #include "app/dailybackup.h"
 #include "app/mainform.h"
 #include "app/settingspage.h"
+#include "journal/evidencewindow.h"
 #include "journal/journalpage.h"
 #include "print/exp2bd.h"
 #include "print/expbd.h"
@@ -166,6 +167,14 @@ int runStartOrder(const QString &dir)
 
     std::unique_ptr<TotalsWindow> totals;
     runGuarded([&] { totals = makeTotalsWindow(*mainForm); });
+    // The weighing evidence of a journal row.
+    std::unique_ptr<EvidenceWindow> evidence;
+    runGuarded([&] {
+        evidence = std::make_unique<EvidenceWindow>(mainForm.get());
+        EvidenceWindow *window = evidence.get();
+        QObject::connect(mainForm->journalPage(), &JournalPage::evidenceRequested, window,
+                         guarded([window](qint64 rowId) { window->showRow(rowId); }));
+    });
 
     // The pending-truck window, last of the windows made at start.
     std::unique_ptr<TnewDB> pendingTrucks;
@@ -187,6 +196,7 @@ int runStartOrder(const QString &dir)
     login.reset();
     pendingTrucks.reset();
     totals.reset();
+    evidence.reset();
     exportReport.reset();
     journalReport.reset();
     note.reset();

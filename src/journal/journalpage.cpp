@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "common/errorreport.h"
+#include "store/hashchain.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "toolkit/cursorgrid.h"
@@ -233,8 +234,16 @@ QWidget *JournalPage::createButtons()
     // The note prints the current row: without one there is nothing to print.
     for (auto change : {&TableCursor::currentChanged, &TableCursor::stateChanged, &TableCursor::rowsChanged})
         connect(m_host.journal, change, m_printNote, [this] { updatePrintNote(); });
-    updatePrintNote();
     col->addLayout(reports);
+    m_evidence = namedButton(QStringLiteral("EvidenceButton"), QStringLiteral("Доказательства взвешивания"), box);
+    setHint(m_evidence, {QStringLiteral("Показания прибора при взвешивании")});
+    m_evidence->setFixedHeight(26);
+    connect(m_evidence, &QPushButton::clicked, this, [this] {
+        if (m_host.journal->currentId() != 0)
+            emit evidenceRequested(m_host.journal->currentId());
+    });
+    col->addWidget(m_evidence);
+    updatePrintNote();
     col->addStretch();
     return box;
 }
@@ -326,13 +335,18 @@ bool JournalPage::trailAvailable()
     // Every change made in edit mode is written with its trail or not at all;
     // without the table each one would fail. The program never changes the
     // database's structure itself.
-    if (TableStore::tableExists(Tables::Audit))
+    // Each change also extends the journal's hash chain.
+    const bool trail = TableStore::tableExists(Tables::Audit);
+    if (trail && TableStore::tableExists(Tables::Chain))
         return true;
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Krodalin"),
-                    QStringLiteral("В базе данных нет таблицы BD_audit, в которую записываются изменения журнала, "
-                                   "поэтому режим редактирования не включён. Закройте программу и выполните:\n%1\n"
-                                   "Команда добавит эту таблицу и больше ничего не изменит.")
-                        .arg(trailCommand(m_host.programDir)),
+    const QString text =
+        trail ? QStringLiteral("В базе данных нет таблицы BD_chain, цепочки изменений журнала, поэтому режим "
+                               "редактирования не включён. Закройте программу и выполните:\n%1\n"
+                               "Команда добавит недостающие таблицы и больше ничего не изменит.")
+              : QStringLiteral("В базе данных нет таблицы BD_audit, в которую записываются изменения журнала, "
+                               "поэтому режим редактирования не включён. Закройте программу и выполните:\n%1\n"
+                               "Команда добавит эту таблицу и больше ничего не изменит.");
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Krodalin"), text.arg(trailCommand(m_host.programDir)),
                     QMessageBox::Ok, window());
     box.exec();
     return false;
@@ -343,6 +357,8 @@ void JournalPage::updatePrintNote()
     const TableCursor *view = m_host.journal;
     m_printNote->setEnabled(view && view->isOpen()
                             && (view->currentId() != 0 || view->state() == TableCursor::State::Insert));
+    // The evidence belongs to a stored row.
+    m_evidence->setEnabled(view && view->isOpen() && view->currentId() != 0);
 }
 
 void JournalPage::modeButtonClick()

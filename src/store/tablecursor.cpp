@@ -770,7 +770,7 @@ qint64 TableCursor::postInsert()
         marks << QStringLiteral("?");
     }
     qint64 id = 0;
-    writeChange(m_handEdit, [&] {
+    writeChange(m_handEdit || m_recorder, [&] {
         QSqlQuery q(TableStore::connection());
         TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)%4")
                                         .arg(m_sqlTable, cols.join(", "), marks.join(", "),
@@ -782,6 +782,13 @@ qint64 TableCursor::postInsert()
         id = SqlDialect::insertedId(q);
         if (m_handEdit)
             AuditTrail::write(AuditTrail::Action::Insert, m_table, id, m_fields, {}, texts(m_values));
+        if (m_recorder) {
+            const QVector<QString> shown = texts(m_values);
+            FieldValues written;
+            for (int i = 0; i < m_fields.size(); ++i)
+                written.append({m_fields[i], shown[i].isNull() ? QString(QLatin1String("")) : shown[i]});
+            m_recorder(id, written);
+        }
     });
     return id;
 }
@@ -805,7 +812,7 @@ void TableCursor::postEdit(const PostCondition *condition)
     QString where = QStringLiteral("id = ?");
     if (condition)
         where += QStringLiteral(" AND \"%1\" = ?").arg(m_fields[condition->field]);
-    writeChange(m_handEdit, [&] {
+    writeChange(m_handEdit || m_recorder, [&] {
         QSqlQuery q(TableStore::connection());
         TableStore::check(
             q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(m_sqlTable, sets.join(", "), where)), q);
@@ -824,6 +831,14 @@ void TableCursor::postEdit(const PostCondition *condition)
         if (m_handEdit)
             AuditTrail::write(AuditTrail::Action::Edit, m_table, m_currentId, m_fields, texts(m_original),
                               texts(m_values));
+        if (m_recorder) {
+            const QVector<QString> before = texts(m_original), after = texts(m_values);
+            FieldValues written;
+            for (int i = 0; i < m_fields.size(); ++i)
+                if (before[i] != after[i] || before[i].isNull() != after[i].isNull())
+                    written.append({m_fields[i], after[i].isNull() ? QString(QLatin1String("")) : after[i]});
+            m_recorder(m_currentId, written);
+        }
     });
 }
 
@@ -849,6 +864,11 @@ void TableCursor::post(const PostCondition *condition)
     if (m_state == State::Browse)
         return;
     // On failure the row stays in editing, so nothing typed is lost.
+    struct Forget
+    {
+        PostRecorder &recorder;
+        ~Forget() { recorder = nullptr; }
+    } forget{m_recorder};
     if (m_state == State::Insert)
         m_currentId = postInsert();
     else

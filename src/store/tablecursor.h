@@ -20,6 +20,7 @@
 #include <optional>
 
 #include "store/filterexpression.h"
+#include "store/hashchain.h"
 #include "store/packedrow.h"
 #include "store/tablestore.h"
 
@@ -134,6 +135,14 @@ public:
     // made and Post/Delete throw. Whether a row's change is a hand edit is
     // settled when it begins (Edit, Append).
     void setAudited(bool on) { m_audited = on; }
+
+    // Runs inside the transaction of the next post, once the row is written:
+    // the row's id and the fields the post wrote with their texts (every
+    // field of a new row, the changed ones of an edit). What it writes is
+    // stored with the row, in one commit; when it throws, neither is. Used
+    // once: the post, done or failed, lets it go.
+    using PostRecorder = std::function<void(qint64 rowId, const FieldValues &written)>;
+    void setPostRecorder(PostRecorder recorder) { m_recorder = std::move(recorder); }
     bool audited() const { return m_audited; }
 
     // --- filter
@@ -232,6 +241,7 @@ private:
     Filters m_filters;
     bool m_audited = false;
     bool m_handEdit = false;   // the row in editing or adding is a hand edit of an audited cursor
+    PostRecorder m_recorder;   // for the post under way
 
     // The open forward statement; while m_inPlace, it stands on the current
     // row and the row's fields are read from it.
