@@ -17,10 +17,12 @@
 #include "app/dailybackup.h"
 #include "app/mainform.h"
 #include "app/settingspage.h"
+#include "journal/evidencewindow.h"
 #include "journal/journalpage.h"
 #include "print/exp2bd.h"
 #include "print/expbd.h"
 #include "print/printfm.h"
+#include "print/totalswindow.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "toolkit/portswitch.h"
@@ -163,6 +165,17 @@ int runStartOrder(const QString &dir)
         connectExportReport(*mainForm, *exportReport);
     });
 
+    std::unique_ptr<TotalsWindow> totals;
+    runGuarded([&] { totals = makeTotalsWindow(*mainForm); });
+    // The weighing evidence of a journal row.
+    std::unique_ptr<EvidenceWindow> evidence;
+    runGuarded([&] {
+        evidence = std::make_unique<EvidenceWindow>(mainForm.get());
+        EvidenceWindow *window = evidence.get();
+        QObject::connect(mainForm->journalPage(), &JournalPage::evidenceRequested, window,
+                         guarded([window](qint64 rowId) { window->showRow(rowId); }));
+    });
+
     // The pending-truck window, last of the windows made at start.
     std::unique_ptr<TnewDB> pendingTrucks;
     runGuarded([&] {
@@ -182,6 +195,8 @@ int runStartOrder(const QString &dir)
     backup.reset();
     login.reset();
     pendingTrucks.reset();
+    totals.reset();
+    evidence.reset();
     exportReport.reset();
     journalReport.reset();
     note.reset();
@@ -255,4 +270,17 @@ void connectPrinting(MainForm &mainForm, printfm &note, ExpBD &journalReport)
     ExpBD *report = &journalReport;
     QObject::connect(form->journalPage()->printJournalButton(), &QPushButton::clicked, &journalReport,
                      guarded([form, report] { report->PreviewJournal(form); }));
+}
+
+std::unique_ptr<TotalsWindow> makeTotalsWindow(MainForm &mainForm)
+{
+    JournalPage *page = mainForm.journalPage();
+    auto totals = std::make_unique<TotalsWindow>([page] { return searchLines(page->conditions()); }, &mainForm);
+    TotalsWindow *window = totals.get();
+    QObject::connect(page->totalsButton(), &QPushButton::clicked, window, [window] {
+        window->show();
+        window->raise();
+        window->activateWindow();
+    });
+    return totals;
 }

@@ -8,6 +8,7 @@ class ExpBD;
 class MainForm;
 class Security;
 class TnewDB;
+class TotalsWindow;
 class printfm;
 class QWidget;
 
@@ -46,3 +47,6 @@ std::unique_ptr<DailyBackup> startDailyBackup(const QString &programDir, QWidget
 // grid's current row, both with the settings page's copies choice) and the
 // settings page's printer set-up; gives "Печать БД" to the journal report.
 void connectPrinting(MainForm &mainForm, printfm &note, ExpBD &journalReport);
+// The totals window, over the main window; the journal page's "Итоги"
+// brings it up, and it takes the page's search conditions when asked to.
+std::unique_ptr<TotalsWindow> makeTotalsWindow(MainForm &mainForm);

@@ -9,3 +9,8 @@
 // blank, in place; returns the new length.
 qsizetype breaksToBlanks(char16_t *text, qsizetype n);
 QString oneLine(QString text);
+
+// A text kept on one line of a line-based record: "\\", line feed and carriage
+// return written as \\\\, \\n and \\r, and read back.
+QString escapedLine(QStringView text);
+QString unescapedLine(QStringView text);

@@ -228,6 +228,7 @@ void IndicatorLink::Timer3Timer()
         m_indicatorDate = r.indicatorDate;
         emit dateChanged(m_indicatorDate);
     }
+    emit readingDecoded(m_readingText, m_stableFlag);
 }
 
 void IndicatorLink::Stabilno1Timer() { setStableFlag(m_stability.agrees(m_currentReading)); }

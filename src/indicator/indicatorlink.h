@@ -127,6 +127,9 @@ signals:
     void pollWriteFailed();
     // The line failed; the link goes off when the slots have returned.
     void lineErrorOccurred();
+    // A decode tick read a reading: its text and StableFlag as it stands
+    // after that tick (the evidence a pass keeps, indicator/readingtrace.h).
+    void readingDecoded(const QString &readingText, bool stable);
 
 private:
     // Handlers, run by the port switch, the clock and the port.

@@ -263,11 +263,9 @@ Exact subtract(Exact a, Exact b)
     return result;
 }
 
-// An exact decimal in the weight text form, held to 15 significant digits.
-QString toWeightText(Exact x)
+// An exact decimal in fixed point, every digit kept.
+QString exactText(const Exact &x)
 {
-    if (x.digits.size() > 15)
-        roundToExponent(x, x.exponent + (long long)x.digits.size() - 15);
     if (x.digits.empty())
         return QStringLiteral("0");
     // Whole digits, then the fraction with its trailing zeros dropped.
@@ -296,6 +294,89 @@ QString toWeightText(Exact x)
         out += QString::fromLatin1(fraction.data(), qsizetype(fraction.size()));
     }
     return out;
+}
+
+// An exact decimal in the weight text form, held to 15 significant digits.
+QString toWeightText(Exact x)
+{
+    if (x.digits.size() > 15)
+        roundToExponent(x, x.exponent + (long long)x.digits.size() - 15);
+    return exactText(x);
+}
+
+Exact add(const Exact &a, Exact b)
+{
+    b.negative = !b.negative && !b.digits.empty();
+    return subtract(a, b);
+}
+
+// |digits| * times, for times > 0.
+std::string multiplyMagnitude(const std::string &digits, unsigned long long times)
+{
+    std::string out;
+    unsigned __int128 carry = 0;
+    for (size_t k = digits.size(); k-- > 0;) {
+        carry += (unsigned __int128)(digits[k] - '0') * times;
+        out.push_back(char('0' + int(carry % 10)));
+        carry /= 10;
+    }
+    for (; carry; carry /= 10)
+        out.push_back(char('0' + int(carry % 10)));
+    std::reverse(out.begin(), out.end());
+    stripLeadingZeros(out);
+    return out;
+}
+
+Exact fromScaled(__int128 value, int decimals)
+{
+    Exact x;
+    x.negative = value < 0;
+    unsigned __int128 magnitude = x.negative ? -(unsigned __int128)value : (unsigned __int128)value;
+    for (; magnitude; magnitude /= 10)
+        x.digits.push_back(char('0' + int(magnitude % 10)));
+    std::reverse(x.digits.begin(), x.digits.end());
+    x.exponent = -decimals;
+    return x;
+}
+
+// The usual weight text, read straight from its bytes: blanks, a sign, at
+// most 18 digits with at most one comma among them, blanks. Anything else
+// goes to the exact reader.
+bool readShort(QByteArrayView s, long long &mantissa, int &decimals)
+{
+    qsizetype i = 0;
+    const qsizetype n = s.size();
+    while (i < n && s[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < n && (s[i] == '+' || s[i] == '-'))
+        negative = s[i++] == '-';
+    long long m = 0;
+    int digits = 0, fraction = -1;
+    bool any = false;
+    for (; i < n; ++i) {
+        const char c = s[i];
+        if (c >= '0' && c <= '9') {
+            if (++digits > 18)
+                return false;
+            m = m * 10 + (c - '0');
+            if (fraction >= 0)
+                ++fraction;
+            any = true;
+        } else if (c == ',' && fraction < 0) {
+            fraction = 0;
+            any = true;
+        } else {
+            break;
+        }
+    }
+    while (i < n && s[i] == ' ')
+        ++i;
+    if (i != n || !any)
+        return false;
+    mantissa = negative ? -m : m;
+    decimals = fraction < 0 ? 0 : fraction;
+    return true;
 }
 
 } // namespace
@@ -362,6 +443,64 @@ std::optional<QString> difference(const QString &gross, const QString &tare)
     if (!g || !t)
         return std::nullopt;
     return toWeightText(subtract(*g, *t));
+}
+
+
+bool Total::add(QByteArrayView utf8, qint64 times)
+{
+    if (times == 0)
+        return parse(QString::fromUtf8(utf8)).has_value();
+    long long mantissa = 0;
+    int decimals = 0;
+    if (readShort(utf8, mantissa, decimals)) {
+        __int128 product = 0, sum = 0;
+        if (!__builtin_mul_overflow(__int128(mantissa), __int128(times), &product)
+            && !__builtin_add_overflow(m_scaled[size_t(decimals)], product, &sum)) {
+            m_scaled[size_t(decimals)] = sum;
+            return true;
+        }
+    }
+    const auto x = readExact(QString::fromUtf8(utf8));
+    if (!x)
+        return false;
+    Exact part = *x;
+    if (!part.digits.empty()) {
+        part.digits = multiplyMagnitude(part.digits, times < 0 ? 0ULL - (unsigned long long)times : (unsigned long long)times);
+        part.negative = part.negative != (times < 0);
+    }
+    const Exact sum = ::add(Exact{m_negative, m_digits, m_exponent}, part);
+    m_negative = sum.negative;
+    m_digits = sum.digits;
+    m_exponent = sum.exponent;
+    return true;
+}
+
+void Total::add(const Total &other)
+{
+    for (int k = 0; k < ScaledDecimals; ++k) {
+        __int128 sum = 0;
+        if (!__builtin_add_overflow(m_scaled[size_t(k)], other.m_scaled[size_t(k)], &sum)) {
+            m_scaled[size_t(k)] = sum;
+            continue;
+        }
+        const Exact folded = ::add(Exact{m_negative, m_digits, m_exponent}, fromScaled(other.m_scaled[size_t(k)], k));
+        m_negative = folded.negative;
+        m_digits = folded.digits;
+        m_exponent = folded.exponent;
+    }
+    const Exact sum = ::add(Exact{m_negative, m_digits, m_exponent}, Exact{other.m_negative, other.m_digits, other.m_exponent});
+    m_negative = sum.negative;
+    m_digits = sum.digits;
+    m_exponent = sum.exponent;
+}
+
+QString Total::text() const
+{
+    Exact sum{m_negative, m_digits, m_exponent};
+    for (int k = 0; k < ScaledDecimals; ++k)
+        if (m_scaled[size_t(k)] != 0)
+            sum = ::add(sum, fromScaled(m_scaled[size_t(k)], k));
+    return exactText(sum);
 }
 
 } // namespace NumberForm

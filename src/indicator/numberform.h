@@ -8,8 +8,11 @@
 //
 // No widget and no locale in here: a test calls it in microseconds.
 
+#include <QByteArrayView>
 #include <QString>
+#include <array>
 #include <optional>
+#include <string>
 
 namespace NumberForm {
 
@@ -33,5 +36,29 @@ QString format(double value);
 // 18,4 - 5,1234 gives "13,2766". A result with more than 15 significant digits
 // is rounded half-to-even to 15. nullopt when either text does not convert.
 std::optional<QString> difference(const QString &gross, const QString &tare);
+
+// An exact sum of weight texts, each taken a number of times: 0,1 added ten
+// times is 1, and nothing is rounded (the sum keeps every digit of its
+// parts). Texts of the weight grammar (as parse() reads them) are summed on
+// their decimal digits; the usual short ones in 128-bit integers per count of
+// decimals, anything else (an exponent, more than 18 digits) digit by digit.
+class Total
+{
+public:
+    // Adds the UTF-8 text `times` times; false, adding nothing, when it does
+    // not follow the weight grammar.
+    bool add(QByteArrayView utf8, qint64 times = 1);
+    void add(const Total &other);
+    // Fixed point with a decimal comma, no trailing zeros, every digit kept: "1", "-0,2", "0".
+    QString text() const;
+
+private:
+    static constexpr int ScaledDecimals = 19;
+    std::array<__int128, ScaledDecimals> m_scaled{};   // sums of mantissas with k decimals
+    // The rest, exactly: ±digits * 10^exponent.
+    bool m_negative = false;
+    std::string m_digits;
+    long long m_exponent = 0;
+};
 
 } // namespace NumberForm

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "common/errorreport.h"
+#include "store/hashchain.h"
 #include "store/schema.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
@@ -213,7 +214,9 @@ QWidget *JournalPage::createButtons()
     setHint(m_exportJournal, {QStringLiteral("Экспорт БД в Microsoft Excel")});
     m_printNote = namedButton(QStringLiteral("PrintNoteButton"), QStringLiteral(" Печать \n Накладной"), box);
     setHint(m_printNote, {QStringLiteral("Печать путев. листа по выбранному АВТО")});
-    for (QPushButton *b : {m_printJournal, m_exportJournal, m_printNote}) {
+    m_totals = namedButton(QStringLiteral("TotalsButton"), QStringLiteral("Итоги"), box);
+    setHint(m_totals, {QStringLiteral("Итоги по взвешиваниям за период")});
+    for (QPushButton *b : {m_printJournal, m_exportJournal, m_printNote, m_totals}) {
         b->setFixedHeight(34);
         reports->addWidget(b);
     }
@@ -221,8 +224,16 @@ QWidget *JournalPage::createButtons()
     // The note prints the current row: without one there is nothing to print.
     for (auto change : {&TableCursor::currentChanged, &TableCursor::stateChanged, &TableCursor::rowsChanged})
         connect(m_host.journal, change, m_printNote, [this] { updatePrintNote(); });
-    updatePrintNote();
     col->addLayout(reports);
+    m_evidence = namedButton(QStringLiteral("EvidenceButton"), QStringLiteral("Доказательства взвешивания"), box);
+    setHint(m_evidence, {QStringLiteral("Показания прибора при взвешивании")});
+    m_evidence->setFixedHeight(26);
+    connect(m_evidence, &QPushButton::clicked, this, [this] {
+        if (m_host.journal->currentId() != 0)
+            emit evidenceRequested(m_host.journal->currentId());
+    });
+    col->addWidget(m_evidence);
+    updatePrintNote();
     col->addStretch();
     return box;
 }
@@ -255,10 +266,12 @@ void JournalPage::rebuildSearchLists()
     m_dateTo->clear();
     // The rows are read afresh, so that the grid shows what another
     // weighbridge on the same journal stored since.
+    // From the first row: standing on the last one (where the start-up walk
+    // leaves the view) the grid would fetch every id up to it.
     if (view->filterActive())
         view->DeactivateFilter();
-    else
-        view->Refresh();
+    view->First();
+    view->Refresh();
     const SearchLists lists = readSearchLists(*view);
     for (int i = 0; i < SearchListCount; ++i) {
         static_cast<QStringListModel *>(m_lists[size_t(i)]->model())->setStringList(lists[size_t(i)]);
@@ -312,13 +325,18 @@ bool JournalPage::trailAvailable()
     // Every change made in edit mode is written with its trail or not at all;
     // without the table each one would fail. The program never changes the
     // database's structure itself.
-    if (TableStore::tableExists(Tables::Audit))
+    // Each change also extends the journal's hash chain.
+    const bool trail = TableStore::tableExists(Tables::Audit);
+    if (trail && TableStore::tableExists(Tables::Chain))
         return true;
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Krodalin"),
-                    QStringLiteral("В базе данных нет таблицы BD_audit, в которую записываются изменения журнала, "
-                                   "поэтому режим редактирования не включён. Закройте программу и выполните:\n%1\n"
-                                   "Команда добавит эту таблицу и больше ничего не изменит.")
-                        .arg(trailCommand(m_host.programDir)),
+    const QString text =
+        trail ? QStringLiteral("В базе данных нет таблицы BD_chain, цепочки изменений журнала, поэтому режим "
+                               "редактирования не включён. Закройте программу и выполните:\n%1\n"
+                               "Команда добавит недостающие таблицы и больше ничего не изменит.")
+              : QStringLiteral("В базе данных нет таблицы BD_audit, в которую записываются изменения журнала, "
+                               "поэтому режим редактирования не включён. Закройте программу и выполните:\n%1\n"
+                               "Команда добавит эту таблицу и больше ничего не изменит.");
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Krodalin"), text.arg(trailCommand(m_host.programDir)),
                     QMessageBox::Ok, window());
     box.exec();
     return false;
@@ -329,6 +347,8 @@ void JournalPage::updatePrintNote()
     const TableCursor *view = m_host.journal;
     m_printNote->setEnabled(view && view->isOpen()
                             && (view->currentId() != 0 || view->state() == TableCursor::State::Insert));
+    // The evidence belongs to a stored row.
+    m_evidence->setEnabled(view && view->isOpen() && view->currentId() != 0);
 }
 
 void JournalPage::modeButtonClick()

@@ -79,6 +79,9 @@ public:
     QPushButton *printJournalButton() const { return m_printJournal; }  // "PrintJournalButton"
     QPushButton *exportJournalButton() const { return m_exportJournal; } // "ExportJournalButton"
     QPushButton *printNoteButton() const { return m_printNote; }       // "PrintNoteButton"
+    QPushButton *totalsButton() const { return m_totals; }             // "TotalsButton"
+    // "Доказательства взвешивания": the evidence window for the current row.
+    QPushButton *evidenceButton() const { return m_evidence; }         // "EvidenceButton"
 
 signals:
     // The mode button asked for edit mode (CheckBox2 is set already).
@@ -87,6 +90,8 @@ signals:
     void editModeLeft();
     // "Экспорт БД" was pressed.
     void exportJournalRequested();
+    // "Доказательства взвешивания" was pressed on a stored row.
+    void evidenceRequested(qint64 rowId);
 
 protected:
     void showEvent(QShowEvent *e) override;
@@ -115,4 +120,6 @@ private:
     QPushButton *m_printJournal = nullptr;
     QPushButton *m_exportJournal = nullptr;
     QPushButton *m_printNote = nullptr;
+    QPushButton *m_totals = nullptr;
+    QPushButton *m_evidence = nullptr;
 };

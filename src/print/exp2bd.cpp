@@ -1,11 +1,15 @@
 #include "print/exp2bd.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QScopedValueRollback>
+
+#include <chrono>
+#include <future>
 
 #include "common/failure.h"
 #include "print/journalcsv.h"
@@ -19,6 +23,9 @@ namespace {
 struct ExportCancelled
 {
 };
+
+// How often the window answers while the file goes to the disk.
+constexpr int ProgressEventsMs = 20;
 
 // The file is written in slices of this size.
 constexpr qsizetype SliceBytes = 1 << 20;
@@ -99,7 +106,12 @@ bool Exp2BD::writeFile(const QString &path)
         });
         writer.finish();
         writeOut(writer);
-        if (!file.commit())
+        // The file goes to the disk before it takes its name: hundreds of
+        // megabytes take a while, and the window keeps answering meanwhile.
+        auto committed = std::async(std::launch::async, [&file] { return file.commit(); });
+        while (committed.wait_for(std::chrono::milliseconds(ProgressEventsMs)) != std::future_status::ready)
+            QCoreApplication::processEvents();
+        if (!committed.get())
             throw Failure(QStringLiteral("Cannot write file %1: %2").arg(fullPath, file.errorString()));
         return true;
     } catch (const ExportCancelled &) {

@@ -1,7 +1,9 @@
 #include "print/expbd.h"
 
 #include <QFile>
+#include <QTimer>
 
+#include "common/errorreport.h"
 #include "common/oneline.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
@@ -144,18 +146,38 @@ QImage banner()
     return picture;
 }
 
+namespace {
+// About 30 ms of the walk on this machine's kind of hardware.
+constexpr int IdBatch = 50000;
+}
+
 Pages::Pages(const TableCursor &view, QDateTime laidOut)
     : m_view(view), m_laidOut(std::move(laidOut)), m_banner(banner())
 {
     // Only every page's first id is kept: a few hundred kilobytes for a
-    // million rows.
-    const QVector<qint64> ids = view.visibleIds(0, 0);
-    m_rows = ids.size();
-    const int perPage = rowsPerPage();
+    // million rows. The rows counted now are the report's, whatever is
+    // stored while its ids are read.
+    m_rows = view.visibleCount();
     m_firstIds.reserve(pageCountFor(m_rows));
-    for (qint64 i = 0; i < m_rows; i += perPage)
-        m_firstIds.append(ids[i]);
-    m_lastId = ids.isEmpty() ? 0 : ids.last();
+    readMore();
+}
+
+bool Pages::readMore() const
+{
+    if (m_allRead)
+        return false;
+    const int perPage = rowsPerPage();
+    const QVector<qint64> ids = m_view.visibleIds(m_lastId, IdBatch);
+    for (const qint64 id : ids) {
+        if (m_seen == m_rows)
+            break;
+        if (m_seen % perPage == 0)
+            m_firstIds.append(id);
+        m_lastId = id;
+        ++m_seen;
+    }
+    m_allRead = ids.size() < IdBatch || m_seen == m_rows;
+    return !m_allRead;
 }
 
 report::Page Pages::page(int index) const
@@ -163,6 +185,11 @@ report::Page Pages::page(int index) const
     const int count = pageCount();
     if (m_rows == 0 || index < 0 || index >= count)
         return layoutPage({}, 0, count, m_laidOut, m_banner);
+    // The page's own ids, and the next page's first one that ends it.
+    while (m_firstIds.size() <= index + 1 && readMore()) {
+    }
+    if (index >= m_firstIds.size())   // rows deleted since they were counted
+        return layoutPage({}, index, count, m_laidOut, m_banner);
     const qint64 from = m_firstIds[index];
     const qint64 to = index + 1 < m_firstIds.size() ? m_firstIds[index + 1] - 1 : m_lastId;
     QVector<QStringList> rows;
@@ -189,7 +216,21 @@ ExpBD::~ExpBD() = default;
 
 void ExpBD::prepare(const QDateTime &laidOut)
 {
-    m_report.setSource(std::make_shared<journalreport::Pages>(*m_view, laidOut));
+    auto pages = std::make_shared<journalreport::Pages>(*m_view, laidOut);
+    m_pages = pages;
+    m_report.setSource(pages);
+    readIdsLater();
+}
+
+void ExpBD::readIdsLater()
+{
+    // One batch a turn of the event loop, while these pages are the report's.
+    QTimer::singleShot(0, this, [this] {
+        const std::shared_ptr<journalreport::Pages> pages = m_pages.lock();
+        bool more = false;
+        if (pages && runGuarded([&] { more = pages->readMore(); }) && more)
+            readIdsLater();
+    });
 }
 
 void ExpBD::PreviewJournal(QWidget *parent)

@@ -6,8 +6,9 @@
 // journal page shows, and the rows stored since the start.
 //
 // Pages are laid out when they are shown or printed: preparing the report
-// reads only the ids of the rows (one walk), and page k reads its 29 rows by
-// id, so a report of a million rows opens at once.
+// counts the rows and reads their ids a batch at a time from the event loop
+// (page k's first id is all it keeps), and page k reads its 29 rows by id,
+// so a report of a million rows opens at once and the window never stalls.
 
 #include <QDateTime>
 #include <QImage>
@@ -62,14 +63,21 @@ public:
     int pageCount() const override { return pageCountFor(m_rows); }
     report::Page page(int index) const override;
     qint64 rowCount() const { return m_rows; }
+    // Reads the next batch of ids, so that the walk of a million of them
+    // never holds the window up at once; false once all are read. A page
+    // asked for before its ids are read reads up to them first.
+    bool readMore() const;
 
 private:
     const TableCursor &m_view;
     QDateTime m_laidOut;
     QImage m_banner;
     qint64 m_rows = 0;
-    QVector<qint64> m_firstIds;   // id of each page's first row
-    qint64 m_lastId = 0;
+    // Read as the pages come: mutable, as reading changes no page.
+    mutable QVector<qint64> m_firstIds;   // id of each page's first row
+    mutable qint64 m_lastId = 0;
+    mutable qint64 m_seen = 0;            // ids read so far
+    mutable bool m_allRead = false;
 };
 
 }
@@ -93,6 +101,9 @@ public:
     void PreviewJournal(QWidget *parent);
 
 private:
+    void readIdsLater();
+
     std::unique_ptr<TableCursor> m_view;
     report::Report m_report;
+    std::weak_ptr<journalreport::Pages> m_pages;   // the ones in the preview
 };

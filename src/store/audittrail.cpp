@@ -5,6 +5,7 @@
 
 #include "common/failure.h"
 #include "common/session.h"
+#include "store/hashchain.h"
 #include "store/schema.h"
 #include "store/sqldialect.h"
 #include "store/tablestore.h"
@@ -52,11 +53,15 @@ void write(Action action, const QString &table, qint64 rowId, const QStringList 
            const QVector<QString> &oldTexts, const QVector<QString> &newTexts)
 {
     QSqlQuery q(TableStore::connection());
-    TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
-                                    .arg(TableStore::sqlName(Tables::Audit), columnList())),
+    TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (?, ?, ?, ?, ?, ?, ?, ?)%3")
+                                    .arg(TableStore::sqlName(Tables::Audit), columnList(),
+                                         SqlDialect::insertReturning())),
                       q);
     const QString at = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     const QVariant none(QMetaType::fromType<QString>());
+    // The change's link of the hash chain vouches for the rows written here.
+    QVector<ChainEntry::TrailField> linked;
+    qint64 first = 0, last = 0;
     for (int i = 0; i < fields.size(); ++i) {
         const QString before = action == Action::Insert ? QString() : oldTexts.value(i);
         const QString after = action == Action::Delete ? QString() : newTexts.value(i);
@@ -71,7 +76,17 @@ void write(Action action, const QString &table, qint64 rowId, const QStringList 
         q.addBindValue(action == Action::Insert ? none : QVariant(before));
         q.addBindValue(action == Action::Delete ? none : QVariant(after));
         TableStore::check(q.exec(), q);
+        last = SqlDialect::insertedId(q);
+        if (first == 0)
+            first = last;
+        linked.append({fields[i], action == Action::Insert ? QString() : before,
+                       action == Action::Delete ? QString() : after});
     }
+    if (linked.isEmpty())
+        return;
+    HashChain::extend(ChainEntry::ofTrail(QString::fromLatin1(actionName(action)), table, rowId, at,
+                                          Session::OperatorName, linked),
+                      Tables::Audit, first, last);
 }
 
 QVector<AuditEntry> read(const QDate &since)

@@ -3,6 +3,7 @@
 #include <QSqlQuery>
 
 #include <functional>
+#include <utility>
 
 #include "common/failure.h"
 #include "store/audittrail.h"
@@ -106,8 +107,9 @@ qint64 RowEditor::insert()
         cols << QStringLiteral("\"%1\"").arg(f);
         marks << QStringLiteral("?");
     }
+    const Recorder recorder = std::exchange(m_recorder, nullptr);
     qint64 id = 0;
-    writeChange(m_handEdit, [&] {
+    writeChange(m_handEdit || recorder, [&] {
         QSqlQuery q(TableStore::connection());
         TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)%4")
                                         .arg(m_sqlTable, cols.join(", "), marks.join(", "),
@@ -119,12 +121,20 @@ qint64 RowEditor::insert()
         id = SqlDialect::insertedId(q);
         if (m_handEdit)
             AuditTrail::write(AuditTrail::Action::Insert, m_table, id, m_def.names(), {}, texts(m_values));
+        if (recorder) {
+            const QVector<QString> shown = texts(m_values);
+            FieldValues written;
+            for (int i = 0; i < m_def.count(); ++i)
+                written.append({m_def.fieldName(i), shown[i].isNull() ? QString(QLatin1String("")) : shown[i]});
+            recorder(id, written);
+        }
     });
     return id;
 }
 
 void RowEditor::update(qint64 id, const Condition *condition)
 {
+    const Recorder recorder = std::exchange(m_recorder, nullptr);
     QStringList sets;
     QVector<QVariant> binds;
     for (int i = 0; i < m_def.count(); ++i) {
@@ -142,7 +152,7 @@ void RowEditor::update(qint64 id, const Condition *condition)
     QString where = QStringLiteral("id = ?");
     if (condition)
         where += QStringLiteral(" AND \"%1\" = ?").arg(m_def.fieldName(condition->field));
-    writeChange(m_handEdit, [&] {
+    writeChange(m_handEdit || recorder, [&] {
         QSqlQuery q(TableStore::connection());
         TableStore::check(
             q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(m_sqlTable, sets.join(", "), where)), q);
@@ -161,6 +171,14 @@ void RowEditor::update(qint64 id, const Condition *condition)
         if (m_handEdit)
             AuditTrail::write(AuditTrail::Action::Edit, m_table, id, m_def.names(), texts(m_original),
                               texts(m_values));
+        if (recorder) {
+            const QVector<QString> before = texts(m_original), after = texts(m_values);
+            FieldValues written;
+            for (int i = 0; i < m_def.count(); ++i)
+                if (before[i] != after[i] || before[i].isNull() != after[i].isNull())
+                    written.append({m_def.fieldName(i), after[i].isNull() ? QString(QLatin1String("")) : after[i]});
+            recorder(id, written);
+        }
     });
 }
 

@@ -7,6 +7,10 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
+#include "store/hashchain.h"
+
 class TableDef;
 
 class RowEditor
@@ -32,6 +36,13 @@ public:
     // The value a text is stored as (text fields hold '' for nothing, dates
     // an ISO date or NULL). Throws StoreError for a date that is none.
     QString storedValue(int index, const QString &text) const;
+
+    // Runs inside the transaction of the next insert or update, once the row
+    // is written: the row's id and the fields written with their texts
+    // (every field of a new row, the changed ones of an edit). Used once: the
+    // write, done or failed, lets it go.
+    using Recorder = std::function<void(qint64 rowId, const FieldValues &written)>;
+    void setRecorder(Recorder recorder) { m_recorder = std::move(recorder); }
 
     // Writes the new row; its id. Throws StoreError.
     qint64 insert();
@@ -59,4 +70,5 @@ private:
     QVector<QString> m_original;   // ... and its values when editing began
     bool m_modified = false;
     bool m_handEdit = false;
+    Recorder m_recorder;   // for the next write
 };

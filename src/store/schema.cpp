@@ -4,6 +4,8 @@
 
 #include "common/failure.h"
 #include "store/audittrail.h"
+#include "store/hashchain.h"
+#include "store/passlog.h"
 #include "store/sqldialect.h"
 #include "store/tablestore.h"
 
@@ -122,8 +124,23 @@ void createTables()
     exec(q, QStringLiteral("CREATE TABLE %1 (%2)")
                 .arg(TableStore::sqlName(Tables::Administrators), columnsSql(accounts())));
     AuditTrail::ensureTable();
+    PassLog::ensureTable();
     transaction.commit();
+    // Its first link finds the journal empty.
+    HashChain::ensureTable();
     TableStore::bumpGeneration();
+}
+
+QStringList ensureLogTables()
+{
+    QStringList added;
+    if (AuditTrail::ensureTable())
+        added << Tables::Audit;
+    if (PassLog::ensureTable())
+        added << Tables::Passes;
+    if (HashChain::ensureTable())
+        added << Tables::Chain;
+    return added;
 }
 
 void addAccount(const QString &table, const QString &name, const QString &password)

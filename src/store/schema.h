@@ -85,9 +85,16 @@ inline const QStringList &accountFields() { return accounts().names(); }
 // The column list of a CREATE TABLE for def (the hidden id first).
 QString columnsSql(const TableDef &def);
 
-// Creates the three tables (and the trail of hand edits, BD_audit) in the open WE database. Throws StoreError when
+// Creates the three tables (and the trail of hand edits BD_audit, the pass records BD_pass and the
+// hash chain BD_chain) in the open WE database. Throws StoreError when
 // any of them exists already (nothing is touched then) or creation fails.
 void createTables();
+
+// Adds to a database prepared before them what is missing of the trail of
+// hand edits, the pass records and the hash chain (whose first link then
+// takes the journal's rows as from before it). The names of the tables
+// added. Throws StoreError.
+QStringList ensureLogTables();
 
 // Adds an account row (used by the preparation tool and by tests).
 void addAccount(const QString &table, const QString &name, const QString &password);

@@ -12,6 +12,8 @@
 
 #include "common/failure.h"
 #include "store/audittrail.h"
+#include "store/hashchain.h"
+#include "store/passlog.h"
 #include "store/rawquery.h"
 #include "store/schema.h"
 #include "store/sqldialect.h"
@@ -207,19 +209,27 @@ QVector<Copied> fromSqlite(const QString &sqliteFile)
     for (const QString &t : tables)
         if (!sourceHasTable(source.db, t))
             throw StoreError(QStringLiteral("В файле %1 нет таблицы %2; ничего не скопировано").arg(sqliteFile, t));
-    if (sourceHasTable(source.db, Tables::Audit))
-        tables << Tables::Audit;
+    for (const QString &t : {Tables::Audit, Tables::Passes, Tables::Chain})
+        if (sourceHasTable(source.db, t))
+            tables << t;
+    const bool chained = tables.contains(Tables::Chain);
 
     if (!TableStore::tableExists(Tables::Journal) && !TableStore::tableExists(Tables::Operators)
         && !TableStore::tableExists(Tables::Administrators))
         Schema::createTables();
     else
-        AuditTrail::ensureTable();
+        Schema::ensureLogTables();
 
     QVector<Copied> copied;
     TableStore::Transaction transaction;
+    // The server's chain starts afresh: the file's own chain replaces it,
+    // or, for a file without one, it starts after the rows copied.
+    QSqlQuery clear(TableStore::connection());
+    TableStore::check(clear.exec(QStringLiteral("DELETE FROM %1").arg(TableStore::sqlName(Tables::Chain))), clear);
     for (const QString &t : tables)
         copied.append({t, copyTable(source.db, sqliteFile, t)});
+    if (!chained)
+        HashChain::restart();
     transaction.commit();
     TableStore::bumpGeneration();
     return copied;

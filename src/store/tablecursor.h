@@ -143,6 +143,14 @@ public:
     // made and Post/Delete throw. Whether a row's change is a hand edit is
     // settled when it begins (Edit, Append).
     void setAudited(bool on) { m_audited = on; }
+
+    // Runs inside the transaction of the next post, once the row is written:
+    // the row's id and the fields the post wrote with their texts (every
+    // field of a new row, the changed ones of an edit). What it writes is
+    // stored with the row, in one commit; when it throws, neither is. Used
+    // once: the post, done or failed, lets it go.
+    using PostRecorder = RowEditor::Recorder;
+    void setPostRecorder(PostRecorder recorder) { m_editor.setRecorder(std::move(recorder)); }
     bool audited() const { return m_audited; }
 
     // --- filter

@@ -443,8 +443,16 @@ TableStore::Transaction::Transaction()
 {
     QSqlDatabase db = connection();
     releaseReaders();
-    if (!db.transaction())
+    // On SQLite the file's write lock is taken at the start, not at the
+    // first write: a transaction that reads before it writes (the chain's
+    // last link) must not find the file changed under it.
+    if (g_engine == Engine::SQLite) {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            fail(q.lastError());
+    } else if (!db.transaction()) {
         fail(db.lastError());
+    }
     m_open = true;
     ++g_transactions;
 }

@@ -410,14 +410,16 @@ void EntryForm::refreshReferenceLists()
     // before this program's latest row, or after the end the view stands
     // past: the refresh starts at the first of them.
     view->lookAfresh();
+    // Nothing unread, nothing to do: wherever the journal page left the view,
+    // the rows from there on were all read already.
     const QVector<qint64> unread = view->visibleIds(m_lists.takenUpTo(), 1);
-    if (view->AtEnd()) {
-        if (unread.isEmpty())
-            return;
+    if (unread.isEmpty())
+        return;
+    // The walk ends past the last row; the view goes back to where it stood,
+    // so that a grid over it need not fetch every id up to the last one.
+    const qint64 standing = view->AtEnd() ? 0 : view->currentId();
+    if (view->AtEnd() || unread.first() != view->currentId())
         view->moveToId(unread.first());
-    } else if (!unread.isEmpty() && unread.first() < view->currentId()) {
-        view->moveToId(unread.first());
-    }
 
     // A model reset makes an editable combo box show its first entry; what
     // the field showed is put back afterwards.
@@ -439,6 +441,8 @@ void EntryForm::refreshReferenceLists()
         throw;
     }
     putBack();
+    if (standing != 0)
+        view->moveToId(standing);
 }
 
 // ---------------------------------------------------------------- reset

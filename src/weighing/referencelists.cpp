@@ -285,6 +285,45 @@ private:
     qint64 m_read = 0;
 };
 
+// A field with more distinct texts than this is read in the walk: beyond it
+// the seeks cost more than the walk saves.
+constexpr int SeekLimit = 50000;
+
+} // namespace
+
+QVector<int> ReferenceLists::takeFromIndexes(TableCursor &view, Changes &changed, const QVector<int> &candidates)
+{
+    // Only a first read of the whole journal, unfiltered: then a field's
+    // distinct texts by their latest row are exactly what the walk would
+    // leave, and a field with an index gives them in a few thousand seeks
+    // instead of a value decoded from every row. A NULL, which the walk
+    // reads as the empty text and the index walk skips, leaves the field to
+    // the walk.
+    QVector<int> seeked;
+    if (m_takenUpTo != 0 || view.filterActive() || view.extraFilterActive() || view.currentId() != view.visibleIds(0, 1).value(0))
+        return seeked;
+    for (const int p : candidates) {
+        ReferenceList &list = m_lists[size_t(p)];
+        if (!list.isEmpty())
+            continue;
+        QSqlQuery q(TableStore::connection());
+        q.setForwardOnly(true);
+        const QString table = TableStore::sqlName(view.tableName());
+        const QString column = QStringLiteral("\"%1\"").arg(view.fieldNames().value(p));
+        if (!q.exec(QStringLiteral("SELECT 1 FROM \"%1\" WHERE %2 IS NULL LIMIT 1").arg(table, column)) || q.next())
+            continue;
+        const std::optional<QStringList> texts = view.distinctByLatest(p, SeekLimit);
+        if (!texts)
+            continue;
+        for (const QString &t : *texts)
+            changed[size_t(p)] |= list.take(t);
+        seeked << p;
+    }
+    return seeked;
+}
+
+namespace {
+
 // Below this many rows a second walk costs more than it saves.
 constexpr qint64 SplitRows = 8 * SampleRows;
 
@@ -321,9 +360,18 @@ ReferenceLists::Changes ReferenceLists::refresh(TableCursor &view)
     // cost the most: the waybill list goes with a few short lists, the
     // other lists with the other half.
     using namespace WeighingRecord;
-    ListFiller here(m_lists, changed, {N_List, N_Avto, Marcka, FIO, AvtoPr}, ahead);
+    // The waybill numbers and the consignors stay in the walk, one in each
+    // half, so that neither half is left without a field.
+    const QVector<int> seeked = takeFromIndexes(
+        view, changed, {N_Avto, Marcka, FIO, AvtoPr, Zakazchik, Gruz_poluch, Punkt, Tovar, Forma, N_pricepa, Punkt_zagruz});
+    const auto walked = [&seeked](QVector<int> positions) {
+        positions.removeIf([&seeked](int p) { return seeked.contains(p); });
+        return positions;
+    };
+    ListFiller here(m_lists, changed, walked({N_List, N_Avto, Marcka, FIO, AvtoPr}), ahead);
     ListFiller there(m_lists, changed,
-                     {Zakazchik, Gruz_otprav, Gruz_poluch, Punkt, Tovar, Forma, N_pricepa, Punkt_zagruz}, ahead);
+                     walked({Zakazchik, Gruz_otprav, Gruz_poluch, Punkt, Tovar, Forma, N_pricepa, Punkt_zagruz}),
+                     ahead);
     try {
         view.scanToEndSplit(
             here.positions(), [&](const QByteArrayView *row) { here.take(row); }, there.positions(),

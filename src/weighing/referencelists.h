@@ -21,6 +21,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <array>
 #include <cstring>
@@ -144,6 +145,10 @@ public:
 
 
 private:
+    // Of the candidates, the lists a first read can take from their fields'
+    // indexes, taken; their positions, which the walk then leaves out.
+    QVector<int> takeFromIndexes(TableCursor &view, Changes &changed, const QVector<int> &candidates);
+
     std::array<ReferenceList, WeighingRecord::EntryFieldCount> m_lists;
     qint64 m_takenUpTo = 0;
 };

@@ -8,13 +8,16 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QRadioButton>
+#include <QSysInfo>
 
 #include "common/session.h"
 #include "common/errorreport.h"
 #include "indicator/devicemodel.h"
 #include "indicator/indicatorlink.h"
 #include "indicator/numberform.h"
+#include "indicator/readingtrace.h"
 #include "common/failure.h"
+#include "store/passlog.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "weighing/tnewdb.h"
@@ -28,6 +31,9 @@ const QString UnstableText = QStringLiteral("Нестабильные показ
 const QString PortOffText = QStringLiteral("Для работы прибора необходимо включить СОМ Порт!");
 const QString CompletionCaption = QStringLiteral("Взвешивание");
 const QString RefusalCaption = QStringLiteral("Внимание");
+const QString NoPassLogText = QStringLiteral(
+    "Взвешивание не записано: в базе данных нет таблиц сведений о взвешивании (BD_pass, BD_chain). "
+    "Их добавит команда krodalin-db init, выполненная для папки программы.");
 const QString AlreadyCompletedText = QStringLiteral(
     "Взвешивание этой машины уже завершено. Выберите машину заново в списке ожидающих взвешивания.");
 const QString NoLongerAwaitingText = QStringLiteral(
@@ -100,6 +106,8 @@ void storeOrDrop(TableCursor *view, F &&steps)
 WeighOperation::WeighOperation(EntryForm *form) : QObject(form), m_form(form)
 {
     setObjectName(QStringLiteral("WeighOperation"));
+    if (form->host().link)
+        m_trace = new ReadingTrace(form->host().link, this);
     connect(form, &EntryForm::modeClicked, this,
             guarded([this](WeighingMode m, WeighingMode previous) { modeChosen(m, previous); }));
 }
@@ -204,6 +212,11 @@ bool WeighOperation::choiceStillAwaiting(WeighingMode m, QString *refusal) const
 
 void WeighOperation::Weigh()
 {
+    // The moment of the press, before any message waits for the operator.
+    Press press;
+    press.at = QDateTime::currentDateTime();
+    if (m_trace)
+        press.trace = m_trace->beforeNow();
     const WeighingMode mode = m_form->mode();
     const IndicatorLink *link = m_form->host().link;
     const bool switchOn = link->isSwitchOn();
@@ -236,6 +249,11 @@ void WeighOperation::Weigh()
     // A date the indicator sent that does not read stops the pass here,
     // before anything is shown or written.
     const Stamp stamp = passStamp();
+    if (!PassLog::available()) {
+        QMessageBox box(QMessageBox::Warning, RefusalCaption, NoPassLogText, QMessageBox::Ok, m_form->window());
+        box.exec();
+        return;
+    }
 
     // What the displays show now, for a pass that fails before its record
     // is stored: a weighing that was not stored must not look completed.
@@ -250,9 +268,9 @@ void WeighOperation::Weigh()
 
     try {
         if (WeighingModes::isSecondPass(mode))
-            secondPass(mode, weight, stamp);
+            secondPass(mode, weight, stamp, press);
         else
-            firstPass(mode, weight, stamp);
+            firstPass(mode, weight, stamp, press);
     } catch (const RowChangedError &) {
         // Nothing was written; the form keeps the truck, the displays what
         // they showed before the press.
@@ -284,7 +302,36 @@ bool WeighOperation::sameUnitAsRecord(QString *refusal) const
     return false;
 }
 
-void WeighOperation::firstPass(WeighingMode m, const QString &weight, const Stamp &stamp)
+TableCursor::PostRecorder WeighOperation::passRecorder(WeighingMode m, int pass, const QString &weight,
+                                                      const Press &press)
+{
+    PassRecord record;
+    record.pass = pass;
+    record.mode = m_form->modeButton(m)->text();
+    record.weight = weight;
+    record.unit = m_form->host().unitLabel ? m_form->host().unitLabel->text() : QString();
+    record.at = press.at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    const IndicatorLink *link = m_form->host().link;
+    const DeviceModel::Model *model = DeviceModel::traits(link->modelText());
+    if (model && model->clock == DeviceModel::ClockSource::Indicator) {
+        record.indicatorDate = link->IndicatorDate();
+        record.indicatorTime = link->IndicatorTime();
+    }
+    record.operatorName = Session::OperatorName;
+    record.station = QSysInfo::machineHostName();
+    record.trace = press.trace;
+    return [record](qint64 rowId, const FieldValues &written) mutable {
+        record.rowId = rowId;
+        try {
+            PassLog::write(record, written);
+        } catch (const Failure &e) {
+            throw StoreError(QStringLiteral("Взвешивание не записано: не удалось сохранить сведения о взвешивании (%1)")
+                                 .arg(e.message()));
+        }
+    };
+}
+
+void WeighOperation::firstPass(WeighingMode m, const QString &weight, const Stamp &stamp, const Press &press)
 {
     TableCursor *view = m_form->host().journal;
     const bool tare = WeighingModes::weighsTare(m);
@@ -316,6 +363,7 @@ void WeighOperation::firstPass(WeighingMode m, const QString &weight, const Stam
         view->SetFieldText(WeighingRecord::Ed_izm,
                            m_form->host().unitLabel ? m_form->host().unitLabel->text() : QString());
         view->SetFieldText(WeighingModes::awaitingMarker(m), WeighingRecord::Awaiting);
+        view->setPostRecorder(passRecorder(m, 1, weight, press));
         view->Post();
     });
     m_stored = true;
@@ -331,7 +379,7 @@ void WeighOperation::firstPass(WeighingMode m, const QString &weight, const Stam
     m_form->formReset(WeighingMode::TareBeforeLoading);
 }
 
-void WeighOperation::secondPass(WeighingMode m, const QString &weight, const Stamp &stamp)
+void WeighOperation::secondPass(WeighingMode m, const QString &weight, const Stamp &stamp, const Press &press)
 {
     TableCursor *view = m_pending->journalView();
     const bool tare = WeighingModes::weighsTare(m);
@@ -373,6 +421,7 @@ void WeighOperation::secondPass(WeighingMode m, const QString &weight, const Sta
         // Completed once only: the update itself checks that the record still
         // awaits this pass, so that of two weighbridges pressing "Взвесить"
         // on the same truck one completes it and the other is refused.
+        view->setPostRecorder(passRecorder(m, 2, weight, press));
         view->PostIfStill(WeighingModes::awaitingMarker(m), WeighingRecord::Awaiting);
     });
     m_stored = true;

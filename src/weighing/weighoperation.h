@@ -12,6 +12,10 @@
 // weight displays as they were before the press. A second pass in another
 // unit than the record's first weight is refused before anything is written. A completed record is never stored again: a
 // second press of "Взвесить" without a new choice is refused with a message.
+// Each stored pass also writes its record with the readings of the half
+// minute before the press, and a link of the journal's hash chain, in the
+// same transaction as the journal row (store/passlog.h); a pass whose record
+// cannot be written is not stored, and the operator is told why.
 // lastCompletedId() names the record the latest second pass completed; the
 // consignment note ("Печать Накладной") is filled from it.
 
@@ -20,9 +24,13 @@
 #include <QPointer>
 #include <QString>
 
+#include "common/passtrace.h"
+#include "store/hashchain.h"
+#include "store/tablecursor.h"
 #include "weighing/weighingmode.h"
 
 class EntryForm;
+class ReadingTrace;
 class TnewDB;
 
 class WeighOperation : public QObject
@@ -50,6 +58,9 @@ public:
     // The record chosen in the pending-truck window for the coming second
     // pass; 0 when there is none (none chosen, or already completed).
     qint64 chosenRecordId() const { return m_chosenId; }
+    // What the link decoded lately: each stored pass keeps the last half
+    // minute of it as its evidence (BD_pass).
+    ReadingTrace *readingTrace() const { return m_trace; }
 
 signals:
     void firstPassStored(qint64 recordId);
@@ -68,16 +79,25 @@ private:
         QString time;
     };
 
+    // What the press saw: the readings before it and the computer's time.
+    struct Press
+    {
+        QVector<TraceReading> trace;
+        QDateTime at;
+    };
+    // Records the pass (BD_pass and its chain link) inside the post of its row.
+    TableCursor::PostRecorder passRecorder(WeighingMode m, int pass, const QString &weight, const Press &press);
     bool checkFields();
     Stamp passStamp() const;
-    void firstPass(WeighingMode m, const QString &weight, const Stamp &stamp);
-    void secondPass(WeighingMode m, const QString &weight, const Stamp &stamp);
+    void firstPass(WeighingMode m, const QString &weight, const Stamp &stamp, const Press &press);
+    void secondPass(WeighingMode m, const QString &weight, const Stamp &stamp, const Press &press);
     bool choiceStillAwaiting(WeighingMode m, QString *refusal) const;
     bool sameUnitAsRecord(QString *refusal) const;
     void plainMessage(const QString &text) const;
 
     EntryForm *m_form;
     QPointer<TnewDB> m_pending;
+    ReadingTrace *m_trace = nullptr;
     qint64 m_chosenId = 0;
     qint64 m_lastCompletedId = 0;
     bool m_stored = false; // the pass under way has posted its record

@@ -5,6 +5,7 @@
 
 #include "common/failure.h"
 #include "pgcluster.h"
+#include "store/passlog.h"
 #include "store/schema.h"
 #include "store/tablecursor.h"
 
@@ -34,7 +35,8 @@ TempDatabase::TempDatabase(TableStore::Engine engine) : m_engine(engine)
             // Each test starts from empty tables, ids from 1: the tables an
             // earlier test made are emptied, or made afresh when a test
             // changed them.
-            const QStringList tables{Tables::Journal, Tables::Operators, Tables::Administrators, Tables::Audit};
+            const QStringList tables{Tables::Journal, Tables::Operators, Tables::Administrators, Tables::Audit,
+                                     Tables::Passes, Tables::Chain};
             QStringList names;
             for (const QString &t : tables)
                 if (TableStore::tableExists(t))
@@ -43,6 +45,7 @@ TempDatabase::TempDatabase(TableStore::Engine engine) : m_engine(engine)
             QSqlQuery q(TableStore::connection());
             if (names.size() == tables.size()) {
                 TableStore::check(q.exec(QStringLiteral("TRUNCATE %1 RESTART IDENTITY").arg(names.join(", "))), q);
+                HashChain::restart();   // its first link, as a new database has it
                 return;
             }
             TableStore::check(q.exec(QStringLiteral("DROP SCHEMA public CASCADE")), q);

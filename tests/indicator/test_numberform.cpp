@@ -19,6 +19,8 @@ private slots:
     void roundTrip();
     void difference_data();
     void difference();
+    void total_data();
+    void total();
 };
 
 void TestNumberForm::parse_data()
@@ -180,6 +182,66 @@ void TestNumberForm::difference()
     }
     QVERIFY(result.has_value());
     QCOMPARE(*result, net);
+}
+
+void TestNumberForm::total_data()
+{
+    // Texts, each added the number of times after its "*"; the sum, or "-"
+    // for a text refused (it adds nothing).
+    QTest::addColumn<QStringList>("parts");
+    QTest::addColumn<QStringList>("sums");   // after each part
+
+    QTest::newRow("0,1 ten times is 1") << QStringList{"0,1*10"} << QStringList{"1"};
+    QTest::newRow("0,1 ten times, one by one")
+        << QStringList(10, "0,1*1") << QStringList{"0,1", "0,2", "0,3", "0,4", "0,5", "0,6", "0,7", "0,8", "0,9", "1"};
+    QTest::newRow("mixed decimals and signs") << QStringList{"15,3*1", "-15,2*1", "0,100000000000001*3", " +2, *2"}
+                                              << QStringList{"15,3", "0,1", "0,400000000000003", "4,400000000000003"};
+    QTest::newRow("not numbers add nothing") << QStringList{"5*1", "abc*3", "*2", "1,2,3*1", "-*1"}
+                                             << QStringList{"5", "-", "-", "-", "-"};
+    // Past the short form: an exponent, twenty digits, a sum past 128 bits.
+    QTest::newRow("exponent") << QStringList{"1*1", "1E-20*1", "2,5e3*2"}
+                              << QStringList{"1", "1,00000000000000000001", "5001,00000000000000000001"};
+    QTest::newRow("more digits than the short form")
+        << QStringList{"12345678901234567890*1", "0,5*1"} << QStringList{"12345678901234567890", "12345678901234567890,5"};
+    // Twenty of the largest short parts pass the 128-bit sums (1.7e38).
+    QTest::newRow("beyond 128 bits")
+        << (QStringList(20, "999999999999999999*9000000000000000000") << "-1*1")
+        << QStringList{"8999999999999999991000000000000000000", "17999999999999999982000000000000000000",
+                       "26999999999999999973000000000000000000", "35999999999999999964000000000000000000",
+                       "44999999999999999955000000000000000000", "53999999999999999946000000000000000000",
+                       "62999999999999999937000000000000000000", "71999999999999999928000000000000000000",
+                       "80999999999999999919000000000000000000", "89999999999999999910000000000000000000",
+                       "98999999999999999901000000000000000000", "107999999999999999892000000000000000000",
+                       "116999999999999999883000000000000000000", "125999999999999999874000000000000000000",
+                       "134999999999999999865000000000000000000", "143999999999999999856000000000000000000",
+                       "152999999999999999847000000000000000000", "161999999999999999838000000000000000000",
+                       "170999999999999999829000000000000000000", "179999999999999999820000000000000000000",
+                       "179999999999999999819999999999999999999"};
+    QTest::newRow("nothing") << QStringList{} << QStringList{};
+}
+
+void TestNumberForm::total()
+{
+    QFETCH(QStringList, parts);
+    QFETCH(QStringList, sums);
+    NumberForm::Total sum;
+    QStringList seen;
+    for (const QString &part : parts) {
+        const qsizetype star = part.lastIndexOf(QLatin1Char('*'));
+        const bool added = sum.add(part.left(star).toUtf8(), part.mid(star + 1).toLongLong());
+        seen << (added ? sum.text() : QStringLiteral("-"));
+    }
+    QCOMPARE(seen, sums);
+    // A sum of sums is the sum of all.
+    NumberForm::Total twice = sum;
+    twice.add(sum);
+    NumberForm::Total doubled;
+    for (const QString &part : parts + parts) {
+        const qsizetype star = part.lastIndexOf(QLatin1Char('*'));
+        doubled.add(part.left(star).toUtf8(), part.mid(star + 1).toLongLong());
+    }
+    QCOMPARE(twice.text(), doubled.text());
+    QCOMPARE(NumberForm::Total().text(), QStringLiteral("0"));
 }
 
 QTEST_APPLESS_MAIN(TestNumberForm)

@@ -22,7 +22,7 @@ for field in "Package: krodalin" "Version: $version" "Architecture: amd64"; do
   grep -qx " $field" <<<"$info" || fail "no \"$field\""
 done
 depends=$(sed -n 's/^ Depends: //p' <<<"$info")
-for need in libc6 libqt6core6 libqt6widgets6 libqt6sql6 libqt6serialport6 libqt6printsupport6 libpq5 libsqlite3-0 \
+for need in libc6 libqt6core6 libqt6widgets6 libqt6sql6 libqt6serialport6 libqt6printsupport6 libqt6charts6 libpq5 libsqlite3-0 \
             libqt6sql6-sqlite libqt6sql6-psql qt6-translations-l10n fonts-liberation2 adduser; do
   grep -Eq "(^|, )$need( |,|$)" <<<"$depends" || fail "Depends lacks $need: $depends"
 done

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QSpinBox>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -144,6 +145,50 @@ private slots:
         QVERIFY(first.texts().contains(journalreport::titleLine(LaidOut, 1, pages)));
         QVERIFY(journalreport::titleLine(LaidOut, 1, pages).endsWith(QStringLiteral(" из %1  страниц").arg(pages)));
         QVERIFY(journalreport::titleLine(LaidOut, 1, pages).contains(QStringLiteral("12:30:05  страница 1")));
+    }
+
+    // A journal longer than one batch of ids: the pages are those of the rows
+    // counted, whether a page is asked for before the event loop has read its
+    // ids or after it has read them all, and rows stored meanwhile stay out.
+    void pagesOfALongJournal_data()
+    {
+        QTest::addColumn<bool>("walkFirst");
+        QTest::newRow("asked at once") << false;
+        QTest::newRow("after the walk") << true;
+    }
+
+    void pagesOfALongJournal()
+    {
+        QFETCH(bool, walkFirst);
+        TempDatabase db;
+        const int rows = 120000;
+        QSqlQuery q(TableStore::connection());
+        QVERIFY(q.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                                      "INSERT INTO %2 (\"N_List\", \"Dat\") SELECT 'W' || i, '2005-03-15' FROM n")
+                           .arg(rows)
+                           .arg(TableStore::sqlName(Tables::Journal))));
+        TableStore::bumpGeneration();
+        ExpBD expbd;
+        expbd.prepare(LaidOut);
+        addRows(1);   // stored after the count: W1 again, on no page
+        // A batch a turn: a few turns read them all.
+        for (int turn = 0; walkFirst && turn < 10; ++turn)
+            QCoreApplication::processEvents();
+        const int pages = (rows + 28) / 29;
+        QCOMPARE(expbd.report().pageCount(), pages);
+        const auto waybills = [&](int p) {
+            QStringList w;
+            for (const QString &t : expbd.report().page(p).texts())
+                if (t.startsWith(QLatin1Char('W')))
+                    w << t;
+            return w;
+        };
+        for (const int p : {pages - 1, 0, 1724, 1725, 3448}) {
+            QStringList expected;
+            for (int i = p * 29 + 1; i <= std::min(rows, p * 29 + 29); ++i)
+                expected << QStringLiteral("W%1").arg(i);
+            QCOMPARE(waybills(p), expected);
+        }
     }
 
     // A value on paper: names, makes, companies and goods wider than their

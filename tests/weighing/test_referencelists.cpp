@@ -208,21 +208,26 @@ private slots:
         // A journal large enough that the waybill list is sized ahead from
         // its first rows and looked up a batch of rows late: the lists must
         // still hold what reading row by row gives, also when old waybill
-        // numbers come back after the list has grown large.
+        // numbers come back after the list has grown large; and the lists a
+        // first read takes from their fields' indexes (drivers, customers)
+        // tell texts apart byte for byte, letter case and blanks included.
         TempDatabase db;
         auto *rng = QRandomGenerator::global();
-        QStringList drivers, waybills;
+        QStringList drivers, waybills, customers;
+        const QStringList customerTexts = {"ООО Карьер", "ООО Карьер ", "ооо Карьер", "", "ЗАО Юг"};
         {
             QSqlDatabase c = TableStore::connection();
             c.transaction();
             QSqlQuery q(c);
-            q.prepare(QStringLiteral("INSERT INTO %1 (\"FIO\", \"N_List\") VALUES (?, ?)")
+            q.prepare(QStringLiteral("INSERT INTO %1 (\"FIO\", \"N_List\", \"Zakazchik\") VALUES (?, ?, ?)")
                           .arg(TableStore::sqlName(Tables::Journal)));
             for (int i = 0; i < 20000; ++i) {
                 drivers << QStringLiteral("Водитель %1").arg(rng->bounded(300));
                 waybills << (i >= 10000 && i % 2 ? waybills[int(rng->bounded(i))] : QString::number(100000 + i));
                 q.addBindValue(drivers.last());
                 q.addBindValue(waybills.last());
+                customers << customerTexts[int(rng->bounded(i < 19990 ? 4 : 5))];
+                q.addBindValue(customers.last());
                 QVERIFY(q.exec());
             }
             QVERIFY(c.commit());
@@ -235,6 +240,7 @@ private slots:
         QVERIFY(view.AtEnd());
         QCOMPARE(lists.list(WeighingRecord::FIO).texts(), byLatestReading(drivers));
         QCOMPARE(lists.list(WeighingRecord::N_List).texts(), byLatestReading(waybills));
+        QCOMPARE(lists.list(WeighingRecord::Zakazchik).texts(), byLatestReading(customers));
 
         // One row more through the view, bringing an early waybill back.
         view.Append();

@@ -5,18 +5,22 @@
 //   krodalin-db init --server "host=... dbname=..." [the same options]
 //   krodalin-db copy FOLDER --server "host=... dbname=..."
 //   krodalin-db audit FOLDER [--since DATE]
+//   krodalin-db verify FOLDER
+//   krodalin-db verify --server "host=... dbname=..."
 //   krodalin-db demo FOLDER [--rows N]
 //   krodalin-db backup FOLDER DEST
 //   krodalin-db restore FOLDER BACKUPFILE
 //   krodalin-db accounts FOLDER [--add-admin NAME | --add-operator NAME] [--password PW]
 //   krodalin-db accounts --server "host=... dbname=..." [the same options]
+//   krodalin-db totals FOLDER|--server "..." [--from DD.MM.YYYY] [--to DD.MM.YYYY] [--by customer[,goods]] [--csv FILE]
 //
 // init creates the journal and both account tables in the WE database of
 // FOLDER (or, with --server, in a database on a PostgreSQL server, named by a
 // libpq connection string) and adds a first administrator and a first
 // operator. Whatever is not given as an option is asked for at the terminal.
-// Where the tables exist already it only adds the trail of hand edits
-// (BD_audit) when it is missing; existing tables are never touched.
+// Where the tables exist already it only adds what is missing of the trail
+// of hand edits (BD_audit), the pass records (BD_pass) and the hash chain
+// over the journal's changes (BD_chain); existing tables are never touched.
 //
 // copy moves a site onto a server: the tables of FOLDER's SQLite database go
 // into the server database row for row, ids kept (the server's tables are
@@ -26,6 +30,14 @@
 // audit prints the trail of hand edits of the journal, oldest first, one
 // change of one field a line, tab-separated: when, operator, action, table,
 // row id, field, old text, new text. DATE is day.month.year or year-month-day.
+//
+// verify checks the hash chain link by link, the pass records and trail rows
+// against their links, and every journal row the chain vouches for against
+// what the chain says it must hold now. It prints each difference (table,
+// row id, field, what the chain says, what the table holds), the first link
+// that does not follow from the one before, and the chain's last link, and
+// exits with 0 only when everything matches. Rows from before the chain
+// started are counted as unlogged.
 //
 // demo fills an empty journal with N (300) varied demo weighings; a journal
 // that holds rows is left alone.
@@ -40,6 +52,12 @@
 // for a site that lost its administrator or a password. --add-admin and
 // --add-operator add an account, or set the password of the one a sign-in
 // with that name finds; a password not given with --password is asked for.
+//
+// totals prints the completed weighings' count and Netto per customer,
+// goods, truck, consignor or day (--by; two joined by a comma split each
+// group once more), each unit apart, for the period from --from to --to
+// inclusive, as the totals window's report shows them; --csv FILE writes
+// the (sub)group lines as UTF-8 ";"-separated text too.
 
 #include <QCoreApplication>
 #include <QDate>
@@ -57,9 +75,11 @@
 #include "store/tablecopy.h"
 #include "store/tablecursor.h"
 #include "store/audittrail.h"
+#include "store/chainverify.h"
 #include "store/schema.h"
 #include "store/tablestore.h"
 #include "terminal.h"
+#include "totalscommand.h"
 
 namespace {
 
@@ -70,11 +90,14 @@ int usage()
                            "       krodalin-db init --server \"host=... dbname=...\" [the same options]\n"
                            "       krodalin-db copy FOLDER --server \"host=... dbname=...\"\n"
                            "       krodalin-db audit FOLDER [--since DATE]\n"
+                           "       krodalin-db verify FOLDER | --server \"host=... dbname=...\"\n"
                            "       krodalin-db demo FOLDER [--rows N]\n"
                            "       krodalin-db backup FOLDER DEST\n"
                            "       krodalin-db restore FOLDER BACKUPFILE\n"
                            "       krodalin-db accounts FOLDER [--add-admin NAME | --add-operator NAME] [--password PW]\n"
-                           "       krodalin-db accounts --server \"host=... dbname=...\" [the same options]\n";
+                           "       krodalin-db accounts --server \"host=... dbname=...\" [the same options]\n"
+                           "       krodalin-db totals FOLDER|--server \"...\" [--from DD.MM.YYYY] [--to DD.MM.YYYY]\n"
+                           "                          [--by customer|goods|truck|consignor|day[,...]] [--csv FILE]\n";
     return 2;
 }
 
@@ -149,6 +172,36 @@ int audit(const QStringList &args)
     return 0;
 }
 
+int verify(const QStringList &args)
+{
+    const bool server = args.size() == 3 && args[1] == QLatin1String("--server");
+    if (args.size() != 2 && !server)
+        return usage();
+    ChainVerify::Report report;
+    try {
+        if (server)
+            TableStore::openServer(args[2]);
+        else
+            TableStore::open(args[1]);
+        report = ChainVerify::run();
+        TableStore::close();
+    } catch (const Failure &e) {
+        QTextStream(stderr) << "krodalin-db: " << e.message() << "\n";
+        return 1;
+    }
+    QTextStream out(stdout);
+    for (const ChainVerify::Finding &f : report.findings)
+        out << cell(ChainVerify::describe(f)) << "\n";
+    if (report.firstBrokenLink)
+        out << "Первое нарушенное звено цепочки: " << report.firstBrokenLink << "\n";
+    out << "Звеньев в цепочке: " << report.links << "; последнее звено: " << report.lastLinkId << " "
+        << report.lastLink << "\n";
+    out << "Записей журнала по цепочке: " << report.loggedRows << "; до начала цепочки (unlogged): "
+        << report.unloggedRows << "\n";
+    out << (report.ok() ? "Журнал совпадает с цепочкой\n" : "Журнал НЕ совпадает с цепочкой\n");
+    return report.ok() ? 0 : 3;
+}
+
 int backup(const QStringList &args)
 {
     if (args.size() != 3)
@@ -189,17 +242,19 @@ int restore(const QStringList &args)
     out << "База данных восстановлена из " << args[2] << ": " << database << "\n";
     if (!kept.isEmpty())
         out << "Прежняя база данных сохранена как " << kept << "\n";
-    // A copy made before the trail of hand edits existed gets it, as init
-    // would give it: the program cannot be edited in without it.
+    // A copy made before the trail of hand edits, the pass records or the
+    // chain existed gets them, as init would give them: the program neither
+    // edits nor weighs without them.
     if (TableStore::location(args[1]).engine != TableStore::Engine::SQLite)
         return 0;
     try {
         TableStore::open(args[1]);
-        if (holdsProgramTables() && AuditTrail::ensureTable())
-            out << "Таблица BD_audit добавлена: " << TableStore::describe() << "\n";
+        if (holdsProgramTables())
+            for (const QString &t : Schema::ensureLogTables())
+                out << "Таблица " << t << " добавлена: " << TableStore::describe() << "\n";
         TableStore::close();
     } catch (const Failure &e) {
-        QTextStream(stderr) << "krodalin-db: таблица BD_audit не добавлена (" << e.message()
+        QTextStream(stderr) << "krodalin-db: таблицы BD_audit, BD_pass и BD_chain не добавлены (" << e.message()
                             << "); её добавит krodalin-db init " << args[1] << "\n";
         return 1;
     }
@@ -247,6 +302,8 @@ int main(int argc, char *argv[])
     QStringList args = app.arguments().mid(1);
     if (args.size() >= 2 && args[0] == QLatin1String("audit"))
         return audit(args);
+    if (args.size() >= 2 && args[0] == QLatin1String("verify"))
+        return verify(args);
     if (args.size() >= 2 && args[0] == QLatin1String("demo"))
         return demo(args);
     if (args.size() >= 2 && args[0] == QLatin1String("backup"))
@@ -257,6 +314,10 @@ int main(int argc, char *argv[])
         return copy(args);
     if (args.size() >= 2 && args[0] == QLatin1String("accounts")) {
         const int code = accountsCommand(args);
+        return code < 0 ? usage() : code;
+    }
+    if (args.size() >= 2 && args[0] == QLatin1String("totals")) {
+        const int code = totalsCommand(args);
         return code < 0 ? usage() : code;
     }
     if (args.size() < 2 || args[0] != QLatin1String("init"))
@@ -298,11 +359,14 @@ int main(int argc, char *argv[])
             makeDatabaseFile(folder);
             TableStore::openCreating(folder);
         }
-        // A database prepared before the trail existed gets it, and nothing else.
+        // A database prepared before the trail, the pass records or the
+        // chain existed gets them, and nothing else.
         if (holdsProgramTables()) {
-            const bool added = AuditTrail::ensureTable();
-            QTextStream(stdout) << (added ? "Таблица BD_audit добавлена: " : "Все таблицы уже есть: ")
-                                << TableStore::describe() << "\n";
+            const QStringList added = Schema::ensureLogTables();
+            for (const QString &t : added)
+                QTextStream(stdout) << "Таблица " << t << " добавлена: " << TableStore::describe() << "\n";
+            if (added.isEmpty())
+                QTextStream(stdout) << "Все таблицы уже есть: " << TableStore::describe() << "\n";
             TableStore::close();
             return 0;
         }

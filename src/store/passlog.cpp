@@ -1,0 +1,120 @@
+#include "store/passlog.h"
+
+#include <QCryptographicHash>
+#include <QSqlQuery>
+
+#include "common/failure.h"
+#include "store/sqldialect.h"
+#include "store/tablestore.h"
+
+namespace {
+const char *Columns = "\"RowId\", \"Pass\", \"Mode\", \"Weight\", \"Unit\", \"At\", \"IndicatorDate\", "
+                      "\"IndicatorTime\", \"Operator\", \"Station\", \"Trace\"";
+}
+
+FieldValues PassRecord::facts() const
+{
+    return {{QStringLiteral("pass"), QString::number(pass)},
+            {QStringLiteral("mode"), mode},
+            {QStringLiteral("weight"), weight},
+            {QStringLiteral("unit"), unit},
+            {QStringLiteral("indicator-date"), indicatorDate},
+            {QStringLiteral("indicator-time"), indicatorTime},
+            {QStringLiteral("station"), station},
+            {QStringLiteral("trace-sha256"), PassLog::traceDigest(encodedTrace)}};
+}
+
+ChainEntry PassRecord::chainEntry(const FieldValues &journalValues) const
+{
+    ChainEntry e;
+    e.action = QStringLiteral("pass");
+    e.table = Tables::Journal;
+    e.rowId = rowId;
+    e.at = at;
+    e.operatorName = operatorName;
+    e.values = journalValues;
+    e.facts = facts();
+    return e;
+}
+
+namespace PassLog {
+
+QString traceDigest(const QString &encodedTrace)
+{
+    return QString::fromLatin1(
+        QCryptographicHash::hash(encodedTrace.toUtf8(), QCryptographicHash::Sha256).toHex());
+}
+
+bool ensureTable()
+{
+    if (TableStore::tableExists(Tables::Passes))
+        return false;
+    QSqlQuery q(TableStore::connection());
+    TableStore::releaseReaders();
+    const QString text = SqlDialect::textType();
+    const QString passes = TableStore::sqlName(Tables::Passes);
+    TableStore::check(q.exec(QStringLiteral("CREATE TABLE %1 (%2, \"RowId\" BIGINT NOT NULL, \"Pass\" INTEGER NOT NULL, "
+                                            "\"Mode\" %3 NOT NULL, \"Weight\" %3 NOT NULL, \"Unit\" %3 NOT NULL, "
+                                            "\"At\" %3 NOT NULL, \"IndicatorDate\" %3 NOT NULL, "
+                                            "\"IndicatorTime\" %3 NOT NULL, \"Operator\" %3 NOT NULL, "
+                                            "\"Station\" %3 NOT NULL, \"Trace\" %3 NOT NULL)")
+                                 .arg(passes, SqlDialect::idColumn(), text)),
+                      q);
+    TableStore::check(q.exec(QStringLiteral("CREATE INDEX %1_row ON %1 (\"RowId\")").arg(passes)), q);
+    TableStore::bumpGeneration();
+    return true;
+}
+
+bool available() { return TableStore::tableExists(Tables::Passes) && TableStore::tableExists(Tables::Chain); }
+
+void write(PassRecord &record, const FieldValues &journalValues)
+{
+    record.encodedTrace = PassTrace::encode(record.trace);
+    QSqlQuery q(TableStore::connection());
+    TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)%3")
+                                    .arg(TableStore::sqlName(Tables::Passes), QLatin1String(Columns),
+                                         SqlDialect::insertReturning())),
+                      q);
+    // Texts go in as '' rather than NULL.
+    const auto text = [](const QString &s) { return s.isNull() ? QString(QLatin1String("")) : s; };
+    q.addBindValue(record.rowId);
+    q.addBindValue(record.pass);
+    for (const QString *s : {&record.mode, &record.weight, &record.unit, &record.at, &record.indicatorDate,
+                             &record.indicatorTime, &record.operatorName, &record.station, &record.encodedTrace})
+        q.addBindValue(text(*s));
+    TableStore::check(q.exec(), q);
+    record.id = SqlDialect::insertedId(q);
+    HashChain::extend(record.chainEntry(journalValues), Tables::Passes, record.id, record.id);
+}
+
+QVector<PassRecord> forRow(qint64 rowId)
+{
+    QSqlQuery q(TableStore::connection());
+    q.setForwardOnly(true);
+    TableStore::check(q.prepare(QStringLiteral("SELECT id, %1 FROM %2 WHERE \"RowId\" = ? ORDER BY id")
+                                    .arg(QLatin1String(Columns), TableStore::sqlName(Tables::Passes))),
+                      q);
+    q.addBindValue(rowId);
+    TableStore::check(q.exec(), q);
+    QVector<PassRecord> out;
+    while (q.next()) {
+        PassRecord r;
+        r.id = q.value(0).toLongLong();
+        r.rowId = q.value(1).toLongLong();
+        r.pass = q.value(2).toInt();
+        r.mode = q.value(3).toString();
+        r.weight = q.value(4).toString();
+        r.unit = q.value(5).toString();
+        r.at = q.value(6).toString();
+        r.indicatorDate = q.value(7).toString();
+        r.indicatorTime = q.value(8).toString();
+        r.operatorName = q.value(9).toString();
+        r.station = q.value(10).toString();
+        r.encodedTrace = q.value(11).toString();
+        r.trace = PassTrace::decode(r.encodedTrace);
+        out.append(r);
+    }
+    return out;
+}
+
+}
