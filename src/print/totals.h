@@ -22,6 +22,7 @@
 #include <optional>
 
 #include "indicator/numberform.h"
+#include "store/schema.h"
 
 class ReadConnection;
 
@@ -35,7 +36,7 @@ struct GroupingInfo
     const char *name;      // the command line's: customer, goods, truck, consignor, day
     QString caption;       // "по заказчикам", ...
     QString heading;       // the column's header: "Заказчик", ...
-    QString field;         // the journal field
+    WeighingRecord::Field field;   // the journal field grouped on
 };
 const QVector<GroupingInfo> &groupings();   // in the order the window lists them
 const GroupingInfo &info(Grouping g);
