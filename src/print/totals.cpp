@@ -167,32 +167,18 @@ Result compute(const Request &request)
     return collect(request, q, s.keys);
 }
 
-Reading::Reading(Request request) : m_request(std::move(request))
-{
-    m_server = TableStore::engine() == TableStore::Engine::Server;
-    if (!m_server)
-        m_file = std::make_unique<ReadConnection>();
-}
+Reading::Reading(Request request) : m_request(std::move(request)) {}
 
 Reading::~Reading() = default;
 
-bool Reading::runsApart() const { return m_server || (m_file && m_file->handle()); }
+bool Reading::runsApart() const { return m_read.runsApart(); }
 
 Result Reading::run()
 {
     const Statement s = statement(m_request);
-    if (m_server) {
-        TableStore::WalkConnection connection;
-        if (!connection.isOpen())
-            throw StoreError(QStringLiteral("Нет второго соединения с %1").arg(TableStore::describe()));
-        RawQuery q(connection.database(), s.sql, s.binds, RawQuery::Mode::Streaming);
-        return collect(m_request, q, s.keys);
-    }
-    if (m_file && m_file->handle()) {
-        RawQuery q(m_file->handle(), s.sql, s.binds);
-        return collect(m_request, q, s.keys);
-    }
-    return compute(m_request);
+    Result result;
+    m_read.run(s.sql, s.binds, [&](RawQuery &q) { result = collect(m_request, q, s.keys); });
+    return result;
 }
 
 // ---------------------------------------------------------------- lines

@@ -23,8 +23,8 @@
 
 #include "indicator/numberform.h"
 #include "store/schema.h"
+#include "store/tablescan.h"
 
-class ReadConnection;
 
 namespace Totals {
 
@@ -87,8 +87,7 @@ public:
 
 private:
     Request m_request;
-    bool m_server = false;
-    std::unique_ptr<ReadConnection> m_file;
+    ApartRead m_read;
 };
 
 // One line of the report, as the window prints it and the command line writes it.
