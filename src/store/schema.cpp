@@ -11,35 +11,94 @@
 
 namespace Schema {
 
-const QStringList &journalFields()
+const TableDef &journal()
 {
-    static const QStringList fields = {
-        "N_Avto", "Marcka", "FIO", "AvtoPr", "Zakazchik", "Gruz_otprav", "Gruz_poluch",
-        "Punkt", "Tovar", "Forma", "N_List", "N_pricepa", "Punkt_zagruz", "Netto",
-        "Dat", "Time", "Klad", "Okpo", "Zena", "Sum", "Tara", "Ed_izm",
-        "Ok_tara", "Ok_brutto", "Ok_cicle"};
-    return fields;
+    using K = FieldKind;
+    // Search fields and markers are indexed, so that a filter on one of them
+    // finds its first row at once in a large journal.
+    static const TableDef def(Tables::Journal, {
+        {QStringLiteral("N_Avto"), K::Text, QStringLiteral("№ Автомобиля"), true},
+        {QStringLiteral("Marcka"), K::Text, QStringLiteral("Марка автомобиля")},
+        {QStringLiteral("FIO"), K::Text, QStringLiteral("Ф.И.О. Водителя"), true},
+        {QStringLiteral("AvtoPr"), K::Text, QStringLiteral("Автопредприятие"), true},
+        {QStringLiteral("Zakazchik"), K::Text, QStringLiteral("Заказчик"), true},
+        {QStringLiteral("Gruz_otprav"), K::Text, QStringLiteral("Грузоотправитель")},
+        {QStringLiteral("Gruz_poluch"), K::Text, QStringLiteral("Грузополучатель")},
+        {QStringLiteral("Punkt"), K::Text, QStringLiteral("Пункт разгрузки")},
+        {QStringLiteral("Tovar"), K::Text, QStringLiteral("Товар"), true},
+        {QStringLiteral("Forma"), K::Text, QStringLiteral("Форма оплаты")},
+        {QStringLiteral("N_List"), K::Text, QStringLiteral("№ путевого листа")},
+        {QStringLiteral("N_pricepa"), K::Text, QStringLiteral("№ прицепа")},
+        {QStringLiteral("Punkt_zagruz"), K::Text, QStringLiteral("Пункт загрузки")},
+        {QStringLiteral("Netto"), K::Text, QStringLiteral("Нетто")},
+        {QStringLiteral("Dat"), K::Date, QStringLiteral("Дата"), true},
+        {QStringLiteral("Time"), K::Text, QStringLiteral("Время")},
+        {QStringLiteral("Klad"), K::Text, QStringLiteral("Весовщик"), true},
+        {QStringLiteral("Okpo"), K::Text, QStringLiteral("ОКПО")},
+        {QStringLiteral("Zena"), K::Text, QStringLiteral("Цена")},
+        {QStringLiteral("Sum"), K::Text, QStringLiteral("Брутто")},
+        {QStringLiteral("Tara"), K::Text, QStringLiteral("Тара")},
+        {QStringLiteral("Ed_izm"), K::Text, QStringLiteral("Единицы измерения веса")},
+        {QStringLiteral("Ok_tara"), K::Text, QString(), true},
+        {QStringLiteral("Ok_brutto"), K::Text, QString(), true},
+        {QStringLiteral("Ok_cicle"), K::Text, QString(), true},
+    });
+    return def;
 }
 
-const QStringList &accountFields()
+const TableDef &accounts()
 {
-    static const QStringList fields = {QStringLiteral("Имя пользователя"), QStringLiteral("Пароль")};
-    return fields;
+    static const TableDef def(Tables::Operators, {
+        {QStringLiteral("Имя пользователя"), FieldKind::Text},
+        {QStringLiteral("Пароль"), FieldKind::Text},
+    });
+    return def;
 }
 
-namespace {
-
-QString columnList(const QStringList &fields, const QString &dateField = QString())
+const TableDef &audit()
 {
+    using K = FieldKind;
+    static const TableDef def(Tables::Audit, {
+        {QStringLiteral("At"), K::Text, QString(), true},
+        {QStringLiteral("Operator"), K::Text},
+        {QStringLiteral("Action"), K::Text},
+        {QStringLiteral("TableName"), K::Text},
+        {QStringLiteral("RowId"), K::Integer},
+        {QStringLiteral("Field"), K::Text},
+        {QStringLiteral("OldText"), K::Nullable},
+        {QStringLiteral("NewText"), K::Nullable},
+    });
+    return def;
+}
+
+const TableDef *forTable(const QString &tableName)
+{
+    const QString sql = TableStore::sqlName(tableName);
+    if (sql == TableStore::sqlName(Tables::Journal))
+        return &journal();
+    if (sql == TableStore::sqlName(Tables::Operators) || sql == TableStore::sqlName(Tables::Administrators))
+        return &accounts();
+    if (sql == TableStore::sqlName(Tables::Audit))
+        return &audit();
+    return nullptr;
+}
+
+QString columnsSql(const TableDef &def)
+{
+    const QString text = SqlDialect::textType();
     QStringList cols{SqlDialect::idColumn()};
-    for (const QString &f : fields) {
-        if (f == dateField)
-            cols << QStringLiteral("\"%1\" DATE").arg(f);
-        else
-            cols << QStringLiteral("\"%1\" %2 NOT NULL DEFAULT ''").arg(f, SqlDialect::textType());
+    for (const FieldDef &f : def.fields()) {
+        switch (f.kind) {
+        case FieldKind::Text: cols << QStringLiteral("\"%1\" %2 NOT NULL DEFAULT ''").arg(f.name, text); break;
+        case FieldKind::Date: cols << QStringLiteral("\"%1\" DATE").arg(f.name); break;
+        case FieldKind::Integer: cols << QStringLiteral("\"%1\" BIGINT NOT NULL").arg(f.name); break;
+        case FieldKind::Nullable: cols << QStringLiteral("\"%1\" %2").arg(f.name, text); break;
+        }
     }
     return cols.join(QStringLiteral(", "));
 }
+
+namespace {
 
 void exec(QSqlQuery &q, const QString &sql) { TableStore::check(q.exec(sql), q); }
 
@@ -53,20 +112,17 @@ void createTables()
 
     TableStore::Transaction transaction;
     QSqlQuery q(TableStore::connection());
-    const QString journal = TableStore::sqlName(Tables::Journal);
-    exec(q, QStringLiteral("CREATE TABLE %1 (%2)").arg(journal, columnList(journalFields(), "Dat")));
-    // The search fields and the markers get indexes, so that a filter on
-    // one of them finds its first row at once in a large journal.
-    for (const char *f : {"N_Avto", "FIO", "AvtoPr", "Zakazchik", "Tovar", "Klad",
-                          "Dat", "Ok_tara", "Ok_brutto", "Ok_cicle"}) {
-        const QString field = QString::fromLatin1(f);
+    const QString journalTable = TableStore::sqlName(Tables::Journal);
+    exec(q, QStringLiteral("CREATE TABLE %1 (%2)").arg(journalTable, columnsSql(journal())));
+    for (const FieldDef &f : journal().fields()) {
+        if (!f.indexed)
+            continue;
         exec(q, QStringLiteral("CREATE INDEX %1_%2 ON %1 %3")
-                    .arg(journal, field, SqlDialect::indexColumns(QStringLiteral("\"%1\"").arg(field))));
+                    .arg(journalTable, f.name, SqlDialect::indexColumns(QStringLiteral("\"%1\"").arg(f.name))));
     }
+    exec(q, QStringLiteral("CREATE TABLE %1 (%2)").arg(TableStore::sqlName(Tables::Operators), columnsSql(accounts())));
     exec(q, QStringLiteral("CREATE TABLE %1 (%2)")
-                .arg(TableStore::sqlName(Tables::Operators), columnList(accountFields())));
-    exec(q, QStringLiteral("CREATE TABLE %1 (%2)")
-                .arg(TableStore::sqlName(Tables::Administrators), columnList(accountFields())));
+                .arg(TableStore::sqlName(Tables::Administrators), columnsSql(accounts())));
     AuditTrail::ensureTable();
     PassLog::ensureTable();
     transaction.commit();
@@ -92,11 +148,36 @@ void addAccount(const QString &table, const QString &name, const QString &passwo
     QSqlQuery q(TableStore::connection());
     TableStore::releaseReaders();
     q.prepare(QStringLiteral("INSERT INTO %1 (\"%2\", \"%3\") VALUES (?, ?)")
-                  .arg(TableStore::sqlName(table), accountFields()[0], accountFields()[1]));
+                  .arg(TableStore::sqlName(table), AccountRecord::fieldName(AccountRecord::Name),
+                       AccountRecord::fieldName(AccountRecord::Password)));
     q.addBindValue(name);
     q.addBindValue(password);
     TableStore::check(q.exec(), q);
     TableStore::bumpGeneration();
 }
 
+}
+
+namespace WeighingRecord {
+
+const QString &fieldName(int position) { return Schema::journal().fieldName(position); }
+const QString &title(int position) { return Schema::journal().field(position).title; }
+const QStringList &fieldNames() { return Schema::journal().names(); }
+int position(const QString &name) { return Schema::journal().indexOf(name); }
+
+QString equalsLine(Field field, const QString &text)
+{
+    QString literal = text;
+    literal.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QStringLiteral("[%1]='%2'").arg(fieldName(field), literal);
+}
+
+}
+
+namespace AccountRecord {
+const QString &fieldName(int position) { return Schema::accounts().fieldName(position); }
+}
+
+namespace AuditRecord {
+const QString &fieldName(int position) { return Schema::audit().fieldName(position); }
 }
