@@ -19,6 +19,7 @@
 
 #include "app/dailybackup.h"
 #include "store/databasebackup.h"
+#include "store/schema.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "journalgenerator.h"
@@ -71,9 +72,9 @@ private:
     {
         m_late = std::max(m_late, double(m_since.elapsed() - 50 * (m_count + 1)));
         m_journal.Append();
-        m_journal.SetFieldText("N_Avto", QStringLiteral("Б%1БЕ").arg(m_count));
-        m_journal.SetFieldText("Tara", QStringLiteral("5,1"));
-        m_journal.SetFieldText("Ok_tara", QStringLiteral("1"));
+        m_journal.SetFieldText(WeighingRecord::N_Avto, QStringLiteral("Б%1БЕ").arg(m_count));
+        m_journal.SetFieldText(WeighingRecord::Tara, QStringLiteral("5,1"));
+        m_journal.SetFieldText(WeighingRecord::Ok_tara, QStringLiteral("1"));
         QElapsedTimer t;
         t.start();
         m_journal.Post();

@@ -13,6 +13,7 @@
 #include "journalgenerator.h"
 #include "journal/evidencewindow.h"
 #include "store/chainverify.h"
+#include "store/schema.h"
 #include "store/passlog.h"
 #include "store/rawquery.h"
 #include "store/tablecursor.h"
@@ -59,8 +60,9 @@ void chainEveryRow(QTextStream &out)
     link.addBindValue(QString("")); link.addBindValue(0); link.addBindValue(0);
     link.addBindValue(start.canonical()); link.addBindValue(previous);
     link.exec();
-    const int date = int(fields.indexOf("Dat"));
-    const QStringList second = {"Sum", "Netto", "Ok_tara", "Ok_brutto", "Ok_cicle", "Klad", "Dat", "Time"};
+    using namespace WeighingRecord;
+    const int date = Dat;
+    const QVector<int> second = {Sum, Netto, Ok_tara, Ok_brutto, Ok_cicle, Klad, Dat, Time};
     const QString tareTrace = PassTrace::encode(sampleTrace(5.1)), grossTrace = PassTrace::encode(sampleTrace(15.32));
     RawQuery rows(QStringLiteral("SELECT id, %1 FROM bd_main_db ORDER BY id").arg(cols.join(',')), {});
     qint64 passId = 0;
@@ -70,7 +72,7 @@ void chainEveryRow(QTextStream &out)
         for (int i = 0; i < fields.size(); ++i) {
             const QString v = TableCursor::valueText(rows.text(i + 1), i == date);
             all.append({fields[i], v});
-            if (second.contains(fields[i]))
+            if (second.contains(i))
                 last.append({fields[i], v});
         }
         for (int p = 1; p <= 2; ++p) {

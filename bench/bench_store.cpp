@@ -99,7 +99,8 @@ int main(int argc, char *argv[])
 
     {
         t.start();
-        CursorModel model(&c, {{"N_Avto", "№ Автомобиля", 91}, {"FIO", "Ф.И.О. Водителя", 141}});
+        CursorModel model(&c, {{WeighingRecord::fieldName(WeighingRecord::N_Avto), "№ Автомобиля", 91},
+                                {WeighingRecord::fieldName(WeighingRecord::FIO), "Ф.И.О. Водителя", 141}});
         const QString first = model.data(model.index(0, 0), Qt::DisplayRole).toString();
         out << "grid model over the journal, first row shown: " << bench::ms(t) << " ms (" << model.rowCount()
             << " rows fetched so far)\n";
@@ -144,8 +145,8 @@ int main(int argc, char *argv[])
     for (int i = 0; i < posts; ++i) {
         each.start();
         c.Append();
-        c.SetFieldText("N_Avto", "Б001ББ");
-        c.SetFieldText("Tara", "5,1");
+        c.SetFieldText(WeighingRecord::N_Avto, "Б001ББ");
+        c.SetFieldText(WeighingRecord::Tara, "5,1");
         c.Post();
         const qint64 ns = each.nsecsElapsed();
         worst = std::max(worst, ns);

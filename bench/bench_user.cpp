@@ -48,6 +48,7 @@
 #include <memory>
 
 #include "app/startup.h"
+#include "store/schema.h"
 #include "journalgenerator.h"
 #include "keyboard.h"
 #include "startupchild.h"
@@ -65,16 +66,16 @@ const QString AdminPassword = QStringLiteral("admin");
 constexpr int WaitingTrucks = 10000;
 
 // The thirteen entry fields ComboBox1 .. ComboBox13, as the journal's columns.
-const std::array<const char *, 13> EntryColumns = {"N_Avto", "Marcka",    "FIO",     "AvtoPr", "Zakazchik",
-                                                   "Gruz_otprav", "Gruz_poluch", "Punkt", "Tovar", "Forma",
-                                                   "N_List", "N_pricepa", "Punkt_zagruz"};
+using namespace WeighingRecord;
+const std::array<Field, 13> EntryColumns = {N_Avto,      Marcka, FIO,   AvtoPr, Zakazchik, Gruz_otprav, Gruz_poluch,
+                                            Punkt,       Tovar,  Forma, N_List, N_pricepa, Punkt_zagruz};
 // The journal page's six lists, top to bottom: the column and the list's name.
-const std::array<std::pair<const char *, const char *>, 6> SearchColumns = {{{"Zakazchik", "ComboBox18"},
-                                                                             {"FIO", "ComboBox14"},
-                                                                             {"N_Avto", "ComboBox15"},
-                                                                             {"AvtoPr", "ComboBox16"},
-                                                                             {"Klad", "ComboBox17"},
-                                                                             {"Tovar", "ComboBox13a"}}};
+const std::array<std::pair<Field, const char *>, 6> SearchColumns = {{{Zakazchik, "ComboBox18"},
+                                                                      {FIO, "ComboBox14"},
+                                                                      {N_Avto, "ComboBox15"},
+                                                                      {AvtoPr, "ComboBox16"},
+                                                                      {Klad, "ComboBox17"},
+                                                                      {Tovar, "ComboBox13a"}}};
 
 QString quotedColumns(const QStringList &names)
 {
@@ -87,8 +88,8 @@ QString quotedColumns(const QStringList &names)
 QStringList entryColumns()
 {
     QStringList names;
-    for (const char *c : EntryColumns)
-        names << QLatin1String(c);
+    for (const Field c : EntryColumns)
+        names << fieldName(c);
     return names;
 }
 
@@ -96,7 +97,7 @@ QStringList searchColumns()
 {
     QStringList names;
     for (const auto &c : SearchColumns)
-        names << QLatin1String(c.first);
+        names << fieldName(c.first);
     return names;
 }
 
@@ -590,7 +591,7 @@ bool prepare(Shape &s, int rows)
 bool measureLists(Shape &s)
 {
     QStringList parts;
-    const QStringList columns = entryColumns() << QStringLiteral("Klad");
+    const QStringList columns = entryColumns() << fieldName(Klad);
     for (const QString &c : columns)
         parts << QStringLiteral("count(DISTINCT coalesce(\"%1\", ''))").arg(c);
     parts << QStringLiteral("(SELECT count(*) FROM bd_main_db WHERE \"Ok_tara\" = '1')") << QStringLiteral("count(*)");

@@ -16,15 +16,14 @@ namespace Totals {
 
 const QVector<GroupingInfo> &groupings()
 {
+    using namespace WeighingRecord;
     static const QVector<GroupingInfo> table = {
-        {Grouping::Customer, "customer", QStringLiteral("по заказчикам"), QStringLiteral("Заказчик"),
-         QStringLiteral("Zakazchik")},
-        {Grouping::Goods, "goods", QStringLiteral("по товарам"), QStringLiteral("Товар"), QStringLiteral("Tovar")},
-        {Grouping::Truck, "truck", QStringLiteral("по машинам"), QStringLiteral("№ Автомобиля"),
-         QStringLiteral("N_Avto")},
+        {Grouping::Customer, "customer", QStringLiteral("по заказчикам"), QStringLiteral("Заказчик"), Zakazchik},
+        {Grouping::Goods, "goods", QStringLiteral("по товарам"), QStringLiteral("Товар"), Tovar},
+        {Grouping::Truck, "truck", QStringLiteral("по машинам"), QStringLiteral("№ Автомобиля"), N_Avto},
         {Grouping::Consignor, "consignor", QStringLiteral("по грузоотправителям"), QStringLiteral("Грузоотправитель"),
-         QStringLiteral("Gruz_otprav")},
-        {Grouping::Day, "day", QStringLiteral("по дням"), QStringLiteral("Дата"), QStringLiteral("Dat")},
+         Gruz_otprav},
+        {Grouping::Day, "day", QStringLiteral("по дням"), QStringLiteral("Дата"), Dat},
     };
     return table;
 }
@@ -50,11 +49,17 @@ namespace {
 const QString DateFormat = QStringLiteral("dd.MM.yyyy");
 
 // A key as the engine groups it; a day as its stored text, empty for none.
+// A journal field as SQL names it.
+QString column(WeighingRecord::Field f)
+{
+    return QStringLiteral("\"%1\"").arg(WeighingRecord::fieldName(f));
+}
+
 QString keyColumn(Grouping g)
 {
     if (g == Grouping::Day)
-        return QStringLiteral("COALESCE(CAST(\"Dat\" AS TEXT), '')");
-    return QStringLiteral("\"%1\"").arg(info(g).field);
+        return QStringLiteral("COALESCE(CAST(%1 AS TEXT), '')").arg(column(WeighingRecord::Dat));
+    return column(info(g).field);
 }
 
 struct Statement
@@ -67,31 +72,26 @@ struct Statement
 Statement statement(const Request &r)
 {
     Statement s;
-    const QStringList &fields = Schema::journalFields();
-    const auto isDate = [&fields](int i) { return fields.value(i) == QLatin1String("Dat"); };
+    const TableDef &journal = Schema::journal();
+    const QStringList &fields = journal.names();
+    const auto isDate = [&journal](int i) { return journal.isDate(i); };
     QStringList where;
     // Nearly every row is completed: the marker's index would lead the
     // engine to read them all in its order, where the date's finds the period.
-    where << QStringLiteral("\"Ok_cicle\" || '' = ?");
+    where << column(WeighingRecord::Ok_cicle) + QStringLiteral(" || '' = ?");
     s.binds << QStringLiteral("2");
     if (r.from.isValid()) {
-        where << QStringLiteral("\"Dat\" >= ?");
+        where << column(WeighingRecord::Dat) + QStringLiteral(" >= ?");
         s.binds << r.from.toString(Qt::ISODate);
     }
     if (r.to.isValid()) {
-        where << QStringLiteral("\"Dat\" <= ?");
+        where << column(WeighingRecord::Dat) + QStringLiteral(" <= ?");
         s.binds << r.to.toString(Qt::ISODate);
     }
     if (!r.searchLines.isEmpty()) {
         const FilterExpression search = FilterExpression::parse(
             r.searchLines,
-            [&fields](const QString &name) {
-                for (int i = 0; i < fields.size(); ++i)
-                    if (fields[i].compare(name, Qt::CaseInsensitive) == 0)
-                        return i;
-                return -1;
-            },
-            isDate);
+            [&journal](const QString &name) { return journal.indexOf(name, Qt::CaseInsensitive); }, isDate);
         if (!search.isEmpty())
             where << QLatin1Char('(') + search.toSql(fields, isDate, s.binds) + QLatin1Char(')');
     }
@@ -101,8 +101,9 @@ Statement statement(const Request &r)
     s.keys = int(keys.size());
     // No GROUP BY: the engine would sort every row of a long period; the
     // rows are gathered here instead, in one walk.
-    s.sql = QStringLiteral("SELECT %1, \"Ed_izm\", \"Netto\" FROM %2 WHERE %3")
-                .arg(keys.join(QStringLiteral(", ")), TableStore::sqlName(Tables::Journal),
+    s.sql = QStringLiteral("SELECT %1, %2, %3 FROM %4 WHERE %5")
+                .arg(keys.join(QStringLiteral(", ")), column(WeighingRecord::Ed_izm), column(WeighingRecord::Netto),
+                     TableStore::sqlName(Tables::Journal),
                      where.join(QStringLiteral(" AND ")));
     return s;
 }
@@ -166,32 +167,18 @@ Result compute(const Request &request)
     return collect(request, q, s.keys);
 }
 
-Reading::Reading(Request request) : m_request(std::move(request))
-{
-    m_server = TableStore::engine() == TableStore::Engine::Server;
-    if (!m_server)
-        m_file = std::make_unique<ReadConnection>();
-}
+Reading::Reading(Request request) : m_request(std::move(request)) {}
 
 Reading::~Reading() = default;
 
-bool Reading::runsApart() const { return m_server || (m_file && m_file->handle()); }
+bool Reading::runsApart() const { return m_read.runsApart(); }
 
 Result Reading::run()
 {
     const Statement s = statement(m_request);
-    if (m_server) {
-        TableStore::WalkConnection connection;
-        if (!connection.isOpen())
-            throw StoreError(QStringLiteral("Нет второго соединения с %1").arg(TableStore::describe()));
-        RawQuery q(connection.database(), s.sql, s.binds, RawQuery::Mode::Streaming);
-        return collect(m_request, q, s.keys);
-    }
-    if (m_file && m_file->handle()) {
-        RawQuery q(m_file->handle(), s.sql, s.binds);
-        return collect(m_request, q, s.keys);
-    }
-    return compute(m_request);
+    Result result;
+    m_read.run(s.sql, s.binds, [&](RawQuery &q) { result = collect(m_request, q, s.keys); });
+    return result;
 }
 
 // ---------------------------------------------------------------- lines

@@ -22,8 +22,9 @@
 #include <optional>
 
 #include "indicator/numberform.h"
+#include "store/schema.h"
+#include "store/tablescan.h"
 
-class ReadConnection;
 
 namespace Totals {
 
@@ -35,7 +36,7 @@ struct GroupingInfo
     const char *name;      // the command line's: customer, goods, truck, consignor, day
     QString caption;       // "по заказчикам", ...
     QString heading;       // the column's header: "Заказчик", ...
-    QString field;         // the journal field
+    WeighingRecord::Field field;   // the journal field grouped on
 };
 const QVector<GroupingInfo> &groupings();   // in the order the window lists them
 const GroupingInfo &info(Grouping g);
@@ -86,8 +87,7 @@ public:
 
 private:
     Request m_request;
-    bool m_server = false;
-    std::unique_ptr<ReadConnection> m_file;
+    ApartRead m_read;
 };
 
 // One line of the report, as the window prints it and the command line writes it.

@@ -328,7 +328,7 @@ private:
         QStringList columns;
         for (const QString &f : fields)
             columns << QStringLiteral("\"%1\"").arg(f);
-        const int dateField = int(fields.indexOf(QStringLiteral("Dat")));
+        const int dateField = WeighingRecord::Dat;
         QVector<QByteArray> names;
         for (const QString &f : fields)
             names.append(f.toUtf8());

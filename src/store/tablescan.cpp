@@ -181,3 +181,31 @@ qint64 hiddenCount(const RowSource &source)
 }
 
 }
+
+ApartRead::ApartRead()
+{
+    m_server = TableStore::engine() == TableStore::Engine::Server;
+    if (!m_server)
+        m_file = std::make_unique<ReadConnection>();
+}
+
+ApartRead::~ApartRead() = default;
+
+bool ApartRead::runsApart() const { return m_server || (m_file && m_file->handle()); }
+
+void ApartRead::run(const QString &sql, const QVector<QVariant> &binds, const std::function<void(RawQuery &)> &read)
+{
+    if (m_server) {
+        TableStore::WalkConnection connection;
+        if (!connection.isOpen())
+            throw StoreError(QStringLiteral("Нет второго соединения с %1").arg(TableStore::describe()));
+        RawQuery q(connection.database(), sql, binds, RawQuery::Mode::Streaming);
+        read(q);
+    } else if (m_file && m_file->handle()) {
+        RawQuery q(m_file->handle(), sql, binds);
+        read(q);
+    } else {
+        RawQuery q(sql, binds, RawQuery::Mode::Streaming);
+        read(q);
+    }
+}

@@ -6,10 +6,14 @@
 
 #include <QByteArrayView>
 #include <QStringList>
+#include <QVariant>
 #include <QVector>
 #include <functional>
+#include <memory>
 #include <optional>
 
+class RawQuery;
+class ReadConnection;
 class RowSource;
 
 namespace TableScan {
@@ -38,4 +42,26 @@ std::optional<QStringList> distinctByLatest(const RowSource &source, int field, 
 // How many rows the filters in force hide (0 without filters).
 qint64 hiddenCount(const RowSource &source);
 
+
 }
+
+// One statement read on a connection of its own, so that a worker thread
+// reads while the window thread goes on: made on the window thread, run()
+// once on the worker. runsApart() is false where no second connection sees
+// what the store's sees (an SQLite database in memory or in a transaction of
+// its own): run() then reads on the store's connection, on the window thread.
+class ApartRead
+{
+public:
+    ApartRead();
+    ~ApartRead();
+    ApartRead(const ApartRead &) = delete;
+    ApartRead &operator=(const ApartRead &) = delete;
+    bool runsApart() const;
+    // Runs sql and hands its rows to read. Throws StoreError.
+    void run(const QString &sql, const QVector<QVariant> &binds, const std::function<void(RawQuery &)> &read);
+
+private:
+    bool m_server = false;
+    std::unique_ptr<ReadConnection> m_file;
+};

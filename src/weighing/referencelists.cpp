@@ -1,12 +1,13 @@
 #include "weighing/referencelists.h"
 
-#include <QSqlQuery>
 #include <QVariant>
 
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
 
+#include "common/failure.h"
+#include "store/rawquery.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 
@@ -20,12 +21,14 @@ constexpr qint64 SampleRows = 1024;
 // (a filter may leave fewer rows); 0 when it cannot be told.
 qint64 rowsAheadOf(const TableCursor &view)
 {
-    QSqlQuery q(TableStore::connection());
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT max(id) FROM \"%1\"").arg(TableStore::sqlName(view.tableName())))
-        || !q.next())
+    try {
+        RawQuery q(QStringLiteral("SELECT max(id) FROM \"%1\"").arg(TableStore::sqlName(view.tableName())), {});
+        if (!q.next())
+            return 0;
+        return std::max<qint64>(0, q.integer(0) - view.currentId() + 1);
+    } catch (const StoreError &) {
         return 0;
-    return std::max<qint64>(0, q.value(0).toLongLong() - view.currentId() + 1);
+    }
 }
 
 } // namespace
@@ -306,11 +309,15 @@ QVector<int> ReferenceLists::takeFromIndexes(TableCursor &view, Changes &changed
         ReferenceList &list = m_lists[size_t(p)];
         if (!list.isEmpty())
             continue;
-        QSqlQuery q(TableStore::connection());
-        q.setForwardOnly(true);
         const QString table = TableStore::sqlName(view.tableName());
         const QString column = QStringLiteral("\"%1\"").arg(view.fieldNames().value(p));
-        if (!q.exec(QStringLiteral("SELECT 1 FROM \"%1\" WHERE %2 IS NULL LIMIT 1").arg(table, column)) || q.next())
+        bool nullFound = true;
+        try {
+            RawQuery q(QStringLiteral("SELECT 1 FROM \"%1\" WHERE %2 IS NULL LIMIT 1").arg(table, column), {});
+            nullFound = q.next();
+        } catch (const StoreError &) {
+        }
+        if (nullFound)
             continue;
         const std::optional<QStringList> texts = view.distinctByLatest(p, SeekLimit);
         if (!texts)

@@ -4,6 +4,7 @@
 // throw-away one of this test program).
 
 #include <QSignalSpy>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -74,6 +75,37 @@ private slots:
         QCOMPARE(a.fieldNames().size(), 25);
         TableCursor missing("BD_nothing");
         QVERIFY_THROWS_EXCEPTION(StoreError, missing.Open());
+    }
+
+    // A journal whose columns moved would be read and written by position
+    // into the wrong fields: it is refused, naming the first difference.
+    void journalOfAnotherShapeIsRefused_data()
+    {
+        QTest::addColumn<QString>("alter");
+        QTest::addColumn<QString>("difference");
+        QTest::newRow("renamed") << R"(RENAME COLUMN "Marcka" TO "Make")"
+                                 << "поле 2 называется «Make», а должно «Marcka»";
+        QTest::newRow("dropped") << R"(DROP COLUMN "Zena")" << "поле 19 называется «Sum», а должно «Zena»";
+        QTest::newRow("added") << R"(ADD COLUMN "Extra" TEXT)" << "лишнее поле «Extra» (поле 26)";
+    }
+
+    void journalOfAnotherShapeIsRefused()
+    {
+        QFETCH(QString, alter);
+        QFETCH(QString, difference);
+        QSqlQuery q(TableStore::connection());
+        QVERIFY2(q.exec("ALTER TABLE bd_main_db " + alter), qPrintable(q.lastError().text()));
+        TableCursor c("BD_main.db");
+        try {
+            c.Open();
+            QFAIL("opened");
+        } catch (const StoreError &e) {
+            QCOMPARE(e.message(), "Таблица BD_main.db не той формы, что ждёт программа: " + difference);
+        }
+        QVERIFY(!c.isOpen());
+        // The server's tables outlive the test: without the journal the next
+        // one makes them all afresh.
+        QVERIFY(q.exec("DROP TABLE bd_main_db"));
     }
 
     void walksVisitStoredOrder()

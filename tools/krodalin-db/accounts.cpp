@@ -27,8 +27,8 @@ void list(QTextStream &out, const AccountTable &t)
 {
     TableCursor c(t.table);
     c.Open();
-    const int name = c.fieldIndex(Schema::accountFields()[0]);
-    const int password = c.fieldIndex(Schema::accountFields()[1]);
+    const int name = c.fieldIndex(AccountRecord::fieldName(AccountRecord::Name));
+    const int password = c.fieldIndex(AccountRecord::fieldName(AccountRecord::Password));
     out << t.heading << " (" << t.table << "):\n";
     if (c.IsEmpty())
         out << "  нет ни одного\n";
@@ -42,13 +42,13 @@ QString addOrSetPassword(const AccountTable &t, const QString &name, const QStri
 {
     TableCursor c(t.table);
     c.Open();
-    const int nameField = c.fieldIndex(Schema::accountFields()[0]);
+    const int nameField = c.fieldIndex(AccountRecord::fieldName(AccountRecord::Name));
     for (c.First(); !c.AtEnd(); c.Next()) {
         if (c.FieldText(nameField).compare(name, Qt::CaseInsensitive) != 0)
             continue;
         const QString stored = c.FieldText(nameField);
         c.Edit();
-        c.SetFieldText(Schema::accountFields()[1], password);
+        c.SetFieldText(AccountRecord::fieldName(AccountRecord::Password), password);
         c.Post();
         return QStringLiteral("%1 «%2»: пароль изменён").arg(t.kind, stored);
     }

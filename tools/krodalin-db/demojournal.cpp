@@ -2,8 +2,6 @@
 
 #include <QDate>
 #include <QRandomGenerator>
-#include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QTime>
 
@@ -43,18 +41,16 @@ void addDemoWeighings(int rows)
     QRandomGenerator rng(20050315);
     const auto pick = [&](const QStringList &l) { return l[int(rng.bounded(l.size()))]; };
 
-    QSqlDatabase db = TableStore::connection();
-    TableStore::releaseReaders();
-    if (!db.transaction())
-        throw StoreError(QStringLiteral("Не удалось начать транзакцию"));
-    QSqlQuery q(db);
+    TableStore::Transaction transaction;
+    QSqlQuery q(TableStore::connection());
     QStringList cols, marks;
     for (const QString &f : Schema::journalFields()) {
         cols << QStringLiteral("\"%1\"").arg(f);
         marks << QStringLiteral("?");
     }
-    q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                  .arg(TableStore::sqlName(Tables::Journal), cols.join(','), marks.join(',')));
+    TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                    .arg(TableStore::sqlName(Tables::Journal), cols.join(','), marks.join(','))),
+                      q);
     const QDate today = QDate::currentDate();
     const int days = 24;
     for (int i = 0; i < rows; ++i) {
@@ -86,27 +82,42 @@ void addDemoWeighings(int rows)
             okTara = okBrutto = QStringLiteral("0");
             okCicle = QStringLiteral("2");
         }
-        const QVariantList values = {
-            number, makes[truck % makes.size()], drivers[truck % drivers.size()],
-            companies[truck % companies.size()], pick(customers), pick(points), pick(points), pick(points),
-            pick(goods), rng.bounded(2) ? QStringLiteral("наличный") : QStringLiteral("безналичный"),
-            QString::number(4000 + i), truck % 4 ? QString() : QStringLiteral("%1%2 61").arg(letters[truck % 10]).arg(1000 + truck),
-            pick(points), netto, day.toString(Qt::ISODate), time.toString(QStringLiteral("HH:mm:ss")),
-            pick(weighers), QString(), QString(), sum, tara, QStringLiteral("кг"), okTara, okBrutto, okCicle};
-        for (const QVariant &v : values)
-            q.addBindValue(v.toString().isNull() ? QVariant(QString(QLatin1String(""))) : v);
-        if (!q.exec()) {
-            const QString message = q.lastError().text();
-            db.rollback();
-            throw StoreError(message);
-        }
+        using namespace WeighingRecord;
+        // Every field as text: the empty ones as '', none as NULL.
+        QVector<QString> values(FieldCount, QString(QLatin1String("")));
+        values[N_Avto] = number;
+        values[Marcka] = makes[truck % makes.size()];
+        values[FIO] = drivers[truck % drivers.size()];
+        values[AvtoPr] = companies[truck % companies.size()];
+        values[Zakazchik] = pick(customers);
+        values[Gruz_otprav] = pick(points);
+        values[Gruz_poluch] = pick(points);
+        values[Punkt] = pick(points);
+        values[Tovar] = pick(goods);
+        values[Forma] = rng.bounded(2) ? QStringLiteral("наличный") : QStringLiteral("безналичный");
+        values[N_List] = QString::number(4000 + i);
+        if (truck % 4 == 0)
+            values[N_pricepa] = QStringLiteral("%1%2 61").arg(letters[truck % 10]).arg(1000 + truck);
+        values[Punkt_zagruz] = pick(points);
+        values[Netto] = netto;
+        values[Dat] = day.toString(Qt::ISODate);
+        values[Time] = time.toString(QStringLiteral("HH:mm:ss"));
+        values[Klad] = pick(weighers);
+        values[Sum] = sum;
+        values[Tara] = tara;
+        values[Ed_izm] = QStringLiteral("кг");
+        values[Ok_tara] = okTara;
+        values[Ok_brutto] = okBrutto;
+        values[Ok_cicle] = okCicle;
+        for (const QString &v : values)
+            q.addBindValue(v.isNull() ? QString(QLatin1String("")) : v);
+        TableStore::check(q.exec(), q);
     }
     q.finish();
     // Demo rows were never weighed: the chain starts after them, so that
     // verify counts them as from before it.
     if (TableStore::tableExists(Tables::Chain))
         HashChain::restart();
-    if (!db.commit())
-        throw StoreError(QStringLiteral("Не удалось сохранить демонстрационные взвешивания"));
+    transaction.commit();
     TableStore::bumpGeneration();
 }
