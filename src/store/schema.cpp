@@ -43,6 +43,23 @@ QString columnList(const QStringList &fields, const QString &dateField = QString
 
 void exec(QSqlQuery &q, const QString &sql) { TableStore::check(q.exec(sql), q); }
 
+// The search fields and the markers get indexes, so that a filter on one of
+// them finds its first row at once in a large journal; so do the entry
+// fields of few distinct texts, whose lists the program takes from their
+// indexes at start-up instead of reading every row. (The waybill number,
+// new on nearly every row, gains nothing from one.)
+const char *const IndexedFields[] = {"N_Avto", "FIO", "AvtoPr", "Zakazchik", "Tovar", "Klad", "Dat", "Ok_tara",
+                                     "Ok_brutto", "Ok_cicle", "Marcka", "Gruz_otprav", "Gruz_poluch", "Punkt",
+                                     "Forma", "N_pricepa", "Punkt_zagruz"};
+
+QString indexSql(const QString &field, bool ifMissing)
+{
+    const QString journal = TableStore::sqlName(Tables::Journal);
+    return QStringLiteral("CREATE INDEX %1%2_%3 ON %2 %4")
+        .arg(ifMissing ? QStringLiteral("IF NOT EXISTS ") : QString(), journal, field,
+             SqlDialect::indexColumns(QStringLiteral("\"%1\"").arg(field)));
+}
+
 }
 
 void createTables()
@@ -55,14 +72,8 @@ void createTables()
     QSqlQuery q(TableStore::connection());
     const QString journal = TableStore::sqlName(Tables::Journal);
     exec(q, QStringLiteral("CREATE TABLE %1 (%2)").arg(journal, columnList(journalFields(), "Dat")));
-    // The search fields and the markers get indexes, so that a filter on
-    // one of them finds its first row at once in a large journal.
-    for (const char *f : {"N_Avto", "FIO", "AvtoPr", "Zakazchik", "Tovar", "Klad",
-                          "Dat", "Ok_tara", "Ok_brutto", "Ok_cicle"}) {
-        const QString field = QString::fromLatin1(f);
-        exec(q, QStringLiteral("CREATE INDEX %1_%2 ON %1 %3")
-                    .arg(journal, field, SqlDialect::indexColumns(QStringLiteral("\"%1\"").arg(field))));
-    }
+    for (const char *f : IndexedFields)
+        exec(q, indexSql(QString::fromLatin1(f), false));
     exec(q, QStringLiteral("CREATE TABLE %1 (%2)")
                 .arg(TableStore::sqlName(Tables::Operators), columnList(accountFields())));
     exec(q, QStringLiteral("CREATE TABLE %1 (%2)")
@@ -84,6 +95,29 @@ QStringList ensureLogTables()
         added << Tables::Passes;
     if (HashChain::ensureTable())
         added << Tables::Chain;
+    return added;
+}
+
+QStringList ensureIndexes()
+{
+    QStringList added;
+    const QString journal = TableStore::sqlName(Tables::Journal);
+    for (const char *f : IndexedFields) {
+        const QString field = QString::fromLatin1(f);
+        QSqlQuery q(TableStore::connection());
+        q.prepare(SqlDialect::indexOnFieldSql());
+        q.addBindValue(journal);
+        q.addBindValue(field);
+        TableStore::check(q.exec(), q);
+        if (q.next())
+            continue;
+        q.finish();
+        TableStore::releaseReaders();
+        exec(q, indexSql(field, true));
+        added << field;
+    }
+    if (!added.isEmpty())
+        TableStore::bumpGeneration();
     return added;
 }
 
