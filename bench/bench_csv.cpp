@@ -37,7 +37,7 @@ int main(int argc, char *argv[])
 
     QStringList columns;
     for (const JournalCsv::Column &c : JournalCsv::columns())
-        columns << QStringLiteral("\"%1\"").arg(QLatin1String(c.field));
+        columns << QStringLiteral("\"%1\"").arg(WeighingRecord::fieldName(c.field));
     const QString sql = QStringLiteral("SELECT %1 FROM bd_main_db ORDER BY id").arg(columns.join(','));
     const QString ours = temp.filePath(QStringLiteral("export.csv"));
     const QString theirs = temp.filePath(QStringLiteral("shell.csv"));
@@ -61,7 +61,7 @@ int main(int argc, char *argv[])
     // Where the time goes.
     QVector<int> fields;
     for (const JournalCsv::Column &c : JournalCsv::columns())
-        fields << exportReport.journalView()->fieldIndex(QLatin1String(c.field));
+        fields << exportReport.journalView()->fieldIndex(WeighingRecord::fieldName(c.field));
     QVector<double> walks, lines;
     for (int r = 0; r < rounds; ++r) {
         TableCursor view(Tables::Journal);

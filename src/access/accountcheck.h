@@ -10,12 +10,14 @@
 #include <QString>
 #include <optional>
 
+#include "store/schema.h"
+
 class TableCursor;
 
-// Field names of both account tables.
+// Field names of both account tables, as the store's schema has them.
 namespace AccountFields {
-inline const QString Name = QStringLiteral("Имя пользователя");
-inline const QString Password = QStringLiteral("Пароль");
+inline const QString &Name = AccountRecord::fieldName(AccountRecord::Name);
+inline const QString &Password = AccountRecord::fieldName(AccountRecord::Password);
 }
 
 struct Account

@@ -15,6 +15,7 @@
 
 #include "common/errorreport.h"
 #include "store/hashchain.h"
+#include "store/schema.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 #include "toolkit/cursorgrid.h"
@@ -26,7 +27,7 @@
 
 const QString JournalPage::ViewModeCaption = QStringLiteral("Режим редактирования");
 const QString JournalPage::EditModeCaption = QStringLiteral("Режим просмотра и поиска");
-const QString JournalPage::CompletedLine = QStringLiteral("[Ok_cicle]='2'");
+const QString JournalPage::CompletedLine = WeighingRecord::equalsLine(WeighingRecord::Ok_cicle, QStringLiteral("2"));
 
 namespace {
 
@@ -35,30 +36,19 @@ const QString ConditionHint = QStringLiteral("Выбор условий для �
 // The grid's columns, left to right; -1 keeps the default width.
 const QVector<GridColumn> &journalColumns()
 {
-    static const QVector<GridColumn> columns = {
-        {"N_Avto", "№ Автомобиля", 91},
-        {"N_pricepa", "№ прицепа", -1},
-        {"Marcka", "Марка автомобиля", 111},
-        {"FIO", "Ф.И.О. Водителя", 141},
-        {"AvtoPr", "Автопредприятие", 99},
-        {"Zakazchik", "Заказчик", 154},
-        {"Okpo", "ОКПО", 100},
-        {"Gruz_otprav", "Грузоотправитель", 160},
-        {"Gruz_poluch", "Грузополучатель", -1},
-        {"Punkt", "Пункт разгрузки", 134},
-        {"Punkt_zagruz", "Пункт загрузки", -1},
-        {"Tovar", "Товар", -1},
-        {"Zena", "Цена", -1},
-        {"Forma", "Форма оплаты", -1},
-        {"N_List", "№ путевого листа", 100},
-        {"Tara", "Тара", -1},
-        {"Netto", "Нетто", -1},
-        {"Sum", "Брутто", -1},
-        {"Ed_izm", "Единицы измерения веса", -1},
-        {"Dat", "Дата", -1},
-        {"Time", "Время", -1},
-        {"Klad", "Весовщик", 106},
-    };
+    using namespace WeighingRecord;
+    static const QVector<GridColumn> columns = [] {
+        const std::pair<Field, int> shown[] = {
+            {N_Avto, 91},  {N_pricepa, -1},    {Marcka, 111}, {FIO, 141},   {AvtoPr, 99},   {Zakazchik, 154},
+            {Okpo, 100},   {Gruz_otprav, 160}, {Gruz_poluch, -1}, {Punkt, 134}, {Punkt_zagruz, -1}, {Tovar, -1},
+            {Zena, -1},    {Forma, -1},        {N_List, 100}, {Tara, -1},   {Netto, -1},    {Sum, -1},
+            {Ed_izm, -1},  {Dat, -1},          {Time, -1},    {Klad, 106},
+        };
+        QVector<GridColumn> list;
+        for (const auto &[field, width] : shown)
+            list.append({fieldName(field), title(field), width});
+        return list;
+    }();
     return columns;
 }
 

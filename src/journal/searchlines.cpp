@@ -1,5 +1,7 @@
 #include "journal/searchlines.h"
 
+#include "store/schema.h"
+
 QString quotedLiteral(const QString &text)
 {
     QString inner = text;
@@ -10,13 +12,14 @@ QString quotedLiteral(const QString &text)
 QStringList searchLines(const SearchConditions &c)
 {
     QStringList lines;
-    const auto add = [&](const char *field, const char *op, const QString &text) {
-        const QString line = QStringLiteral("[%1]%2%3").arg(QLatin1String(field), QLatin1String(op), quotedLiteral(text));
+    const auto add = [&](WeighingRecord::Field field, const char *op, const QString &text) {
+        const QString line =
+            QStringLiteral("[%1]%2%3").arg(WeighingRecord::fieldName(field), QLatin1String(op), quotedLiteral(text));
         lines << (lines.isEmpty() ? line : QStringLiteral(" and ") + line);
     };
-    const struct { const char *field; const QString &text; } lists[] = {
-        {"Zakazchik", c.customer}, {"Tovar", c.goods},   {"FIO", c.driver},
-        {"N_Avto", c.truck},       {"AvtoPr", c.company}, {"Klad", c.weigher},
+    const struct { WeighingRecord::Field field; const QString &text; } lists[] = {
+        {WeighingRecord::Zakazchik, c.customer}, {WeighingRecord::Tovar, c.goods},   {WeighingRecord::FIO, c.driver},
+        {WeighingRecord::N_Avto, c.truck},       {WeighingRecord::AvtoPr, c.company}, {WeighingRecord::Klad, c.weigher},
     };
     for (const auto &l : lists)
         if (!l.text.isEmpty())
@@ -25,8 +28,8 @@ QStringList searchLines(const SearchConditions &c)
     // and anything before the year 1901 never count.
     static const QString floor = QStringLiteral("01.01.1900");
     if (c.dateFrom > floor)
-        add("Dat", ">=", c.dateFrom);
+        add(WeighingRecord::Dat, ">=", c.dateFrom);
     if (c.dateTo > floor)
-        add("Dat", "<=", c.dateTo);
+        add(WeighingRecord::Dat, "<=", c.dateTo);
     return lines;
 }

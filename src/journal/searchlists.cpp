@@ -19,7 +19,7 @@ SearchLists readSearchLists(TableCursor &view)
     const bool seek = view.hiddenCount() <= SeekLimit;
     QVector<int> walked, fields;
     for (int i = 0; i < SearchListCount; ++i) {
-        const int field = view.fieldIndex(QLatin1String(SearchListFields[size_t(i)].field));
+        const int field = int(SearchListFields[size_t(i)].field);
         std::optional<QStringList> texts;
         if (seek)
             texts = view.distinctByLatest(field, SeekLimit);

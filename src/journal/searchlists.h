@@ -9,11 +9,13 @@
 
 #include <array>
 
+#include "store/schema.h"
+
 class TableCursor;
 
 struct SearchListField
 {
-    const char *field;      // journal field the list is filled from
+    WeighingRecord::Field field;   // journal field the list is filled from
     const char *comboName;  // the page's list showing it
 };
 
@@ -22,12 +24,12 @@ using SearchLists = std::array<QStringList, SearchListCount>;
 
 // Top to bottom as the page shows them.
 inline constexpr std::array<SearchListField, SearchListCount> SearchListFields = {{
-    {"Zakazchik", "ComboBox18"},
-    {"FIO", "ComboBox14"},
-    {"N_Avto", "ComboBox15"},
-    {"AvtoPr", "ComboBox16"},
-    {"Klad", "ComboBox17"},
-    {"Tovar", "ComboBox13a"},
+    {WeighingRecord::Zakazchik, "ComboBox18"},
+    {WeighingRecord::FIO, "ComboBox14"},
+    {WeighingRecord::N_Avto, "ComboBox15"},
+    {WeighingRecord::AvtoPr, "ComboBox16"},
+    {WeighingRecord::Klad, "ComboBox17"},
+    {WeighingRecord::Tovar, "ComboBox13a"},
 }};
 
 // Reads the view's visible rows (its filters apply) and leaves it on its

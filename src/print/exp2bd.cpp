@@ -86,12 +86,8 @@ bool Exp2BD::writeFile(const QString &path)
     };
 
     QVector<int> fields;
-    for (const JournalCsv::Column &c : JournalCsv::columns()) {
-        const int index = m_view->fieldIndex(QLatin1String(c.field));
-        if (index < 0)
-            throw StoreError(QStringLiteral("Нет поля %1 в таблице %2").arg(QLatin1String(c.field), Tables::Journal));
-        fields << index;
-    }
+    for (const JournalCsv::Column &c : JournalCsv::columns())
+        fields << int(c.field);   // the view's journal has the schema's columns
 
     report::ProgressWindow progress(m_window);
     try {

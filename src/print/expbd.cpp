@@ -77,10 +77,11 @@ int pageCountFor(qint64 rows)
 
 QStringList rowTexts(const JournalRow &row)
 {
-    auto v = [&](const char *field) { return oneLine(row.value(QLatin1String(field))); };
-    return {v("N_Avto"), v("N_pricepa"), v("FIO"),   v("Marcka"), v("AvtoPr"), v("Tovar"),
-            v("N_List"), v("Netto") + QStringLiteral("  ") + v("Ed_izm"),
-            v("Dat"),    v("Time"),      v("Klad")};
+    using namespace WeighingRecord;
+    auto v = [&](Field field) { return oneLine(row[field]); };
+    return {v(N_Avto), v(N_pricepa), v(FIO),   v(Marcka), v(AvtoPr), v(Tovar),
+            v(N_List), v(Netto) + QStringLiteral("  ") + v(Ed_izm),
+            v(Dat),    v(Time),      v(Klad)};
 }
 
 QString titleLine(const QDateTime &laidOut, int pageNumber, int pageCount)
@@ -191,12 +192,11 @@ report::Page Pages::page(int index) const
         return layoutPage({}, index, count, m_laidOut, m_banner);
     const qint64 from = m_firstIds[index];
     const qint64 to = index + 1 < m_firstIds.size() ? m_firstIds[index + 1] - 1 : m_lastId;
-    const QStringList &fields = m_view.fieldNames();
     QVector<QStringList> rows;
     for (const auto &[id, packed] : m_view.rowsByIdRange(from, to)) {
         JournalRow row;
-        for (int f = 0; f < fields.size() && f < packed.size(); ++f)
-            row.insert(fields[f], TableCursor::valueText(packed.string(f), m_view.isDateField(f)));
+        for (int f = 0; f < WeighingRecord::FieldCount && f < packed.size(); ++f)
+            row.set(WeighingRecord::Field(f), TableCursor::valueText(packed.string(f), m_view.isDateField(f)));
         rows.append(rowTexts(row));
     }
     return layoutPage(rows, index, count, m_laidOut, m_banner);

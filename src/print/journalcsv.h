@@ -18,6 +18,8 @@
 #include <array>
 #include <functional>
 
+#include "store/schema.h"
+
 namespace JournalCsv {
 
 constexpr int Cells = 21;
@@ -25,7 +27,7 @@ constexpr int RowsPerBlock = 182;
 
 struct Column
 {
-    const char *field;     // journal field name
+    WeighingRecord::Field field;
     const char16_t *header;
     double boxMm;          // the value's box
     double pointSize;

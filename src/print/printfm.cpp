@@ -16,28 +16,29 @@ const Place Places[ItemCount] = {
 
 QStringList noteTexts(const JournalRow &row)
 {
+    using namespace WeighingRecord;
     if (row.isEmpty())
         return QStringList(ItemCount, QString());
     // dd.MM.yyyy: the blank form carries the first three digits of the year.
-    const QString date = row.value(QStringLiteral("Dat"));
+    const QString date = row[Dat];
     const QString field[] = {
         date.mid(0, 2),
         date.mid(3, 2),
         date.mid(9),
-        row.value(QStringLiteral("Marcka")) + QStringLiteral(", ") + row.value(QStringLiteral("N_Avto")),
-        row.value(QStringLiteral("N_List")),
-        row.value(QStringLiteral("AvtoPr")),
-        row.value(QStringLiteral("FIO")),
-        row.value(QStringLiteral("AvtoPr")),
-        row.value(QStringLiteral("Zakazchik")),
-        row.value(QStringLiteral("Gruz_otprav")),
-        row.value(QStringLiteral("Punkt")),
-        row.value(QStringLiteral("Punkt_zagruz")),
-        row.value(QStringLiteral("N_pricepa")),
-        row.value(QStringLiteral("Tovar")),
-        row.value(QStringLiteral("Ed_izm")),
-        row.value(QStringLiteral("Netto")),
-        row.value(QStringLiteral("Netto")),
+        row[Marcka] + QStringLiteral(", ") + row[N_Avto],
+        row[N_List],
+        row[AvtoPr],
+        row[FIO],
+        row[AvtoPr],
+        row[Zakazchik],
+        row[Gruz_otprav],
+        row[Punkt],
+        row[Punkt_zagruz],
+        row[N_pricepa],
+        row[Tovar],
+        row[Ed_izm],
+        row[Netto],
+        row[Netto],
     };
     QStringList texts;
     for (const QString &text : field)

@@ -6,6 +6,7 @@
 #include "common/failure.h"
 #include "common/session.h"
 #include "store/hashchain.h"
+#include "store/schema.h"
 #include "store/sqldialect.h"
 #include "store/tablestore.h"
 
@@ -21,6 +22,15 @@ const char *actionName(Action a)
     }
     return "";
 }
+
+// Every field of the trail in its order, quoted.
+QString columnList()
+{
+    QStringList cols;
+    for (const QString &f : Schema::audit().names())
+        cols << QStringLiteral("\"%1\"").arg(f);
+    return cols.join(QStringLiteral(", "));
+}
 }
 
 bool ensureTable()
@@ -29,16 +39,11 @@ bool ensureTable()
         return false;
     QSqlQuery q(TableStore::connection());
     TableStore::releaseReaders();
-    const QString text = SqlDialect::textType();
-    TableStore::check(q.exec(QStringLiteral("CREATE TABLE %1 (%2, "
-                                            "\"At\" %3 NOT NULL, \"Operator\" %3 NOT NULL, "
-                                            "\"Action\" %3 NOT NULL, \"TableName\" %3 NOT NULL, "
-                                            "\"RowId\" BIGINT NOT NULL, \"Field\" %3 NOT NULL, "
-                                            "\"OldText\" %3, \"NewText\" %3)")
-                                 .arg(TableStore::sqlName(Tables::Audit), SqlDialect::idColumn(), text)),
+    TableStore::check(q.exec(QStringLiteral("CREATE TABLE %1 (%2)")
+                                 .arg(TableStore::sqlName(Tables::Audit), Schema::columnsSql(Schema::audit()))),
                       q);
-    TableStore::check(q.exec(QStringLiteral("CREATE INDEX %1_at ON %1 (\"At\")")
-                                 .arg(TableStore::sqlName(Tables::Audit))),
+    TableStore::check(q.exec(QStringLiteral("CREATE INDEX %1_at ON %1 (\"%2\")")
+                                 .arg(TableStore::sqlName(Tables::Audit), AuditRecord::fieldName(AuditRecord::At))),
                       q);
     TableStore::bumpGeneration();
     return true;
@@ -48,10 +53,9 @@ void write(Action action, const QString &table, qint64 rowId, const QStringList 
            const QVector<QString> &oldTexts, const QVector<QString> &newTexts)
 {
     QSqlQuery q(TableStore::connection());
-    TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (\"At\", \"Operator\", \"Action\", \"TableName\", "
-                                               "\"RowId\", \"Field\", \"OldText\", \"NewText\") "
-                                               "VALUES (?, ?, ?, ?, ?, ?, ?, ?)%2")
-                                    .arg(TableStore::sqlName(Tables::Audit), SqlDialect::insertReturning())),
+    TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (?, ?, ?, ?, ?, ?, ?, ?)%3")
+                                    .arg(TableStore::sqlName(Tables::Audit), columnList(),
+                                         SqlDialect::insertReturning())),
                       q);
     const QString at = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     const QVariant none(QMetaType::fromType<QString>());
@@ -88,11 +92,9 @@ void write(Action action, const QString &table, qint64 rowId, const QStringList 
 QVector<AuditEntry> read(const QDate &since)
 {
     QSqlQuery q(TableStore::connection());
-    QString sql = QStringLiteral("SELECT \"At\", \"Operator\", \"Action\", \"TableName\", \"RowId\", \"Field\", "
-                                 "\"OldText\", \"NewText\" FROM %1")
-                      .arg(TableStore::sqlName(Tables::Audit));
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columnList(), TableStore::sqlName(Tables::Audit));
     if (since.isValid())
-        sql += QStringLiteral(" WHERE \"At\" >= ?");
+        sql += QStringLiteral(" WHERE \"%1\" >= ?").arg(AuditRecord::fieldName(AuditRecord::At));
     sql += QStringLiteral(" ORDER BY id");
     TableStore::check(q.prepare(sql), q);
     if (since.isValid())

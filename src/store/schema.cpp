@@ -11,52 +11,104 @@
 
 namespace Schema {
 
-const QStringList &journalFields()
+const TableDef &journal()
 {
-    static const QStringList fields = {
-        "N_Avto", "Marcka", "FIO", "AvtoPr", "Zakazchik", "Gruz_otprav", "Gruz_poluch",
-        "Punkt", "Tovar", "Forma", "N_List", "N_pricepa", "Punkt_zagruz", "Netto",
-        "Dat", "Time", "Klad", "Okpo", "Zena", "Sum", "Tara", "Ed_izm",
-        "Ok_tara", "Ok_brutto", "Ok_cicle"};
-    return fields;
+    using K = FieldKind;
+    // Search fields and markers are indexed, so that a filter on one of them
+    // finds its first row at once in a large journal; so are the entry
+    // fields of few distinct texts, whose lists the program takes from their
+    // indexes at start-up instead of reading every row. (The waybill number,
+    // new on nearly every row, would gain nothing from one.)
+    static const TableDef def(Tables::Journal, {
+        {QStringLiteral("N_Avto"), K::Text, QStringLiteral("№ Автомобиля"), true},
+        {QStringLiteral("Marcka"), K::Text, QStringLiteral("Марка автомобиля"), true},
+        {QStringLiteral("FIO"), K::Text, QStringLiteral("Ф.И.О. Водителя"), true},
+        {QStringLiteral("AvtoPr"), K::Text, QStringLiteral("Автопредприятие"), true},
+        {QStringLiteral("Zakazchik"), K::Text, QStringLiteral("Заказчик"), true},
+        {QStringLiteral("Gruz_otprav"), K::Text, QStringLiteral("Грузоотправитель"), true},
+        {QStringLiteral("Gruz_poluch"), K::Text, QStringLiteral("Грузополучатель"), true},
+        {QStringLiteral("Punkt"), K::Text, QStringLiteral("Пункт разгрузки"), true},
+        {QStringLiteral("Tovar"), K::Text, QStringLiteral("Товар"), true},
+        {QStringLiteral("Forma"), K::Text, QStringLiteral("Форма оплаты"), true},
+        {QStringLiteral("N_List"), K::Text, QStringLiteral("№ путевого листа")},
+        {QStringLiteral("N_pricepa"), K::Text, QStringLiteral("№ прицепа"), true},
+        {QStringLiteral("Punkt_zagruz"), K::Text, QStringLiteral("Пункт загрузки"), true},
+        {QStringLiteral("Netto"), K::Text, QStringLiteral("Нетто")},
+        {QStringLiteral("Dat"), K::Date, QStringLiteral("Дата"), true},
+        {QStringLiteral("Time"), K::Text, QStringLiteral("Время")},
+        {QStringLiteral("Klad"), K::Text, QStringLiteral("Весовщик"), true},
+        {QStringLiteral("Okpo"), K::Text, QStringLiteral("ОКПО")},
+        {QStringLiteral("Zena"), K::Text, QStringLiteral("Цена")},
+        {QStringLiteral("Sum"), K::Text, QStringLiteral("Брутто")},
+        {QStringLiteral("Tara"), K::Text, QStringLiteral("Тара")},
+        {QStringLiteral("Ed_izm"), K::Text, QStringLiteral("Единицы измерения веса")},
+        {QStringLiteral("Ok_tara"), K::Text, QString(), true},
+        {QStringLiteral("Ok_brutto"), K::Text, QString(), true},
+        {QStringLiteral("Ok_cicle"), K::Text, QString(), true},
+    });
+    return def;
 }
 
-const QStringList &accountFields()
+const TableDef &accounts()
 {
-    static const QStringList fields = {QStringLiteral("Имя пользователя"), QStringLiteral("Пароль")};
-    return fields;
+    static const TableDef def(Tables::Operators, {
+        {QStringLiteral("Имя пользователя"), FieldKind::Text},
+        {QStringLiteral("Пароль"), FieldKind::Text},
+    });
+    return def;
 }
 
-namespace {
-
-QString columnList(const QStringList &fields, const QString &dateField = QString())
+const TableDef &audit()
 {
+    using K = FieldKind;
+    static const TableDef def(Tables::Audit, {
+        {QStringLiteral("At"), K::Text, QString(), true},
+        {QStringLiteral("Operator"), K::Text},
+        {QStringLiteral("Action"), K::Text},
+        {QStringLiteral("TableName"), K::Text},
+        {QStringLiteral("RowId"), K::Integer},
+        {QStringLiteral("Field"), K::Text},
+        {QStringLiteral("OldText"), K::Nullable},
+        {QStringLiteral("NewText"), K::Nullable},
+    });
+    return def;
+}
+
+const TableDef *forTable(const QString &tableName)
+{
+    const QString sql = TableStore::sqlName(tableName);
+    if (sql == TableStore::sqlName(Tables::Journal))
+        return &journal();
+    if (sql == TableStore::sqlName(Tables::Operators) || sql == TableStore::sqlName(Tables::Administrators))
+        return &accounts();
+    if (sql == TableStore::sqlName(Tables::Audit))
+        return &audit();
+    return nullptr;
+}
+
+QString columnsSql(const TableDef &def)
+{
+    const QString text = SqlDialect::textType();
     QStringList cols{SqlDialect::idColumn()};
-    for (const QString &f : fields) {
-        if (f == dateField)
-            cols << QStringLiteral("\"%1\" DATE").arg(f);
-        else
-            cols << QStringLiteral("\"%1\" %2 NOT NULL DEFAULT ''").arg(f, SqlDialect::textType());
+    for (const FieldDef &f : def.fields()) {
+        switch (f.kind) {
+        case FieldKind::Text: cols << QStringLiteral("\"%1\" %2 NOT NULL DEFAULT ''").arg(f.name, text); break;
+        case FieldKind::Date: cols << QStringLiteral("\"%1\" DATE").arg(f.name); break;
+        case FieldKind::Integer: cols << QStringLiteral("\"%1\" BIGINT NOT NULL").arg(f.name); break;
+        case FieldKind::Nullable: cols << QStringLiteral("\"%1\" %2").arg(f.name, text); break;
+        }
     }
     return cols.join(QStringLiteral(", "));
 }
 
-void exec(QSqlQuery &q, const QString &sql) { TableStore::check(q.exec(sql), q); }
+namespace {
 
-// The search fields and the markers get indexes, so that a filter on one of
-// them finds its first row at once in a large journal; so do the entry
-// fields of few distinct texts, whose lists the program takes from their
-// indexes at start-up instead of reading every row. (The waybill number,
-// new on nearly every row, gains nothing from one.)
-const char *const IndexedFields[] = {"N_Avto", "FIO", "AvtoPr", "Zakazchik", "Tovar", "Klad", "Dat", "Ok_tara",
-                                     "Ok_brutto", "Ok_cicle", "Marcka", "Gruz_otprav", "Gruz_poluch", "Punkt",
-                                     "Forma", "N_pricepa", "Punkt_zagruz"};
+void exec(QSqlQuery &q, const QString &sql) { TableStore::check(q.exec(sql), q); }
 
 QString indexSql(const QString &field, bool ifMissing)
 {
-    const QString journal = TableStore::sqlName(Tables::Journal);
     return QStringLiteral("CREATE INDEX %1%2_%3 ON %2 %4")
-        .arg(ifMissing ? QStringLiteral("IF NOT EXISTS ") : QString(), journal, field,
+        .arg(ifMissing ? QStringLiteral("IF NOT EXISTS ") : QString(), TableStore::sqlName(Tables::Journal), field,
              SqlDialect::indexColumns(QStringLiteral("\"%1\"").arg(field)));
 }
 
@@ -70,14 +122,14 @@ void createTables()
 
     TableStore::Transaction transaction;
     QSqlQuery q(TableStore::connection());
-    const QString journal = TableStore::sqlName(Tables::Journal);
-    exec(q, QStringLiteral("CREATE TABLE %1 (%2)").arg(journal, columnList(journalFields(), "Dat")));
-    for (const char *f : IndexedFields)
-        exec(q, indexSql(QString::fromLatin1(f), false));
+    const QString journalTable = TableStore::sqlName(Tables::Journal);
+    exec(q, QStringLiteral("CREATE TABLE %1 (%2)").arg(journalTable, columnsSql(journal())));
+    for (const FieldDef &f : journal().fields())
+        if (f.indexed)
+            exec(q, indexSql(f.name, false));
+    exec(q, QStringLiteral("CREATE TABLE %1 (%2)").arg(TableStore::sqlName(Tables::Operators), columnsSql(accounts())));
     exec(q, QStringLiteral("CREATE TABLE %1 (%2)")
-                .arg(TableStore::sqlName(Tables::Operators), columnList(accountFields())));
-    exec(q, QStringLiteral("CREATE TABLE %1 (%2)")
-                .arg(TableStore::sqlName(Tables::Administrators), columnList(accountFields())));
+                .arg(TableStore::sqlName(Tables::Administrators), columnsSql(accounts())));
     AuditTrail::ensureTable();
     PassLog::ensureTable();
     transaction.commit();
@@ -101,12 +153,14 @@ QStringList ensureLogTables()
 QStringList ensureIndexes()
 {
     QStringList added;
-    const QString journal = TableStore::sqlName(Tables::Journal);
-    for (const char *f : IndexedFields) {
-        const QString field = QString::fromLatin1(f);
+    const QString journalTable = TableStore::sqlName(Tables::Journal);
+    for (const FieldDef &f : journal().fields()) {
+        if (!f.indexed)
+            continue;
+        const QString &field = f.name;
         QSqlQuery q(TableStore::connection());
         q.prepare(SqlDialect::indexOnFieldSql());
-        q.addBindValue(journal);
+        q.addBindValue(journalTable);
         q.addBindValue(field);
         TableStore::check(q.exec(), q);
         if (q.next())
@@ -126,11 +180,36 @@ void addAccount(const QString &table, const QString &name, const QString &passwo
     QSqlQuery q(TableStore::connection());
     TableStore::releaseReaders();
     q.prepare(QStringLiteral("INSERT INTO %1 (\"%2\", \"%3\") VALUES (?, ?)")
-                  .arg(TableStore::sqlName(table), accountFields()[0], accountFields()[1]));
+                  .arg(TableStore::sqlName(table), AccountRecord::fieldName(AccountRecord::Name),
+                       AccountRecord::fieldName(AccountRecord::Password)));
     q.addBindValue(name);
     q.addBindValue(password);
     TableStore::check(q.exec(), q);
     TableStore::bumpGeneration();
 }
 
+}
+
+namespace WeighingRecord {
+
+const QString &fieldName(int position) { return Schema::journal().fieldName(position); }
+const QString &title(int position) { return Schema::journal().field(position).title; }
+const QStringList &fieldNames() { return Schema::journal().names(); }
+int position(const QString &name) { return Schema::journal().indexOf(name); }
+
+QString equalsLine(Field field, const QString &text)
+{
+    QString literal = text;
+    literal.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QStringLiteral("[%1]='%2'").arg(fieldName(field), literal);
+}
+
+}
+
+namespace AccountRecord {
+const QString &fieldName(int position) { return Schema::accounts().fieldName(position); }
+}
+
+namespace AuditRecord {
+const QString &fieldName(int position) { return Schema::audit().fieldName(position); }
 }

@@ -1,35 +1,21 @@
 #include "store/tablecursor.h"
 
-#include <QDate>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
-#include <QVarLengthArray>
 
 #include <algorithm>
-#include <atomic>
-#include <exception>
-#include <future>
 #include <memory>
-#include <thread>
 #include <utility>
 
 #include "common/failure.h"
-#include "store/audittrail.h"
 #include "store/rawquery.h"
+#include "store/schema.h"
 #include "store/sqldialect.h"
 #include "store/tablestore.h"
 
-namespace {
-QString dateText(const QString &stored)
-{
-    const QDate d = QDate::fromString(stored.left(10), Qt::ISODate);
-    return d.isValid() ? d.toString(QStringLiteral("dd.MM.yyyy")) : stored;
-}
-}
-
 TableCursor::TableCursor(QString tableName, QObject *parent)
-    : QObject(parent), m_table(std::move(tableName)), m_sqlTable(TableStore::sqlName(m_table))
+    : QObject(parent), m_table(std::move(tableName)), m_sqlTable(TableStore::sqlName(m_table)),
+      m_def(m_table, {}), m_editor(m_def, m_table, m_sqlTable)
 {
     TableStore::addReader(this);
 }
@@ -46,31 +32,30 @@ void TableCursor::Open()
     if (isOpen())
         return;
     RawQuery q(SqlDialect::columnsSql(), {m_sqlTable});
-    QStringList fields;
-    QVector<bool> dates;
+    QVector<FieldDef> fields;
     while (q.next()) {
         const QString name = q.text(0);
         if (name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0)
             continue;
-        fields << name;
-        dates << q.text(1).startsWith(QLatin1String("DATE"), Qt::CaseInsensitive);
+        const bool date = q.text(1).startsWith(QLatin1String("DATE"), Qt::CaseInsensitive);
+        fields.append({name, date ? FieldKind::Date : FieldKind::Text});
     }
     if (fields.isEmpty())
         throw StoreError(QStringLiteral("Таблица %1 не найдена").arg(m_table));
-    m_fields = fields;
-    m_dateFields = dates;
-    QStringList quoted{QStringLiteral("id")};
-    for (const QString &f : m_fields)
-        quoted << QStringLiteral("\"%1\"").arg(f);
-    m_selectList = quoted.join(QStringLiteral(", "));
+    TableDef stored(m_table, fields);
+    // The program's own tables are read and written by position: one whose
+    // fields moved would put every value in the wrong place.
+    if (const TableDef *expected = Schema::forTable(m_table)) {
+        const QString difference = expected->firstDifference(stored);
+        if (!difference.isEmpty())
+            throw StoreError(
+                QStringLiteral("Таблица %1 не той формы, что ждёт программа: %2").arg(m_table, difference));
+    }
+    m_def = std::move(stored);
+    m_selectList = source().rowColumns();
     // The first read decides: a table the engine cannot read (a damaged
     // file) leaves the cursor closed, not open on nothing.
-    if (seekForward(0)) {
-        m_bof = true;
-        m_eof = false;
-    } else {
-        clearRow();
-    }
+    standFirst();
     m_state = State::Browse;
     emit stateChanged();
     emit currentChanged();
@@ -82,24 +67,10 @@ void TableCursor::Close()
     if (!isOpen())
         return;
     m_state = State::Browse;
-    m_modified = false;
     clearRow();
     m_state = State::Inactive;
     emit stateChanged();
     emit rowsChanged();
-}
-
-int TableCursor::fieldIndex(const QString &name) const
-{
-    for (int i = 0; i < m_fields.size(); ++i)
-        if (m_fields[i].compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
-}
-
-bool TableCursor::isDateField(int index) const
-{
-    return index >= 0 && index < m_dateFields.size() && m_dateFields[index];
 }
 
 void TableCursor::requireOpen() const
@@ -115,35 +86,6 @@ void TableCursor::requireRow() const
         throw StoreError(QStringLiteral("Нет текущей записи"));
 }
 
-// ---------------------------------------------------------------- filter SQL
-
-QString TableCursor::whereClause(QVector<QVariant> &binds) const
-{
-    const auto isDate = [this](int i) { return isDateField(i); };
-    QStringList parts;
-    if (m_filters.active && !m_filters.expression.isEmpty())
-        parts << m_filters.expression.toSql(m_fields, isDate, binds);
-    if (m_filters.extraActive && !m_filters.extra.isEmpty())
-        parts << m_filters.extra.toSql(m_fields, isDate, binds);
-    return parts.join(QStringLiteral(" AND "));
-}
-
-// "SELECT columns FROM table WHERE conditions AND filters tail". The binds of
-// the given conditions must already be in binds; the filters' are appended.
-QString TableCursor::selectSql(const QString &columns, QStringList conditions, QVector<QVariant> &binds,
-                              const QString &tail) const
-{
-    const QString where = whereClause(binds);
-    if (!where.isEmpty())
-        conditions << where;
-    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columns, m_sqlTable);
-    if (!conditions.isEmpty())
-        sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
-    if (!tail.isEmpty())
-        sql += QLatin1Char(' ') + tail;
-    return sql;
-}
-
 // ---------------------------------------------------------------- rows
 
 // Another cursor is about to write, or the store closes.
@@ -157,7 +99,7 @@ void TableCursor::keepRowOnly()
 {
     if (!m_inPlace)
         return;
-    m_row = m_live->packed(1, int(m_fields.size()));
+    m_row = m_live->packed(1, m_def.count());
     m_inPlace = false;
 }
 
@@ -173,7 +115,6 @@ void TableCursor::loadRow(qint64 id, const PackedRow &row)
     m_inPlace = false;
     m_currentId = id;
     m_row = row;
-    m_modified = false;
 }
 
 void TableCursor::clearRow()
@@ -181,12 +122,20 @@ void TableCursor::clearRow()
     m_live.reset();
     m_inPlace = false;
     m_currentId = 0;
-    m_row = PackedRow::pack(QVector<QString>(m_fields.size()));
-    m_values.clear();
-    m_original.clear();
-    m_modified = false;
+    m_row = PackedRow::pack(QVector<QString>(m_def.count()));
+    m_editor.clear();
     m_eof = true;
     m_bof = true;
+}
+
+void TableCursor::land(bool found, bool atStart, bool atEnd)
+{
+    if (!found) {
+        clearRow();
+        return;
+    }
+    m_bof = atStart;
+    m_eof = atEnd;
 }
 
 // Opens a statement over the visible rows after afterId and stands on the
@@ -200,8 +149,8 @@ bool TableCursor::seekForward(qint64 afterId, int batch)
     batch = largest > 0 ? std::clamp(batch, 16, largest) : 0;
     QVector<QVariant> binds{afterId};
     auto q = std::make_unique<RawQuery>(
-        selectSql(m_selectList, {QStringLiteral("id > ?")}, binds,
-                  batch > 0 ? QStringLiteral("ORDER BY id LIMIT %1").arg(batch) : QStringLiteral("ORDER BY id")),
+        source().select(m_selectList, {QStringLiteral("id > ?")}, binds,
+                        batch > 0 ? QStringLiteral("ORDER BY id LIMIT %1").arg(batch) : QStringLiteral("ORDER BY id")),
         binds);
     if (!q->next())
         return false;
@@ -212,7 +161,6 @@ bool TableCursor::seekForward(qint64 afterId, int batch)
     m_inPlace = true;
     m_currentId = m_live->integer(0);
     m_row = PackedRow();
-    m_modified = false;
     return true;
 }
 
@@ -226,10 +174,10 @@ bool TableCursor::fetchLast(qint64 beforeId)
         conds << QStringLiteral("id < ?");
         binds << beforeId;
     }
-    RawQuery q(selectSql(m_selectList, conds, binds, QStringLiteral("ORDER BY id DESC LIMIT 1")), binds);
+    RawQuery q(source().select(m_selectList, conds, binds, QStringLiteral("ORDER BY id DESC LIMIT 1")), binds);
     if (!q.next())
         return false;
-    loadRow(q.integer(0), q.packed(1, int(m_fields.size())));
+    loadRow(q.integer(0), q.packed(1, m_def.count()));
     return true;
 }
 
@@ -237,12 +185,7 @@ void TableCursor::First()
 {
     requireOpen();
     settle();
-    if (seekForward(0)) {
-        m_bof = true;
-        m_eof = false;
-    } else {
-        clearRow();
-    }
+    standFirst();
     emit currentChanged();
 }
 
@@ -250,12 +193,7 @@ void TableCursor::Last()
 {
     requireOpen();
     settle();
-    if (fetchLast(0)) {
-        m_bof = false;
-        m_eof = true;
-    } else {
-        clearRow();
-    }
+    standPastEnd();
     emit currentChanged();
 }
 
@@ -276,7 +214,7 @@ void TableCursor::Next()
             // The statement is spent; the cursor stays on its row.
             m_live.reset();
             m_inPlace = false;
-            m_row = PackedRow::pack(QVector<QString>(m_fields.size()));
+            m_row = PackedRow::pack(QVector<QString>(m_def.count()));
             try {
                 m_row = fetchRow(m_currentId);
             } catch (const Failure &) {
@@ -287,8 +225,7 @@ void TableCursor::Next()
             if (m_liveLeft > 0)
                 --m_liveLeft;
             m_currentId = m_live->integer(0);
-            m_bof = false;
-            m_eof = false;
+            land(true, false, false);
             emit currentChanged();
             return;
         }
@@ -307,8 +244,7 @@ void TableCursor::Next()
         m_eof = true;
         return;
     }
-    m_bof = false;
-    m_eof = false;
+    land(true, false, false);
     emit currentChanged();
 }
 
@@ -316,17 +252,11 @@ void TableCursor::Prior()
 {
     requireOpen();
     settle();
-    if (m_currentId == 0) {
-        m_bof = true;
+    if (m_currentId == 0 || !fetchLast(m_currentId)) {
+        m_bof = true;   // stay on the first row
         return;
     }
-    if (!fetchLast(m_currentId)) {
-        // Stay on the first row.
-        m_bof = true;
-        return;
-    }
-    m_bof = false;
-    m_eof = false;
+    land(true, false, false);
     emit currentChanged();
 }
 
@@ -336,7 +266,7 @@ bool TableCursor::IsEmpty()
     if (m_state == State::Insert)
         return false;
     QVector<QVariant> binds;
-    RawQuery q(selectSql(QStringLiteral("1"), {}, binds, QStringLiteral("LIMIT 1")), binds);
+    RawQuery q(source().select(QStringLiteral("1"), {}, binds, QStringLiteral("LIMIT 1")), binds);
     return !q.next();
 }
 
@@ -346,29 +276,8 @@ void TableCursor::scanToEnd(const QVector<int> &fields, const std::function<void
     settle();
     if (m_currentId == 0 || m_eof)
         return;
-    QStringList columns;
-    for (const int f : fields) {
-        if (f < 0 || f >= m_fields.size())
-            throw StoreError(QStringLiteral("Нет поля с номером %1 в таблице %2").arg(f).arg(m_table));
-        columns << QStringLiteral("\"%1\"").arg(m_fields[f]);
-    }
-    QVector<QVariant> binds{m_currentId};
-    RawQuery q(selectSql(columns.join(QStringLiteral(", ")), {QStringLiteral("id >= ?")}, binds,
-                         QStringLiteral("ORDER BY id")),
-               binds, RawQuery::Mode::Streaming);
-    QVarLengthArray<QByteArrayView, 32> row(fields.size());
-    while (q.next()) {
-        for (int i = 0; i < fields.size(); ++i)
-            row[i] = q.bytes(i);
-        visit(row.constData());
-    }
-    // Where a walk ends: on the last visible row, past its end.
-    if (fetchLast(0)) {
-        m_bof = false;
-        m_eof = true;
-    } else {
-        clearRow();
-    }
+    TableScan::walk(source(), m_currentId, fields, visit);
+    standPastEnd();
     emit currentChanged();
 }
 
@@ -379,172 +288,21 @@ void TableCursor::scanToEndSplit(const QVector<int> &first, const RowVisit &visi
     settle();
     if (m_currentId == 0 || m_eof)
         return;
-    const auto columnsOf = [this](const QVector<int> &fields) {
-        QStringList columns;
-        for (const int f : fields) {
-            if (f < 0 || f >= m_fields.size())
-                throw StoreError(QStringLiteral("Нет поля с номером %1 в таблице %2").arg(f).arg(m_table));
-            columns << QStringLiteral("\"%1\"").arg(m_fields[f]);
-        }
-        return columns.join(QStringLiteral(", "));
-    };
-    const QString firstColumns = columnsOf(first);
-    const QString secondColumns = columnsOf(second);
-
-    const auto walkHere = [&] {
-        const QVector<int> all = first + second;
-        scanToEnd(all, [&](const QByteArrayView *row) {
-            visitFirst(row);
-            visitSecond(row + first.size());
-        });
-    };
-    // On SQLite the second part reads the file through a connection of its
-    // own; a server gets a second connection, made on the worker thread.
-    const bool onServer = TableStore::engine() == TableStore::Engine::Server;
-    ReadConnection other;
-    if (!onServer && !other.handle())
-        return walkHere();
-
-    // Both parts end at the row that is last now, so that a row added
-    // meanwhile cannot reach one part and not the other.
-    qint64 lastId = 0;
-    {
-        RawQuery q(QStringLiteral("SELECT max(id) FROM %1").arg(m_sqlTable), {});
-        if (q.next())
-            lastId = q.integer(0);
-    }
-    const auto sqlFor = [&](const QString &columns, QVector<QVariant> &binds) {
-        binds = {m_currentId, lastId};
-        return selectSql(columns, {QStringLiteral("id >= ?"), QStringLiteral("id <= ?")}, binds,
-                         QStringLiteral("ORDER BY id"));
-    };
-    QVector<QVariant> secondBinds;
-    const QString secondSql = sqlFor(secondColumns, secondBinds);
-    std::unique_ptr<RawQuery> secondQuery;
-    if (!onServer) {
-        try {
-            secondQuery = std::make_unique<RawQuery>(other.handle(), secondSql, secondBinds);
-        } catch (const StoreError &) {
-            return walkHere();   // the file refuses a second reader: read it here alone
-        }
-    }
-
-    std::atomic<bool> stop{false};
-    std::exception_ptr secondFailure;
-    std::promise<bool> started;   // false: no second connection, the walk goes here alone
-    std::future<bool> startedHere = started.get_future();
-    std::thread worker([&] {
-        std::unique_ptr<TableStore::WalkConnection> connection;
-        bool told = false;
-        try {
-            if (onServer) {
-                connection = std::make_unique<TableStore::WalkConnection>();
-                if (!connection->isOpen()) {
-                    started.set_value(false);
-                    return;
-                }
-                secondQuery = std::make_unique<RawQuery>(connection->database(), secondSql, secondBinds,
-                                                         RawQuery::Mode::Streaming);
-            }
-            started.set_value(true);
-            told = true;
-            QVarLengthArray<QByteArrayView, 32> row(second.size());
-            while (!stop.load(std::memory_order_relaxed) && secondQuery->next()) {
-                for (int i = 0; i < second.size(); ++i)
-                    row[i] = secondQuery->bytes(i);
-                visitSecond(row.constData());
-            }
-        } catch (...) {
-            secondFailure = std::current_exception();
-            if (!told)
-                started.set_value(true);
-        }
-        secondQuery.reset();   // the statement goes with its connection's thread
-        connection.reset();
-    });
-    if (!startedHere.get()) {
-        worker.join();
-        return walkHere();
-    }
-    try {
-        QVector<QVariant> binds;
-        RawQuery q(sqlFor(firstColumns, binds), binds, RawQuery::Mode::Streaming);
-        QVarLengthArray<QByteArrayView, 32> row(first.size());
-        while (q.next()) {
-            for (int i = 0; i < first.size(); ++i)
-                row[i] = q.bytes(i);
-            visitFirst(row.constData());
-        }
-    } catch (...) {
-        stop = true;
-        worker.join();
-        throw;
-    }
-    worker.join();
-    if (secondFailure)
-        std::rethrow_exception(secondFailure);
-    if (fetchLast(0)) {
-        m_bof = false;
-        m_eof = true;
-    } else {
-        clearRow();
-    }
+    TableScan::walkSplit(source(), m_currentId, first, visitFirst, second, visitSecond);
+    standPastEnd();
     emit currentChanged();
 }
 
 std::optional<QStringList> TableCursor::distinctByLatest(int field, int limit) const
 {
     requireOpen();
-    if (field < 0 || field >= m_fields.size())
-        throw StoreError(QStringLiteral("Нет поля с номером %1 в таблице %2").arg(field).arg(m_table));
-    QString index;
-    {
-        // Without an index that starts with the field every seek would be a walk.
-        RawQuery q(SqlDialect::indexOnFieldSql(), {m_sqlTable, m_fields[field]});
-        if (!q.next())
-            return std::nullopt;
-        index = q.text(0);
-    }
-    // d walks the index from each text to the next greater one, counting
-    // them; for each, the last visible entry of that text in the index holds
-    // its latest row. The index is named where the engine takes a hint: with
-    // a filter the planner might otherwise walk the filter's index once for
-    // every text.
-    QVector<QVariant> binds{limit + 2};
-    const QString filters = whereClause(binds);
-    const QString col = QStringLiteral("\"%1\"").arg(m_fields[field]);
-    RawQuery q(QStringLiteral("WITH RECURSIVE d(v, n) AS (SELECT min(%1), 1 FROM %2 UNION ALL "
-                              "SELECT (SELECT min(%1) FROM %2 WHERE %1 > d.v), d.n + 1 FROM d "
-                              "WHERE d.v IS NOT NULL AND d.n < ?) "
-                              "SELECT v, (SELECT id FROM %2%3 WHERE %1 = d.v%4 "
-                              "ORDER BY id DESC LIMIT 1) AS latest FROM d WHERE v IS NOT NULL ORDER BY latest")
-                   .arg(col, m_sqlTable, SqlDialect::indexHint(index),
-                        filters.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(filters)),
-               binds);
-    // Every distinct text comes back, the hidden ones without a row (first):
-    // more than limit of them means the walk of d was cut short.
-    QStringList texts;
-    int seen = 0;
-    while (q.next()) {
-        if (++seen > limit)
-            return std::nullopt;
-        if (!q.isNull(1))
-            texts << QString::fromUtf8(q.bytes(0));
-    }
-    return texts;
+    return TableScan::distinctByLatest(source(), field, limit);
 }
 
 qint64 TableCursor::hiddenCount() const
 {
     requireOpen();
-    QVector<QVariant> binds;
-    const QString filters = whereClause(binds);
-    if (filters.isEmpty())
-        return 0;
-    RawQuery q(QStringLiteral("SELECT (SELECT COUNT(*) FROM %1) - (SELECT COUNT(*) FROM %1 WHERE %2)")
-                   .arg(m_sqlTable, filters),
-               binds);
-    return q.next() ? q.integer(0) : 0;
+    return TableScan::hiddenCount(source());
 }
 
 bool TableCursor::moveToId(qint64 id)
@@ -559,8 +317,7 @@ bool TableCursor::moveToId(qint64 id)
     if (row.bounds.isEmpty())
         return false;
     loadRow(id, row);
-    m_bof = false;
-    m_eof = false;
+    land(true, false, false);
     emit currentChanged();
     return true;
 }
@@ -568,9 +325,7 @@ bool TableCursor::moveToId(qint64 id)
 bool TableCursor::Locate(const QString &field, const QString &prefix)
 {
     requireOpen();
-    const int index = fieldIndex(field);
-    if (index < 0)
-        throw StoreError(QStringLiteral("Поле %1 не найдено").arg(field));
+    const int index = m_def.requireName(field);
     settle();
     const auto equal = [&](const QString &text) { return text.compare(prefix, Qt::CaseInsensitive) == 0; };
     if (m_currentId != 0 && equal(FieldText(index)))
@@ -582,11 +337,12 @@ bool TableCursor::Locate(const QString &field, const QString &prefix)
     // every alphabet, so the comparison is done here rather than by the
     // engine (whose lower() knows only ASCII).
     QVector<QVariant> binds;
-    RawQuery q(selectSql(QStringLiteral("id, \"%1\"").arg(m_fields[index]), {}, binds, QStringLiteral("ORDER BY id")),
+    RawQuery q(source().select(QStringLiteral("id, ") + source().columns({index}), {}, binds,
+                               QStringLiteral("ORDER BY id")),
                binds);
     qint64 firstBeginning = 0;
     while (q.next()) {
-        const QString text = valueText(q.text(1), isDateField(index));
+        const QString text = m_def.text(index, q.text(1));
         if (equal(text))
             return moveToId(q.integer(0));
         if (firstBeginning == 0 && text.startsWith(prefix, Qt::CaseInsensitive))
@@ -595,113 +351,6 @@ bool TableCursor::Locate(const QString &field, const QString &prefix)
     if (m_currentId != 0 && FieldText(index).startsWith(prefix, Qt::CaseInsensitive))
         return true;
     return firstBeginning != 0 && moveToId(firstBeginning);
-}
-
-// ---------------------------------------------------------------- fields
-
-QString TableCursor::valueText(const QString &stored, bool isDate)
-{
-    if (stored.isNull())
-        return {};
-    return isDate ? dateText(stored) : stored;
-}
-
-QString TableCursor::FieldText(int index) const
-{
-    if (index < 0 || index >= m_fields.size())
-        throw StoreError(QStringLiteral("Нет поля с номером %1 в таблице %2").arg(index).arg(m_table));
-    if (m_state == State::Edit || m_state == State::Insert)
-        return valueText(m_values[index], isDateField(index));
-    return valueText(currentStored(index), isDateField(index));
-}
-
-QString TableCursor::storedText(int index) const
-{
-    const QString text = FieldText(index);   // also checks the index
-    if (m_state == State::Insert)
-        return {};
-    // Editing keeps the row as read beside the edit buffer.
-    return m_state == State::Edit ? valueText(currentStored(index), isDateField(index)) : text;
-}
-
-QString TableCursor::currentStored(int index) const
-{
-    if (m_inPlace)
-        return m_live->text(index + 1);
-    if (m_row.size() != m_fields.size())
-        return {};
-    return m_row.string(index);
-}
-
-QByteArrayView TableCursor::FieldBytes(int index) const
-{
-    if (index < 0 || index >= m_fields.size())
-        throw StoreError(QStringLiteral("Нет поля с номером %1 в таблице %2").arg(index).arg(m_table));
-    const bool editing = m_state == State::Edit || m_state == State::Insert;
-    if (!editing && m_inPlace)
-        return m_live->bytes(index + 1);
-    if (editing || m_row.size() != m_fields.size()) {
-        // Rare: keep a converted copy alive until the next call.
-        m_scratch = FieldText(index).toUtf8();
-        return m_scratch;
-    }
-    return m_row.bytes(index);
-}
-
-QString TableCursor::FieldText(const QString &name) const
-{
-    const int i = fieldIndex(name);
-    if (i < 0)
-        throw StoreError(QStringLiteral("Поле %1 не найдено").arg(name));
-    return FieldText(i);
-}
-
-QString TableCursor::storedValue(int index, const QString &text) const
-{
-    // A null QString would reach the engine as NULL; text fields hold ''.
-    if (!isDateField(index))
-        return text.isNull() ? QString(QLatin1String("")) : text;
-    if (text.trimmed().isEmpty())
-        return QString();
-    const QString iso = FilterExpression::isoDate(text);
-    if (iso.isEmpty())
-        throw StoreError(QStringLiteral("\"%1\" не является правильной датой").arg(text));
-    return iso;
-}
-
-void TableCursor::SetFieldText(int index, const QString &text)
-{
-    requireOpen();
-    if (m_state == State::Browse)
-        throw StoreError(QStringLiteral("Запись не в режиме редактирования"));
-    if (index < 0 || index >= m_fields.size())
-        throw StoreError(QStringLiteral("Нет поля с номером %1 в таблице %2").arg(index).arg(m_table));
-    m_values[index] = storedValue(index, text);
-    m_modified = true;
-    emit currentChanged();
-}
-
-void TableCursor::SetFieldText(const QString &name, const QString &text)
-{
-    const int i = fieldIndex(name);
-    if (i < 0)
-        throw StoreError(QStringLiteral("Поле %1 не найдено").arg(name));
-    SetFieldText(i, text);
-}
-
-void TableCursor::SetFieldDateTime(int index, const QDateTime &when)
-{
-    if (!when.isValid())
-        throw StoreError(QStringLiteral("Неправильная дата"));
-    SetFieldText(index, when.date().toString(QStringLiteral("dd.MM.yyyy")));
-}
-
-void TableCursor::SetFieldDateTime(const QString &name, const QDateTime &when)
-{
-    const int i = fieldIndex(name);
-    if (i < 0)
-        throw StoreError(QStringLiteral("Поле %1 не найдено").arg(name));
-    SetFieldDateTime(i, when);
 }
 
 // ---------------------------------------------------------------- editing
@@ -717,9 +366,7 @@ void TableCursor::Edit(Origin origin)
     if (fresh.bounds.isEmpty())
         throw StoreError(QStringLiteral("Запись была удалена"));
     loadRow(m_currentId, fresh);
-    m_values = fresh.unpack();
-    m_original = m_values;
-    m_handEdit = m_audited && origin == Origin::Hand;
+    m_editor.begin(fresh.unpack(), m_audited && origin == Origin::Hand);
     m_state = State::Edit;
     emit stateChanged();
 }
@@ -731,115 +378,10 @@ void TableCursor::Append(Origin origin)
     m_prevId = m_currentId;
     dropLive();
     m_currentId = 0;
-    m_values = QVector<QString>(m_fields.size());
-    for (int i = 0; i < m_fields.size(); ++i)
-        m_values[i] = isDateField(i) ? QString() : QString(QLatin1String(""));
-    m_original = m_values;
-    m_modified = false;
-    m_handEdit = m_audited && origin == Origin::Hand;
+    m_editor.beginNew(m_audited && origin == Origin::Hand);
     m_state = State::Insert;
     emit stateChanged();
     emit currentChanged();
-}
-
-QVector<QString> TableCursor::texts(const QVector<QString> &stored) const
-{
-    QVector<QString> out(stored.size());
-    for (int i = 0; i < stored.size(); ++i)
-        out[i] = valueText(stored[i], isDateField(i));
-    return out;
-}
-
-void TableCursor::writeChange(bool withTrail, const std::function<void()> &change)
-{
-    TableStore::releaseReaders();
-    if (!withTrail) {
-        change();
-        return;
-    }
-    TableStore::Transaction transaction;
-    change();
-    transaction.commit();
-}
-
-qint64 TableCursor::postInsert()
-{
-    QStringList cols, marks;
-    for (const QString &f : m_fields) {
-        cols << QStringLiteral("\"%1\"").arg(f);
-        marks << QStringLiteral("?");
-    }
-    qint64 id = 0;
-    writeChange(m_handEdit || m_recorder, [&] {
-        QSqlQuery q(TableStore::connection());
-        TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)%4")
-                                        .arg(m_sqlTable, cols.join(", "), marks.join(", "),
-                                             SqlDialect::insertReturning())),
-                          q);
-        for (int i = 0; i < m_values.size(); ++i)
-            q.addBindValue(m_values[i].isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(m_values[i]));
-        TableStore::check(q.exec(), q);
-        id = SqlDialect::insertedId(q);
-        if (m_handEdit)
-            AuditTrail::write(AuditTrail::Action::Insert, m_table, id, m_fields, {}, texts(m_values));
-        if (m_recorder) {
-            const QVector<QString> shown = texts(m_values);
-            FieldValues written;
-            for (int i = 0; i < m_fields.size(); ++i)
-                written.append({m_fields[i], shown[i].isNull() ? QString(QLatin1String("")) : shown[i]});
-            m_recorder(id, written);
-        }
-    });
-    return id;
-}
-
-void TableCursor::postEdit(const PostCondition *condition)
-{
-    QStringList sets;
-    QVector<QVariant> binds;
-    for (int i = 0; i < m_fields.size(); ++i) {
-        if (m_values[i] == m_original[i] && m_values[i].isNull() == m_original[i].isNull())
-            continue;
-        sets << QStringLiteral("\"%1\" = ?").arg(m_fields[i]);
-        binds << (m_values[i].isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(m_values[i]));
-    }
-    if (sets.isEmpty() && !condition)
-        return;
-    if (sets.isEmpty())
-        sets << QStringLiteral("id = id");   // nothing to change, but the condition is still checked
-    // The condition is checked by the update itself, so that no other
-    // program can change the row between the look and the write.
-    QString where = QStringLiteral("id = ?");
-    if (condition)
-        where += QStringLiteral(" AND \"%1\" = ?").arg(m_fields[condition->field]);
-    writeChange(m_handEdit || m_recorder, [&] {
-        QSqlQuery q(TableStore::connection());
-        TableStore::check(
-            q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(m_sqlTable, sets.join(", "), where)), q);
-        for (const QVariant &b : binds)
-            q.addBindValue(b);
-        q.addBindValue(m_currentId);
-        if (condition)
-            q.addBindValue(condition->stored);
-        TableStore::check(q.exec(), q);
-        if (q.numRowsAffected() != 1) {
-            if (condition && !fetchRow(m_currentId).bounds.isEmpty())
-                throw RowChangedError(QStringLiteral("Запись изменена другой программой: \"%1\" больше не \"%2\"")
-                                          .arg(m_fields[condition->field], condition->stored));
-            throw StoreError(QStringLiteral("Запись не найдена: её удалили, пока она редактировалась"));
-        }
-        if (m_handEdit)
-            AuditTrail::write(AuditTrail::Action::Edit, m_table, m_currentId, m_fields, texts(m_original),
-                              texts(m_values));
-        if (m_recorder) {
-            const QVector<QString> before = texts(m_original), after = texts(m_values);
-            FieldValues written;
-            for (int i = 0; i < m_fields.size(); ++i)
-                if (before[i] != after[i] || before[i].isNull() != after[i].isNull())
-                    written.append({m_fields[i], after[i].isNull() ? QString(QLatin1String("")) : after[i]});
-            m_recorder(m_currentId, written);
-        }
-    });
 }
 
 void TableCursor::Post()
@@ -852,40 +394,33 @@ void TableCursor::PostIfStill(int field, const QString &text)
     requireOpen();
     if (m_state != State::Edit)
         throw StoreError(QStringLiteral("Запись не в режиме редактирования"));
-    if (field < 0 || field >= m_fields.size())
-        throw StoreError(QStringLiteral("Нет поля с номером %1 в таблице %2").arg(field).arg(m_table));
-    const PostCondition condition{field, storedValue(field, text)};
+    m_def.requireIndex(field);
+    const RowEditor::Condition condition{field, m_editor.storedValue(field, text)};
     post(&condition);
 }
 
-void TableCursor::post(const PostCondition *condition)
+void TableCursor::post(const RowEditor::Condition *condition)
 {
     requireOpen();
     if (m_state == State::Browse)
         return;
     // On failure the row stays in editing, so nothing typed is lost.
-    struct Forget
-    {
-        PostRecorder &recorder;
-        ~Forget() { recorder = nullptr; }
-    } forget{m_recorder};
     if (m_state == State::Insert)
-        m_currentId = postInsert();
+        m_currentId = m_editor.insert();
     else
-        postEdit(condition);
+        m_editor.update(m_currentId, condition);
+    const bool handEdit = m_editor.isHandEdit();
     m_state = State::Browse;
     m_live.reset();
     m_inPlace = false;
-    m_row = PackedRow::pack(m_values);
-    m_values.clear();
-    m_original.clear();
-    m_modified = false;
-    m_eof = false;
-    m_bof = false;
+    m_row = PackedRow::pack(m_editor.values());
+    m_editor.clear();
+    land(true, false, false);
     TableStore::bumpGeneration();
-    if (std::exchange(m_handEdit, false) && (m_filters.active || m_filters.extraActive)) {
-        // The row is stored: a failed look leaves it current rather than
-        // report a failure of a change that was made.
+    if (handEdit && m_filters.inForce()) {
+        // A hand edit the filters no longer show gives way to the nearest
+        // visible row. The row is stored: a failed look leaves it current
+        // rather than report a failure of a change that was made.
         try {
             if (!rowStillVisible(m_currentId))
                 standNear(m_currentId);
@@ -904,7 +439,7 @@ void TableCursor::Cancel()
         return;
     const State was = m_state;
     m_state = State::Browse;
-    m_modified = false;
+    m_editor.clear();
     emit stateChanged();
     if (was == State::Insert) {
         const PackedRow prev = m_prevId ? fetchRow(m_prevId) : PackedRow();
@@ -915,17 +450,15 @@ void TableCursor::Cancel()
             First();
         }
     } else {
-        m_values.clear();
-        m_original.clear();
         emit currentChanged();
     }
 }
 
 void TableCursor::settle()
 {
-    if (m_state != State::Edit && m_state != State::Insert)
+    if (!editing())
         return;
-    if (m_modified)
+    if (m_editor.isModified())
         Post();
     else
         Cancel();
@@ -942,16 +475,7 @@ void TableCursor::Delete()
         Cancel();
     requireRow();
     const qint64 id = m_currentId;
-    // The trail of a deleted row holds all its fields as they were stored.
-    const QVector<QString> was = m_audited ? fetchRow(id).unpack() : QVector<QString>();
-    writeChange(m_audited, [&] {
-        QSqlQuery q(TableStore::connection());
-        TableStore::check(q.prepare(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(m_sqlTable)), q);
-        q.addBindValue(id);
-        TableStore::check(q.exec(), q);
-        if (m_audited && q.numRowsAffected() == 1)
-            AuditTrail::write(AuditTrail::Action::Delete, m_table, id, m_fields, texts(was), {});
-    });
+    m_editor.remove(id, m_audited);
     TableStore::bumpGeneration();
     standNear(id);
     emit rowsChanged();
@@ -960,13 +484,15 @@ void TableCursor::Delete()
 
 void TableCursor::standNear(qint64 id)
 {
-    if (seekForward(id)) {
+    if (seekForward(id))
         m_eof = false;
-    } else if (fetchLast(id)) {
-        m_eof = true;
-    } else {
-        clearRow();
-    }
+    else
+        land(fetchLast(id), m_bof, true);
+}
+
+void TableCursor::lookAfresh() const
+{
+    TableStore::releaseReaders();
 }
 
 void TableCursor::Refresh()
@@ -975,44 +501,31 @@ void TableCursor::Refresh()
     settle();
     // A fresh look: no open statement may hold an older view of the table
     // than what other programs have stored since.
-    TableStore::releaseReaders();
-    if (m_currentId != 0 && rowStillVisible(m_currentId)) {
+    lookAfresh();
+    if (m_currentId != 0 && rowStillVisible(m_currentId))
         loadRow(m_currentId, fetchRow(m_currentId));
-    } else if (seekForward(0)) {
-        m_bof = true;
-        m_eof = false;
-    } else {
-        clearRow();
-    }
+    else
+        standFirst();
     emit rowsChanged();
     emit currentChanged();
 }
 
 // ---------------------------------------------------------------- filter
 
-FilterExpression TableCursor::parseFilter(const QStringList &lines) const
-{
-    return FilterExpression::parse(
-        lines, [this](const QString &n) { return fieldIndex(n); }, [this](int i) { return isDateField(i); });
-}
-
 // Puts the wanted filters in force and reads the first row under them (or
 // keeps the current row when it is still visible). All or nothing: when the
 // engine refuses the query, the filters and the current row stay as they were.
-void TableCursor::applyFilters(const Filters &wanted, bool keepCurrent)
+void TableCursor::applyFilters(const RowFilter &wanted, bool keepCurrent)
 {
-    TableStore::releaseReaders();   // a fresh look, as Refresh
-    Filters was = wanted;
+    lookAfresh();   // as Refresh
+    RowFilter was = wanted;
     std::swap(was, m_filters);
     try {
         if (keepCurrent && m_currentId != 0 && rowStillVisible(m_currentId)) {
             loadRow(m_currentId, fetchRow(m_currentId));
-            m_bof = m_eof = false;
-        } else if (seekForward(0)) {
-            m_bof = true;
-            m_eof = false;
+            land(true, false, false);
         } else {
-            clearRow();
+            standFirst();
         }
     } catch (...) {
         m_filters = std::move(was);
@@ -1029,9 +542,9 @@ void TableCursor::SetFilterLines(const QStringList &lines)
         return;
     }
     requireOpen();
-    Filters wanted = m_filters;
+    RowFilter wanted = m_filters;
     wanted.lines = lines;
-    wanted.expression = parseFilter(lines);
+    wanted.expression = RowFilter::parse(m_def, lines);
     settle();
     applyFilters(wanted, false);
 }
@@ -1039,8 +552,8 @@ void TableCursor::SetFilterLines(const QStringList &lines)
 void TableCursor::ActivateFilter()
 {
     requireOpen();
-    Filters wanted = m_filters;
-    wanted.expression = parseFilter(m_filters.lines);
+    RowFilter wanted = m_filters;
+    wanted.expression = RowFilter::parse(m_def, m_filters.lines);
     wanted.active = true;
     settle();
     applyFilters(wanted, false);
@@ -1052,7 +565,7 @@ void TableCursor::DeactivateFilter()
     settle();
     if (!m_filters.active)
         return;
-    Filters wanted = m_filters;
+    RowFilter wanted = m_filters;
     wanted.active = false;
     applyFilters(wanted, true);
 }
@@ -1060,9 +573,9 @@ void TableCursor::DeactivateFilter()
 void TableCursor::setExtraFilter(const QStringList &lines, bool active)
 {
     requireOpen();
-    Filters wanted = m_filters;
+    RowFilter wanted = m_filters;
     wanted.extraLines = lines;
-    wanted.extra = parseFilter(lines);
+    wanted.extra = RowFilter::parse(m_def, lines);
     wanted.extraActive = active;
     settle();
     if (active)
@@ -1076,57 +589,6 @@ void TableCursor::setExtraFilter(const QStringList &lines, bool active)
 bool TableCursor::rowStillVisible(qint64 id)
 {
     QVector<QVariant> binds{id};
-    RawQuery q(selectSql(QStringLiteral("1"), {QStringLiteral("id = ?")}, binds), binds);
+    RawQuery q(source().select(QStringLiteral("1"), {QStringLiteral("id = ?")}, binds), binds);
     return q.next();
-}
-
-// ---------------------------------------------------------------- for grids
-
-QVector<qint64> TableCursor::visibleIds(qint64 afterId, int limit) const
-{
-    requireOpen();
-    QVector<QVariant> binds{afterId};
-    const QString tail = limit > 0 ? QStringLiteral("ORDER BY id LIMIT %1").arg(limit) : QStringLiteral("ORDER BY id");
-    RawQuery q(selectSql(QStringLiteral("id"), {QStringLiteral("id > ?")}, binds, tail), binds);
-    QVector<qint64> ids;
-    if (limit > 0)
-        ids.reserve(limit);
-    while (q.next())
-        ids.append(q.integer(0));
-    return ids;
-}
-
-int TableCursor::visibleCount() const
-{
-    requireOpen();
-    QVector<QVariant> binds;
-    RawQuery q(selectSql(QStringLiteral("COUNT(*)"), {}, binds), binds);
-    return q.next() ? int(q.integer(0)) : 0;
-}
-
-PackedRow TableCursor::fetchRow(qint64 id) const
-{
-    requireOpen();
-    RawQuery q(QStringLiteral("SELECT %1 FROM %2 WHERE id = ?").arg(m_selectList, m_sqlTable), {id});
-    if (!q.next())
-        return {};
-    return q.packed(1, int(m_fields.size()));
-}
-
-QVector<QString> TableCursor::rowById(qint64 id) const
-{
-    return fetchRow(id).unpack();
-}
-
-QVector<QPair<qint64, PackedRow>> TableCursor::rowsByIdRange(qint64 fromId, qint64 toId) const
-{
-    requireOpen();
-    QVector<QVariant> binds{fromId, toId};
-    RawQuery q(selectSql(m_selectList, {QStringLiteral("id >= ?"), QStringLiteral("id <= ?")}, binds,
-                         QStringLiteral("ORDER BY id")),
-               binds);
-    QVector<QPair<qint64, PackedRow>> rows;
-    while (q.next())
-        rows.append({q.integer(0), q.packed(1, int(m_fields.size()))});
-    return rows;
 }

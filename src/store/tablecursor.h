@@ -19,9 +19,11 @@
 #include <memory>
 #include <optional>
 
-#include "store/filterexpression.h"
-#include "store/hashchain.h"
 #include "store/packedrow.h"
+#include "store/roweditor.h"
+#include "store/rowfilter.h"
+#include "store/tabledef.h"
+#include "store/tablescan.h"
 #include "store/tablestore.h"
 
 class RawQuery;
@@ -38,15 +40,18 @@ public:
     const QString &tableName() const { return m_table; }
 
     // --- opening
-    void Open();   // throws StoreError when the table is missing or unreadable; stays closed then
+    // Throws StoreError when the table is missing or unreadable, or (one of
+    // the program's own tables) its fields differ from the schema's; stays closed then.
+    void Open();
     void Close();  // drops an unposted row
     bool isOpen() const { return m_state != State::Inactive; }
     State state() const { return m_state; }
 
     // --- fields (stored order, without the hidden id)
-    const QStringList &fieldNames() const { return m_fields; }
-    int fieldIndex(const QString &name) const;   // -1 when unknown; case ignored
-    bool isDateField(int index) const;
+    const QStringList &fieldNames() const { return m_def.names(); }
+    const TableDef &definition() const { return m_def; }
+    int fieldIndex(const QString &name) const { return m_def.indexOf(name, Qt::CaseInsensitive); }   // -1 when unknown
+    bool isDateField(int index) const { return m_def.isDate(index); }
 
     // --- moving
     void First();
@@ -74,7 +79,7 @@ public:
     // share nothing. A failure of either part stops both and is thrown here
     // once both have stopped. Where no second connection can see what this
     // one sees, one walk here feeds both visits.
-    using RowVisit = std::function<void(const QByteArrayView *)>;
+    using RowVisit = TableScan::RowVisit;
     void scanToEndSplit(const QVector<int> &first, const RowVisit &visitFirst, const QVector<int> &second,
                         const RowVisit &visitSecond);
 
@@ -104,7 +109,7 @@ public:
     void SetFieldText(const QString &name, const QString &text);
     void SetFieldDateTime(int index, const QDateTime &when);
     void SetFieldDateTime(const QString &name, const QDateTime &when);
-    bool isModified() const { return m_modified; }
+    bool isModified() const { return editing() && m_editor.isModified(); }
 
     // Who begins a row's change. While the cursor is audited (the journal
     // page's edit mode), what the grid and the navigator begin is a hand
@@ -125,6 +130,9 @@ public:
     void Cancel();
     void Delete();             // deletes the current row; the next one becomes current
     void Refresh();            // re-reads the current row and the visible row set
+    // Lets the store's open statements go, without moving, so that the next
+    // read sees what another program on the same journal stored since.
+    void lookAfresh() const;
 
     // Posts a row in editing/adding when a field changed, drops it otherwise.
     void settle();
@@ -141,8 +149,8 @@ public:
     // field of a new row, the changed ones of an edit). What it writes is
     // stored with the row, in one commit; when it throws, neither is. Used
     // once: the post, done or failed, lets it go.
-    using PostRecorder = std::function<void(qint64 rowId, const FieldValues &written)>;
-    void setPostRecorder(PostRecorder recorder) { m_recorder = std::move(recorder); }
+    using PostRecorder = RowEditor::Recorder;
+    void setPostRecorder(PostRecorder recorder) { m_editor.setRecorder(std::move(recorder)); }
     bool audited() const { return m_audited; }
 
     // --- filter
@@ -168,7 +176,7 @@ public:
     // Visible rows with fromId <= id <= toId, in stored order.
     QVector<QPair<qint64, PackedRow>> rowsByIdRange(qint64 fromId, qint64 toId) const;
     // The text a stored value reads as (dates as dd.MM.yyyy).
-    static QString valueText(const QString &stored, bool isDate);
+    static QString valueText(const QString &stored, bool isDate) { return TableDef::valueText(stored, isDate); }
 
 signals:
     // The current row moved or its values changed.
@@ -178,53 +186,36 @@ signals:
     void stateChanged();
 
 private:
-    struct Filters
-    {
-        QStringList lines;
-        bool active = false;
-        FilterExpression expression;
-        QStringList extraLines;
-        bool extraActive = false;
-        FilterExpression extra;
-    };
-
     void releaseStatement() override;
     void requireOpen() const;
     void requireRow() const;
-    QString whereClause(QVector<QVariant> &binds) const;
-    QString selectSql(const QString &columns, QStringList conditions, QVector<QVariant> &binds,
-                      const QString &tail = QString()) const;
-    FilterExpression parseFilter(const QStringList &lines) const;
-    void applyFilters(const Filters &wanted, bool keepCurrent);
+    RowSource source() const { return RowSource(m_def, m_sqlTable, m_filters); }
+    bool editing() const { return m_state == State::Edit || m_state == State::Insert; }
+    void applyFilters(const RowFilter &wanted, bool keepCurrent);
     void loadRow(qint64 id, const PackedRow &row);
     void clearRow();
     void dropLive();
     void keepRowOnly();
     bool seekForward(qint64 afterId, int batch = 0);
     bool fetchLast(qint64 beforeId);
+    // Where a seek leaves the cursor: on the row it found, with these ends
+    // set, or on no row when it found none.
+    void land(bool found, bool atStart, bool atEnd);
+    // Stands on the first visible row (the start), else on none.
+    void standFirst() { land(seekForward(0), true, false); }
+    // Stands past the last visible row, as a walk ends.
+    void standPastEnd() { land(fetchLast(0), false, true); }
     bool rowStillVisible(qint64 id);
     // Stands on the first visible row after id, else the last before it, else on none.
     void standNear(qint64 id);
-    struct PostCondition
-    {
-        int field;
-        QString stored;
-    };
-    void post(const PostCondition *condition);
-    qint64 postInsert();
-    void postEdit(const PostCondition *condition);
-    // Runs a write, inside one transaction with its audit entries when withTrail.
-    void writeChange(bool withTrail, const std::function<void()> &change);
-    QVector<QString> texts(const QVector<QString> &stored) const;
-    QString storedValue(int index, const QString &text) const;
+    void post(const RowEditor::Condition *condition);
     PackedRow fetchRow(qint64 id) const;
     // The stored value of a field of the current row as read, null for NULL.
     QString currentStored(int index) const;
 
     QString m_table;
     QString m_sqlTable;
-    QStringList m_fields;
-    QVector<bool> m_dateFields;
+    TableDef m_def;   // the fields as stored, read by Open()
     QString m_selectList;
 
     State m_state = State::Inactive;
@@ -232,16 +223,12 @@ private:
     qint64 m_prevId = 0;           // the row to return to when an append is cancelled
     PackedRow m_row;               // the current row as read, unless it is read in place
     mutable QByteArray m_scratch;
-    QVector<QString> m_values;     // the row being edited or added
-    QVector<QString> m_original;   // ... and its values when editing began
-    bool m_modified = false;
+    RowEditor m_editor;            // the row being edited or added
     bool m_eof = true;
     bool m_bof = true;
 
-    Filters m_filters;
+    RowFilter m_filters;
     bool m_audited = false;
-    bool m_handEdit = false;   // the row in editing or adding is a hand edit of an audited cursor
-    PostRecorder m_recorder;   // for the post under way
 
     // The open forward statement; while m_inPlace, it stands on the current
     // row and the row's fields are read from it.

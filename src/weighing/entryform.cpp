@@ -498,7 +498,7 @@ void EntryForm::refreshLists(bool atStart)
     // weighbridge on the same journal stored since the last refresh lie
     // before this program's latest row, or after the end the view stands
     // past: the refresh starts at the first of them.
-    TableStore::releaseReaders();   // a fresh look: no statement may hold an older view
+    view->lookAfresh();
     // Nothing unread, nothing to do: wherever the journal page left the view,
     // the rows from there on were all read already.
     const QVector<qint64> unread = view->visibleIds(m_lists.takenUpTo(), 1);

@@ -208,8 +208,8 @@ void TnewDB::showEvent(QShowEvent *e)
 void TnewDB::FormShow()
 {
     const QString line = m_mode == WeighingMode::TareAfterUnloading
-                             ? QStringLiteral("[Ok_brutto]='") + m_okBrutto->text() + QStringLiteral("'")
-                             : QStringLiteral("[Ok_tara]='") + m_okTara->text() + QStringLiteral("'");
+                             ? WeighingRecord::equalsLine(WeighingRecord::Ok_brutto, m_okBrutto->text())
+                             : WeighingRecord::equalsLine(WeighingRecord::Ok_tara, m_okTara->text());
     if (!m_view->isOpen())
         m_view->Open();
     m_view->SetFilterLines({line});

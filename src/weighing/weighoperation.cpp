@@ -200,7 +200,7 @@ bool WeighOperation::choiceStillAwaiting(WeighingMode m, QString *refusal) const
     }
     // The record as stored now: the journal page, or another weighbridge on
     // the same journal, may have changed it since.
-    TableStore::releaseReaders();
+    view->lookAfresh();
     const QVector<QString> stored = view->rowById(m_chosenId);
     const int marker = WeighingModes::awaitingMarker(m);
     if (stored.size() <= marker || stored[marker] != WeighingRecord::Awaiting) {

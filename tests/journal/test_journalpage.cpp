@@ -172,7 +172,7 @@ private slots:
         TableStore::releaseReaders();
         QSqlQuery q(TableStore::connection());
         for (const SearchListField &f : SearchListFields)
-            QVERIFY(q.exec(QStringLiteral("DROP INDEX bd_main_db_%1").arg(QLatin1String(f.field))));
+            QVERIFY(q.exec(QStringLiteral("DROP INDEX bd_main_db_%1").arg(WeighingRecord::fieldName(f.field))));
         for (bool completed : {false, true}) {
             view->setExtraFilter({JournalPage::CompletedLine}, completed);
             walked[completed] = readSearchLists(*view);

@@ -25,7 +25,7 @@ int cellOf(const QString &field)
 {
     const auto &cols = JournalCsv::columns();
     for (int i = 0; i < JournalCsv::Cells; ++i)
-        if (field == QLatin1String(cols[size_t(i)].field))
+        if (field == WeighingRecord::fieldName(cols[size_t(i)].field))
             return i;
     qFatal("no cell for %s", qPrintable(field));
 }

@@ -12,22 +12,24 @@
 
 namespace {
 
+using namespace WeighingRecord;
+
 JournalRow completedRecord()
 {
-    return {{"N_Avto", "А123ВС"},         {"Marcka", "Т-100"},       {"FIO", "Иванов И.И."},
-            {"AvtoPr", "Автобаза 3"},     {"Zakazchik", "ООО Карьер"}, {"Gruz_otprav", "ЗАО Щебень"},
-            {"Gruz_poluch", "ООО Стройка"}, {"Punkt", "Склад 2"},    {"Tovar", "щебень"},
-            {"Forma", "наличный"},        {"N_List", "104512"},      {"N_pricepa", "ПР 17"},
-            {"Punkt_zagruz", "Карьер 5"}, {"Netto", "10,22"},        {"Dat", "15.03.2005"},
-            {"Time", "12:30:05"},         {"Klad", "Сидорова А.В."}, {"Okpo", "123"},
-            {"Zena", "100"},              {"Sum", "15,32"},          {"Tara", "5,1"},
-            {"Ed_izm", "т"},              {"Ok_tara", "0"},          {"Ok_brutto", "0"},
-            {"Ok_cicle", "2"}};
+    return {{N_Avto, "А123ВС"},         {Marcka, "Т-100"},       {FIO, "Иванов И.И."},
+            {AvtoPr, "Автобаза 3"},     {Zakazchik, "ООО Карьер"}, {Gruz_otprav, "ЗАО Щебень"},
+            {Gruz_poluch, "ООО Стройка"}, {Punkt, "Склад 2"},    {Tovar, "щебень"},
+            {Forma, "наличный"},        {N_List, "104512"},      {N_pricepa, "ПР 17"},
+            {Punkt_zagruz, "Карьер 5"}, {Netto, "10,22"},        {Dat, "15.03.2005"},
+            {Time, "12:30:05"},         {Klad, "Сидорова А.В."}, {Okpo, "123"},
+            {Zena, "100"},              {Sum, "15,32"},          {Tara, "5,1"},
+            {Ed_izm, "т"},              {Ok_tara, "0"},          {Ok_brutto, "0"},
+            {Ok_cicle, "2"}};
 }
 
-JournalRow with(JournalRow row, const QString &field, const QString &text)
+JournalRow with(JournalRow row, Field field, const QString &text)
 {
-    row.insert(field, text);
+    row.set(field, text);
     return row;
 }
 
@@ -50,24 +52,24 @@ private slots:
 
         QStringList noNumber = full;
         noNumber[3] = "Т-100, ";
-        QTest::newRow("empty truck number keeps the make and the comma") << with(r, "N_Avto", "") << noNumber;
+        QTest::newRow("empty truck number keeps the make and the comma") << with(r, N_Avto, "") << noNumber;
 
         QStringList noNet = full;
         noNet[15] = noNet[16] = "";
-        QTest::newRow("no second pass: blank net weights") << with(r, "Netto", "") << noNet;
+        QTest::newRow("no second pass: blank net weights") << with(r, Netto, "") << noNet;
 
         QStringList shortDate = full;
         shortDate[1] = "0";
         shortDate[2] = "";
-        QTest::newRow("date too short for its parts") << with(r, "Dat", "15.0") << shortDate;
+        QTest::newRow("date too short for its parts") << with(r, Dat, "15.0") << shortDate;
 
         QStringList spaced = full;
         spaced[5] = spaced[7] = "  ООО  \"Ромашка\" ";
-        QTest::newRow("texts exactly as stored") << with(r, "AvtoPr", "  ООО  \"Ромашка\" ") << spaced;
+        QTest::newRow("texts exactly as stored") << with(r, AvtoPr, "  ООО  \"Ромашка\" ") << spaced;
 
         QStringList joined = full;
         joined[6] = "Иванов Иван";
-        QTest::newRow("stored line break is a blank") << with(r, "FIO", "Иванов\nИван") << joined;
+        QTest::newRow("stored line break is a blank") << with(r, FIO, "Иванов\nИван") << joined;
 
         QTest::newRow("view without rows") << JournalRow() << QStringList(17, QString());
     }
