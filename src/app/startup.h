@@ -39,9 +39,9 @@ void connectPendingTrucks(MainForm &mainForm, TnewDB &pendingTrucks);
 // Lets the journal page's "Экспорт БД" run the export report.
 void connectExportReport(MainForm &mainForm, Exp2BD &exportReport);
 // Starts the day's backup of the database on a thread of its own once the
-// main window has been painted; a copy that fails reaches the general error
+// main window has been painted with its entry lists whole; a copy that fails reaches the general error
 // report, once. Destroying the result stops a copy under way.
-std::unique_ptr<DailyBackup> startDailyBackup(const QString &programDir, QWidget &mainWindow);
+std::unique_ptr<DailyBackup> startDailyBackup(const QString &programDir, MainForm &mainForm);
 // Gives the note its two buttons (the weighing page's fills it from the
 // record the latest second pass completed, the journal page's from the
 // grid's current row, both with the settings page's copies choice) and the

@@ -15,21 +15,24 @@ const TableDef &journal()
 {
     using K = FieldKind;
     // Search fields and markers are indexed, so that a filter on one of them
-    // finds its first row at once in a large journal.
+    // finds its first row at once in a large journal; so are the entry
+    // fields of few distinct texts, whose lists the program takes from their
+    // indexes at start-up instead of reading every row. (The waybill number,
+    // new on nearly every row, would gain nothing from one.)
     static const TableDef def(Tables::Journal, {
         {QStringLiteral("N_Avto"), K::Text, QStringLiteral("№ Автомобиля"), true},
-        {QStringLiteral("Marcka"), K::Text, QStringLiteral("Марка автомобиля")},
+        {QStringLiteral("Marcka"), K::Text, QStringLiteral("Марка автомобиля"), true},
         {QStringLiteral("FIO"), K::Text, QStringLiteral("Ф.И.О. Водителя"), true},
         {QStringLiteral("AvtoPr"), K::Text, QStringLiteral("Автопредприятие"), true},
         {QStringLiteral("Zakazchik"), K::Text, QStringLiteral("Заказчик"), true},
-        {QStringLiteral("Gruz_otprav"), K::Text, QStringLiteral("Грузоотправитель")},
-        {QStringLiteral("Gruz_poluch"), K::Text, QStringLiteral("Грузополучатель")},
-        {QStringLiteral("Punkt"), K::Text, QStringLiteral("Пункт разгрузки")},
+        {QStringLiteral("Gruz_otprav"), K::Text, QStringLiteral("Грузоотправитель"), true},
+        {QStringLiteral("Gruz_poluch"), K::Text, QStringLiteral("Грузополучатель"), true},
+        {QStringLiteral("Punkt"), K::Text, QStringLiteral("Пункт разгрузки"), true},
         {QStringLiteral("Tovar"), K::Text, QStringLiteral("Товар"), true},
-        {QStringLiteral("Forma"), K::Text, QStringLiteral("Форма оплаты")},
+        {QStringLiteral("Forma"), K::Text, QStringLiteral("Форма оплаты"), true},
         {QStringLiteral("N_List"), K::Text, QStringLiteral("№ путевого листа")},
-        {QStringLiteral("N_pricepa"), K::Text, QStringLiteral("№ прицепа")},
-        {QStringLiteral("Punkt_zagruz"), K::Text, QStringLiteral("Пункт загрузки")},
+        {QStringLiteral("N_pricepa"), K::Text, QStringLiteral("№ прицепа"), true},
+        {QStringLiteral("Punkt_zagruz"), K::Text, QStringLiteral("Пункт загрузки"), true},
         {QStringLiteral("Netto"), K::Text, QStringLiteral("Нетто")},
         {QStringLiteral("Dat"), K::Date, QStringLiteral("Дата"), true},
         {QStringLiteral("Time"), K::Text, QStringLiteral("Время")},
@@ -102,6 +105,13 @@ namespace {
 
 void exec(QSqlQuery &q, const QString &sql) { TableStore::check(q.exec(sql), q); }
 
+QString indexSql(const QString &field, bool ifMissing)
+{
+    return QStringLiteral("CREATE INDEX %1%2_%3 ON %2 %4")
+        .arg(ifMissing ? QStringLiteral("IF NOT EXISTS ") : QString(), TableStore::sqlName(Tables::Journal), field,
+             SqlDialect::indexColumns(QStringLiteral("\"%1\"").arg(field)));
+}
+
 }
 
 void createTables()
@@ -114,12 +124,9 @@ void createTables()
     QSqlQuery q(TableStore::connection());
     const QString journalTable = TableStore::sqlName(Tables::Journal);
     exec(q, QStringLiteral("CREATE TABLE %1 (%2)").arg(journalTable, columnsSql(journal())));
-    for (const FieldDef &f : journal().fields()) {
-        if (!f.indexed)
-            continue;
-        exec(q, QStringLiteral("CREATE INDEX %1_%2 ON %1 %3")
-                    .arg(journalTable, f.name, SqlDialect::indexColumns(QStringLiteral("\"%1\"").arg(f.name))));
-    }
+    for (const FieldDef &f : journal().fields())
+        if (f.indexed)
+            exec(q, indexSql(f.name, false));
     exec(q, QStringLiteral("CREATE TABLE %1 (%2)").arg(TableStore::sqlName(Tables::Operators), columnsSql(accounts())));
     exec(q, QStringLiteral("CREATE TABLE %1 (%2)")
                 .arg(TableStore::sqlName(Tables::Administrators), columnsSql(accounts())));
@@ -140,6 +147,31 @@ QStringList ensureLogTables()
         added << Tables::Passes;
     if (HashChain::ensureTable())
         added << Tables::Chain;
+    return added;
+}
+
+QStringList ensureIndexes()
+{
+    QStringList added;
+    const QString journalTable = TableStore::sqlName(Tables::Journal);
+    for (const FieldDef &f : journal().fields()) {
+        if (!f.indexed)
+            continue;
+        const QString &field = f.name;
+        QSqlQuery q(TableStore::connection());
+        q.prepare(SqlDialect::indexOnFieldSql());
+        q.addBindValue(journalTable);
+        q.addBindValue(field);
+        TableStore::check(q.exec(), q);
+        if (q.next())
+            continue;
+        q.finish();
+        TableStore::releaseReaders();
+        exec(q, indexSql(field, true));
+        added << field;
+    }
+    if (!added.isEmpty())
+        TableStore::bumpGeneration();
     return added;
 }
 

@@ -96,6 +96,10 @@ void createTables();
 // added. Throws StoreError.
 QStringList ensureLogTables();
 
+// Adds to the journal the indexes a database prepared before them lacks;
+// the fields indexed now. Throws StoreError.
+QStringList ensureIndexes();
+
 // Adds an account row (used by the preparation tool and by tests).
 void addAccount(const QString &table, const QString &name, const QString &password);
 

@@ -2,6 +2,7 @@
 
 #include <QAbstractListModel>
 #include <QComboBox>
+#include <QCompleter>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,6 +14,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include "common/errorreport.h"
 #include "indicator/weightdisplay.h"
 #include "store/tablecursor.h"
@@ -23,7 +26,7 @@
 
 // One entry field's list as its drop-down shows it. The row count is taken
 // at each reset, so a view never sees the list change under it between the
-// begin and the end of a refresh.
+// begin and the end of a refresh; a list still filling shows no rows.
 class ReferenceListModel : public QAbstractListModel
 {
 public:
@@ -41,15 +44,59 @@ public:
     }
 
     void beginChange() { beginResetModel(); }
-    void endChange()
+    void endChange(bool filling)
     {
-        m_rows = m_list.size();
+        m_rows = filling ? 0 : m_list.size();
         endResetModel();
     }
 
 private:
     const ReferenceList &m_list;
     qsizetype m_rows = 0;
+};
+
+// An entry field whose list may still be filling after the window shows:
+// its drop-down and the completion of what is typed wait for the whole list
+// rather than offer a part of it, and come up as soon as it is there.
+class EntryField : public QComboBox
+{
+public:
+    using QComboBox::QComboBox;
+
+    // After keepTypedText: the line edit is there.
+    void watchTyping()
+    {
+        connect(lineEdit(), &QLineEdit::textEdited, this, [this] { m_typed = m_filling; });
+    }
+
+    bool filling() const { return m_filling; }
+    void setFilling(bool on)
+    {
+        m_filling = on;
+        const bool popup = std::exchange(m_popupAsked, false);
+        const bool typed = std::exchange(m_typed, false);
+        if (on || !isEnabled() || !isVisible())
+            return;
+        if (popup) {
+            showPopup();
+        } else if (typed && (hasFocus() || lineEdit()->hasFocus()) && !currentText().isEmpty() && completer()) {
+            completer()->setCompletionPrefix(currentText());
+            completer()->complete();
+        }
+    }
+
+    void showPopup() override
+    {
+        if (m_filling)
+            m_popupAsked = true;
+        else
+            QComboBox::showPopup();
+    }
+
+private:
+    bool m_filling = false;
+    bool m_popupAsked = false;
+    bool m_typed = false;
 };
 
 namespace {
@@ -150,7 +197,12 @@ EntryForm::EntryForm(const EntryFormHost &host) : QWidget(host.panel), m_host(ho
     connect(m_newButton, &QPushButton::clicked, this, guarded([this] { formReset(WeighingMode::TareBeforeLoading); }));
 }
 
-EntryForm::~EntryForm() = default;
+EntryForm::~EntryForm()
+{
+    m_stopFilling = true;
+    if (m_fillThread.joinable())
+        m_fillThread.join();
+}
 
 // ---------------------------------------------------------------- layout
 
@@ -202,7 +254,7 @@ QWidget *EntryForm::createFields()
     };
 
     for (int i = 1; i <= WeighingRecord::EntryFieldCount; ++i) {
-        auto *c = new QComboBox(box);
+        auto *c = new EntryField(box);
         c->setObjectName(QStringLiteral("ComboBox%1").arg(i));
         c->setMaxVisibleItems(50);
         c->setFont(bold);
@@ -216,6 +268,7 @@ QWidget *EntryForm::createFields()
         c->setModel(model);
         // Inline completion would store "Заказчик-1" for a typed "Заказчик".
         keepTypedText(c);
+        c->watchTyping();
         c->setCurrentIndex(-1);
         setHint(c, {fieldLooks()[size_t(i - 1)].hint});
         // Disabled, a field shows the chosen truck's record: keep it legible.
@@ -398,9 +451,45 @@ void EntryForm::onModeButtonClicked(WeighingMode m)
 
 // ---------------------------------------------------------------- lists
 
-void EntryForm::fillReferenceLists() { refreshReferenceLists(); }
+void EntryForm::fillReferenceLists() { refreshLists(true); }
 
-void EntryForm::refreshReferenceLists()
+void EntryForm::refreshReferenceLists() { refreshLists(false); }
+
+namespace {
+
+// A model reset makes an editable combo box show its first entry; what the
+// field showed goes back, and for the field being typed into, where the
+// cursor and the selection were.
+class ShownText
+{
+public:
+    explicit ShownText(QComboBox *c)
+        : m_box(c), m_text(c->currentText()), m_cursor(c->lineEdit()->cursorPosition()),
+          m_selectionStart(c->lineEdit()->selectionStart()), m_selectionLength(c->lineEdit()->selectionLength())
+    {
+    }
+    void putBack() const
+    {
+        m_box->setCurrentIndex(-1);
+        m_box->setEditText(m_text);
+        QLineEdit *edit = m_box->lineEdit();
+        if (m_selectionStart >= 0)
+            edit->setSelection(m_selectionStart, m_selectionLength);
+        else
+            edit->setCursorPosition(m_cursor);
+    }
+
+private:
+    QComboBox *m_box;
+    QString m_text;
+    int m_cursor;
+    int m_selectionStart;
+    int m_selectionLength;
+};
+
+} // namespace
+
+void EntryForm::refreshLists(bool atStart)
 {
     TableCursor *view = m_host.journal;
     if (!view || !view->isOpen() || view->IsEmpty())
@@ -421,21 +510,23 @@ void EntryForm::refreshReferenceLists()
     if (view->AtEnd() || unread.first() != view->currentId())
         view->moveToId(unread.first());
 
-    // A model reset makes an editable combo box show its first entry; what
-    // the field showed is put back afterwards.
-    std::array<QString, WeighingRecord::EntryFieldCount> shown;
+    std::vector<ShownText> shown;
     for (size_t p = 0; p < m_fields.size(); ++p) {
-        shown[p] = m_fields[p]->currentText();
+        shown.emplace_back(m_fields[p]);
         m_models[p]->beginChange();
     }
     auto putBack = [&] {
         for (size_t p = 0; p < m_fields.size(); ++p) {
-            m_models[p]->endChange();
-            setFieldText(int(p + 1), shown[p]);
+            m_models[p]->endChange(m_lists.isPending(int(p)));
+            shown[p].putBack();
         }
     };
+    std::unique_ptr<PendingLists> pending;
     try {
-        m_lists.refresh(*view);
+        if (atStart && !m_filling)
+            pending = m_lists.refreshLeavingLarge(*view);
+        else
+            m_lists.refresh(*view);
     } catch (...) {
         putBack();
         throw;
@@ -443,6 +534,51 @@ void EntryForm::refreshReferenceLists()
     putBack();
     if (standing != 0)
         view->moveToId(standing);
+    if (pending)
+        startFilling(std::move(pending));
+}
+
+void EntryForm::startFilling(std::unique_ptr<PendingLists> read)
+{
+    for (const int p : read->positions())
+        m_fields[size_t(p)]->setFilling(true);
+    m_filling = std::move(read);
+    m_stopFilling = false;
+    m_fillThread = std::thread([this, read = m_filling.get()] {
+        bool ran = false;
+        std::exception_ptr failure;
+        try {
+            ran = read->run(m_stopFilling);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        // Gone with the form when it is destroyed first.
+        QMetaObject::invokeMethod(this, [this, ran, failure] { finishFilling(ran, failure); }, Qt::QueuedConnection);
+    });
+}
+
+void EntryForm::finishFilling(bool ran, std::exception_ptr failure)
+{
+    m_fillThread.join();
+    // Where the worker could not read, the rows are read here: late, but
+    // the lists are whole. A failure here too is reported, and the lists
+    // show what they hold.
+    if (failure || !ran)
+        runGuarded([&] { m_filling->runHere(); });
+    std::vector<std::pair<int, ShownText>> shown;
+    for (const int p : m_filling->positions()) {
+        shown.emplace_back(p, ShownText(m_fields[size_t(p)]));
+        m_models[size_t(p)]->beginChange();
+    }
+    m_lists.complete(*m_filling);
+    for (const auto &[p, text] : shown) {
+        m_models[size_t(p)]->endChange(false);
+        text.putBack();
+    }
+    m_filling.reset();
+    for (const auto &[p, text] : shown)
+        m_fields[size_t(p)]->setFilling(false);
+    emit fillingDone();
 }
 
 // ---------------------------------------------------------------- reset

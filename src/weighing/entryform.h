@@ -11,6 +11,10 @@
 #include <QWidget>
 
 #include <array>
+#include <atomic>
+#include <exception>
+#include <memory>
+#include <thread>
 
 #include "weighing/referencelists.h"
 #include "weighing/weighingmode.h"
@@ -21,6 +25,8 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class IndicatorLink;
+class EntryField;
+class PendingLists;
 class ReferenceListModel;
 class TableCursor;
 class WeighOperation;
@@ -87,7 +93,12 @@ public:
     // --- reference lists
     const ReferenceLists &referenceLists() const { return m_lists; }
     // Creation step 3 of the main window: the refresh over the whole journal.
+    // A list new on nearly every row of a long journal (the waybill numbers)
+    // is completed on a worker after it returns; until then its field offers
+    // nothing, and its drop-down or the completion of what was typed comes up
+    // as soon as the list is whole. fillingDone() tells when.
     void fillReferenceLists();
+    bool referenceListsFilling() const { return m_filling != nullptr; }
     // The refresh from the journal view's current row to its end.
     void refreshReferenceLists();
 
@@ -101,17 +112,22 @@ signals:
     void modeClicked(WeighingMode m, WeighingMode previous);
     // A form reset begins: no completed record is shown any more.
     void resetStarted();
+    // The lists left to a worker at start-up are whole.
+    void fillingDone();
 
 private:
     void createLayout();
     QWidget *createFields();
     QWidget *createWeighRow();
     void onModeButtonClicked(WeighingMode m);
+    void refreshLists(bool atStart);
+    void startFilling(std::unique_ptr<PendingLists> read);
+    void finishFilling(bool ran, std::exception_ptr failure);
 
     EntryFormHost m_host;
     WeighOperation *m_weighing = nullptr;
     ReferenceLists m_lists;
-    std::array<QComboBox *, WeighingRecord::EntryFieldCount> m_fields{};
+    std::array<EntryField *, WeighingRecord::EntryFieldCount> m_fields{};
     std::array<ReferenceListModel *, WeighingRecord::EntryFieldCount> m_models{};
     std::array<QRadioButton *, 4> m_modeButtons{};
     QLineEdit *m_tare = nullptr;
@@ -120,4 +136,7 @@ private:
     QPushButton *m_weighButton = nullptr;
     QPushButton *m_newButton = nullptr;
     WeighingMode m_mode = WeighingMode::TareBeforeLoading;
+    std::unique_ptr<PendingLists> m_filling;   // read by m_fillThread
+    std::thread m_fillThread;
+    std::atomic<bool> m_stopFilling{false};
 };

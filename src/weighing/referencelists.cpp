@@ -3,11 +3,16 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <exception>
 #include <limits>
+#include <numeric>
 #include <stdexcept>
+#include <thread>
 
 #include "common/failure.h"
+#include "common/latesttexts.h"
 #include "store/rawquery.h"
+#include "store/spanwalk.h"
 #include "store/tablecursor.h"
 #include "store/tablestore.h"
 
@@ -136,6 +141,15 @@ void ReferenceList::reserve(qsizetype count)
         m_text.reserve(m_text.size() / m_entries.size() * size_t(count) + m_text.size());
 }
 
+void ReferenceList::swap(ReferenceList &other) noexcept
+{
+    m_text.swap(other.m_text);
+    m_entries.swap(other.m_entries);
+    m_table.swap(other.m_table);
+    m_order.swap(other.m_order);
+    std::swap(m_holes, other.m_holes);
+}
+
 bool ReferenceList::takeHashed(QByteArrayView utf8, quint32 hash)
 {
     qsizetype entry = find(utf8, hash);
@@ -211,7 +225,7 @@ namespace {
 class ListFiller
 {
 public:
-    ListFiller(std::array<ReferenceList, WeighingRecord::EntryFieldCount> &lists, ReferenceLists::Changes &changed,
+    ListFiller(ListArray &lists, ReferenceLists::Changes &changed,
                QVector<int> positions, qint64 ahead)
         : m_lists(lists), m_changed(changed), m_positions(std::move(positions)), m_ahead(ahead)
     {
@@ -278,7 +292,7 @@ private:
     };
     static constexpr int BatchRows = 32;
 
-    std::array<ReferenceList, WeighingRecord::EntryFieldCount> &m_lists;
+    ListArray &m_lists;
     ReferenceLists::Changes &m_changed;
     const QVector<int> m_positions;
     const qint64 m_ahead;
@@ -292,35 +306,74 @@ private:
 // the seeks cost more than the walk saves.
 constexpr int SeekLimit = 50000;
 
+// Below this many rows a second walk costs more than it saves, and no list
+// is worth leaving to a worker.
+constexpr qint64 SplitRows = 8 * SampleRows;
+
+QStringList namesOf(const TableCursor &view, const QVector<int> &positions)
+{
+    QStringList names;
+    for (const int p : positions)
+        names << view.fieldNames().value(p);
+    return names;
+}
+
+qint64 lastIdOf(const TableCursor &view)
+{
+    RawQuery q(QStringLiteral("SELECT max(id) FROM \"%1\"").arg(TableStore::sqlName(view.tableName())), {});
+    return q.next() ? q.integer(0) : 0;
+}
+
 } // namespace
+
+PendingLists::PendingLists(QVector<int> positions, std::unique_ptr<SpanWalk> walk, qint64 rows)
+    : m_positions(std::move(positions)), m_walk(std::move(walk)), m_rows(rows)
+{
+}
+
+PendingLists::~PendingLists() = default;
+
+bool PendingLists::run(const std::atomic<bool> &stop)
+{
+    ReferenceLists::Changes changed{};
+    ListFiller filler(m_lists, changed, m_positions, m_rows);
+    const bool ran = m_walk->run([&](const QByteArrayView *row) { filler.take(row); }, stop);
+    filler.takeStaged();
+    return ran;
+}
+
+void PendingLists::runHere()
+{
+    ReferenceLists::Changes changed{};
+    ListFiller filler(m_lists, changed, m_positions, m_rows);
+    m_walk->runHere([&](const QByteArrayView *row) { filler.take(row); });
+    filler.takeStaged();
+}
 
 QVector<int> ReferenceLists::takeFromIndexes(TableCursor &view, Changes &changed, const QVector<int> &candidates)
 {
-    // Only a first read of the whole journal, unfiltered: then a field's
-    // distinct texts by their latest row are exactly what the walk would
-    // leave, and a field with an index gives them in a few thousand seeks
-    // instead of a value decoded from every row. A NULL, which the walk
-    // reads as the empty text and the index walk skips, leaves the field to
-    // the walk.
+    // A field's distinct texts by their latest row are exactly what the walk
+    // would leave, and a field with an index gives them in a few thousand
+    // seeks instead of a value decoded from every row. A NULL, which the
+    // walk reads as the empty text and the index walk skips, leaves the
+    // field to the walk; asked only of an indexed field, where it is a seek.
     QVector<int> seeked;
-    if (m_takenUpTo != 0 || view.filterActive() || view.extraFilterActive() || view.currentId() != view.visibleIds(0, 1).value(0))
-        return seeked;
+    const QString table = TableStore::sqlName(view.tableName());
     for (const int p : candidates) {
         ReferenceList &list = m_lists[size_t(p)];
         if (!list.isEmpty())
             continue;
-        const QString table = TableStore::sqlName(view.tableName());
+        const std::optional<QStringList> texts = view.distinctByLatest(p, SeekLimit);
+        if (!texts)
+            continue;
         const QString column = QStringLiteral("\"%1\"").arg(view.fieldNames().value(p));
         bool nullFound = true;
         try {
-            RawQuery q(QStringLiteral("SELECT 1 FROM \"%1\" WHERE %2 IS NULL LIMIT 1").arg(table, column), {});
-            nullFound = q.next();
+            RawQuery nulls(QStringLiteral("SELECT 1 FROM \"%1\" WHERE %2 IS NULL LIMIT 1").arg(table, column), {});
+            nullFound = nulls.next();
         } catch (const StoreError &) {
         }
         if (nullFound)
-            continue;
-        const std::optional<QStringList> texts = view.distinctByLatest(p, SeekLimit);
-        if (!texts)
             continue;
         for (const QString &t : *texts)
             changed[size_t(p)] |= list.take(t);
@@ -329,27 +382,178 @@ QVector<int> ReferenceLists::takeFromIndexes(TableCursor &view, Changes &changed
     return seeked;
 }
 
-namespace {
+QVector<int> ReferenceLists::nearlyUnique(TableCursor &view, const QVector<int> &candidates, qint64 lastId) const
+{
+    QVector<int> found;
+    if (candidates.isEmpty())
+        return found;
+    QStringList columns;
+    for (const QString &name : namesOf(view, candidates))
+        columns << QStringLiteral("\"%1\"").arg(name);
+    RawQuery q(QStringLiteral("SELECT %1 FROM \"%2\" WHERE id <= ? ORDER BY id DESC LIMIT %3")
+                   .arg(columns.join(QStringLiteral(", ")), TableStore::sqlName(view.tableName()))
+                   .arg(SampleRows),
+               {lastId});
+    std::vector<ReferenceList> seen(size_t(candidates.size()));
+    qint64 rows = 0;
+    while (q.next()) {
+        ++rows;
+        for (int i = 0; i < candidates.size(); ++i)
+            seen[size_t(i)].take(q.bytes(i));
+    }
+    for (int i = 0; i < candidates.size(); ++i)
+        if (rows == SampleRows && seen[size_t(i)].size() * 16 >= rows * 15)
+            found << candidates[i];
+    return found;
+}
 
-// Below this many rows a second walk costs more than it saves.
-constexpr qint64 SplitRows = 8 * SampleRows;
+void ReferenceLists::walkSpan(TableCursor &view, Changes &changed, const QVector<int> &positions, qint64 fromId,
+                              qint64 toId)
+{
+    if (positions.isEmpty())
+        return;
+    const QStringList names = namesOf(view, positions);
+    // Each half notes the latest row of each text in sets of its own. The
+    // earlier half's texts by their latest row, then the later half's, taken
+    // into the lists in that order, leave every text where one walk of all
+    // the rows would.
+    const qint64 middle = fromId + (toId - fromId) / 2;
+    SpanWalk earlier(view.tableName(), names, fromId, middle);
+    SpanWalk later(view.tableName(), names, middle + 1, toId);
+    using Sets = std::vector<LatestTexts>;
+    Sets early(size_t(positions.size())), late(size_t(positions.size()));
+    const auto into = [](Sets &sets) {
+        return [&sets, row = qint64(0)](const QByteArrayView *values) mutable {
+            for (size_t i = 0; i < sets.size(); ++i)
+                sets[i].take(values[i], row);
+            ++row;
+        };
+    };
+    // The rows read count, also those read before a failure.
+    const auto feed = [&] {
+        for (int i = 0; i < positions.size(); ++i) {
+            ReferenceList &list = m_lists[size_t(positions[i])];
+            for (const Sets *sets : {&early, &late})
+                for (const QByteArrayView text : (*sets)[size_t(i)].byLatest())
+                    changed[size_t(positions[i])] |= list.take(text);
+        }
+    };
 
-} // namespace
+    std::atomic<bool> stop{false};
+    bool ranThere = false;
+    std::exception_ptr failure;
+    std::thread worker;
+    if (toId - fromId >= SplitRows && later.mayRunElsewhere())
+        worker = std::thread([&] {
+            try {
+                ranThere = later.run(into(late), stop);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+    try {
+        earlier.runHere(into(early));
+    } catch (...) {
+        stop = true;
+        if (worker.joinable())
+            worker.join();
+        feed();
+        throw;
+    }
+    if (worker.joinable())
+        worker.join();
+    try {
+        if (failure)
+            std::rethrow_exception(failure);
+        if (!ranThere)
+            later.runHere(into(late));   // no second reader: here, after the earlier rows
+    } catch (...) {
+        feed();
+        throw;
+    }
+    feed();
+}
+
+qint64 ReferenceLists::firstWholeRead(TableCursor &view) const
+{
+    if (m_takenUpTo != 0 || view.filterActive() || view.extraFilterActive()
+        || view.currentId() != view.visibleIds(0, 1).value(0))
+        return 0;
+    const qint64 last = lastIdOf(view);
+    return last - view.currentId() + 1 >= SplitRows ? last : 0;
+}
+
+std::unique_ptr<PendingLists> ReferenceLists::readWhole(TableCursor &view, qint64 lastId, Changes &changed,
+                                                        bool leaveLarge)
+{
+    const qint64 firstId = view.currentId();
+    QVector<int> walked(WeighingRecord::EntryFieldCount);
+    std::iota(walked.begin(), walked.end(), 0);
+    const QVector<int> seeked = takeFromIndexes(view, changed, walked);
+    walked.removeIf([&seeked](int p) { return seeked.contains(p); });
+    std::unique_ptr<PendingLists> pending;
+    const QVector<int> large = leaveLarge ? nearlyUnique(view, walked, lastId) : QVector<int>();
+    if (!large.isEmpty()) {
+        auto walk = std::make_unique<SpanWalk>(view.tableName(), namesOf(view, large), firstId, lastId);
+        // Where no worker can read, the whole list is read now.
+        if (walk->mayRunElsewhere()) {
+            walked.removeIf([&large](int p) { return large.contains(p); });
+            pending.reset(new PendingLists(large, std::move(walk), lastId - firstId + 1));
+        }
+    }
+    walkSpan(view, changed, walked, firstId, lastId);
+    m_takenUpTo = lastId;
+    if (pending)
+        for (const int p : pending->positions())
+            m_pending[size_t(p)] = true;
+    // Where a walk ends: past the last row.
+    view.Last();
+    view.Next();
+    return pending;
+}
+
+std::unique_ptr<PendingLists> ReferenceLists::refreshLeavingLarge(TableCursor &view)
+{
+    Changes changed{};
+    if (view.IsEmpty() || view.AtEnd())
+        return nullptr;
+    if (const qint64 last = firstWholeRead(view))
+        return readWhole(view, last, changed, true);
+    refresh(view);
+    return nullptr;
+}
+
+ReferenceLists::Changes ReferenceLists::complete(PendingLists &read)
+{
+    Changes changed{};
+    for (const int p : read.positions()) {
+        ReferenceList &list = m_lists[size_t(p)];
+        ReferenceList &older = read.m_lists[size_t(p)];
+        for (qsizetype i = 0; i < list.size(); ++i)
+            older.take(list.bytesAt(i));
+        list.swap(older);
+        m_pending[size_t(p)] = false;
+        changed[size_t(p)] = true;
+    }
+    return changed;
+}
 
 ReferenceLists::Changes ReferenceLists::refresh(TableCursor &view)
 {
     Changes changed{};
     if (view.IsEmpty() || view.AtEnd())
         return changed;
+    if (const qint64 last = firstWholeRead(view)) {
+        readWhole(view, last, changed, false);
+        return changed;
+    }
 
-    // At start-up this reads the whole journal: the store's in-place scan is
-    // several times faster than moving the view row by row, and leaves the
-    // view past its last row, where the walk would have left it.
+    // A later read (the rows others stored since, a filtered view): through
+    // the view, and for a long one in two parts at once, by fields.
     const qint64 ahead = rowsAheadOf(view);
+    QVector<int> all(WeighingRecord::EntryFieldCount);
+    std::iota(all.begin(), all.end(), 0);
     if (ahead < SplitRows) {
-        QVector<int> all(WeighingRecord::EntryFieldCount);
-        for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
-            all[p] = p;
         ListFiller filler(m_lists, changed, all, ahead);
         try {
             view.scanToEnd(filler.positions(), [&](const QByteArrayView *row) { filler.take(row); });
@@ -361,23 +565,9 @@ ReferenceLists::Changes ReferenceLists::refresh(TableCursor &view)
         m_takenUpTo = std::max(m_takenUpTo, view.currentId());
         return changed;
     }
-
-    // A long walk is read in two halves at once, each list by one of them
-    // in row order. Decoding the values and the waybill numbers' lookups
-    // cost the most: the waybill list goes with a few short lists, the
-    // other lists with the other half.
     using namespace WeighingRecord;
-    // The waybill numbers and the consignors stay in the walk, one in each
-    // half, so that neither half is left without a field.
-    const QVector<int> seeked = takeFromIndexes(
-        view, changed, {N_Avto, Marcka, FIO, AvtoPr, Zakazchik, Gruz_poluch, Punkt, Tovar, Forma, N_pricepa, Punkt_zagruz});
-    const auto walked = [&seeked](QVector<int> positions) {
-        positions.removeIf([&seeked](int p) { return seeked.contains(p); });
-        return positions;
-    };
-    ListFiller here(m_lists, changed, walked({N_List, N_Avto, Marcka, FIO, AvtoPr}), ahead);
-    ListFiller there(m_lists, changed,
-                     walked({Zakazchik, Gruz_otprav, Gruz_poluch, Punkt, Tovar, Forma, N_pricepa, Punkt_zagruz}),
+    ListFiller here(m_lists, changed, {N_List, N_Avto, Marcka, FIO, AvtoPr}, ahead);
+    ListFiller there(m_lists, changed, {Zakazchik, Gruz_otprav, Gruz_poluch, Punkt, Tovar, Forma, N_pricepa, Punkt_zagruz},
                      ahead);
     try {
         view.scanToEndSplit(

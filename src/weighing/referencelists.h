@@ -16,6 +16,12 @@
 // every row (the waybill numbers) is sized from the journal's length after
 // its first rows, and its lookups are fetched from memory a few rows ahead.
 //
+// At start-up the lists of indexed fields come from their indexes and the
+// others from one walk of the rows in two halves at once; a list new on
+// nearly every row (a million waybill numbers, which nobody scrolls through)
+// may be left pending and read on a worker after the window shows
+// (PendingLists).
+//
 // No widget in here: the entry form shows the lists through its own models.
 
 #include <QByteArrayView>
@@ -24,12 +30,15 @@
 #include <QVector>
 
 #include <array>
+#include <atomic>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "weighing/journalrecord.h"
 
+class SpanWalk;
 class TableCursor;
 
 class ReferenceList
@@ -67,6 +76,7 @@ public:
 
     // Room for `count` distinct texts without growing the index again.
     void reserve(qsizetype count);
+    void swap(ReferenceList &other) noexcept;
 
     qsizetype size() const { return qsizetype(m_entries.size()); }
     bool isEmpty() const { return m_entries.empty(); }
@@ -123,6 +133,35 @@ private:
     mutable qsizetype m_holes = 0;
 };
 
+using ListArray = std::array<ReferenceList, WeighingRecord::EntryFieldCount>;
+
+// What a start-up left to a worker: the fields of the pending lists over the
+// rows up to the last one the start-up read. Made by
+// ReferenceLists::refreshLeavingLarge on the window thread; read by run()
+// on one worker thread (or by runHere()), then joined in by
+// ReferenceLists::complete() on the window thread.
+class PendingLists
+{
+public:
+    ~PendingLists();
+    const QVector<int> &positions() const { return m_positions; }
+    // False when no connection of its own could be had: nothing read then.
+    // Stops early once stop is set. Throws StoreError.
+    bool run(const std::atomic<bool> &stop);
+    // The same on the window thread; after a failed run() too, as a second
+    // reading of the rows in order leaves each text at its latest row.
+    void runHere();
+
+private:
+    friend class ReferenceLists;
+    PendingLists(QVector<int> positions, std::unique_ptr<SpanWalk> walk, qint64 rows);
+
+    QVector<int> m_positions;
+    std::unique_ptr<SpanWalk> m_walk;
+    qint64 m_rows;
+    ListArray m_lists;
+};
+
 // The thirteen lists, list i (0..12) belonging to journal position i and so
 // to entry field ComboBox<i + 1>.
 class ReferenceLists
@@ -142,13 +181,31 @@ public:
     // whoever stored them, are the next refresh's.
     qint64 takenUpTo() const { return m_takenUpTo; }
 
-
+    // refresh(), except that a first read of a long journal may leave the
+    // lists of fields new on nearly every row pending: returned are the rows
+    // still to be read for them, null when no list was left. Meanwhile the
+    // pending lists hold only what later refreshes took.
+    std::unique_ptr<PendingLists> refreshLeavingLarge(TableCursor &view);
+    bool isPending(int position) const { return m_pending[size_t(position)]; }
+    // Each pending list read becomes its rows as read, followed by what the
+    // refreshes took since, and is pending no more.
+    Changes complete(PendingLists &read);
 
 private:
+    // Whether refresh() would read the whole journal from its first row
+    // unfiltered, for the first time; then the journal's last id.
+    qint64 firstWholeRead(TableCursor &view) const;
+    // That read: the positions it left pending when allowed to.
+    std::unique_ptr<PendingLists> readWhole(TableCursor &view, qint64 lastId, Changes &changed, bool leaveLarge);
     // Of the candidates, the lists a first read can take from their fields'
     // indexes, taken; their positions, which the walk then leaves out.
     QVector<int> takeFromIndexes(TableCursor &view, Changes &changed, const QVector<int> &candidates);
+    // Of the candidates, those new on nearly every one of the latest rows.
+    QVector<int> nearlyUnique(TableCursor &view, const QVector<int> &candidates, qint64 lastId) const;
+    // Rows fromId .. toId of the given fields into the lists, in two halves at once.
+    void walkSpan(TableCursor &view, Changes &changed, const QVector<int> &positions, qint64 fromId, qint64 toId);
 
-    std::array<ReferenceList, WeighingRecord::EntryFieldCount> m_lists;
+    ListArray m_lists;
+    std::array<bool, WeighingRecord::EntryFieldCount> m_pending{};
     qint64 m_takenUpTo = 0;
 };

@@ -6,6 +6,10 @@
 #include <QAbstractItemView>
 #include <QClipboard>
 #include <QCompleter>
+#include <QHash>
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include "keyboard.h"
 #include "messageboxes.h"
@@ -17,6 +21,36 @@ using Mode = WeighingMode;
 
 QStringList list(const WeighFixture &fx, int i) { return WeighFixture::listOf(fx.entry->entryField(i)); }
 QStringList listOf(QComboBox *box) { return WeighFixture::listOf(box); }
+
+// Each text of the column once, by the latest row carrying it.
+QStringList byLatest(const QList<QStringList> &rows, int column)
+{
+    QHash<QString, int> latest;
+    for (int i = 0; i < rows.size(); ++i)
+        latest[rows[i][column]] = i;
+    QStringList texts = latest.keys();
+    std::sort(texts.begin(), texts.end(), [&](const QString &a, const QString &b) { return latest[a] < latest[b]; });
+    return texts;
+}
+
+void store(const QList<QStringList> &rows)
+{
+    QSqlDatabase c = TableStore::connection();
+    c.transaction();
+    QSqlQuery q(c);
+    QStringList columns;
+    for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
+        columns << QStringLiteral("\"%1\"").arg(WeighingRecord::fieldName(p));
+    q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(TableStore::sqlName(Tables::Journal), columns.join(u','),
+                       QStringList(WeighingRecord::EntryFieldCount, QStringLiteral("?")).join(u',')));
+    for (const QStringList &row : rows) {
+        for (const QString &t : row)
+            q.addBindValue(t);
+        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+    }
+    QVERIFY(c.commit());
+}
 
 } // namespace
 
@@ -134,6 +168,94 @@ private slots:
         // fetches the rows it shows, not every id up to the last.
         QCOMPARE(form.journalView()->currentId(), form.journalView()->visibleIds(0, 1).value(0));
         QVERIFY(!form.journalView()->AtEnd());
+    }
+
+    void listsFilledAfterTheWindowShows_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::newRow("typed into the waybill field") << "typed";
+        QTest::newRow("its drop-down asked for") << "drop-down";
+        QTest::newRow("rows stored and the form reset") << "stored";
+    }
+
+    // On a long journal the waybill numbers, new on nearly every row, are
+    // read on a worker after the window shows. Meanwhile the field offers
+    // nothing; what was typed or asked for comes up once the list is whole,
+    // and every list ends as one read of the whole journal gives it.
+    void listsFilledAfterTheWindowShows()
+    {
+        QFETCH(QString, meanwhile);
+        TempDatabase db;
+        auto *rng = QRandomGenerator::global();
+        QList<QStringList> rows;
+        for (int i = 0; i < 9000; ++i) {
+            QStringList row(WeighingRecord::EntryFieldCount, QStringLiteral(""));
+            row[WeighingRecord::N_Avto] = QStringLiteral("А%1ВС").arg(rng->bounded(300));
+            row[WeighingRecord::Marcka] = QStringLiteral("Марка %1").arg(rng->bounded(6));
+            row[WeighingRecord::FIO] = QStringLiteral("Водитель %1").arg(rng->bounded(40));
+            row[WeighingRecord::Punkt] = QStringLiteral("Склад %1").arg(rng->bounded(25));
+            row[WeighingRecord::N_List] = i % 64 == 63 ? rows[int(rng->bounded(i))][WeighingRecord::N_List]
+                                                       : QString::number(100000 + i);
+            rows << row;
+        }
+        store(rows);
+        Session::LoginOk = 1;
+        MainForm form(db.programDir());
+        form.show();
+        QApplication::setActiveWindow(&form);
+        EntryForm *entry = form.entryForm();
+        QComboBox *waybills = entry->entryField(11);
+        // The event loop has not run: the worker's list cannot be in yet.
+        QVERIFY(entry->referenceListsFilling());
+        QCOMPARE(waybills->count(), 0);
+        for (int i = 1; i <= WeighingRecord::EntryFieldCount; ++i)
+            if (i != 11)
+                QCOMPARE(listOf(entry->entryField(i)), byLatest(rows, i - 1));
+
+        const QString typed = QStringLiteral("10012");
+        waybills->setFocus();
+        if (meanwhile == QLatin1String("typed")) {
+            type(&form, typed);
+            QVERIFY(!waybills->completer()->popup()->isVisible());
+        } else if (meanwhile == QLatin1String("drop-down")) {
+            key(&form, Qt::Key_F4);
+            QVERIFY(!waybills->view()->isVisible());
+        } else {
+            QList<QStringList> more = {rows[10], rows[20]};
+            more[0][WeighingRecord::N_List] = QStringLiteral("999");
+            store(more);
+            rows << more;
+            entry->newButton()->click();
+        }
+        QCOMPARE(waybills->count(), 0);
+
+        QTRY_VERIFY(!entry->referenceListsFilling());
+        const QStringList expected = byLatest(rows, WeighingRecord::N_List);
+        for (int i = 1; i <= WeighingRecord::EntryFieldCount; ++i)
+            QCOMPARE(listOf(entry->entryField(i)), byLatest(rows, i - 1));
+        if (meanwhile == QLatin1String("typed")) {
+            QCOMPARE(waybills->currentText(), typed);
+            QCOMPARE(waybills->lineEdit()->cursorPosition(), typed.size());
+            QTRY_VERIFY(waybills->completer()->popup()->isVisible());
+            QStringList offered;
+            const QAbstractItemModel *m = waybills->completer()->completionModel();
+            for (int r = 0; r < m->rowCount(); ++r)
+                offered << m->index(r, 0).data().toString();
+            QStringList matching = expected;
+            matching.removeIf([&](const QString &t) { return !t.startsWith(typed); });
+            QCOMPARE(offered, matching);
+            QVERIFY(offered.size() > 1);
+        } else if (meanwhile == QLatin1String("drop-down")) {
+            QTRY_VERIFY(waybills->view()->isVisible());
+            QVERIFY(waybills->currentText().isEmpty());
+            const int row = int(expected.size()) - 3;
+            waybills->view()->setCurrentIndex(waybills->model()->index(row, 0));
+            pressKey(Qt::Key_Return);
+            QCOMPARE(waybills->currentText(), expected[row]);
+        } else {
+            QCOMPARE(expected.last(), rows[20][WeighingRecord::N_List]);
+            QCOMPARE(expected[expected.size() - 2], QStringLiteral("999"));
+        }
     }
 
     void emptyJournalEmptyLists()

@@ -59,10 +59,11 @@ class TestKrodalinDb final : public QObject
     Q_OBJECT
 
 private slots:
-    void initAddsOnlyTheTrail()
+    void initAddsOnlyWhatIsMissing()
     {
         QTemporaryDir dir;
-        // A folder as init made it before the trail existed, with data in it.
+        // A folder as init made it before the trail and the index on the
+        // make existed, with data in it.
         TableStore::openCreating(dir.path());
         Schema::createTables();
         Schema::addAccount(Tables::Administrators, "Админ", "1");
@@ -75,16 +76,22 @@ private slots:
         }
         TableStore::releaseReaders();
         QSqlQuery(TableStore::connection()).exec("DROP TABLE bd_audit");
+        QSqlQuery(TableStore::connection()).exec("DROP INDEX bd_main_db_Marcka");
         TableStore::close();
 
         const Run first = krodalinDb({"init", dir.path()});
         QCOMPARE(first.code, 0);
-        QVERIFY2(first.out.contains("BD_audit"), qPrintable(first.out));
+        QVERIFY2(first.out.contains("BD_audit") && first.out.contains("по полям Marcka добавлены"),
+                 qPrintable(first.out));
         const Run again = krodalinDb({"init", dir.path()});
-        QCOMPARE(again.code, 0);
+        QVERIFY2(again.code == 0 && again.out.startsWith("Все таблицы уже есть"), qPrintable(again.out));
 
         TableStore::open(dir.path());
         QVERIFY(TableStore::tableExists(Tables::Audit));
+        QSqlQuery index(TableStore::connection());
+        QVERIFY(index.exec("SELECT 1 FROM pragma_index_list('bd_main_db') WHERE name = 'bd_main_db_Marcka'"));
+        QVERIFY(index.next());
+        index.finish();
         QCOMPARE(count(Tables::Journal), 1);
         QCOMPARE(count(Tables::Administrators), 1);
         QCOMPARE(count(Tables::Operators), 0);

@@ -299,7 +299,7 @@ private slots:
         // More texts than asked for, or a field without an index: the
         // caller has to walk the rows.
         QVERIFY(!c.distinctByLatest(fio, 5));
-        QVERIFY(!c.distinctByLatest(c.fieldIndex("Marcka"), 100));
+        QVERIFY(!c.distinctByLatest(c.fieldIndex("N_List"), 100));
     }
 
     void filters_data()

@@ -365,7 +365,11 @@ int main(int argc, char *argv[])
             const QStringList added = Schema::ensureLogTables();
             for (const QString &t : added)
                 QTextStream(stdout) << "Таблица " << t << " добавлена: " << TableStore::describe() << "\n";
-            if (added.isEmpty())
+            const QStringList indexed = Schema::ensureIndexes();
+            if (!indexed.isEmpty())
+                QTextStream(stdout) << "Индексы по полям " << indexed.join(QStringLiteral(", "))
+                                    << " добавлены: " << TableStore::describe() << "\n";
+            if (added.isEmpty() && indexed.isEmpty())
                 QTextStream(stdout) << "Все таблицы уже есть: " << TableStore::describe() << "\n";
             TableStore::close();
             return 0;
