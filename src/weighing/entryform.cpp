@@ -1,6 +1,7 @@
 #include "weighing/entryform.h"
 
 #include <QAbstractListModel>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -100,9 +101,9 @@ struct ModeLook
 };
 
 // In the order the group shows them.
-const std::array<ModeLook, 4> &modeLooks()
+const std::array<ModeLook, 5> &modeLooks()
 {
-    static const std::array<ModeLook, 4> looks = {{
+    static const std::array<ModeLook, 5> looks = {{
         {WeighingMode::TareBeforeLoading, "RadioButton1", QStringLiteral("Тара перед погрузкой"),
          QStringLiteral("Для тарирования выбирите этот путкт")},
         {WeighingMode::GrossAfterLoading, "RadioButton6", QStringLiteral("Брутто после погрузки"),
@@ -111,6 +112,8 @@ const std::array<ModeLook, 4> &modeLooks()
          QStringLiteral("Для взвешивания выбирите этот путкт")},
         {WeighingMode::TareAfterUnloading, "RadioButton7", QStringLiteral("Тара после разгрузки"),
          QStringLiteral("Для тарирования выбирите этот путкт")},
+        {WeighingMode::GrossByStoredTare, "RadioButton9", QStringLiteral("Брутто по сохранённой таре"),
+         QStringLiteral("Для взвешивания выбирите этот путкт")},
     }};
     return looks;
 }
@@ -323,6 +326,10 @@ QWidget *EntryForm::createWeighRow()
         connect(b, &QRadioButton::clicked, this, [this, mode] { onModeButtonClicked(mode); });
     }
     m_modeButtons[size_t(modeSlot(WeighingMode::TareBeforeLoading))]->setChecked(true);
+    m_rememberTare = new QCheckBox(QStringLiteral("Запомнить тару"), group);
+    m_rememberTare->setObjectName(QStringLiteral("RememberTare"));
+    setHint(m_rememberTare, {QStringLiteral("Сохранить тару машины для взвешивания в один проход")});
+    gl->addWidget(m_rememberTare);
     row->addWidget(group, 1, Qt::AlignTop);
     return rowBox;
 }
@@ -455,6 +462,8 @@ void EntryForm::formReset(WeighingMode m)
     m_net->clear();
     for (int i = 1; i <= WeighingRecord::EntryFieldCount; ++i)
         setFieldText(i, QString());
+    // Each tare is remembered on purpose, not by a tick left from the last truck.
+    m_rememberTare->setChecked(false);
     setFieldsEnabled(true);
     selectMode(m);
     m_fields[0]->setFocus();
