@@ -1,4 +1,5 @@
 #include "journal/journalpage.h"
+#include "journal/storedtaremark.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -16,15 +16,16 @@ const char *Columns = "\"RowId\", \"Pass\", \"Mode\", \"Weight\", \"Unit\", \"At
 
 FieldValues PassRecord::facts() const
 {
-    return {{QStringLiteral("pass"), QString::number(pass)},
+    FieldValues out{{QStringLiteral("pass"), QString::number(pass)},
             {QStringLiteral("mode"), mode},
             {QStringLiteral("weight"), weight},
             {QStringLiteral("unit"), unit},
             {QStringLiteral("indicator-date"), indicatorDate},
             {QStringLiteral("indicator-time"), indicatorTime},
             {QStringLiteral("station"), station},
-            {QStringLiteral("trace-sha256"), PassLog::traceDigest(encodedTrace)}}
-           + laterFacts();
+            {QStringLiteral("trace-sha256"), PassLog::traceDigest(encodedTrace)}};
+    out += laterFacts();
+    return out;
 }
 
 FieldValues PassRecord::laterFacts() const
