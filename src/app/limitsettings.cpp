@@ -21,6 +21,10 @@ WeighLimits LoadLimits(const QString &programDir)
 void SaveLimits(const QString &programDir, const QString &max, const QString &min)
 {
     IniFile ini(settingsFilePath(programDir));
-    ini.writeString(Tool, QStringLiteral("max"), max);
-    ini.writeString(Tool, QStringLiteral("min"), min);
+    // An empty limit is written only over one that was set: a file that
+    // never had limits stays as it was.
+    const QString absent = QStringLiteral("\x01absent");
+    for (const auto &[key, value] : {std::pair{QStringLiteral("max"), max}, std::pair{QStringLiteral("min"), min}})
+        if (!value.trimmed().isEmpty() || ini.readString(Tool, key, absent) != absent)
+            ini.writeString(Tool, key, value.trimmed());
 }
