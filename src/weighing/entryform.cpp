@@ -395,10 +395,10 @@ void EntryForm::selectMode(WeighingMode m)
 void EntryForm::onModeButtonClicked(WeighingMode m)
 {
     // Clicking the selected first-pass mode again changes nothing; a
-    // second-pass mode clicked again offers the waiting trucks once more.
+    // second-pass or one-pass mode clicked again offers its trucks once more.
     const WeighingMode previous = m_mode;
     m_mode = m;
-    if (m == previous && !WeighingModes::isSecondPass(m))
+    if (m == previous && !WeighingModes::isSecondPass(m) && !WeighingModes::isOnePass(m))
         return;
     emit modeClicked(m, previous);
 }

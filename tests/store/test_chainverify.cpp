@@ -145,7 +145,8 @@ private slots:
         QVERIFY2(db.isValid(), qPrintable(db.error()));
         {
             QSqlQuery q(TableStore::connection());
-            QVERIFY(q.exec(QStringLiteral("DROP TABLE bd_pass")) && q.exec(QStringLiteral("DROP TABLE bd_chain")));
+            QVERIFY(q.exec(QStringLiteral("DROP TABLE bd_pass")) && q.exec(QStringLiteral("DROP TABLE bd_chain"))
+                    && q.exec(QStringLiteral("DROP TABLE bd_trucks")));
         }
         TempDatabase::addJournalRow({{"N_Avto", "А001АА"}});
         TempDatabase::addJournalRow({{"N_Avto", "В002ВВ"}});
@@ -153,7 +154,8 @@ private slots:
         const Run init = krodalinDb({QStringLiteral("init"), db.programDir()});
         QCOMPARE(init.code, 0);
         QVERIFY2(init.out.contains(QStringLiteral("Таблица BD_pass добавлена"))
-                     && init.out.contains(QStringLiteral("Таблица BD_chain добавлена")),
+                     && init.out.contains(QStringLiteral("Таблица BD_chain добавлена"))
+                     && init.out.contains(QStringLiteral("Таблица BD_trucks добавлена")),
                  qPrintable(init.out));
         const Run run = krodalinDb({QStringLiteral("verify"), db.programDir()});
         QVERIFY2(run.out.contains(QStringLiteral("до начала цепочки (unlogged): 2")), qPrintable(run.out));
