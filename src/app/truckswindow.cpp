@@ -16,13 +16,15 @@ TrucksWindow::TrucksWindow(QWidget *parent) : QDialog(parent), m_view(new TableC
     setObjectName(QStringLiteral("TrucksWindow"));
     setWindowTitle(QStringLiteral("Справочник машин"));
     setFont(windowFont());
-    resize(760, 360);
+    resize(830, 360);
     // An administrator's change of a stored tare is a hand edit like one of the journal.
     m_view->setAudited(true);
 
+    // Wide enough for each title.
+    static const int widths[TruckRegister::ColumnCount] = {100, 70, 60, 155, 130, 110, 165};
     QVector<GridColumn> columns;
     for (int c = 0; c < TruckRegister::ColumnCount; ++c)
-        columns.append({TruckRegister::columnNames()[c], TruckRegister::columnTitle(c), -1});
+        columns.append({TruckRegister::columnNames()[c], TruckRegister::columnTitle(c), widths[c]});
     m_model = new CursorModel(m_view, columns, this);
     m_grid = new CursorGrid(this);
     m_grid->setObjectName(QStringLiteral("TrucksGrid"));

@@ -310,11 +310,11 @@ QWidget *EntryForm::createWeighRow()
     m_net = display(3, QStringLiteral("НЕТТО:"), QStringLiteral("Нетто"));
     row->addWidget(displays, 0, Qt::AlignTop);
 
-    // The four modes, in a frame.
+    // The five modes, in a frame narrow enough margins for the longest caption.
     auto *group = new QGroupBox(QStringLiteral("Режим взвешивания"), rowBox);
     group->setObjectName(QStringLiteral("ModeGroup"));
     auto *gl = new QVBoxLayout(group);
-    gl->setContentsMargins(6, 4, 6, 4);
+    gl->setContentsMargins(2, 4, 0, 4);
     gl->setSpacing(2);
     for (const ModeLook &look : modeLooks()) {
         auto *b = new QRadioButton(look.caption, group);

@@ -23,7 +23,7 @@ QVector<GridColumn> columns()
 {
     using namespace TruckRegister;
     auto col = [](Column c, int width) { return GridColumn{columnNames()[c], columnTitle(c), width}; };
-    return {col(Number, 110), col(Tare, 80), col(Unit, 60), col(Day, 130), col(Operator, 110), col(MaxGross, 90)};
+    return {col(Number, 100), col(Tare, 70), col(Unit, 60), col(Day, 155), col(Operator, 130), col(MaxGross, 165)};
 }
 
 } // namespace
@@ -35,7 +35,7 @@ TruckChoice::TruckChoice(EntryForm *form, QWidget *parent)
     setWindowTitle(QStringLiteral("Выбор машины с сохранённой тарой"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(616, 291);
+    setFixedSize(716, 291);
     setFont(windowFont());
     QPalette blue = palette();
     blue.setColor(QPalette::WindowText, Qt::blue);
@@ -49,7 +49,7 @@ TruckChoice::TruckChoice(EntryForm *form, QWidget *parent)
     m_grid = new CursorGrid(this);
     m_grid->setObjectName(QStringLiteral("TruckGrid"));
     m_grid->setCursorModel(m_model);
-    m_grid->setGeometry(7, 6, 601, 170);
+    m_grid->setGeometry(7, 6, 701, 170);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     QPalette hp = m_grid->horizontalHeader()->palette();
     hp.setColor(QPalette::ButtonText, Qt::blue);
