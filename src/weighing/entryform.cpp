@@ -330,6 +330,18 @@ QWidget *EntryForm::createWeighRow()
     m_rememberTare->setObjectName(QStringLiteral("RememberTare"));
     setHint(m_rememberTare, {QStringLiteral("Сохранить тару машины для взвешивания в один проход")});
     gl->addWidget(m_rememberTare);
+    // Only a pass that weighs the tare can remember it: a tick under a gross
+    // mode would promise what is not done.
+    for (const ModeLook &look : modeLooks()) {
+        const WeighingMode mode = look.mode;
+        connect(modeButton(mode), &QRadioButton::toggled, m_rememberTare, [this, mode](bool on) {
+            if (!on)
+                return;
+            m_rememberTare->setEnabled(WeighingModes::weighsTare(mode));
+            if (!m_rememberTare->isEnabled())
+                m_rememberTare->setChecked(false);
+        });
+    }
     row->addWidget(group, 1, Qt::AlignTop);
     return rowBox;
 }

@@ -186,6 +186,7 @@ private slots:
         QCOMPARE(w.entry->fieldText(3), QStringLiteral("Петров П.П."));
         QCOMPARE(w.entry->tareDisplay()->text(), tare);
         QVERIFY(w.entry->entryField(3)->isEnabled());
+        QVERIFY(!w.entry->rememberTare()->isEnabled());
         w.entry->setFieldText(3, QStringLiteral("Иванов И.И."));
         QVERIFY(!w.form->printButton()->isEnabled());
         QVERIFY(w.settle(gross));
