@@ -11,6 +11,7 @@
 #include "toolkit/cursorgrid.h"
 #include "toolkit/cursormodel.h"
 #include "toolkit/widgetlook.h"
+#include "weighing/choicelook.h"
 #include "weighing/entryform.h"
 #include "weighing/journalrecord.h"
 
@@ -37,10 +38,7 @@ TruckChoice::TruckChoice(EntryForm *form, QWidget *parent)
                    | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(716, 291);
     setFont(windowFont());
-    QPalette blue = palette();
-    blue.setColor(QPalette::WindowText, Qt::blue);
-    blue.setColor(QPalette::ButtonText, Qt::blue);
-    setPalette(blue);
+    ChoiceLook::paintBlue(this);
 
     // A folder whose register is still missing opens it when it is asked for.
     if (TruckRegister::available())
@@ -51,23 +49,12 @@ TruckChoice::TruckChoice(EntryForm *form, QWidget *parent)
     m_grid->setCursorModel(m_model);
     m_grid->setGeometry(7, 6, 701, 170);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    QPalette hp = m_grid->horizontalHeader()->palette();
-    hp.setColor(QPalette::ButtonText, Qt::blue);
-    m_grid->horizontalHeader()->setPalette(hp);
+    ChoiceLook::paintBlue(m_grid->horizontalHeader());
 
-    const QFont bold = pixelFont(font(), 0, true);
-    m_choose = new QPushButton(QStringLiteral(" Выбрать"), this);
-    m_choose->setObjectName(QStringLiteral("ChooseButton"));
-    m_choose->setFont(bold);
-    m_choose->setGeometry(7, 186, 150, 44);
-    m_choose->setDefault(true);
-    setHint(m_choose, {QStringLiteral("по выбранному из списка номеру автомобиля, заполняются все поля из БД")});
+    const ChoiceLook::Buttons buttons = ChoiceLook::makeButtons(this);
+    m_choose = buttons.choose;
+    m_cancel = buttons.cancel;
     connect(m_choose, &QPushButton::clicked, this, guarded([this] { ChooseClick(); }));
-    m_cancel = new QPushButton(QStringLiteral("Отмена"), this);
-    m_cancel->setObjectName(QStringLiteral("CancelButton"));
-    m_cancel->setFont(bold);
-    m_cancel->setGeometry(7, 238, 150, 44);
-    setHint(m_cancel, {QStringLiteral("Отмена и переход в главное окно")});
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 

@@ -402,12 +402,7 @@ void WeighOperation::firstPass(WeighingMode m, const QString &weight, const Stam
     // hand edit, and neither leaves a trail nor waits for one.
     view->Append(TableCursor::Origin::Program);
     storeOrDrop(view, [&] {
-        for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
-            view->SetFieldText(p, m_form->fieldText(p + 1));
-        if (stamp.write) {
-            view->SetFieldDateTime(WeighingRecord::Dat, stamp.date);
-            view->SetFieldText(WeighingRecord::Time, stamp.time);
-        }
+        writeEntryFields(view, stamp);
         if (tare)
             view->SetFieldText(WeighingRecord::Tara, m_form->weights().tare);
         else
@@ -549,6 +544,16 @@ TableCursor::PostRecorder WeighOperation::remembering(WeighingMode m, TableCurso
     return StoredTare::rememberingTare(std::move(recorder), truck);
 }
 
+void WeighOperation::writeEntryFields(TableCursor *view, const Stamp &stamp) const
+{
+    for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
+        view->SetFieldText(p, m_form->fieldText(p + 1));
+    if (stamp.write) {
+        view->SetFieldDateTime(WeighingRecord::Dat, stamp.date);
+        view->SetFieldText(WeighingRecord::Time, stamp.time);
+    }
+}
+
 void WeighOperation::onePass(WeighingMode m, const QString &weight, const Stamp &stamp, const Press &press)
 {
     TableCursor *view = m_form->host().journal;
@@ -560,12 +565,7 @@ void WeighOperation::onePass(WeighingMode m, const QString &weight, const Stamp 
 
     view->Append(TableCursor::Origin::Program);
     storeOrDrop(view, [&] {
-        for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
-            view->SetFieldText(p, m_form->fieldText(p + 1));
-        if (stamp.write) {
-            view->SetFieldDateTime(WeighingRecord::Dat, stamp.date);
-            view->SetFieldText(WeighingRecord::Time, stamp.time);
-        }
+        writeEntryFields(view, stamp);
         view->SetFieldText(WeighingRecord::Tara, tare);
         view->SetFieldText(WeighingRecord::Sum, weight);
         view->SetFieldText(WeighingRecord::Netto, net);

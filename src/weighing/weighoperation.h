@@ -112,6 +112,8 @@ private:
     // Stores the pass's tare as the truck's when "Запомнить тару" is ticked.
     TableCursor::PostRecorder remembering(WeighingMode m, TableCursor::PostRecorder recorder, const QString &tare,
                                           const Stamp &stamp) const;
+    // The entry fields and the indicator's date and time, into the row being written.
+    void writeEntryFields(TableCursor *view, const Stamp &stamp) const;
     void onePass(WeighingMode m, const QString &weight, const Stamp &stamp, const Press &press);
 
     EntryForm *m_form;
