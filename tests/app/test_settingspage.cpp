@@ -23,6 +23,7 @@
 #include "app/mainform.h"
 #include "app/settingspage.h"
 #include "app/startup.h"
+#include "app/truckswindow.h"
 #include "print/expbd.h"
 #include "print/printfm.h"
 #include "common/session.h"
@@ -75,6 +76,9 @@ public:
         note = std::make_unique<printfm>();
         journalReport = std::make_unique<ExpBD>();
         connectPrinting(*form, *note, *journalReport);
+        truckChoice = std::make_unique<TruckChoice>(form->entryForm());
+        trucks = std::make_unique<TrucksWindow>(form.get());
+        connectTruckRegister(*form, *truckChoice, *trucks);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         form->pageControl()->setCurrentIndex(MainForm::SettingsPage);
@@ -82,6 +86,8 @@ public:
     }
     ~Weighbridge()
     {
+        trucks.reset();
+        truckChoice.reset();
         journalReport.reset();
         note.reset();
         gate.reset();
@@ -150,6 +156,8 @@ public:
     std::unique_ptr<Security> gate;
     std::unique_ptr<printfm> note;
     std::unique_ptr<ExpBD> journalReport;
+    std::unique_ptr<TruckChoice> truckChoice;
+    std::unique_ptr<TrucksWindow> trucks;
     QByteArray iniAtStart;
 };
 
@@ -267,6 +275,20 @@ private slots:
         QCOMPARE(w.status(), QStringLiteral("Прибор Выключен"));
         QVERIFY(!w.link()->StableFlag());
         QCOMPARE(w.folder.toolsIniBytes(), w.iniAtStart);
+    }
+
+    // "Справочник машин" is on the panel only the administrator unlocks.
+    void registerBehindTheGate()
+    {
+        Weighbridge w(QStringLiteral("0"));
+        QPushButton *button = w.child<QPushButton>("TrucksButton");
+        QVERIFY(!button->isVisible());
+        w.unlock();
+        QVERIFY(button->isVisible());
+        w.click(button);
+        QTRY_VERIFY(w.trucks->isVisible());
+        QCOMPARE(w.trucks->windowTitle(), QStringLiteral("Справочник машин"));
+        QVERIFY(w.watcher.problems().isEmpty());
     }
 
     void lockingKeepsTheEditsUnsaved()
