@@ -25,6 +25,7 @@
 #include "app/aboutpicture.h"
 #include "common/errorreport.h"
 #include "app/helptext.h"
+#include "app/limitsettings.h"
 #include "app/settingsfile.h"
 #include "app/settingspage.h"
 #include "toolkit/clocklabel.h"
@@ -116,6 +117,9 @@ MainForm::MainForm(const QString &programDir, QWidget *parent)
         m_weight->setText(weight);
     });
     connect(weighing, &WeighOperation::weightWithdrawn, m_weight, [this] { m_weight->setText(m_weightBeforePass); });
+
+    connect(m_settingsPage, &SettingsPage::limitsSaved, weighing,
+            [this, weighing] { weighing->setLimits(LoadLimits(m_programDir)); });
 
     // The journal page on page 2, over the same journal view; CheckBox2 is its edit-mode flag.
     m_journalPage = new ::JournalPage({m_journalPanel, m_journal, m_checkBox2, m_programDir});
@@ -490,6 +494,10 @@ void MainForm::FormCreate()
         m_settingsPage->pribor()->setCurrentText(s.wi);
         m_opencom->setText(s.open);
         m_settingsPage->units()->setCurrentText(s.izmer);
+        const WeighLimits limits = LoadLimits(m_programDir);
+        m_settingsPage->maxWeight()->setText(limits.max);
+        m_settingsPage->minWeight()->setText(limits.min);
+        m_entryForm->weighing()->setLimits(limits);
 
         // The port name is taken from the settings only here; a port chosen
         // later on the settings page waits for the next start.

@@ -8,9 +8,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "app/limitsettings.h"
 #include "app/settingsfile.h"
 #include "common/errorreport.h"
 #include "indicator/devicemodel.h"
@@ -99,7 +101,7 @@ SettingsPage::SettingsPage(const QFont &base, QWidget *parent) : QWidget(parent)
     m_panelControls = panel;
     panel->setObjectName(QStringLiteral("panel_controls"));
     panel->setFont(bold);
-    panel->setGeometry(8, 120, 420, 250);
+    panel->setGeometry(8, 120, 420, 330);
     auto *g = new QGridLayout(panel);
     g->setContentsMargins(10, 8, 10, 8);
     g->setHorizontalSpacing(10);
@@ -125,19 +127,34 @@ SettingsPage::SettingsPage(const QFont &base, QWidget *parent) : QWidget(parent)
     g->addWidget(m_pribor, 0, 1);
     g->addWidget(plain(QStringLiteral("Выбор едениц измерения"), panel), 1, 0);
     g->addWidget(m_units, 1, 1);
+    // The scale's limits, in the unit chosen just above.
+    auto limitField = [&](const QString &name, const QString &hint) {
+        auto *e = new QLineEdit(panel);
+        e->setObjectName(name);
+        e->setFont(regular);
+        e->setFixedWidth(200);
+        setHint(e, {hint, QStringLiteral("в единицах весов; пусто — без предела")});
+        return e;
+    };
+    m_maxWeight = limitField(QStringLiteral("MaxWeight"), QStringLiteral("Наибольший вес, который взвешивают весы"));
+    m_minWeight = limitField(QStringLiteral("MinWeight"), QStringLiteral("Наименьший вес, который взвешивают весы"));
+    g->addWidget(plain(QStringLiteral("Наибольший предел весов"), panel), 2, 0);
+    g->addWidget(m_maxWeight, 2, 1);
+    g->addWidget(plain(QStringLiteral("Наименьший предел весов"), panel), 3, 0);
+    g->addWidget(m_minWeight, 3, 1);
     auto *comHeading = new QLabel(QStringLiteral("Настройки COM порта"), panel);
-    g->addWidget(comHeading, 2, 0, 1, 2);
-    g->addWidget(plain(QStringLiteral("Выбор COM порта"), panel), 3, 0);
-    g->addWidget(m_comselect, 3, 1);
-    g->addWidget(plain(QStringLiteral("Выбор скорости обмена порта"), panel), 4, 0);
-    g->addWidget(m_comspeed, 4, 1);
+    g->addWidget(comHeading, 4, 0, 1, 2);
+    g->addWidget(plain(QStringLiteral("Выбор COM порта"), panel), 5, 0);
+    g->addWidget(m_comselect, 5, 1);
+    g->addWidget(plain(QStringLiteral("Выбор скорости обмена порта"), panel), 6, 0);
+    g->addWidget(m_comspeed, 6, 1);
 
-    g->addWidget(plain(QStringLiteral("ВКЛ/ВЫКЛ COM Port"), panel), 5, 0);
+    g->addWidget(plain(QStringLiteral("ВКЛ/ВЫКЛ COM Port"), panel), 7, 0);
     m_portSwitch = new PortSwitch(panel);
     m_portSwitch->setObjectName(QStringLiteral("RxSwitch1"));
     setHint(m_portSwitch, {QStringLiteral("Производит включение и выключение СОМ порта прибора и индикатора "
                                           "работы прибора")});
-    g->addWidget(m_portSwitch, 5, 1, Qt::AlignLeft);
+    g->addWidget(m_portSwitch, 7, 1, Qt::AlignLeft);
 
     auto *lampRow = new QHBoxLayout;
     lampRow->setSpacing(6);
@@ -147,13 +164,18 @@ SettingsPage::SettingsPage(const QFont &base, QWidget *parent) : QWidget(parent)
     lampRow->addWidget(m_lampSettings);
     lampRow->addWidget(plain(QStringLiteral("Порт COM открыт"), panel));
     lampRow->addStretch();
-    g->addLayout(lampRow, 6, 0, 1, 2);
-    g->setRowStretch(7, 1);
+    g->addLayout(lampRow, 8, 0, 1, 2);
+    m_trucksButton = namedButton(QStringLiteral("TrucksButton"), QStringLiteral("Справочник машин"), panel);
+    m_trucksButton->setFont(regular);
+    m_trucksButton->setFixedSize(170, 26);
+    setHint(m_trucksButton, {QStringLiteral("Сохранённая тара и допустимая масса машин")});
+    g->addWidget(m_trucksButton, 9, 0, 1, 2, Qt::AlignLeft);
+    g->setRowStretch(10, 1);
     panel->hide();
 
     // --- save, bottom right
     m_saveButton = namedButton(QStringLiteral("SaveSettingsButton"), QStringLiteral("  Сохранить настройки"), page);
-    m_saveButton->setGeometry(466, 380, 180, 36);
+    m_saveButton->setGeometry(466, 414, 180, 36);
 }
 
 
@@ -174,6 +196,7 @@ void SettingsPage::attach(const Links &links)
     connect(m_lockButton, &QPushButton::clicked, this, guarded([this] { LockButtonClick(); }));
     connect(m_saveButton, &QPushButton::clicked, this, guarded([this] { SaveClick(); }));
     connect(m_printerSetup, &QPushButton::clicked, this, &SettingsPage::printerSetupRequested);
+    connect(m_trucksButton, &QPushButton::clicked, this, &SettingsPage::trucksRequested);
     for (QComboBox *list : {m_comselect, m_comspeed, m_pribor, m_units})
         connect(list, &QComboBox::currentTextChanged, this, [this] { emit lineSettingsEdited(lineSettings()); });
 }
@@ -209,6 +232,21 @@ void SettingsPage::SaveClick()
     }
     IndicatorLink &link = *m_links.link;
 
+    // A limit that is no weight would silently weigh without it: nothing is
+    // applied or written until it reads.
+    for (QLineEdit *limit : {m_maxWeight, m_minWeight}) {
+        if (!WeighLimitsCheck::readable(limit->text())) {
+            QMessageBox box(QMessageBox::Warning, QStringLiteral("Внимание"),
+                            QStringLiteral("Предел весов «%1» не является весом. Введите число (например 60000 "
+                                           "или 0,5) или оставьте поле пустым.")
+                                .arg(limit->text()),
+                            QMessageBox::Ok, this);
+            box.exec();
+            limit->setFocus();
+            return;
+        }
+    }
+
     // The link goes down while the new parameters are applied and comes up
     // again with them when it was on.
     if (m_portSwitch->isOn()) {
@@ -233,6 +271,8 @@ void SettingsPage::SaveClick()
     SaveSettings(m_links.programDir, SettingsValues{m_comselect->currentText(), m_comspeed->currentText(),
                                                     m_pribor->currentText(), m_links.opencom->text(),
                                                     m_units->currentText()});
+    SaveLimits(m_links.programDir, m_maxWeight->text(), m_minWeight->text());
+    emit limitsSaved();
 
     m_panelControls->hide();
     m_links.showWorkPage();

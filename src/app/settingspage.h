@@ -71,6 +71,10 @@ public:
     PortSwitch *portSwitch() const { return m_portSwitch; }             // "RxSwitch1"
     Lamp *portLamp() const { return m_lampSettings; }                   // "RxLamp2"
     QPushButton *saveButton() const { return m_saveButton; }            // "SaveSettingsButton"
+    // The scale's limits beside the unit, as typed (tools.ini max and min).
+    QLineEdit *maxWeight() const { return m_maxWeight; }                 // "MaxWeight"
+    QLineEdit *minWeight() const { return m_minWeight; }                 // "MinWeight"
+    QPushButton *trucksButton() const { return m_trucksButton; }        // "TrucksButton"
 
 signals:
     // The lock button set CheckBox1 and wants the administrator gate.
@@ -80,6 +84,10 @@ signals:
     void printerSetupRequested();
     // The operator changed a text of the model, unit, port or speed list.
     void lineSettingsEdited(const LineSettings &settings);
+    // The limits were written to tools.ini.
+    void limitsSaved();
+    // "Справочник машин" on the unlocked panel.
+    void trucksRequested();
 
 private:
     Links m_links;
@@ -97,4 +105,7 @@ private:
     PortSwitch *m_portSwitch = nullptr;
     Lamp *m_lampSettings = nullptr;
     QPushButton *m_saveButton = nullptr;
+    QLineEdit *m_maxWeight = nullptr;
+    QLineEdit *m_minWeight = nullptr;
+    QPushButton *m_trucksButton = nullptr;
 };

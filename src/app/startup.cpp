@@ -17,6 +17,7 @@
 #include "app/dailybackup.h"
 #include "app/mainform.h"
 #include "app/settingspage.h"
+#include "app/truckswindow.h"
 #include "journal/evidencewindow.h"
 #include "journal/journalpage.h"
 #include "print/exp2bd.h"
@@ -28,6 +29,7 @@
 #include "toolkit/portswitch.h"
 #include "toolkit/errorbox.h"
 #include "weighing/tnewdb.h"
+#include "weighing/truckchoice.h"
 #include "weighing/entryform.h"
 #include "weighing/weighoperation.h"
 
@@ -183,6 +185,16 @@ int runStartOrder(const QString &dir)
         connectPendingTrucks(*mainForm, *pendingTrucks);
     });
 
+    // The truck register: the choice of a truck for a one-pass weighing, and
+    // the administrator's window on the settings page.
+    std::unique_ptr<TruckChoice> truckChoice;
+    std::unique_ptr<TrucksWindow> trucks;
+    runGuarded([&] {
+        truckChoice = std::make_unique<TruckChoice>(mainForm->entryForm());
+        trucks = std::make_unique<TrucksWindow>(mainForm.get());
+        connectTruckRegister(*mainForm, *truckChoice, *trucks);
+    });
+
     // The day's backup once the main window is painted with its lists: it
     // copies on a thread of its own while the operator weighs.
     std::unique_ptr<DailyBackup> backup;
@@ -194,6 +206,8 @@ int runStartOrder(const QString &dir)
     // A copy still under way stops before the store closes.
     backup.reset();
     login.reset();
+    trucks.reset();
+    truckChoice.reset();
     pendingTrucks.reset();
     totals.reset();
     evidence.reset();
@@ -231,6 +245,14 @@ void connectPendingTrucks(MainForm &mainForm, TnewDB &pendingTrucks)
     // view; the main window closes that view at exit, after its own.
     mainForm.entryForm()->weighing()->setPendingWindow(&pendingTrucks);
     mainForm.setPendingView(pendingTrucks.journalView());
+}
+
+void connectTruckRegister(MainForm &mainForm, TruckChoice &truckChoice, TrucksWindow &trucks)
+{
+    mainForm.entryForm()->weighing()->setTruckChoice(&truckChoice);
+    TrucksWindow *window = &trucks;
+    QObject::connect(mainForm.settingsPage(), &SettingsPage::trucksRequested, window,
+                     guarded([window] { window->showRegister(); }));
 }
 
 void connectExportReport(MainForm &mainForm, Exp2BD &exportReport)

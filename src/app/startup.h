@@ -8,6 +8,8 @@ class ExpBD;
 class MainForm;
 class Security;
 class TnewDB;
+class TruckChoice;
+class TrucksWindow;
 class TotalsWindow;
 class printfm;
 class QWidget;
@@ -35,6 +37,10 @@ void connectAdministratorGate(MainForm &mainForm, Security &gate);
 // second pass completes the record chosen there) and its journal view to the
 // main window, which closes it at exit.
 void connectPendingTrucks(MainForm &mainForm, TnewDB &pendingTrucks);
+
+// Hands the truck choice to the weigh operation (the one-pass weighing) and
+// lets the settings page's "Справочник машин" open the register's window.
+void connectTruckRegister(MainForm &mainForm, TruckChoice &truckChoice, TrucksWindow &trucks);
 
 // Lets the journal page's "Экспорт БД" run the export report.
 void connectExportReport(MainForm &mainForm, Exp2BD &exportReport);

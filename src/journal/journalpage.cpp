@@ -1,4 +1,5 @@
 #include "journal/journalpage.h"
+#include "journal/storedtaremark.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -112,6 +113,20 @@ void JournalPage::createLayout()
     col->setSpacing(3);
     col->addWidget(m_grid, 1);
     col->addWidget(m_navigator);
+    // Which records took their tare from the truck register.
+    m_storedTareMark = new QLabel(this);
+    m_storedTareMark->setObjectName(QStringLiteral("StoredTareMark"));
+    paintText(m_storedTareMark, Qt::darkGreen);
+    col->addWidget(m_storedTareMark);
+    connect(m_host.journal, &TableCursor::currentChanged, m_storedTareMark, [this] {
+        // Only a look: a mark that cannot be read stays blank rather than
+        // stopping every move of the grid with a message.
+        try {
+            m_storedTareMark->setText(StoredTareMark::forRow(m_host.journal->currentId()));
+        } catch (const Failure &) {
+            m_storedTareMark->clear();
+        }
+    });
     auto *bottom = new QHBoxLayout;
     bottom->setSpacing(6);
     bottom->addWidget(createConditions());

@@ -20,6 +20,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QPushButton;
 class CursorGrid;
 class CursorModel;
@@ -82,6 +83,8 @@ public:
     QPushButton *totalsButton() const { return m_totals; }             // "TotalsButton"
     // "Доказательства взвешивания": the evidence window for the current row.
     QPushButton *evidenceButton() const { return m_evidence; }         // "EvidenceButton"
+    // The current record's mark of a tare taken from the truck register.
+    QLabel *storedTareMark() const { return m_storedTareMark; }        // "StoredTareMark"
 
 signals:
     // The mode button asked for edit mode (CheckBox2 is set already).
@@ -122,4 +125,5 @@ private:
     QPushButton *m_printNote = nullptr;
     QPushButton *m_totals = nullptr;
     QPushButton *m_evidence = nullptr;
+    QLabel *m_storedTareMark = nullptr;   // "StoredTareMark"
 };

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QSet>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <memory>
 
 #include "common/failure.h"
@@ -158,9 +159,9 @@ private:
             QStringLiteral("SELECT c.id, c.\"Action\", c.\"RowId\", c.\"Source\", c.\"SourceFrom\", c.\"SourceTo\", "
                            "c.\"Content\", c.\"Hash\", p.id, p.\"RowId\", p.\"Pass\", p.\"Mode\", p.\"Weight\", "
                            "p.\"Unit\", p.\"At\", p.\"IndicatorDate\", p.\"IndicatorTime\", p.\"Operator\", "
-                           "p.\"Station\", p.\"Trace\" FROM %1 c LEFT JOIN %2 p ON c.\"Source\" = '%3' "
+                           "p.\"Station\", p.\"Trace\", %4 FROM %1 c LEFT JOIN %2 p ON c.\"Source\" = '%3' "
                            "AND p.id = c.\"SourceFrom\" ORDER BY c.id")
-                .arg(sqlOf(Tables::Chain), sqlOf(Tables::Passes), Tables::Passes));
+                .arg(sqlOf(Tables::Chain), sqlOf(Tables::Passes), Tables::Passes, laterColumns()));
         QByteArray previous = HashChain::Origin.toLatin1();
         while (q->next()) {
             const qint64 id = q->integer(0);
@@ -226,9 +227,19 @@ private:
         tail += "\nx:trace-sha256=";
         tail += QCryptographicHash::hash(q.bytes(19), QCryptographicHash::Sha256).toHex();
         tail += '\n';
+        PassRecord p;
+        p.tareFrom = q.text(20);
+        p.tareDay = q.text(21);
+        p.tareRow = q.integer(22);
+        p.overload = q.text(23);
+        const FieldValues later = p.laterFacts();
+        for (const auto &[key, value] : later) {
+            tail += "x:" + key.toUtf8() + '=';
+            appendEscaped(tail, value.toUtf8());
+            tail += '\n';
+        }
         if (content.startsWith(head) && content.endsWith(tail))
             return;
-        PassRecord p;
         p.rowId = q.integer(9);
         p.pass = int(q.integer(10));
         p.mode = q.text(11);
@@ -253,6 +264,19 @@ private:
         const FieldValues held = p.facts();
         for (int i = 0; i < held.size() && i < columns.size(); ++i)
             differs(columns[i], factValue(e.facts, held[i].first), held[i].second);
+        // The stored tare's and the overload's facts, said or not on either side.
+        static const QList<std::pair<QString, QString>> laterKeys = {
+            {"TareFrom", "tare-from"}, {"TareDay", "tare-day"}, {"TareRow", "tare-row"}, {"Overload", "overload"}};
+        for (const auto &[column, key] : laterKeys)
+            differs(column, factValue(e.facts, key), factValue(later, key));
+    }
+
+    // The columns of a stored tare and an overload, as blanks where BD_pass predates them.
+    static QString laterColumns()
+    {
+        if (TableStore::connection().record(sqlOf(Tables::Passes)).contains(QStringLiteral("TareFrom")))
+            return QStringLiteral("p.\"TareFrom\", p.\"TareDay\", p.\"TareRow\", p.\"Overload\"");
+        return QStringLiteral("'', '', 0, ''");
     }
 
     void checkTrail(qint64 from, qint64 to, const QString &content)

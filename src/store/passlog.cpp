@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 #include "common/failure.h"
 #include "store/sqldialect.h"
@@ -9,12 +10,13 @@
 
 namespace {
 const char *Columns = "\"RowId\", \"Pass\", \"Mode\", \"Weight\", \"Unit\", \"At\", \"IndicatorDate\", "
-                      "\"IndicatorTime\", \"Operator\", \"Station\", \"Trace\"";
+                      "\"IndicatorTime\", \"Operator\", \"Station\", \"Trace\", \"TareFrom\", \"TareDay\", \"TareRow\", "
+                      "\"Overload\"";
 }
 
 FieldValues PassRecord::facts() const
 {
-    return {{QStringLiteral("pass"), QString::number(pass)},
+    FieldValues out{{QStringLiteral("pass"), QString::number(pass)},
             {QStringLiteral("mode"), mode},
             {QStringLiteral("weight"), weight},
             {QStringLiteral("unit"), unit},
@@ -22,6 +24,22 @@ FieldValues PassRecord::facts() const
             {QStringLiteral("indicator-time"), indicatorTime},
             {QStringLiteral("station"), station},
             {QStringLiteral("trace-sha256"), PassLog::traceDigest(encodedTrace)}};
+    out += laterFacts();
+    return out;
+}
+
+FieldValues PassRecord::laterFacts() const
+{
+    // Only when there is something to say, so that the links of the passes
+    // before them read as they always did.
+    FieldValues out;
+    if (!tareFrom.isEmpty())
+        out += FieldValues{{QStringLiteral("tare-from"), tareFrom},
+                           {QStringLiteral("tare-day"), tareDay},
+                           {QStringLiteral("tare-row"), QString::number(tareRow)}};
+    if (!overload.isEmpty())
+        out += FieldValues{{QStringLiteral("overload"), overload}};
+    return out;
 }
 
 ChainEntry PassRecord::chainEntry(const FieldValues &journalValues) const
@@ -57,7 +75,9 @@ bool ensureTable()
                                             "\"Mode\" %3 NOT NULL, \"Weight\" %3 NOT NULL, \"Unit\" %3 NOT NULL, "
                                             "\"At\" %3 NOT NULL, \"IndicatorDate\" %3 NOT NULL, "
                                             "\"IndicatorTime\" %3 NOT NULL, \"Operator\" %3 NOT NULL, "
-                                            "\"Station\" %3 NOT NULL, \"Trace\" %3 NOT NULL)")
+                                            "\"Station\" %3 NOT NULL, \"Trace\" %3 NOT NULL, "
+                                            "\"TareFrom\" %3 NOT NULL DEFAULT '', \"TareDay\" %3 NOT NULL DEFAULT '', "
+                                            "\"TareRow\" BIGINT NOT NULL DEFAULT 0, \"Overload\" %3 NOT NULL DEFAULT '')")
                                  .arg(passes, SqlDialect::idColumn(), text)),
                       q);
     TableStore::check(q.exec(QStringLiteral("CREATE INDEX %1_row ON %1 (\"RowId\")").arg(passes)), q);
@@ -65,13 +85,51 @@ bool ensureTable()
     return true;
 }
 
-bool available() { return TableStore::tableExists(Tables::Passes) && TableStore::tableExists(Tables::Chain); }
+const QStringList &laterColumns()
+{
+    static const QStringList columns = {"TareFrom", "TareDay", "TareRow", "Overload"};
+    return columns;
+}
+
+QStringList ensureColumns()
+{
+    QStringList added;
+    if (!TableStore::tableExists(Tables::Passes))
+        return added;
+    const QSqlRecord have = TableStore::connection().record(TableStore::sqlName(Tables::Passes));
+    QSqlQuery q(TableStore::connection());
+    TableStore::releaseReaders();
+    for (const QString &name : laterColumns()) {
+        if (have.contains(name))
+            continue;
+        const QString type = name == QLatin1String("TareRow") ? QStringLiteral("BIGINT NOT NULL DEFAULT 0")
+                                                              : SqlDialect::textType() + QStringLiteral(" NOT NULL DEFAULT ''");
+        TableStore::check(q.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN \"%2\" %3")
+                                     .arg(TableStore::sqlName(Tables::Passes), name, type)),
+                          q);
+        added << name;
+    }
+    if (!added.isEmpty())
+        TableStore::bumpGeneration();
+    return added;
+}
+
+bool available()
+{
+    if (!TableStore::tableExists(Tables::Passes) || !TableStore::tableExists(Tables::Chain))
+        return false;
+    const QSqlRecord have = TableStore::connection().record(TableStore::sqlName(Tables::Passes));
+    for (const QString &name : laterColumns())
+        if (!have.contains(name))
+            return false;
+    return true;
+}
 
 void write(PassRecord &record, const FieldValues &journalValues)
 {
     record.encodedTrace = PassTrace::encode(record.trace);
     QSqlQuery q(TableStore::connection());
-    TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)%3")
+    TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)%3")
                                     .arg(TableStore::sqlName(Tables::Passes), QLatin1String(Columns),
                                          SqlDialect::insertReturning())),
                       q);
@@ -82,6 +140,10 @@ void write(PassRecord &record, const FieldValues &journalValues)
     for (const QString *s : {&record.mode, &record.weight, &record.unit, &record.at, &record.indicatorDate,
                              &record.indicatorTime, &record.operatorName, &record.station, &record.encodedTrace})
         q.addBindValue(text(*s));
+    q.addBindValue(text(record.tareFrom));
+    q.addBindValue(text(record.tareDay));
+    q.addBindValue(record.tareRow);
+    q.addBindValue(text(record.overload));
     TableStore::check(q.exec(), q);
     record.id = SqlDialect::insertedId(q);
     HashChain::extend(record.chainEntry(journalValues), Tables::Passes, record.id, record.id);
@@ -112,6 +174,10 @@ QVector<PassRecord> forRow(qint64 rowId)
         r.station = q.value(10).toString();
         r.encodedTrace = q.value(11).toString();
         r.trace = PassTrace::decode(r.encodedTrace);
+        r.tareFrom = q.value(12).toString();
+        r.tareDay = q.value(13).toString();
+        r.tareRow = q.value(14).toLongLong();
+        r.overload = q.value(15).toString();
         out.append(r);
     }
     return out;

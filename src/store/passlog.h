@@ -32,19 +32,33 @@ struct PassRecord
     QString station;        // the computer's host name
     QVector<TraceReading> trace;
     QString encodedTrace;   // as stored (read back); encode(trace) when written
+    // A one-pass weighing takes its tare from the truck register: where it
+    // came from. Empty (0) for a weighed tare.
+    QString tareFrom;       // "stored" or empty
+    QString tareDay;        // yyyy-MM-dd, the day the stored tare was weighed
+    qint64 tareRow = 0;     // the journal row the stored tare came from
+    // A gross above the truck's permitted gross that the operator chose to
+    // store: "<gross> > <permitted> <unit>"; empty when there was none.
+    QString overload;
 
     // The pass's link of the chain, vouching for this record and for the
     // journal fields the pass wrote.
     ChainEntry chainEntry(const FieldValues &journalValues) const;
     // The record's facts as the link states them.
     FieldValues facts() const;
+    FieldValues laterFacts() const;   // the stored tare and the overload, when there are any
 };
 
 namespace PassLog {
 
 // Creates BD_pass when it is missing; true when it was created. Throws StoreError.
 bool ensureTable();
-// BD_pass and BD_chain are both there: a pass can be recorded.
+// Adds to a BD_pass made before them the columns of a stored tare and an
+// overload; the names of the columns added. Throws StoreError.
+QStringList ensureColumns();
+// Those columns, which a BD_pass made before them lacks.
+const QStringList &laterColumns();
+// BD_pass (with all its columns) and BD_chain are there: a pass can be recorded.
 bool available();
 
 // Writes the record (its id is set) and the chain's link for it with the

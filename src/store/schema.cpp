@@ -8,6 +8,7 @@
 #include "store/passlog.h"
 #include "store/sqldialect.h"
 #include "store/tablestore.h"
+#include "store/truckregister.h"
 
 namespace Schema {
 
@@ -132,6 +133,7 @@ void createTables()
                 .arg(TableStore::sqlName(Tables::Administrators), columnsSql(accounts())));
     AuditTrail::ensureTable();
     PassLog::ensureTable();
+    TruckRegister::ensureTable();
     transaction.commit();
     // Its first link finds the journal empty.
     HashChain::ensureTable();
@@ -145,6 +147,10 @@ QStringList ensureLogTables()
         added << Tables::Audit;
     if (PassLog::ensureTable())
         added << Tables::Passes;
+    for (const QString &column : PassLog::ensureColumns())
+        added << Tables::Passes + QLatin1Char('.') + column;
+    if (TruckRegister::ensureTable())
+        added << Tables::Trucks;
     if (HashChain::ensureTable())
         added << Tables::Chain;
     return added;

@@ -14,6 +14,7 @@
 #include "store/audittrail.h"
 #include "store/hashchain.h"
 #include "store/passlog.h"
+#include "store/truckregister.h"
 #include "store/rawquery.h"
 #include "store/schema.h"
 #include "store/sqldialect.h"
@@ -106,6 +107,9 @@ qint64 copyTable(sqlite3 *source, const QString &file, const QString &table)
     const QStringList available = sourceColumns(source, file, sqlTable);
     QStringList quoted;
     for (const QString &c : columns) {
+        // A file made before the pass records' later columns copies without them: they take their defaults.
+        if (!available.contains(c, Qt::CaseInsensitive) && table == Tables::Passes && PassLog::laterColumns().contains(c))
+            continue;
         if (!available.contains(c, Qt::CaseInsensitive))
             throw StoreError(QStringLiteral("В таблице %1 файла %2 нет поля %3; ничего не скопировано")
                                  .arg(table, file, c));
@@ -209,7 +213,7 @@ QVector<Copied> fromSqlite(const QString &sqliteFile)
     for (const QString &t : tables)
         if (!sourceHasTable(source.db, t))
             throw StoreError(QStringLiteral("В файле %1 нет таблицы %2; ничего не скопировано").arg(sqliteFile, t));
-    for (const QString &t : {Tables::Audit, Tables::Passes, Tables::Chain})
+    for (const QString &t : {Tables::Audit, Tables::Passes, Tables::Chain, Tables::Trucks})
         if (sourceHasTable(source.db, t))
             tables << t;
     const bool chained = tables.contains(Tables::Chain);

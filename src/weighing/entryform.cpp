@@ -1,6 +1,7 @@
 #include "weighing/entryform.h"
 
 #include <QAbstractListModel>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
 #include <QGridLayout>
@@ -147,9 +148,9 @@ struct ModeLook
 };
 
 // In the order the group shows them.
-const std::array<ModeLook, 4> &modeLooks()
+const std::array<ModeLook, 5> &modeLooks()
 {
-    static const std::array<ModeLook, 4> looks = {{
+    static const std::array<ModeLook, 5> looks = {{
         {WeighingMode::TareBeforeLoading, "RadioButton1", QStringLiteral("Тара перед погрузкой"),
          QStringLiteral("Для тарирования выбирите этот путкт")},
         {WeighingMode::GrossAfterLoading, "RadioButton6", QStringLiteral("Брутто после погрузки"),
@@ -158,6 +159,8 @@ const std::array<ModeLook, 4> &modeLooks()
          QStringLiteral("Для взвешивания выбирите этот путкт")},
         {WeighingMode::TareAfterUnloading, "RadioButton7", QStringLiteral("Тара после разгрузки"),
          QStringLiteral("Для тарирования выбирите этот путкт")},
+        {WeighingMode::GrossByStoredTare, "RadioButton9", QStringLiteral("Брутто по сохранённой таре"),
+         QStringLiteral("Для взвешивания выбирите этот путкт")},
     }};
     return looks;
 }
@@ -360,11 +363,11 @@ QWidget *EntryForm::createWeighRow()
     m_net = display(3, QStringLiteral("НЕТТО:"), QStringLiteral("Нетто"));
     row->addWidget(displays, 0, Qt::AlignTop);
 
-    // The four modes, in a frame.
+    // The five modes, in a frame narrow enough margins for the longest caption.
     auto *group = new QGroupBox(QStringLiteral("Режим взвешивания"), rowBox);
     group->setObjectName(QStringLiteral("ModeGroup"));
     auto *gl = new QVBoxLayout(group);
-    gl->setContentsMargins(6, 4, 6, 4);
+    gl->setContentsMargins(2, 4, 0, 4);
     gl->setSpacing(2);
     for (const ModeLook &look : modeLooks()) {
         auto *b = new QRadioButton(look.caption, group);
@@ -376,6 +379,22 @@ QWidget *EntryForm::createWeighRow()
         connect(b, &QRadioButton::clicked, this, [this, mode] { onModeButtonClicked(mode); });
     }
     m_modeButtons[size_t(modeSlot(WeighingMode::TareBeforeLoading))]->setChecked(true);
+    m_rememberTare = new QCheckBox(QStringLiteral("Запомнить тару"), group);
+    m_rememberTare->setObjectName(QStringLiteral("RememberTare"));
+    setHint(m_rememberTare, {QStringLiteral("Сохранить тару машины для взвешивания в один проход")});
+    gl->addWidget(m_rememberTare);
+    // Only a pass that weighs the tare can remember it: a tick under a gross
+    // mode would promise what is not done.
+    for (const ModeLook &look : modeLooks()) {
+        const WeighingMode mode = look.mode;
+        connect(modeButton(mode), &QRadioButton::toggled, m_rememberTare, [this, mode](bool on) {
+            if (!on)
+                return;
+            m_rememberTare->setEnabled(WeighingModes::weighsTare(mode));
+            if (!m_rememberTare->isEnabled())
+                m_rememberTare->setChecked(false);
+        });
+    }
     row->addWidget(group, 1, Qt::AlignTop);
     return rowBox;
 }
@@ -441,10 +460,10 @@ void EntryForm::selectMode(WeighingMode m)
 void EntryForm::onModeButtonClicked(WeighingMode m)
 {
     // Clicking the selected first-pass mode again changes nothing; a
-    // second-pass mode clicked again offers the waiting trucks once more.
+    // second-pass or one-pass mode clicked again offers its trucks once more.
     const WeighingMode previous = m_mode;
     m_mode = m;
-    if (m == previous && !WeighingModes::isSecondPass(m))
+    if (m == previous && !WeighingModes::isSecondPass(m) && !WeighingModes::isOnePass(m))
         return;
     emit modeClicked(m, previous);
 }
@@ -591,6 +610,8 @@ void EntryForm::formReset(WeighingMode m)
     m_net->clear();
     for (int i = 1; i <= WeighingRecord::EntryFieldCount; ++i)
         setFieldText(i, QString());
+    // Each tare is remembered on purpose, not by a tick left from the last truck.
+    m_rememberTare->setChecked(false);
     setFieldsEnabled(true);
     selectMode(m);
     m_fields[0]->setFocus();

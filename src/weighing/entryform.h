@@ -19,6 +19,7 @@
 #include "weighing/referencelists.h"
 #include "weighing/weighingmode.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -83,6 +84,8 @@ public:
 
     QPushButton *weighButton() const { return m_weighButton; } // "WeighButton"
     QPushButton *newButton() const { return m_newButton; }     // "NewButton"
+    // "Запомнить тару": a completed tare pass stores the truck's tare in the register.
+    QCheckBox *rememberTare() const { return m_rememberTare; }  // "RememberTare"
 
     // --- modes
     WeighingMode mode() const { return m_mode; }
@@ -129,7 +132,8 @@ private:
     ReferenceLists m_lists;
     std::array<EntryField *, WeighingRecord::EntryFieldCount> m_fields{};
     std::array<ReferenceListModel *, WeighingRecord::EntryFieldCount> m_models{};
-    std::array<QRadioButton *, 4> m_modeButtons{};
+    std::array<QRadioButton *, 5> m_modeButtons{};
+    QCheckBox *m_rememberTare = nullptr;
     QLineEdit *m_tare = nullptr;
     QLineEdit *m_gross = nullptr;
     QLineEdit *m_net = nullptr;

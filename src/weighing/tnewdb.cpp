@@ -17,6 +17,7 @@
 #include "store/tablestore.h"
 #include "toolkit/cursorgrid.h"
 #include "toolkit/cursormodel.h"
+#include "weighing/choicelook.h"
 #include "weighing/entryform.h"
 #include "weighing/journalrecord.h"
 #include "weighing/weighoperation.h"
@@ -128,10 +129,7 @@ void TnewDB::createLayout()
     setFixedSize(616, 291);
     setFont(windowFont());
 
-    QPalette blue = palette();
-    blue.setColor(QPalette::WindowText, Qt::blue);
-    blue.setColor(QPalette::ButtonText, Qt::blue);
-    setPalette(blue);
+    ChoiceLook::paintBlue(this);
 
     m_model = new CursorModel(m_view, columns(), this);
     m_grid = new CursorGrid(this);
@@ -144,25 +142,12 @@ void TnewDB::createLayout()
     gp.setColor(QPalette::Base, Qt::white);
     gp.setColor(QPalette::Text, Qt::black);
     m_grid->setPalette(gp);
-    QPalette hp = m_grid->horizontalHeader()->palette();
-    hp.setColor(QPalette::ButtonText, Qt::blue);
-    hp.setColor(QPalette::WindowText, Qt::blue);
-    m_grid->horizontalHeader()->setPalette(hp);
+    ChoiceLook::paintBlue(m_grid->horizontalHeader());
 
-    const QFont bold = pixelFont(font(), 0, true);
-    m_choose = new QPushButton(QStringLiteral(" Выбрать"), this);
-    m_choose->setObjectName(QStringLiteral("ChooseButton"));
-    m_choose->setFont(bold);
-    m_choose->setGeometry(7, 186, 150, 44);
-    m_choose->setDefault(true);
-    setHint(m_choose, {QStringLiteral("по выбранному из списка номеру автомобиля, заполняются все поля из БД")});
+    const ChoiceLook::Buttons buttons = ChoiceLook::makeButtons(this);
+    m_choose = buttons.choose;
+    m_cancel = buttons.cancel;
     connect(m_choose, &QPushButton::clicked, this, guarded([this] { ChooseClick(); }));
-
-    m_cancel = new QPushButton(QStringLiteral("Отмена"), this);
-    m_cancel->setObjectName(QStringLiteral("CancelButton"));
-    m_cancel->setFont(bold);
-    m_cancel->setGeometry(7, 238, 150, 44);
-    setHint(m_cancel, {QStringLiteral("Отмена и переход в главное окно")});
     connect(m_cancel, &QPushButton::clicked, this, [this] { CancelClick(); });
 
     auto *picture = new QLabel(this);

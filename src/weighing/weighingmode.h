@@ -11,6 +11,7 @@ enum class WeighingMode {
     GrossBeforeUnloading,  // first pass: loaded truck, before unloading
     GrossAfterLoading,     // second pass of a TareBeforeLoading record
     TareAfterUnloading,    // second pass of a GrossBeforeUnloading record
+    GrossByStoredTare,     // one pass: loaded truck against its tare in the truck register
 };
 
 namespace WeighingModes {
@@ -33,6 +34,9 @@ inline WeighingMode firstPassPartner(WeighingMode m)
         return m;
     }
 }
+
+// One pass stores a completed record.
+inline bool isOnePass(WeighingMode m) { return m == WeighingMode::GrossByStoredTare; }
 
 // Whether the pass weighs the tare (else the gross).
 inline bool weighsTare(WeighingMode m)
@@ -62,6 +66,8 @@ inline QString completionText(WeighingMode m)
         return QStringLiteral("Взвешивание Тары после разгрузки завершено!");
     case WeighingMode::GrossAfterLoading:
         return QStringLiteral("Взвешивание Брутто после погрузки завершено!");
+    case WeighingMode::GrossByStoredTare:
+        return QStringLiteral("Взвешивание Брутто по сохранённой таре завершено!");
     }
     return {};
 }

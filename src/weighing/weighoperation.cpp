@@ -1,5 +1,6 @@
 #include "weighing/weighoperation.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
 #include <QLabel>
@@ -23,6 +24,8 @@
 #include "weighing/tnewdb.h"
 #include "weighing/entryform.h"
 #include "weighing/journalrecord.h"
+#include "weighing/storedtare.h"
+#include "weighing/truckchoice.h"
 
 namespace {
 
@@ -43,6 +46,10 @@ const QString NoLongerAwaitingText = QStringLiteral(
 const QString CompletedElsewhereText = QStringLiteral(
     "Эту машину только что взвесили на другом весовом посту. Второе взвешивание не записано. "
     "Выберите машину заново в списке ожидающих взвешивания.");
+
+const QString ChooseStoredTareText = QStringLiteral(
+    "Выберите машину заново в списке машин с сохранённой тарой (режим «Брутто по сохранённой таре»). "
+    "Взвешивание не записано.");
 
 // Weights are never converted, so a second weight in another unit than the
 // first would make a net of kilograms less tonnes.
@@ -114,6 +121,19 @@ WeighOperation::WeighOperation(EntryForm *form) : QObject(form), m_form(form)
 
 void WeighOperation::setPendingWindow(TnewDB *window) { m_pending = window; }
 
+void WeighOperation::setTruckChoice(TruckChoice *window) { m_truckChoice = window; }
+
+void WeighOperation::refuse(const QString &text) const
+{
+    QMessageBox box(QMessageBox::Warning, RefusalCaption, text, QMessageBox::Ok, m_form->window());
+    box.exec();
+}
+
+QString WeighOperation::unitText() const
+{
+    return m_form->host().unitLabel ? m_form->host().unitLabel->text() : QString();
+}
+
 void WeighOperation::plainMessage(const QString &text) const
 {
     QMessageBox box(QMessageBox::NoIcon, MessageCaption, text, QMessageBox::Ok, m_form->window());
@@ -124,6 +144,25 @@ void WeighOperation::plainMessage(const QString &text) const
 
 void WeighOperation::modeChosen(WeighingMode m, WeighingMode previous)
 {
+    if (WeighingModes::isOnePass(m)) {
+        if (!m_truckChoice)
+            throw Failure(QStringLiteral("Окно выбора машины с сохранённой тарой не создано"));
+        m_storedTareTruck.clear();
+        m_form->formReset(m);
+        try {
+            if (m_truckChoice->choose()) {
+                m_storedTareTruck = m_truckChoice->chosenNumber();
+                return;
+            }
+        } catch (...) {
+            m_form->selectMode(previous);
+            throw;
+        }
+        // No stored tare chosen: the truck's tare is weighed first.
+        m_form->formReset(WeighingMode::TareBeforeLoading);
+        m_form->modeButton(WeighingMode::TareBeforeLoading)->setFocus();
+        return;
+    }
     if (!WeighingModes::isSecondPass(m)) {
         m_form->formReset(m);
         return;
@@ -237,6 +276,11 @@ void WeighOperation::Weigh()
     const double w = link->CurrentReading();
     if (w == 0)
         return;
+    // What the scale cannot weigh is not stored.
+    if (const QString outside = WeighLimitsCheck::outsideScale(m_limits, w, unitText()); !outside.isEmpty()) {
+        refuse(outside);
+        return;
+    }
 
     if (WeighingModes::isSecondPass(mode)) {
         QString refusal;
@@ -257,17 +301,22 @@ void WeighOperation::Weigh()
 
     // What the displays show now, for a pass that fails before its record
     // is stored: a weighing that was not stored must not look completed.
+    const QString weight = NumberForm::format(w);
+    if (!registerAllows(mode, weight))
+        return;
+
     const EntryWeights shownBefore = m_form->weights();
     m_stored = false;
 
-    const QString weight = NumberForm::format(w);
     EntryWeights shown = shownBefore;
     shown.net.clear();
     m_form->setWeights(shown);
     emit weightTaken(weight);
 
     try {
-        if (WeighingModes::isSecondPass(mode))
+        if (WeighingModes::isOnePass(mode))
+            onePass(mode, weight, stamp, press);
+        else if (WeighingModes::isSecondPass(mode))
             secondPass(mode, weight, stamp, press);
         else
             firstPass(mode, weight, stamp, press);
@@ -320,6 +369,10 @@ TableCursor::PostRecorder WeighOperation::passRecorder(WeighingMode m, int pass,
     record.operatorName = Session::OperatorName;
     record.station = QSysInfo::machineHostName();
     record.trace = press.trace;
+    record.tareFrom = m_notes.tareFrom;
+    record.tareDay = m_notes.tareDay;
+    record.tareRow = m_notes.tareRow;
+    record.overload = m_notes.overload;
     return [record](qint64 rowId, const FieldValues &written) mutable {
         record.rowId = rowId;
         try {
@@ -349,12 +402,7 @@ void WeighOperation::firstPass(WeighingMode m, const QString &weight, const Stam
     // hand edit, and neither leaves a trail nor waits for one.
     view->Append(TableCursor::Origin::Program);
     storeOrDrop(view, [&] {
-        for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
-            view->SetFieldText(p, m_form->fieldText(p + 1));
-        if (stamp.write) {
-            view->SetFieldDateTime(WeighingRecord::Dat, stamp.date);
-            view->SetFieldText(WeighingRecord::Time, stamp.time);
-        }
+        writeEntryFields(view, stamp);
         if (tare)
             view->SetFieldText(WeighingRecord::Tara, m_form->weights().tare);
         else
@@ -363,7 +411,7 @@ void WeighOperation::firstPass(WeighingMode m, const QString &weight, const Stam
         view->SetFieldText(WeighingRecord::Ed_izm,
                            m_form->host().unitLabel ? m_form->host().unitLabel->text() : QString());
         view->SetFieldText(WeighingModes::awaitingMarker(m), WeighingRecord::Awaiting);
-        view->setPostRecorder(passRecorder(m, 1, weight, press));
+        view->setPostRecorder(remembering(m, passRecorder(m, 1, weight, press), weight, stamp));
         view->Post();
     });
     m_stored = true;
@@ -421,7 +469,7 @@ void WeighOperation::secondPass(WeighingMode m, const QString &weight, const Sta
         // Completed once only: the update itself checks that the record still
         // awaits this pass, so that of two weighbridges pressing "Взвесить"
         // on the same truck one completes it and the other is refused.
-        view->setPostRecorder(passRecorder(m, 2, weight, press));
+        view->setPostRecorder(remembering(m, passRecorder(m, 2, weight, press), tareText, stamp));
         view->PostIfStill(WeighingModes::awaitingMarker(m), WeighingRecord::Awaiting);
     });
     m_stored = true;
@@ -434,5 +482,110 @@ void WeighOperation::secondPass(WeighingMode m, const QString &weight, const Sta
     box.exec();
 
     // The note's print button comes on with this.
+    emit secondPassCompleted(id);
+}
+
+// ---------------------------------------------------------------- the truck register
+
+bool WeighOperation::registerAllows(WeighingMode m, const QString &weight)
+{
+    m_notes = PassRecord();
+    const QString number = m_form->fieldText(1);
+    std::optional<TruckRegister::Truck> truck;
+    if (WeighingModes::isOnePass(m)) {
+        // The tare belongs to the truck chosen; a number typed over since is another truck.
+        if (m_storedTareTruck.isEmpty() || number != m_storedTareTruck) {
+            refuse(ChooseStoredTareText);
+            return false;
+        }
+        // The tare as stored now: another weighbridge may have replaced it.
+        truck = TruckRegister::find(number);
+        TruckRegister::Truck none;
+        none.number = number;
+        const QString why = StoredTare::refusal(truck.value_or(none), weight, unitText(), m_limits,
+                                                QDate::currentDate());
+        if (!why.isEmpty()) {
+            refuse(why);
+            return false;
+        }
+        m_pressTruck = *truck;
+        m_notes.tareFrom = QStringLiteral("stored");
+        m_notes.tareDay = truck->day.toString(Qt::ISODate);
+        m_notes.tareRow = truck->rowId;
+    } else if (m == WeighingMode::GrossBeforeUnloading || m == WeighingMode::GrossAfterLoading) {
+        if (TruckRegister::available())
+            truck = TruckRegister::find(number);
+    }
+    if (!truck)
+        return true;
+    const std::optional<double> permitted = StoredTare::permittedGross(*truck, unitText());
+    if (!permitted || *NumberForm::parse(weight) <= *permitted)
+        return true;
+    QMessageBox box(QMessageBox::Question, RefusalCaption,
+                    StoredTare::overloadQuestion(number, weight, *permitted, unitText()),
+                    QMessageBox::Yes | QMessageBox::No, m_form->window());
+    if (box.exec() != QMessageBox::Yes)
+        return false;
+    m_notes.overload = StoredTare::overloadNote(weight, *permitted, unitText());
+    return true;
+}
+
+TableCursor::PostRecorder WeighOperation::remembering(WeighingMode m, TableCursor::PostRecorder recorder,
+                                                      const QString &tare, const Stamp &stamp) const
+{
+    if (!WeighingModes::weighsTare(m) || !m_form->rememberTare()->isChecked())
+        return recorder;
+    TruckRegister::Truck truck;
+    truck.number = m_form->fieldText(1);
+    truck.tare = tare;
+    truck.unit = unitText();
+    truck.day = stamp.write ? stamp.date.date() : QDate::currentDate();
+    truck.operatorName = Session::OperatorName;
+    return StoredTare::rememberingTare(std::move(recorder), truck);
+}
+
+void WeighOperation::writeEntryFields(TableCursor *view, const Stamp &stamp) const
+{
+    for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
+        view->SetFieldText(p, m_form->fieldText(p + 1));
+    if (stamp.write) {
+        view->SetFieldDateTime(WeighingRecord::Dat, stamp.date);
+        view->SetFieldText(WeighingRecord::Time, stamp.time);
+    }
+}
+
+void WeighOperation::onePass(WeighingMode m, const QString &weight, const Stamp &stamp, const Press &press)
+{
+    TableCursor *view = m_form->host().journal;
+    // The tare as read at the press, which its BD_pass row names; the one
+    // shown when the truck was chosen may have been replaced since.
+    const QString tare = m_pressTruck.tare;
+    const QString net = NumberForm::difference(weight, tare).value_or(QString());
+    m_form->setWeights({tare, weight, net});
+
+    view->Append(TableCursor::Origin::Program);
+    storeOrDrop(view, [&] {
+        writeEntryFields(view, stamp);
+        view->SetFieldText(WeighingRecord::Tara, tare);
+        view->SetFieldText(WeighingRecord::Sum, weight);
+        view->SetFieldText(WeighingRecord::Netto, net);
+        view->SetFieldText(WeighingRecord::Klad, Session::OperatorName);
+        view->SetFieldText(WeighingRecord::Ed_izm, unitText());
+        view->SetFieldText(WeighingRecord::Ok_tara, WeighingRecord::Done);
+        view->SetFieldText(WeighingRecord::Ok_brutto, WeighingRecord::Done);
+        view->SetFieldText(WeighingRecord::Ok_cicle, WeighingRecord::Completed);
+        view->setPostRecorder(passRecorder(m, 1, weight, press));
+        view->Post();
+    });
+    m_stored = true;
+    const qint64 id = view->currentId();
+    // Used up: a further press needs a new choice.
+    m_storedTareTruck.clear();
+    m_lastCompletedId = id;
+    m_form->setFieldsEnabled(false);
+
+    QMessageBox box(QMessageBox::Information, CompletionCaption, WeighingModes::completionText(m), QMessageBox::Ok,
+                    m_form->window());
+    box.exec();
     emit secondPassCompleted(id);
 }

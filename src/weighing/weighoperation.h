@@ -27,9 +27,13 @@
 #include "common/passtrace.h"
 #include "store/hashchain.h"
 #include "store/tablecursor.h"
+#include "store/passlog.h"
+#include "store/truckregister.h"
 #include "weighing/weighingmode.h"
+#include "weighing/weighlimits.h"
 
 class EntryForm;
+class TruckChoice;
 class ReadingTrace;
 class TnewDB;
 
@@ -42,6 +46,12 @@ public:
     // The pending-truck window, created after the main window.
     void setPendingWindow(TnewDB *window);
     TnewDB *pendingWindow() const { return m_pending; }
+    // The window that offers the register's trucks for a one-pass weighing.
+    void setTruckChoice(TruckChoice *window);
+
+    // The scale's limits and the age a stored tare may have (tools.ini).
+    void setLimits(const WeighLimits &limits) { m_limits = limits; }
+    const WeighLimits &limits() const { return m_limits; }
 
     // What choosing a mode button does: a first-pass mode resets the form; a
     // second-pass mode opens the pending-truck window and, when nothing is
@@ -94,9 +104,25 @@ private:
     bool choiceStillAwaiting(WeighingMode m, QString *refusal) const;
     bool sameUnitAsRecord(QString *refusal) const;
     void plainMessage(const QString &text) const;
+    void refuse(const QString &text) const;
+    QString unitText() const;
+    // The register's rules for this press: the one-pass weighing's truck and
+    // its refusals, the permitted gross's question. False: nothing is stored.
+    bool registerAllows(WeighingMode m, const QString &weight);
+    // Stores the pass's tare as the truck's when "Запомнить тару" is ticked.
+    TableCursor::PostRecorder remembering(WeighingMode m, TableCursor::PostRecorder recorder, const QString &tare,
+                                          const Stamp &stamp) const;
+    // The entry fields and the indicator's date and time, into the row being written.
+    void writeEntryFields(TableCursor *view, const Stamp &stamp) const;
+    void onePass(WeighingMode m, const QString &weight, const Stamp &stamp, const Press &press);
 
     EntryForm *m_form;
     QPointer<TnewDB> m_pending;
+    QPointer<TruckChoice> m_truckChoice;
+    WeighLimits m_limits;
+    QString m_storedTareTruck;   // the truck chosen for a one-pass weighing; empty once used
+    TruckRegister::Truck m_pressTruck;   // the register's row the one-pass weighing under way uses
+    PassRecord m_notes;          // what the pass under way's BD_pass row says of its tare and an overload
     ReadingTrace *m_trace = nullptr;
     qint64 m_chosenId = 0;
     qint64 m_lastCompletedId = 0;

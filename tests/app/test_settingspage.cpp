@@ -23,6 +23,7 @@
 #include "app/mainform.h"
 #include "app/settingspage.h"
 #include "app/startup.h"
+#include "app/truckswindow.h"
 #include "print/expbd.h"
 #include "print/printfm.h"
 #include "common/session.h"
@@ -35,6 +36,10 @@
 #include "simulator/simulator.h"
 #include "linksecond.h"
 #include "store/schema.h"
+#include "weighing/entryform.h"
+#include "weighing/tnewdb.h"
+#include "weighing/truckchoice.h"
+#include "weighing/weighoperation.h"
 #include "store/tablestore.h"
 #include "toolkit/lamp.h"
 #include "toolkit/portswitch.h"
@@ -71,6 +76,9 @@ public:
         note = std::make_unique<printfm>();
         journalReport = std::make_unique<ExpBD>();
         connectPrinting(*form, *note, *journalReport);
+        truckChoice = std::make_unique<TruckChoice>(form->entryForm());
+        trucks = std::make_unique<TrucksWindow>(form.get());
+        connectTruckRegister(*form, *truckChoice, *trucks);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         form->pageControl()->setCurrentIndex(MainForm::SettingsPage);
@@ -78,6 +86,8 @@ public:
     }
     ~Weighbridge()
     {
+        trucks.reset();
+        truckChoice.reset();
         journalReport.reset();
         note.reset();
         gate.reset();
@@ -146,6 +156,8 @@ public:
     std::unique_ptr<Security> gate;
     std::unique_ptr<printfm> note;
     std::unique_ptr<ExpBD> journalReport;
+    std::unique_ptr<TruckChoice> truckChoice;
+    std::unique_ptr<TrucksWindow> trucks;
     QByteArray iniAtStart;
 };
 
@@ -265,6 +277,20 @@ private slots:
         QCOMPARE(w.folder.toolsIniBytes(), w.iniAtStart);
     }
 
+    // "Справочник машин" is on the panel only the administrator unlocks.
+    void registerBehindTheGate()
+    {
+        Weighbridge w(QStringLiteral("0"));
+        QPushButton *button = w.child<QPushButton>("TrucksButton");
+        QVERIFY(!button->isVisible());
+        w.unlock();
+        QVERIFY(button->isVisible());
+        w.click(button);
+        QTRY_VERIFY(w.trucks->isVisible());
+        QCOMPARE(w.trucks->windowTitle(), QStringLiteral("Справочник машин"));
+        QVERIFY(w.watcher.problems().isEmpty());
+    }
+
     void lockingKeepsTheEditsUnsaved()
     {
         Weighbridge w(QStringLiteral("0"));
@@ -294,16 +320,27 @@ private slots:
     void savingAppliesAndWrites_data()
     {
         QTest::addColumn<bool>("switchOn");
-        QTest::newRow("port switched on on the panel") << true;
-        QTest::newRow("port left off") << false;
+        // Typed into the scale's limits beside the unit; empty: left empty, no keys written.
+        QTest::addColumn<QString>("max");
+        QTest::addColumn<QString>("min");
+        QTest::newRow("port switched on on the panel") << true << "" << "";
+        QTest::newRow("port left off") << false << "" << "";
+        QTest::newRow("limits typed") << false << "60,5" << "0,2";
     }
 
     void savingAppliesAndWrites()
     {
         QFETCH(bool, switchOn);
+        QFETCH(QString, max);
+        QFETCH(QString, min);
         Weighbridge w(QStringLiteral("1"));
         const QString portAtStart = w.link()->port()->portName();
         w.unlock();
+        for (const auto &[name, text] : {std::pair{"MaxWeight", max}, std::pair{"MinWeight", min}})
+            if (!text.isEmpty()) {
+                w.click(w.child<QLineEdit>(name));
+                type(w.form.get(), text);
+            }
         w.retype("Pribor", QStringLiteral("WI2002"));
         w.retype("comspeed", QStringLiteral("br4800"));
         w.retype("izmer", QStringLiteral("тонны"));
@@ -320,8 +357,13 @@ private slots:
 
         QCOMPARE(w.texts(), QStringList{SettingsMessage});
         QCOMPARE(w.folder.toolsIni(), QStringLiteral("[Tool]\r\nizmer=тонны\r\nCOM=com2\r\nSpeed=br4800\r\n"
-                                                     "wi=WI2002\r\nopen=%1\r\n")
-                                          .arg(switchOn ? "1" : "0"));
+                                                     "wi=WI2002\r\nopen=%1\r\n%2")
+                                          .arg(switchOn ? "1" : "0",
+                                               max.isEmpty() ? QString()
+                                                             : QStringLiteral("max=%1\r\nmin=%2\r\n").arg(max, min)));
+        // The weigh operation refuses by the limits as saved.
+        QCOMPARE(w.form->entryForm()->weighing()->limits().max, max);
+        QCOMPARE(w.form->entryForm()->weighing()->limits().min, min);
         QCOMPARE(w.form->openComFlag()->text(), QLatin1String(switchOn ? "1" : "0"));
         // Model, speed and unit apply at once; the port name waits for the next start.
         QSerialPort *port = w.link()->port();

@@ -34,7 +34,10 @@
 #include "toolkit/cursormodel.h"
 #include "weighing/entryform.h"
 #include "weighing/journalrecord.h"
+#include "store/passlog.h"
+#include "store/truckregister.h"
 #include "weighing/tnewdb.h"
+#include "weighing/truckchoice.h"
 #include "weighing/weighoperation.h"
 
 using Mode = WeighingMode;
@@ -86,6 +89,8 @@ public:
         form->fillReferenceLists();
         pending = std::make_unique<TnewDB>(form.get());
         form->weighing()->setPendingWindow(pending.get());
+        trucks = std::make_unique<TruckChoice>(form.get());
+        form->weighing()->setTruckChoice(trucks.get());
     }
 
     WeighOperation *weighing() const { return form->weighing(); }
@@ -121,6 +126,17 @@ public:
         return weighing()->chosenRecordId() == id;
     }
 
+    // "Брутто по сохранённой таре" on the register's first truck, weighed.
+    bool onePass(double weight)
+    {
+        watcher.handleDialog([](QWidget *w) {
+            if (auto *d = qobject_cast<TruckChoice *>(w))
+                d->ChooseClick();
+        });
+        form->modeButton(Mode::GrossByStoredTare)->click();
+        return weigh(weight);
+    }
+
     bool weigh(double weight)
     {
         if (!settleLink(*lf.link, lf.sim, weight))
@@ -134,6 +150,7 @@ public:
     QLabel unit{QStringLiteral("кг")};
     std::unique_ptr<EntryForm> form;
     std::unique_ptr<TnewDB> pending;
+    std::unique_ptr<TruckChoice> trucks;
     ModalWatcher watcher;
 };
 
@@ -159,6 +176,8 @@ int runStation(const QStringList &args)
                 QTextStream(stdin).readLine();
             }
             a.weigh(args[4].toDouble());
+        } else if (args[2] == QLatin1String("onepass")) {
+            a.onePass(args[3].toDouble());
         } else {
             return 2;
         }
@@ -359,6 +378,51 @@ private slots:
             QCOMPARE(row[WeighingRecord::Sum], QString("15"));
             QCOMPARE(row[WeighingRecord::Klad], OperatorB);
         }
+    }
+
+    void twoStationsOnOneStoredTare_data() { engines(); }
+
+    // The truck's tare stored once; two weighbridges weigh it against that
+    // tare at the same moment (A's press lands inside B's): both records
+    // are completed against it, each pass naming the row it came from.
+    void twoStationsOnOneStoredTare()
+    {
+        QFETCH(QString, engine);
+        TempDatabase db(TempDatabase::engineNamed(engine));
+        QVERIFY2(db.isValid(), qPrintable(db.error()));
+        Station b(OperatorB);
+        QVERIFY(b.lf.plugged);
+        const qint64 tareRow = b.firstPass(truckTexts("А005АА", "Водитель Б"), 5.1);
+        QVERIFY(tareRow > 0);
+        TruckRegister::storeTare({"А005АА", "5,1", "кг", QDate::currentDate(), OperatorB, tareRow, {}});
+        b.watcher.clear();
+
+        QStringList aTold;
+        QObject::connect(b.weighing(), &WeighOperation::weightTaken, b.weighing(),
+                         [&] { aTold = StationA(db.programDir(), {"onepass", "20"}).finish(); },
+                         Qt::SingleShotConnection);
+        QVERIFY(b.onePass(15.32));
+
+        const QString completed = WeighingModes::completionText(Mode::GrossByStoredTare);
+        QCOMPARE(aTold, QStringList{"box " + completed});
+        QCOMPARE(b.watcher.seen().size(), 1);
+        QCOMPARE(b.watcher.seen()[0].text, completed);
+        QMap<QString, QString> nettoBySum;
+        for (qint64 id : {tareRow + 1, tareRow + 2}) {
+            const QStringList row = stored(id);
+            QCOMPARE(row[WeighingRecord::N_Avto], QString("А005АА"));
+            QCOMPARE(row[WeighingRecord::Tara], QString("5,1"));
+            QCOMPARE(row[WeighingRecord::Ok_cicle], WeighingRecord::Completed);
+            nettoBySum[row[WeighingRecord::Sum]] = row[WeighingRecord::Netto];
+            const QVector<PassRecord> passes = PassLog::forRow(id);
+            QCOMPARE(passes.size(), 1);
+            QCOMPARE(passes[0].tareFrom, QString("stored"));
+            QCOMPARE(passes[0].tareRow, tareRow);
+        }
+        QCOMPARE(nettoBySum, (QMap<QString, QString>{{"15,32", "10,22"}, {"20", "14,9"}}));
+        // The tare stays stored for the next trip.
+        QCOMPARE(TruckRegister::find("А005АА")->rowId, tareRow);
+        QVERIFY(b.watcher.problems().isEmpty());
     }
 
     void serverGoesAwayUnderAPass_data()

@@ -59,7 +59,9 @@ class WeighFixture
 public:
     using Model = IndicatorSimulator::Model;
 
-    explicit WeighFixture(Model model = Model::Libra124, const QString &unit = QStringLiteral("кг"))
+    // toolLines: more lines of tools.ini's [Tool] section ("max=60000\r\n").
+    explicit WeighFixture(Model model = Model::Libra124, const QString &unit = QStringLiteral("кг"),
+                          const QString &toolLines = QString())
         : sim(model)
     {
         Session::LoginOk = 1;
@@ -70,8 +72,8 @@ public:
             qWarning("no pseudo-terminal: %s", qPrintable(error));
         sim.setSendInterval(0); // a WI2002 sends each second() of the test, not on a timer of its own
 
-        const QString ini = QStringLiteral("[Tool]\r\nCOM=%1\r\nSpeed=br9600\r\nwi=%2\r\nopen=0\r\nizmer=%3\r\n")
-                                .arg(sim.devicePath(), IndicatorSimulator::modelText(model), unit);
+        const QString ini = QStringLiteral("[Tool]\r\nCOM=%1\r\nSpeed=br9600\r\nwi=%2\r\nopen=0\r\nizmer=%3\r\n%4")
+                                .arg(sim.devicePath(), IndicatorSimulator::modelText(model), unit, toolLines);
         QFile f(db.programDir() + QStringLiteral("/tools.ini"));
         QStringEncoder encoder("windows-1251");
         const QByteArray bytes = encoder.encode(ini);

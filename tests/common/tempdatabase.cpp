@@ -1,5 +1,7 @@
 #include "tempdatabase.h"
 
+#include "store/truckregister.h"
+
 #include <QFile>
 #include <QSqlQuery>
 
@@ -36,7 +38,7 @@ TempDatabase::TempDatabase(TableStore::Engine engine) : m_engine(engine)
             // earlier test made are emptied, or made afresh when a test
             // changed them.
             const QStringList tables{Tables::Journal, Tables::Operators, Tables::Administrators, Tables::Audit,
-                                     Tables::Passes, Tables::Chain};
+                                     Tables::Passes, Tables::Chain, Tables::Trucks};
             QStringList names;
             for (const QString &t : tables)
                 if (TableStore::tableExists(t))

@@ -38,6 +38,12 @@ void postPass(TableCursor &journal, int pass, const QList<QPair<QString, QString
         r.operatorName = Session::OperatorName;
         r.station = QStringLiteral("весовая-1");
         r.trace = {{-1000, QStringLiteral(" 19,980"), false}, {0, QStringLiteral(" 20,000"), true}};
+        if (pass == 2) {
+            // Against a stored tare, as a one-pass weighing says it.
+            r.tareFrom = QStringLiteral("stored");
+            r.tareDay = QStringLiteral("2026-12-01");
+            r.tareRow = 1;
+        }
         PassLog::write(r, written);
     });
     journal.Post();
@@ -106,6 +112,8 @@ private slots:
                                      << QString::fromUtf8("изменена вне программы, поле NewText (Zena): по цепочке «120», в таблице «90»");
             row("pass record altered") << QString::fromUtf8("UPDATE bd_pass SET \"Weight\" = '21' WHERE id = 2") << 3
                                        << QString::fromUtf8("BD_pass запись 2: изменена вне программы, поле Weight: по цепочке «20», в таблице «21»");
+            row("stored tare's row altered") << QString::fromUtf8("UPDATE bd_pass SET \"TareRow\" = 3 WHERE id = 5") << 3
+                                             << QString::fromUtf8("BD_pass запись 5: изменена вне программы, поле TareRow: по цепочке «1», в таблице «3»");
             row("link removed") << QString::fromUtf8("DELETE FROM bd_chain WHERE id = 3") << 3 << QString::fromUtf8("Первое нарушенное звено цепочки: 4");
         }
     }
@@ -145,7 +153,8 @@ private slots:
         QVERIFY2(db.isValid(), qPrintable(db.error()));
         {
             QSqlQuery q(TableStore::connection());
-            QVERIFY(q.exec(QStringLiteral("DROP TABLE bd_pass")) && q.exec(QStringLiteral("DROP TABLE bd_chain")));
+            QVERIFY(q.exec(QStringLiteral("DROP TABLE bd_pass")) && q.exec(QStringLiteral("DROP TABLE bd_chain"))
+                    && q.exec(QStringLiteral("DROP TABLE bd_trucks")));
         }
         TempDatabase::addJournalRow({{"N_Avto", "А001АА"}});
         TempDatabase::addJournalRow({{"N_Avto", "В002ВВ"}});
@@ -153,7 +162,8 @@ private slots:
         const Run init = krodalinDb({QStringLiteral("init"), db.programDir()});
         QCOMPARE(init.code, 0);
         QVERIFY2(init.out.contains(QStringLiteral("Таблица BD_pass добавлена"))
-                     && init.out.contains(QStringLiteral("Таблица BD_chain добавлена")),
+                     && init.out.contains(QStringLiteral("Таблица BD_chain добавлена"))
+                     && init.out.contains(QStringLiteral("Таблица BD_trucks добавлена")),
                  qPrintable(init.out));
         const Run run = krodalinDb({QStringLiteral("verify"), db.programDir()});
         QVERIFY2(run.out.contains(QStringLiteral("до начала цепочки (unlogged): 2")), qPrintable(run.out));

@@ -220,6 +220,14 @@ int backup(const QStringList &args)
 }
 
 // The open database holds the journal and both account tables.
+// What init or restore says of a table or a column ("BD_pass.TareFrom") it added.
+QString addedText(const QString &added)
+{
+    const qsizetype dot = added.indexOf(QLatin1Char('.'));
+    return dot < 0 ? QStringLiteral("Таблица %1 добавлена: ").arg(added)
+                   : QStringLiteral("Поле %1 таблицы %2 добавлено: ").arg(added.mid(dot + 1), added.left(dot));
+}
+
 bool holdsProgramTables()
 {
     return TableStore::tableExists(Tables::Journal) && TableStore::tableExists(Tables::Operators)
@@ -251,7 +259,7 @@ int restore(const QStringList &args)
         TableStore::open(args[1]);
         if (holdsProgramTables())
             for (const QString &t : Schema::ensureLogTables())
-                out << "Таблица " << t << " добавлена: " << TableStore::describe() << "\n";
+                out << addedText(t) << TableStore::describe() << "\n";
         TableStore::close();
     } catch (const Failure &e) {
         QTextStream(stderr) << "krodalin-db: таблицы BD_audit, BD_pass и BD_chain не добавлены (" << e.message()
@@ -364,7 +372,7 @@ int main(int argc, char *argv[])
         if (holdsProgramTables()) {
             const QStringList added = Schema::ensureLogTables();
             for (const QString &t : added)
-                QTextStream(stdout) << "Таблица " << t << " добавлена: " << TableStore::describe() << "\n";
+                QTextStream(stdout) << addedText(t) << TableStore::describe() << "\n";
             const QStringList indexed = Schema::ensureIndexes();
             if (!indexed.isEmpty())
                 QTextStream(stdout) << "Индексы по полям " << indexed.join(QStringLiteral(", "))
