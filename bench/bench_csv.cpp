@@ -31,9 +31,10 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QTemporaryDir temp;
-    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
+    std::unique_ptr<TableStore> store;
+    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out, store);
     const int rounds = bench::rounds(argc, argv);
-    const QString file = bench::reopen(folder);
+    const QString file = bench::reopen(store, folder);
 
     QStringList columns;
     for (const JournalCsv::Column &c : JournalCsv::columns())
@@ -82,6 +83,6 @@ int main(int argc, char *argv[])
     }
     out << "  of which: the walk of the 21 fields alone " << bench::fixed(bench::median(walks)) << " ms; walk and lines without a file "
         << bench::fixed(bench::median(lines)) << " ms\n";
-    TableStore::close();
+    store.reset();
     return 0;
 }

@@ -32,7 +32,7 @@ QVector<TraceReading> sampleTrace(double weight)
 
 // Two passes and two links for every journal row, written straight in one
 // transaction: the program's own records, made as fast as the file takes them.
-void chainEveryRow(QTextStream &out)
+void chainEveryRow(TableStore &store, QTextStream &out)
 {
     QElapsedTimer t;
     t.start();
@@ -40,7 +40,7 @@ void chainEveryRow(QTextStream &out)
     QStringList cols;
     for (const QString &f : fields)
         cols << "\"" + f + "\"";
-    QSqlDatabase db = TableStore::connection();
+    QSqlDatabase db = store.connection();
     QSqlQuery q(db);
     q.exec("PRAGMA synchronous=OFF");
     q.exec("DELETE FROM bd_chain");
@@ -115,7 +115,7 @@ double postOnce(TableCursor &journal, bool withRecord)
     journal.SetFieldText(0, "А777АА");
     journal.SetFieldText(20, "5,1");
     if (withRecord)
-        journal.setPostRecorder([](qint64 rowId, const FieldValues &written) {
+        journal.setPostRecorder([&store = journal.store()](qint64 rowId, const FieldValues &written) {
             PassRecord r;
             r.rowId = rowId;
             r.mode = "Тара перед погрузкой";
@@ -123,7 +123,7 @@ double postOnce(TableCursor &journal, bool withRecord)
             r.unit = "т";
             r.at = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss.zzz");
             r.trace = sampleTrace(5.1);
-            PassLog::write(r, written);
+            PassLog::write(store, r, written);
         });
     journal.Post();
     return bench::ms(t);
@@ -136,14 +136,15 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QTextStream out(stdout);
     QTemporaryDir temp;
-    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
+    std::unique_ptr<TableStore> store;
+    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out, store);
     {
         RawQuery links("SELECT count(*) FROM bd_chain", {});
         links.next();
         if (links.integer(0) < 2)
-            chainEveryRow(out);
+            chainEveryRow(*store, out);
     }
-    const QString file = bench::reopen(folder);
+    const QString file = bench::reopen(store, folder);
     const int rounds = bench::rounds(argc, argv, 3);
 
     // Verify beside the shell reading every row of the journal and the log.
@@ -155,7 +156,7 @@ int main(int argc, char *argv[])
         shells << bench::shell(file, everyRow, out);
         QElapsedTimer t;
         t.start();
-        const ChainVerify::Report report = ChainVerify::run();
+        const ChainVerify::Report report = ChainVerify::run(*store);
         checks << bench::ms(t);
         matched = matched && report.ok();
     }
@@ -177,7 +178,7 @@ int main(int argc, char *argv[])
     // Rows posted as before would be rows the chain does not know: gone
     // again, so that the journal matches its chain for the next run.
     for (qint64 id : unrecorded) {
-        QSqlQuery q(TableStore::connection());
+        QSqlQuery q(store->connection());
         q.exec(QStringLiteral("DELETE FROM bd_main_db WHERE id = %1").arg(id));
     }
     out << "post of a pass: without record and link " << bench::fixed(bench::median(plain), 2)
@@ -185,7 +186,7 @@ int main(int argc, char *argv[])
         << " ms; ratio " << bench::fixed(bench::median(recorded) / bench::median(plain), 2) << " (median of 20)\n";
 
     // The evidence window on a row in the middle, until it is painted.
-    EvidenceWindow window;
+    EvidenceWindow window(*store);
     RawQuery middle("SELECT id FROM bd_main_db ORDER BY id LIMIT 1 OFFSET 500000", {});
     const qint64 row = middle.next() ? middle.integer(0) : 1;
     QVector<double> opens;

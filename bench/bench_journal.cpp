@@ -36,9 +36,10 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QTemporaryDir temp;
-    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
+    std::unique_ptr<TableStore> store;
+    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out, store);
     const int rounds = bench::rounds(argc, argv);
-    const QString file = bench::reopen(folder);
+    const QString file = bench::reopen(store, folder);
 
     TableCursor view(Tables::Journal);
     view.Open();
@@ -180,6 +181,6 @@ int main(int argc, char *argv[])
     }
     out << "edit mode entered and left: median " << bench::fixed(bench::median(modes), 2) << " ms\n";
     view.Close();
-    TableStore::close();
+    store.reset();
     return 0;
 }

@@ -205,10 +205,11 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QTemporaryDir temp, serverFolder;
-    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
+    std::unique_ptr<TableStore> store;
+    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out, store);
     const int rounds = bench::rounds(argc, argv, 5);
     const QString file = TableStore::databasePath(folder);
-    TableStore::close();
+    store.reset();
 
     PgCluster &server = PgCluster::shared();
     if (!server.isRunning() || !server.setDurable(true) || !server.createDatabase(Database)) {
@@ -218,12 +219,12 @@ int main(int argc, char *argv[])
     QElapsedTimer t;
     t.start();
     try {
-        TableStore::openServer(server.connectionString(Database));
-        const QVector<TableCopy::Copied> copied = TableCopy::fromSqlite(file);
+        auto store = TableStore::openServer(server.connectionString(Database));
+        const QVector<TableCopy::Copied> copied = TableCopy::fromSqlite(*store, file);
         out << "copy of the SQLite journal onto the server (" << copied.first().rows << " rows, COPY): " << ms(t)
             << " ms\n";
-        QSqlQuery(TableStore::connection()).exec(QStringLiteral("VACUUM ANALYZE"));
-        TableStore::close();
+        QSqlQuery(store->connection()).exec(QStringLiteral("VACUUM ANALYZE"));
+        store.reset();
     } catch (const Failure &e) {
         out << "copy failed: " << e.message() << "\n";
         return 1;
@@ -241,11 +242,11 @@ int main(int argc, char *argv[])
     double lists[2] = {0, 0};
     for (int e = 0; e < 2; ++e) {
         try {
-            TableStore::open(engines[e].folder);
+            auto store = TableStore::open(engines[e].folder);
             lists[e] = timeLists(engines[e].name);
             timePasses(engines[e].name, 200);
             timePendingWindow(engines[e].name, rounds);
-            TableStore::close();
+            store.reset();
         } catch (const Failure &f) {
             out << engines[e].name << " failed: " << f.message() << "\n";
             return 1;

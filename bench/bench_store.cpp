@@ -48,11 +48,12 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir temp;
-    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
+    std::unique_ptr<TableStore> store;
+    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out, store);
     const int rounds = bench::rounds(argc, argv);
-    const QString file = bench::reopen(folder);
+    const QString file = bench::reopen(store, folder);
     if (argc > 4) {
-        QSqlQuery q(TableStore::connection());
+        QSqlQuery q(store->connection());
         q.exec(QStringLiteral("PRAGMA mmap_size=%1").arg(QString(argv[4]).toLongLong()));
         out << "memory map size set to " << argv[4] << " bytes\n";
     }
@@ -161,6 +162,6 @@ int main(int argc, char *argv[])
     out << "sqlite3 shell, one INSERT, process start included: " << QString::number(insertShell, 'f', 1)
         << " ms\n";
     c.Close();
-    TableStore::close();
+    store.reset();
     return 0;
 }

@@ -58,11 +58,11 @@ QString shellSql(const QString &where)
         .arg(where);
 }
 
-double programMs(const Totals::Request &r, qsizetype &entries)
+double programMs(TableStore &store, const Totals::Request &r, qsizetype &entries)
 {
     QElapsedTimer t;
     t.start();
-    const Totals::Result result = Totals::compute(r);
+    const Totals::Result result = Totals::compute(store, r);
     // The exact sums are made when the lines are.
     const QVector<Totals::Line> lines = Totals::lines(result);
     entries = lines.size();
@@ -82,7 +82,7 @@ int main(int argc, char *argv[])
         out << "could not make the journal\n";
         return 1;
     }
-    TableStore::open(folder);
+    auto store = TableStore::open(folder);
     const QString file = TableStore::databasePath(folder);
 
     Totals::Request month;
@@ -108,7 +108,7 @@ int main(int argc, char *argv[])
         QVector<double> program, shell;
         qsizetype lines = 0;
         for (int i = 0; i < rounds; ++i) {
-            program << programMs(c.request, lines);
+            program << programMs(*store, c.request, lines);
             if (c.shell)
                 shell << bench::shell(file, shellSql(c.shellWhere), out);
         }
@@ -122,7 +122,7 @@ int main(int argc, char *argv[])
     }
 
     // The window over the whole journal: from "Показать" to the preview.
-    TotalsWindow window({});
+    TotalsWindow window(*store, {});
     window.show();
     window.dateFrom()->clear();
     window.dateTo()->clear();
@@ -153,6 +153,6 @@ int main(int argc, char *argv[])
         << " ms; longest event-loop stall " << bench::fixed(longest / 1e6) << " ms\n";
     if (window.report().preview())
         window.report().preview()->close();
-    TableStore::close();
+    store.reset();
     return 0;
 }

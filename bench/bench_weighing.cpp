@@ -124,7 +124,8 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QTemporaryDir temp;
-    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
+    std::unique_ptr<TableStore> store;
+    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out, store);
     QElapsedTimer t;
 
     // The lists alone, straight from a freshly opened view.
@@ -187,7 +188,7 @@ int main(int argc, char *argv[])
         MainForm main(folder);
         out << "main window created (all creation steps): " << ms(t) << " ms\n";
     }
-    TableStore::close();
+    store.reset();
     out.flush();
 
     compareStartUp(folder);

@@ -28,7 +28,7 @@ inline const char *const StartUpFlag = "--start-up";
 {
     QApplication app(argc, argv);
     installToolkitTranslation();
-    TableStore::open(folder);
+    auto store = TableStore::open(folder);
     Session::LoginOk = 1;
     Session::OperatorName = QStringLiteral("Оператор");
     QCoreApplication::setApplicationName(QStringLiteral("Krodalin"));

@@ -35,21 +35,19 @@
 
 namespace {
 
-// Opens the alias; false, with nothing open, when its tables were never made
+// Opens the alias; null, with nothing open, when its tables were never made
 // (a new folder, or a preparation stopped half-way). A missing SQLite file is
 // not opened at all, so that the engine does not make an empty one.
-bool openPreparedJournal(const QString &dir)
+std::unique_ptr<TableStore> openPreparedJournal(const QString &dir)
 {
     const TableStore::Location loc = TableStore::location(dir);
     if (loc.engine == TableStore::Engine::SQLite && !QFileInfo::exists(loc.path))
-        return false;
-    TableStore::open(dir);
+        return nullptr;
+    auto store = TableStore::open(dir);
     for (const QString &table : {Tables::Journal, Tables::Operators, Tables::Administrators})
-        if (!TableStore::tableExists(table)) {
-            TableStore::close();
-            return false;
-        }
-    return true;
+        if (!store->tableExists(table))
+            return nullptr;
+    return store;
 }
 
 // The folder to name to the preparation tool. An installed program's data/ is
@@ -112,20 +110,19 @@ int runKrodalin(int argc, char *argv[], const QString &programDir)
 int runStartOrder(const QString &dir)
 {
     installErrorBox();
-    bool prepared = false;
-    if (!runGuarded([&] { prepared = openPreparedJournal(dir); }))
+    // The alias WE, open until the last window is gone.
+    std::unique_ptr<TableStore> store;
+    if (!runGuarded([&] { store = openPreparedJournal(dir); }))
         return 1;
-    if (!prepared) {
+    if (!store) {
         showJournalNotPrepared(dir);
         return 1;
     }
 
     // The login window comes first and stays allocated until the end.
     std::unique_ptr<kladov> login;
-    if (!runGuarded([&] { login = std::make_unique<kladov>(); })) {
-        TableStore::close();
+    if (!runGuarded([&] { login = std::make_unique<kladov>(); }))
         return 1;
-    }
     login->exec();
 
     QCoreApplication::setApplicationName(QStringLiteral("Krodalin"));
@@ -137,7 +134,6 @@ int runStartOrder(const QString &dir)
     std::unique_ptr<MainForm> mainForm;
     if (!runGuarded([&] { mainForm = std::make_unique<MainForm>(dir); })) {
         login.reset();
-        TableStore::close();
         return 1;
     }
     if (Session::LoginOk != 0)
@@ -172,7 +168,7 @@ int runStartOrder(const QString &dir)
     // The weighing evidence of a journal row.
     std::unique_ptr<EvidenceWindow> evidence;
     runGuarded([&] {
-        evidence = std::make_unique<EvidenceWindow>(mainForm.get());
+        evidence = std::make_unique<EvidenceWindow>(*store, mainForm.get());
         EvidenceWindow *window = evidence.get();
         QObject::connect(mainForm->journalPage(), &JournalPage::evidenceRequested, window,
                          guarded([window](qint64 rowId) { window->showRow(rowId); }));
@@ -216,7 +212,7 @@ int runStartOrder(const QString &dir)
     note.reset();
     gate.reset();
     mainForm.reset();
-    TableStore::close();
+    store.reset();
     return rc;
 }
 
@@ -306,7 +302,7 @@ void connectPrinting(MainForm &mainForm, printfm &note, ExpBD &journalReport)
 std::unique_ptr<TotalsWindow> makeTotalsWindow(MainForm &mainForm)
 {
     JournalPage *page = mainForm.journalPage();
-    auto totals = std::make_unique<TotalsWindow>([page] { return searchLines(page->conditions()); }, &mainForm);
+    auto totals = std::make_unique<TotalsWindow>(mainForm.journalView()->store(), [page] { return searchLines(page->conditions()); }, &mainForm);
     TotalsWindow *window = totals.get();
     QObject::connect(page->totalsButton(), &QPushButton::clicked, window, [window] {
         window->show();

@@ -47,7 +47,7 @@ TrucksWindow::~TrucksWindow()
 
 void TrucksWindow::showRegister()
 {
-    if (!TruckRegister::available())
+    if (!TruckRegister::available(m_view->store()))
         throw StoreError(QStringLiteral("В базе данных нет справочника машин (BD_trucks). "
                                         "Его добавит команда krodalin-db init, выполненная для папки программы."));
     if (!m_view->isOpen())

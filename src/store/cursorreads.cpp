@@ -85,7 +85,7 @@ QVector<qint64> TableCursor::visibleIds(qint64 afterId, int limit) const
     requireOpen();
     QVector<QVariant> binds{afterId};
     const QString tail = limit > 0 ? QStringLiteral("ORDER BY id LIMIT %1").arg(limit) : QStringLiteral("ORDER BY id");
-    RawQuery q(source().select(QStringLiteral("id"), {QStringLiteral("id > ?")}, binds, tail), binds);
+    RawQuery q(store(), source().select(QStringLiteral("id"), {QStringLiteral("id > ?")}, binds, tail), binds);
     QVector<qint64> ids;
     if (limit > 0)
         ids.reserve(limit);
@@ -98,14 +98,14 @@ int TableCursor::visibleCount() const
 {
     requireOpen();
     QVector<QVariant> binds;
-    RawQuery q(source().select(QStringLiteral("COUNT(*)"), {}, binds), binds);
+    RawQuery q(store(), source().select(QStringLiteral("COUNT(*)"), {}, binds), binds);
     return q.next() ? int(q.integer(0)) : 0;
 }
 
 PackedRow TableCursor::fetchRow(qint64 id) const
 {
     requireOpen();
-    RawQuery q(QStringLiteral("SELECT %1 FROM %2 WHERE id = ?").arg(m_selectList, m_sqlTable), {id});
+    RawQuery q(store(), QStringLiteral("SELECT %1 FROM %2 WHERE id = ?").arg(m_selectList, m_sqlTable), {id});
     if (!q.next())
         return {};
     return q.packed(1, m_def.count());
@@ -120,7 +120,7 @@ QVector<QPair<qint64, PackedRow>> TableCursor::rowsByIdRange(qint64 fromId, qint
 {
     requireOpen();
     QVector<QVariant> binds{fromId, toId};
-    RawQuery q(source().select(m_selectList, {QStringLiteral("id >= ?"), QStringLiteral("id <= ?")}, binds,
+    RawQuery q(store(), source().select(m_selectList, {QStringLiteral("id >= ?"), QStringLiteral("id <= ?")}, binds,
                                QStringLiteral("ORDER BY id")),
                binds);
     QVector<QPair<qint64, PackedRow>> rows;

@@ -418,8 +418,8 @@ void ReferenceLists::walkSpan(TableCursor &view, Changes &changed, const QVector
     // into the lists in that order, leave every text where one walk of all
     // the rows would.
     const qint64 middle = fromId + (toId - fromId) / 2;
-    SpanWalk earlier(view.tableName(), names, fromId, middle);
-    SpanWalk later(view.tableName(), names, middle + 1, toId);
+    SpanWalk earlier(view.store(), view.tableName(), names, fromId, middle);
+    SpanWalk later(view.store(), view.tableName(), names, middle + 1, toId);
     using Sets = std::vector<LatestTexts>;
     Sets early(size_t(positions.size())), late(size_t(positions.size()));
     const auto into = [](Sets &sets) {
@@ -494,7 +494,7 @@ std::unique_ptr<PendingLists> ReferenceLists::readWhole(TableCursor &view, qint6
     std::unique_ptr<PendingLists> pending;
     const QVector<int> large = leaveLarge ? nearlyUnique(view, walked, lastId) : QVector<int>();
     if (!large.isEmpty()) {
-        auto walk = std::make_unique<SpanWalk>(view.tableName(), namesOf(view, large), firstId, lastId);
+        auto walk = std::make_unique<SpanWalk>(view.store(), view.tableName(), namesOf(view, large), firstId, lastId);
         // Where no worker can read, the whole list is read now.
         if (walk->mayRunElsewhere()) {
             walked.removeIf([&large](int p) { return large.contains(p); });

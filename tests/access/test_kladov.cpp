@@ -49,12 +49,12 @@ class Accounts
 public:
     Accounts()
     {
-        Schema::addAccount(Tables::Operators, Ivanov, QStringLiteral("ivan1"));
-        Schema::addAccount(Tables::Operators, Petrov, QStringLiteral("Pass"));
-        Schema::addAccount(Tables::Operators, Ivanova, QStringLiteral("anna"));
-        Schema::addAccount(Tables::Operators, NoPassword, QString(""));
-        Schema::addAccount(Tables::Administrators, Admin, QStringLiteral("Admin"));
-        Schema::addAccount(Tables::Administrators, Chief, QStringLiteral("root"));
+        Schema::addAccount(m_db.store(), Tables::Operators, Ivanov, QStringLiteral("ivan1"));
+        Schema::addAccount(m_db.store(), Tables::Operators, Petrov, QStringLiteral("Pass"));
+        Schema::addAccount(m_db.store(), Tables::Operators, Ivanova, QStringLiteral("anna"));
+        Schema::addAccount(m_db.store(), Tables::Operators, NoPassword, QString(""));
+        Schema::addAccount(m_db.store(), Tables::Administrators, Admin, QStringLiteral("Admin"));
+        Schema::addAccount(m_db.store(), Tables::Administrators, Chief, QStringLiteral("root"));
     }
 
 private:
@@ -456,7 +456,7 @@ void TestKladov::lookupDropDownAndClearing()
     QCOMPARE(cursor->FieldText(AccountFields::Name), Ivanova);
 
     // A name added meanwhile shows at the next drop-down, the text stays.
-    Schema::addAccount(Tables::Operators, QStringLiteral("Новиков"), QStringLiteral("n"));
+    Schema::addAccount(TableStore::we(), Tables::Operators, QStringLiteral("Новиков"), QStringLiteral("n"));
     l.name->showPopup();
     QCOMPARE(l.name->count(), 5);
     QCOMPARE(l.name->itemText(4), QStringLiteral("Новиков"));
@@ -869,7 +869,7 @@ void TestKladov::missingAccountTable()
 {
     // A database without the account tables: the window cannot be built.
     QTemporaryDir dir;
-    TableStore::openCreating(dir.path());
+    auto store = TableStore::openCreating(dir.path());
     bool thrown = false;
     QString message;
     try {
@@ -878,7 +878,7 @@ void TestKladov::missingAccountTable()
         thrown = true;
         message = e.message();
     }
-    TableStore::close();
+    store.reset();
     QVERIFY(thrown);
     QVERIFY(!message.isEmpty());
 }

@@ -38,8 +38,8 @@ struct Bench
 {
     Bench()
     {
-        Schema::addAccount(Tables::Administrators, Admin, QStringLiteral("Admin"));
-        Schema::addAccount(Tables::Administrators, Chief, QStringLiteral("root"));
+        Schema::addAccount(TableStore::we(), Tables::Administrators, Admin, QStringLiteral("Admin"));
+        Schema::addAccount(TableStore::we(), Tables::Administrators, Chief, QStringLiteral("root"));
         gate = std::make_unique<Security>();
         panel.hide();
         modeButton.setText(EditMode);

@@ -35,7 +35,7 @@ QStringList byLatest(const QList<QStringList> &rows, int column)
 
 void store(const QList<QStringList> &rows)
 {
-    QSqlDatabase c = TableStore::connection();
+    QSqlDatabase c = TableStore::we().connection();
     c.transaction();
     QSqlQuery q(c);
     QStringList columns;

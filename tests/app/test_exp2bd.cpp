@@ -74,6 +74,7 @@ class TestExp2BD final : public QObject
     Q_OBJECT
 
     std::unique_ptr<ProgramFolder> folder;
+    std::unique_ptr<TableStore> store;
     std::unique_ptr<MainForm> form;
     std::unique_ptr<Exp2BD> exportReport;
     ModalWatcher *watcher = nullptr;
@@ -122,8 +123,8 @@ private slots:
         Session::LoginOk = 1;
         Session::OperatorName = QStringLiteral("Петров П.П.");
         folder = std::make_unique<ProgramFolder>();
-        TableStore::openCreating(folder->path());
-        Schema::createTables();
+        store = TableStore::openCreating(folder->path());
+        Schema::createTables(*store);
         watcher = new ModalWatcher(this);
     }
 
@@ -133,7 +134,7 @@ private slots:
         delete watcher;
         exportReport.reset();
         form.reset();
-        TableStore::close();
+        store.reset();
         folder.reset();
     }
 

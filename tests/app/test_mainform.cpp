@@ -49,15 +49,15 @@ public:
     {
         if (toolsIni)
             m_dir.writeToolsIni(*toolsIni);
-        TableStore::openCreating(m_dir.path());
+        m_store = TableStore::openCreating(m_dir.path());
         if (withTables)
-            Schema::createTables();
+            Schema::createTables(*m_store);
     }
-    ~Folder() { TableStore::close(); }
     QString path() const { return m_dir.path(); }
 
 private:
     ProgramFolder m_dir;
+    std::unique_ptr<TableStore> m_store;
 };
 
 // The indicator at the far end of a pseudo-terminal.

@@ -48,12 +48,12 @@ public:
         : folder(QStringLiteral("[Tool]\r\nizmer=т\r\nCOM=com1\r\nSpeed=br9600\r\nwi=Libra v.1_24\r\nopen=0\r\n"))
     {
         Session::LoginOk = 1;
-        TableStore::openCreating(folder.path());
-        Schema::createTables();
-        TableStore::connection().transaction();
+        store = TableStore::openCreating(folder.path());
+        Schema::createTables(*store);
+        store->connection().transaction();
         for (const auto &[waybill, completed] : rows)
             addRow(waybill, completed);
-        TableStore::connection().commit();
+        store->connection().commit();
         form = std::make_unique<MainForm>(folder.path());
         note = std::make_unique<printfm>();
         journalReport = std::make_unique<ExpBD>();
@@ -70,7 +70,7 @@ public:
         journalReport.reset();
         note.reset();
         form.reset();
-        TableStore::close();
+        store.reset();
     }
 
     static void addRow(const QString &waybill, bool completed)
@@ -121,6 +121,7 @@ public:
     }
 
     ProgramFolder folder;
+    std::unique_ptr<TableStore> store;
     std::unique_ptr<MainForm> form;
     std::unique_ptr<printfm> note;
     std::unique_ptr<ExpBD> journalReport;

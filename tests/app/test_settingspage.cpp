@@ -65,9 +65,9 @@ public:
         folder.writeToolsIni(QStringLiteral("[Tool]\r\nizmer=кг\r\nCOM=%1\r\nSpeed=br9600\r\nwi=Libra v.1_24\r\n"
                                             "open=%2\r\n")
                                  .arg(indicator.linkPath(), open));
-        TableStore::openCreating(folder.path());
-        Schema::createTables();
-        Schema::addAccount(Tables::Administrators, QStringLiteral("Администратор"), QStringLiteral("admin"));
+        store = TableStore::openCreating(folder.path());
+        Schema::createTables(*store);
+        Schema::addAccount(*store, Tables::Administrators, QStringLiteral("Администратор"), QStringLiteral("admin"));
 
         form = std::make_unique<MainForm>(folder.path());
         link()->clock()->setManual(true);
@@ -92,7 +92,7 @@ public:
         note.reset();
         gate.reset();
         form.reset();
-        TableStore::close();
+        store.reset();
     }
 
     IndicatorLink *link() const { return form->indicatorLink(); }
@@ -151,6 +151,7 @@ public:
 
     IndicatorSimulator indicator;
     ProgramFolder folder;
+    std::unique_ptr<TableStore> store;
     ModalWatcher watcher;
     std::unique_ptr<MainForm> form;
     std::unique_ptr<Security> gate;

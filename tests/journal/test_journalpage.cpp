@@ -65,7 +65,7 @@ void enter(const QString &text)
 
 int journalRows()
 {
-    QSqlQuery q(TableStore::connection());
+    QSqlQuery q(TableStore::we().connection());
     q.exec("SELECT COUNT(*) FROM bd_main_db");
     q.next();
     return q.value(0).toInt();
@@ -169,8 +169,8 @@ private slots:
             view->setExtraFilter({JournalPage::CompletedLine}, completed);
             indexed[completed] = readSearchLists(*view);
         }
-        TableStore::releaseReaders();
-        QSqlQuery q(TableStore::connection());
+        TableStore::we().releaseReaders();
+        QSqlQuery q(TableStore::we().connection());
         for (const SearchListField &f : SearchListFields)
             QVERIFY(q.exec(QStringLiteral("DROP INDEX bd_main_db_%1").arg(WeighingRecord::fieldName(f.field))));
         for (bool completed : {false, true}) {
@@ -334,7 +334,7 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(view->state(), TableCursor::State::Browse);
         QCOMPARE(shownTrucks(), QStringList({"А001АА"}));
-        QCOMPARE(AuditTrail::read().size(), 0);
+        QCOMPARE(AuditTrail::read(TableStore::we()).size(), 0);
     }
 
     void modeButtonAsksTheGateAndLeavesAtOnce()
@@ -378,7 +378,7 @@ private slots:
         QTRY_VERIFY(view->isModified());   // the grid commits the cell after the key
         page->navigator()->press(DbNavigator::Post);
         QCOMPARE(view->FieldText("Sum"), QString("16"));
-        QVector<AuditEntry> trail = AuditTrail::read();
+        QVector<AuditEntry> trail = AuditTrail::read(TableStore::we());
         QCOMPARE(trail.size(), 1);
         QCOMPARE(trail[0].action, QString("edit"));
         QCOMPARE(trail[0].operatorName, QString("Петров П.П."));
@@ -395,7 +395,7 @@ private slots:
         QCOMPARE(view->FieldText("N_Avto"), QString("С003СС"));
         QCOMPARE(page->grid()->currentIndex().row(), 2);
         const qint64 newId = view->currentId();
-        trail = AuditTrail::read();
+        trail = AuditTrail::read(TableStore::we());
         QCOMPARE(trail.size(), 1 + 25);
         QCOMPARE(trail[1].action, QString("insert"));
         QCOMPARE(trail[1].rowId, newId);
@@ -409,7 +409,7 @@ private slots:
         page->navigator()->press(DbNavigator::Delete);
         QCOMPARE(watcher.seen().size(), 1);
         QCOMPARE(watcher.seen()[0].text, QString("Delete record?"));
-        trail = AuditTrail::read();
+        trail = AuditTrail::read(TableStore::we());
         QCOMPARE(trail.size(), 1 + 25 + 25);
         QStringList deleted;
         for (int i = 26; i < trail.size(); ++i) {
@@ -427,7 +427,7 @@ private slots:
         view->Append();
         view->SetFieldText("N_Avto", "D");
         view->Post();
-        QCOMPARE(AuditTrail::read().size(), 51);
+        QCOMPARE(AuditTrail::read(TableStore::we()).size(), 51);
     }
 
     // A post that takes its row out of the search leaves the nearest row shown current, or none, with
@@ -482,8 +482,8 @@ private slots:
     // Without the trail (a copy from before it) edit mode says once what adds it, and stays off.
     void editModeNeedsTheTrail()
     {
-        TableStore::releaseReaders();
-        QVERIFY(QSqlQuery(TableStore::connection()).exec("DROP TABLE bd_audit"));
+        TableStore::we().releaseReaders();
+        QVERIFY(QSqlQuery(TableStore::we().connection()).exec("DROP TABLE bd_audit"));
         openPage();
         ModalWatcher watcher;
         clickOn(page->modeButton());
@@ -509,8 +509,8 @@ private slots:
         TempDatabase::addJournalRow({{"N_Avto", "А001АА"}, {"Sum", "15,32"}});
         openPage();
         page->EnterEditMode();
-        TableStore::releaseReaders();
-        QSqlQuery q(TableStore::connection());
+        TableStore::we().releaseReaders();
+        QSqlQuery q(TableStore::we().connection());
         QVERIFY2(q.exec(fault), qPrintable(q.lastError().text()));
 
         ModalWatcher watcher;

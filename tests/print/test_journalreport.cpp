@@ -28,7 +28,7 @@ const QDateTime LaidOut(QDate(2005, 3, 15), QTime(12, 30, 5));
 // Rows with waybill numbers W1, W2, ... in one transaction.
 void addRows(int count)
 {
-    QSqlDatabase db = TableStore::connection();
+    QSqlDatabase db = TableStore::we().connection();
     db.transaction();
     for (int i = 1; i <= count; ++i)
         TempDatabase::addJournalRow({{"N_Avto", QStringLiteral("А%1ВС").arg(i)},
@@ -162,12 +162,12 @@ private slots:
         QFETCH(bool, walkFirst);
         TempDatabase db;
         const int rows = 120000;
-        QSqlQuery q(TableStore::connection());
+        QSqlQuery q(TableStore::we().connection());
         QVERIFY(q.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
                                       "INSERT INTO %2 (\"N_List\", \"Dat\") SELECT 'W' || i, '2005-03-15' FROM n")
                            .arg(rows)
                            .arg(TableStore::sqlName(Tables::Journal))));
-        TableStore::bumpGeneration();
+        TableStore::we().bumpGeneration();
         ExpBD expbd;
         expbd.prepare(LaidOut);
         addRows(1);   // stored after the count: W1 again, on no page

@@ -44,7 +44,7 @@ void postPass(TableCursor &journal, int pass, const QList<QPair<QString, QString
             r.tareDay = QStringLiteral("2026-12-01");
             r.tareRow = 1;
         }
-        PassLog::write(r, written);
+        PassLog::write(TableStore::we(), r, written);
     });
     journal.Post();
 }
@@ -73,7 +73,7 @@ void writeHistory()
 int station(const QString &folder, const QString &name)
 {
     try {
-        TableStore::open(folder);
+        auto store = TableStore::open(folder);
         Session::OperatorName = name;
         TableCursor journal(Tables::Journal);
         journal.Open();
@@ -152,13 +152,13 @@ private slots:
         TempDatabase db;
         QVERIFY2(db.isValid(), qPrintable(db.error()));
         {
-            QSqlQuery q(TableStore::connection());
+            QSqlQuery q(TableStore::we().connection());
             QVERIFY(q.exec(QStringLiteral("DROP TABLE bd_pass")) && q.exec(QStringLiteral("DROP TABLE bd_chain"))
                     && q.exec(QStringLiteral("DROP TABLE bd_trucks")));
         }
         TempDatabase::addJournalRow({{"N_Avto", "А001АА"}});
         TempDatabase::addJournalRow({{"N_Avto", "В002ВВ"}});
-        TableStore::close();
+        db.close();
         const Run init = krodalinDb({QStringLiteral("init"), db.programDir()});
         QCOMPARE(init.code, 0);
         QVERIFY2(init.out.contains(QStringLiteral("Таблица BD_pass добавлена"))
@@ -168,7 +168,7 @@ private slots:
         const Run run = krodalinDb({QStringLiteral("verify"), db.programDir()});
         QVERIFY2(run.out.contains(QStringLiteral("до начала цепочки (unlogged): 2")), qPrintable(run.out));
         QCOMPARE(run.code, 0);
-        TableStore::open(db.programDir());
+        auto store = TableStore::open(db.programDir());
     }
 
     void twoStationsKeepOneChain()

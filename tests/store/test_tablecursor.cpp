@@ -34,7 +34,7 @@ class TestTableCursor final : public QObject
 
     static void addDrivers(const QStringList &drivers)
     {
-        TableStore::Transaction transaction;   // one write to disk for them all
+        TableStore::Transaction transaction(TableStore::we());   // one write to disk for them all
         for (const QString &d : drivers)
             TempDatabase::addJournalRow({{"FIO", d}, {"N_Avto", "A" + d}});
         transaction.commit();
@@ -42,7 +42,7 @@ class TestTableCursor final : public QObject
 
     static int rowCount()
     {
-        QSqlQuery q(TableStore::connection());
+        QSqlQuery q(TableStore::we().connection());
         q.exec("SELECT COUNT(*) FROM bd_main_db");
         q.next();
         return q.value(0).toInt();
@@ -93,7 +93,7 @@ private slots:
     {
         QFETCH(QString, alter);
         QFETCH(QString, difference);
-        QSqlQuery q(TableStore::connection());
+        QSqlQuery q(TableStore::we().connection());
         QVERIFY2(q.exec("ALTER TABLE bd_main_db " + alter), qPrintable(q.lastError().text()));
         TableCursor c("BD_main.db");
         try {
@@ -496,7 +496,7 @@ private slots:
         c.SetFieldDateTime("Dat", QDateTime(QDate(2007, 3, 5), QTime(14, 2)));
         c.Post();
         QCOMPARE(c.FieldText("Dat"), QString("05.03.2007"));
-        QSqlQuery q(TableStore::connection());
+        QSqlQuery q(TableStore::we().connection());
         QVERIFY(q.exec("SELECT \"Dat\" FROM bd_main_db"));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toString(), QString("2007-03-05"));
@@ -528,7 +528,7 @@ private slots:
         c.Post();
         c.First();
         QCOMPARE(walk(c, "Zakazchik"), QStringList({"", text}));
-        QVERIFY(TableStore::tableExists(Tables::Journal));
+        QVERIFY(TableStore::we().tableExists(Tables::Journal));
         QCOMPARE(rowCount(), 2);
 
         // Searched for through a filter line, it either matches only itself or
@@ -540,7 +540,7 @@ private slots:
         } catch (const StoreError &) {
             QVERIFY(!c.filterActive());
         }
-        QVERIFY(TableStore::tableExists(Tables::Journal));
+        QVERIFY(TableStore::we().tableExists(Tables::Journal));
         QCOMPARE(rowCount(), 2);
     }
 

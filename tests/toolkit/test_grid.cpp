@@ -156,7 +156,7 @@ private slots:
     {
         qint64 offset = 0;
         {
-            QSqlQuery q(TableStore::connection());
+            QSqlQuery q(TableStore::we().connection());
             QVERIFY(q.exec("BEGIN"));
             for (int i = 0; i < 600; ++i)
                 QVERIFY(q.exec(QStringLiteral("INSERT INTO bd_main_db (N_Avto, FIO) VALUES ('%1', '%2')")
@@ -173,13 +173,13 @@ private slots:
             offset = (leaves[leaves.size() / 2] - 1) * q.value(0).toLongLong();
         }
         const QString path = TableStore::databasePath(db->programDir());
-        TableStore::close();
+        db->close();
         {
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(offset));
             QCOMPARE(file.write(QByteArray(200, char(0xA5))), qint64(200));
         }
-        TableStore::open(db->programDir());
+        db->reopen();
 
         TableCursor c(Tables::Journal);
         c.Open();

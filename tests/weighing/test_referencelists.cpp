@@ -216,7 +216,7 @@ private slots:
         QStringList drivers, waybills, customers;
         const QStringList customerTexts = {"ООО Карьер", "ООО Карьер ", "ооо Карьер", "", "ЗАО Юг"};
         {
-            QSqlDatabase c = TableStore::connection();
+            QSqlDatabase c = TableStore::we().connection();
             c.transaction();
             QSqlQuery q(c);
             q.prepare(QStringLiteral("INSERT INTO %1 (\"FIO\", \"N_List\", \"Zakazchik\") VALUES (?, ?, ?)")
