@@ -46,7 +46,7 @@ void removeCopy(const QString &path)
 class Poster
 {
 public:
-    Poster() : m_journal(Tables::Journal)
+    Poster() : m_journal(TableStore::we(), Tables::Journal)
     {
         m_journal.Open();
         m_timer.setInterval(50);

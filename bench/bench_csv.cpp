@@ -43,7 +43,7 @@ int main(int argc, char *argv[])
     const QString ours = temp.filePath(QStringLiteral("export.csv"));
     const QString theirs = temp.filePath(QStringLiteral("shell.csv"));
 
-    Exp2BD exportReport(folder, nullptr);
+    Exp2BD exportReport(*store, folder, nullptr);
     QElapsedTimer t;
     // Alternating, so that both meet the same caches.
     QVector<double> exports, shells;
@@ -65,7 +65,7 @@ int main(int argc, char *argv[])
         fields << exportReport.journalView()->fieldIndex(WeighingRecord::fieldName(c.field));
     QVector<double> walks, lines;
     for (int r = 0; r < rounds; ++r) {
-        TableCursor view(Tables::Journal);
+        TableCursor view(*store, Tables::Journal);
         view.Open();
         qint64 bytes = 0;
         t.start();

@@ -64,7 +64,7 @@ void chainEveryRow(TableStore &store, QTextStream &out)
     const int date = Dat;
     const QVector<int> second = {Sum, Netto, Ok_tara, Ok_brutto, Ok_cicle, Klad, Dat, Time};
     const QString tareTrace = PassTrace::encode(sampleTrace(5.1)), grossTrace = PassTrace::encode(sampleTrace(15.32));
-    RawQuery rows(QStringLiteral("SELECT id, %1 FROM bd_main_db ORDER BY id").arg(cols.join(',')), {});
+    RawQuery rows(store, QStringLiteral("SELECT id, %1 FROM bd_main_db ORDER BY id").arg(cols.join(',')), {});
     qint64 passId = 0;
     while (rows.next()) {
         const qint64 id = rows.integer(0);
@@ -139,7 +139,7 @@ int main(int argc, char *argv[])
     std::unique_ptr<TableStore> store;
     const QString folder = bench::prepareJournal(argc, argv, temp.path(), out, store);
     {
-        RawQuery links("SELECT count(*) FROM bd_chain", {});
+        RawQuery links(*store, "SELECT count(*) FROM bd_chain", {});
         links.next();
         if (links.integer(0) < 2)
             chainEveryRow(*store, out);
@@ -166,7 +166,7 @@ int main(int argc, char *argv[])
         << rounds << ")\n";
 
     // Posts, alternating, each on disk before the next.
-    TableCursor journal(Tables::Journal);
+    TableCursor journal(*store, Tables::Journal);
     journal.Open();
     QVector<double> plain, recorded;
     QVector<qint64> unrecorded;
@@ -187,7 +187,7 @@ int main(int argc, char *argv[])
 
     // The evidence window on a row in the middle, until it is painted.
     EvidenceWindow window(*store);
-    RawQuery middle("SELECT id FROM bd_main_db ORDER BY id LIMIT 1 OFFSET 500000", {});
+    RawQuery middle(*store, "SELECT id FROM bd_main_db ORDER BY id LIMIT 1 OFFSET 500000", {});
     const qint64 row = middle.next() ? middle.integer(0) : 1;
     QVector<double> opens;
     for (int i = 0; i < 5; ++i) {

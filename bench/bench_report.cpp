@@ -43,7 +43,7 @@ int main(int argc, char *argv[])
     const int rounds = bench::rounds(argc, argv);
     const QString file = bench::reopen(store, folder);
 
-    ExpBD expbd;
+    ExpBD expbd(*store);
     QElapsedTimer t;
     QVector<double> opens, walks, lasts, reads;
     int pages = 0;

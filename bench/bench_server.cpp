@@ -111,7 +111,7 @@ QString entryColumns()
 // window's view with the once-only check.
 void timePasses(const QString &engine, int passes)
 {
-    TableCursor view(Tables::Journal), pendingView(Tables::Journal);
+    TableCursor view(TableStore::we(), Tables::Journal), pendingView(TableStore::we(), Tables::Journal);
     view.Open();
     pendingView.Open();
     Figures first, second;
@@ -158,7 +158,7 @@ void timePendingWindow(const QString &engine, int rounds)
     auto *panel = new QWidget(&window);
     auto *slot = new QWidget(&window);
     auto *unit = new QLabel(QStringLiteral("т"), &window);
-    auto *view = new TableCursor(Tables::Journal, &window);
+    auto *view = new TableCursor(TableStore::we(), Tables::Journal, &window);
     view->Open();
     EntryForm form({panel, slot, unit, view, nullptr});
     TnewDB pending(&form);
@@ -181,7 +181,7 @@ double timeLists(const QString &engine)
 {
     QElapsedTimer t;
     t.start();
-    TableCursor view(Tables::Journal);
+    TableCursor view(TableStore::we(), Tables::Journal);
     view.Open();
     ReferenceLists lists;
     lists.refresh(view);

@@ -53,9 +53,11 @@ bool prepare(const QString &folder, int rows)
 
 QString shellSql(const QString &where)
 {
-    return QStringLiteral("SELECT \"Zakazchik\", \"Ed_izm\", count(*), sum(CAST(replace(\"Netto\", ',', '.') AS REAL)) "
-                          "FROM bd_main_db WHERE \"Ok_cicle\" = '2'%1 GROUP BY 1, 2 ORDER BY 1, 2")
-        .arg(where);
+    using namespace WeighingRecord;
+    return QStringLiteral("SELECT %2, %3, count(*), sum(CAST(replace(%4, ',', '.') AS REAL)) "
+                          "FROM %6 WHERE %5 = '2'%1 GROUP BY 1, 2 ORDER BY 1, 2")
+        .arg(where, bench::column(Zakazchik), bench::column(Ed_izm), bench::column(Netto), bench::column(Ok_cicle),
+             bench::journalTable());
 }
 
 double programMs(TableStore &store, const Totals::Request &r, qsizetype &entries)
@@ -88,7 +90,8 @@ int main(int argc, char *argv[])
     Totals::Request month;
     month.from = QDate(2023, 3, 1);
     month.to = QDate(2023, 3, 31);
-    const QString monthWhere = QStringLiteral(" AND \"Dat\" BETWEEN '2023-03-01' AND '2023-03-31'");
+    const QString monthWhere =
+        QStringLiteral(" AND %1 BETWEEN '2023-03-01' AND '2023-03-31'").arg(bench::column(WeighingRecord::Dat));
     Totals::Request whole;
     Totals::Request wholeTwo;
     wholeTwo.second = Totals::Grouping::Goods;

@@ -130,7 +130,7 @@ int main(int argc, char *argv[])
 
     // The lists alone, straight from a freshly opened view.
     {
-        TableCursor view(Tables::Journal);
+        TableCursor view(*store, Tables::Journal);
         t.start();
         view.Open();
         ReferenceLists lists;
@@ -147,7 +147,7 @@ int main(int argc, char *argv[])
     auto *panel = new QWidget(&window);
     auto *slot = new QWidget(&window);
     auto *unit = new QLabel(QStringLiteral("кг"), &window);
-    auto *view = new TableCursor(Tables::Journal, &window);
+    auto *view = new TableCursor(*store, Tables::Journal, &window);
     EntryForm form({panel, slot, unit, view, nullptr});
 
     t.start();
@@ -185,7 +185,7 @@ int main(int argc, char *argv[])
     Session::LoginOk = 1;
     t.start();
     {
-        MainForm main(folder);
+        MainForm main(*store, folder);
         out << "main window created (all creation steps): " << ms(t) << " ms\n";
     }
     store.reset();

@@ -31,6 +31,11 @@ inline double median(QVector<double> v)
 
 inline QString fixed(double v, int decimals = 1) { return QString::number(v, 'f', decimals); }
 
+// A journal field quoted for the shell's SQL, and the journal's table: named
+// through the schema, so that the shell reads what the program reads.
+inline QString column(WeighingRecord::Field f) { return QLatin1Char('"') + WeighingRecord::fieldName(f) + QLatin1Char('"'); }
+inline QString journalTable() { return TableStore::sqlName(Tables::Journal); }
+
 // A line of /proc/self/status in megabytes (Linux): "VmRSS:" the resident
 // memory now, "VmHWM:" its peak since the last reset; -1 when unreadable.
 inline double statusMb(const char *key)

@@ -32,7 +32,7 @@ inline const char *const StartUpFlag = "--start-up";
     Session::LoginOk = 1;
     Session::OperatorName = QStringLiteral("Оператор");
     QCoreApplication::setApplicationName(QStringLiteral("Krodalin"));
-    MainForm mainForm(folder);
+    MainForm mainForm(*store, folder);
     mainForm.show();
     TnewDB pendingTrucks(mainForm.entryForm());
     connectPendingTrucks(mainForm, pendingTrucks);

@@ -121,7 +121,7 @@ int runStartOrder(const QString &dir)
 
     // The login window comes first and stays allocated until the end.
     std::unique_ptr<kladov> login;
-    if (!runGuarded([&] { login = std::make_unique<kladov>(); }))
+    if (!runGuarded([&] { login = std::make_unique<kladov>(*store); }))
         return 1;
     login->exec();
 
@@ -132,7 +132,7 @@ int runStartOrder(const QString &dir)
     // fails to come up is reported, and start-up goes on with the next one;
     // without the main window there is nothing to go on with.
     std::unique_ptr<MainForm> mainForm;
-    if (!runGuarded([&] { mainForm = std::make_unique<MainForm>(dir); })) {
+    if (!runGuarded([&] { mainForm = std::make_unique<MainForm>(*store, dir); })) {
         login.reset();
         return 1;
     }
@@ -142,7 +142,7 @@ int runStartOrder(const QString &dir)
     // The administrator gate comes right after the main window.
     std::unique_ptr<Security> gate;
     runGuarded([&] {
-        gate = std::make_unique<Security>(mainForm.get());
+        gate = std::make_unique<Security>(*store, mainForm.get());
         connectAdministratorGate(*mainForm, *gate);
     });
 
@@ -152,14 +152,14 @@ int runStartOrder(const QString &dir)
     std::unique_ptr<ExpBD> journalReport;
     runGuarded([&] {
         note = std::make_unique<printfm>();
-        journalReport = std::make_unique<ExpBD>();
+        journalReport = std::make_unique<ExpBD>(*store);
         connectPrinting(*mainForm, *note, *journalReport);
     });
 
     // The export report, with its own view of the journal.
     std::unique_ptr<Exp2BD> exportReport;
     runGuarded([&] {
-        exportReport = std::make_unique<Exp2BD>(dir, mainForm.get());
+        exportReport = std::make_unique<Exp2BD>(*store, dir, mainForm.get());
         connectExportReport(*mainForm, *exportReport);
     });
 
@@ -187,7 +187,7 @@ int runStartOrder(const QString &dir)
     std::unique_ptr<TrucksWindow> trucks;
     runGuarded([&] {
         truckChoice = std::make_unique<TruckChoice>(mainForm->entryForm());
-        trucks = std::make_unique<TrucksWindow>(mainForm.get());
+        trucks = std::make_unique<TrucksWindow>(*store, mainForm.get());
         connectTruckRegister(*mainForm, *truckChoice, *trucks);
     });
 

@@ -11,7 +11,8 @@
 #include "toolkit/navigator.h"
 #include "toolkit/widgetlook.h"
 
-TrucksWindow::TrucksWindow(QWidget *parent) : QDialog(parent), m_view(new TableCursor(Tables::Trucks, this))
+TrucksWindow::TrucksWindow(TableStore &store, QWidget *parent)
+    : QDialog(parent), m_view(new TableCursor(store, Tables::Trucks, this))
 {
     setObjectName(QStringLiteral("TrucksWindow"));
     setWindowTitle(QStringLiteral("Справочник машин"));

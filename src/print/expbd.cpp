@@ -204,8 +204,8 @@ report::Page Pages::page(int index) const
 
 }
 
-ExpBD::ExpBD(QObject *parent)
-    : QObject(parent), m_view(std::make_unique<TableCursor>(Tables::Journal)),
+ExpBD::ExpBD(TableStore &store, QObject *parent)
+    : QObject(parent), m_view(std::make_unique<TableCursor>(store, Tables::Journal)),
       m_report(QStringLiteral("БД Кродалин"), QPageLayout::Landscape)
 {
     m_view->setObjectName(QStringLiteral("JournalReportView"));

@@ -21,6 +21,7 @@
 
 class QWidget;
 class TableCursor;
+class TableStore;
 
 namespace journalreport {
 
@@ -87,7 +88,8 @@ class ExpBD : public QObject
     Q_OBJECT
 public:
     // Opens the report's own view of the journal. Throws StoreError.
-    explicit ExpBD(QObject *parent = nullptr);
+    // The report of the store's journal.
+    explicit ExpBD(TableStore &store, QObject *parent = nullptr);
     ~ExpBD() override;
 
     report::Report &report() { return m_report; }

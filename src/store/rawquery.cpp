@@ -104,10 +104,6 @@ RawQuery::RawQuery(TableStore &store, const QString &sql, const QVector<QVariant
         openOnServer(store.connection(), sql, binds, mode);
 }
 
-RawQuery::RawQuery(const QString &sql, const QVector<QVariant> &binds, Mode mode)
-    : RawQuery(TableStore::we(), sql, binds, mode)
-{
-}
 
 RawQuery::RawQuery(const QSqlDatabase &db, const QString &sql, const QVector<QVariant> &binds, Mode mode)
 {

@@ -51,8 +51,6 @@ public:
 
     // On the store's connection. Throws StoreError.
     RawQuery(TableStore &store, const QString &sql, const QVector<QVariant> &binds, Mode mode = Mode::Buffered);
-    // The same on the alias WE, for the code not yet handed its store.
-    RawQuery(const QString &sql, const QVector<QVariant> &binds, Mode mode = Mode::Buffered);
     // On an SQLite connection of its own (any thread that owns it).
     RawQuery(sqlite3 *db, const QString &sql, const QVector<QVariant> &binds);
     // On a server connection of its own (TableStore::WalkConnection), on its thread.

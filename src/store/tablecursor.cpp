@@ -20,10 +20,6 @@ TableCursor::TableCursor(TableStore &store, QString tableName, QObject *parent)
     store.addReader(this);
 }
 
-TableCursor::TableCursor(QString tableName, QObject *parent) : TableCursor(TableStore::we(), std::move(tableName), parent)
-{
-}
-
 TableCursor::~TableCursor()
 {
     if (m_store)

@@ -36,8 +36,6 @@ public:
 
     // A view of the table of the store.
     TableCursor(TableStore &store, QString tableName, QObject *parent = nullptr);
-    // The same on the alias WE, for the code not yet handed its store.
-    explicit TableCursor(QString tableName, QObject *parent = nullptr);
     ~TableCursor() override;
 
     const QString &tableName() const { return m_table; }

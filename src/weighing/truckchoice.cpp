@@ -30,7 +30,7 @@ QVector<GridColumn> columns()
 } // namespace
 
 TruckChoice::TruckChoice(EntryForm *form, QWidget *parent)
-    : QDialog(parent), m_form(form), m_view(new TableCursor(Tables::Trucks, this))
+    : QDialog(parent), m_form(form), m_view(new TableCursor(form->host().journal->store(), Tables::Trucks, this))
 {
     setObjectName(QStringLiteral("TruckChoice"));
     setWindowTitle(QStringLiteral("Выбор машины с сохранённой тарой"));

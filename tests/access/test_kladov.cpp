@@ -95,7 +95,7 @@ void pressKey(QWidget *field, Qt::Key key)
 
 QString storedPassword(const QString &table, const QString &name)
 {
-    TableCursor c(table);
+    TableCursor c(TableStore::we(), table);
     c.Open();
     for (c.First(); !c.AtEnd(); c.Next())
         if (c.FieldText(AccountFields::Name) == name)
@@ -130,7 +130,7 @@ int runApplicationLoop(int watchdogMs)
 // The login window with its controls at hand.
 struct Login
 {
-    Login() : dlg(std::make_unique<kladov>())
+    Login() : dlg(std::make_unique<kladov>(TableStore::we()))
     {
         name = dlg->findChild<AccountNameLookup *>(QStringLiteral("OperatorName"));
         password = dlg->findChild<QLineEdit *>(QStringLiteral("OperatorPassword"));
@@ -850,7 +850,7 @@ void TestKladov::lastAccountIsKept()
     l.show();
     ModalWatcher watcher;
     l.signInAdmin(QStringLiteral("адм"), QStringLiteral("Admin"));
-    TableCursor c(table);
+    TableCursor c(TableStore::we(), table);
     c.Open();
     const int rows = c.visibleCount();
     for (int i = 0; i < rows; ++i) {
@@ -873,7 +873,7 @@ void TestKladov::missingAccountTable()
     bool thrown = false;
     QString message;
     try {
-        kladov dlg;
+        kladov dlg(TableStore::we());
     } catch (const StoreError &e) {
         thrown = true;
         message = e.message();

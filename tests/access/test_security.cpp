@@ -40,7 +40,7 @@ struct Bench
     {
         Schema::addAccount(TableStore::we(), Tables::Administrators, Admin, QStringLiteral("Admin"));
         Schema::addAccount(TableStore::we(), Tables::Administrators, Chief, QStringLiteral("root"));
-        gate = std::make_unique<Security>();
+        gate = std::make_unique<Security>(TableStore::we());
         panel.hide();
         modeButton.setText(EditMode);
         SecurityTargets t;

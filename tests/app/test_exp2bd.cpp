@@ -36,7 +36,7 @@ QByteArray cp1251(const QString &text)
 
 void addRow(const QString &truck, const QString &driver)
 {
-    TableCursor c(Tables::Journal);
+    TableCursor c(TableStore::we(), Tables::Journal);
     c.Open();
     c.Append();
     c.SetFieldText("N_Avto", truck);
@@ -82,8 +82,8 @@ class TestExp2BD final : public QObject
     // As the start order makes them: the main window, then the export report.
     void start()
     {
-        form = std::make_unique<MainForm>(folder->path());
-        exportReport = std::make_unique<Exp2BD>(folder->path(), form.get());
+        form = std::make_unique<MainForm>(TableStore::we(), folder->path());
+        exportReport = std::make_unique<Exp2BD>(TableStore::we(), folder->path(), form.get());
         connectExportReport(*form, *exportReport);
         form->show();
         form->pageControl()->setCurrentIndex(MainForm::JournalPage);

@@ -69,15 +69,15 @@ public:
         Schema::createTables(*store);
         Schema::addAccount(*store, Tables::Administrators, QStringLiteral("Администратор"), QStringLiteral("admin"));
 
-        form = std::make_unique<MainForm>(folder.path());
+        form = std::make_unique<MainForm>(TableStore::we(), folder.path());
         link()->clock()->setManual(true);
-        gate = std::make_unique<Security>(form.get());
+        gate = std::make_unique<Security>(TableStore::we(), form.get());
         connectAdministratorGate(*form, *gate);
         note = std::make_unique<printfm>();
-        journalReport = std::make_unique<ExpBD>();
+        journalReport = std::make_unique<ExpBD>(TableStore::we());
         connectPrinting(*form, *note, *journalReport);
         truckChoice = std::make_unique<TruckChoice>(form->entryForm());
-        trucks = std::make_unique<TrucksWindow>(form.get());
+        trucks = std::make_unique<TrucksWindow>(TableStore::we(), form.get());
         connectTruckRegister(*form, *truckChoice, *trucks);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
@@ -392,7 +392,7 @@ private slots:
 
         if (!switchOn) {
             // The next start keeps the port closed.
-            MainForm next(w.folder.path());
+            MainForm next(TableStore::we(), w.folder.path());
             QCOMPARE(next.openComFlag()->text(), QStringLiteral("0"));
             QVERIFY(!next.indicatorLink()->isPortOpen());
         }

@@ -69,7 +69,7 @@ QStringList listOf(QComboBox *box)
 
 QStringList stored(qint64 id)
 {
-    TableCursor c(Tables::Journal);
+    TableCursor c(TableStore::we(), Tables::Journal);
     c.Open();
     return QStringList(c.rowById(id));
 }
@@ -146,7 +146,7 @@ public:
     }
 
     LinkFixture lf;
-    TableCursor journal{Tables::Journal};
+    TableCursor journal{TableStore::we(), Tables::Journal};
     QLabel unit{QStringLiteral("кг")};
     std::unique_ptr<EntryForm> form;
     std::unique_ptr<TnewDB> pending;

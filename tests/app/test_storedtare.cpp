@@ -358,7 +358,7 @@ private slots:
         QVERIFY2(db.isValid(), qPrintable(db.error()));
         Session::OperatorName = QStringLiteral("Администратор");
         registered(QStringLiteral("5,1"), QStringLiteral("кг"), QDate::currentDate());
-        TrucksWindow window;
+        TrucksWindow window(TableStore::we());
         window.showRegister();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.windowTitle(), QStringLiteral("Справочник машин"));

@@ -65,7 +65,7 @@ private slots:
             TempDatabase::addJournalRow({{"Zakazchik", name}, {"Ed_izm", "кг"}, {"Netto", netto}, {"Dat", day},
                                          {"Ok_cicle", "2"}});
         {
-            MainForm form(folder.path());
+            MainForm form(TableStore::we(), folder.path());
             std::unique_ptr<TotalsWindow> totals = makeTotalsWindow(form);
             form.show();
             form.pageControl()->setCurrentIndex(MainForm::JournalPage);

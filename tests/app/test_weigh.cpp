@@ -81,7 +81,7 @@ QStringList displays(const WeighFixture &fx)
 
 qint64 firstRowId()
 {
-    TableCursor c(Tables::Journal);
+    TableCursor c(TableStore::we(), Tables::Journal);
     c.Open();
     return c.IsEmpty() ? 0 : c.currentId();
 }
@@ -473,7 +473,7 @@ private slots:
         QVERIFY(fx.switchOn());
         ModalWatcher watcher;
         printfm note;
-        ExpBD journalReport;
+        ExpBD journalReport(TableStore::we());
         connectPrinting(*fx.form, note, journalReport);
 
         for (const QString &number : {QStringLiteral("А001АА"), QStringLiteral("Б002ББ")}) {
@@ -520,7 +520,7 @@ private slots:
 
         // Meanwhile the record is completed by an edit in the journal.
         {
-            TableCursor other(Tables::Journal);
+            TableCursor other(TableStore::we(), Tables::Journal);
             other.Open();
             other.Edit();
             other.SetFieldText(WeighingRecord::Ok_tara, QStringLiteral("0"));

@@ -62,7 +62,7 @@ private slots:
         TempDatabase db;
         QVERIFY2(db.isValid(), qPrintable(db.error()));
         Session::OperatorName = QStringLiteral("Петрова А.С.");
-        TableCursor journal(Tables::Journal);
+        TableCursor journal(TableStore::we(), Tables::Journal);
         journal.Open();
         journal.Append(TableCursor::Origin::Program);
         journal.SetFieldText(QStringLiteral("N_Avto"), QStringLiteral("до записи сведений"));

@@ -84,7 +84,7 @@ class TestJournalPage final : public QObject
 
     void openPage()
     {
-        view = std::make_unique<TableCursor>(Tables::Journal);
+        view = std::make_unique<TableCursor>(TableStore::we(), Tables::Journal);
         view->Open();
         editFlag = std::make_unique<QCheckBox>();
         page = std::make_unique<JournalPage>(JournalPageHost{nullptr, view.get(), editFlag.get(), db->programDir()});
@@ -526,7 +526,7 @@ private slots:
         page->navigator()->press(DbNavigator::Delete);
         // Each refusal reached the operator, and the journal is as it was.
         QCOMPARE(watcher.seen().size(), 4);
-        TableCursor check(Tables::Journal);
+        TableCursor check(TableStore::we(), Tables::Journal);
         check.Open();
         QCOMPARE(journalRows(), 1);
         QCOMPARE(check.FieldText("Sum"), QString("15,32"));

@@ -107,7 +107,7 @@ private slots:
         TempDatabase db(TempDatabase::engineNamed(engine));
         QVERIFY2(db.isValid(), qPrintable(db.error()));
         addRows(rows);
-        ExpBD expbd;
+        ExpBD expbd(TableStore::we());
         expbd.prepare(LaidOut);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("journal.pdf"));
@@ -168,7 +168,7 @@ private slots:
                            .arg(rows)
                            .arg(TableStore::sqlName(Tables::Journal))));
         TableStore::we().bumpGeneration();
-        ExpBD expbd;
+        ExpBD expbd(TableStore::we());
         expbd.prepare(LaidOut);
         addRows(1);   // stored after the count: W1 again, on no page
         // A batch a turn: a few turns read them all.
@@ -228,7 +228,7 @@ private slots:
         QFETCH(QString, kept);
         TempDatabase db;
         TempDatabase::addJournalRow({{field, value}, {"Ed_izm", "т"}});
-        ExpBD expbd;
+        ExpBD expbd(TableStore::we());
         expbd.prepare(LaidOut);
         const journalreport::Column &c = journalreport::columns()[column];
         const report::Item *item = itemAt(expbd.report().page(0), 10 + c.valueX, 10 + 24.1 + 8.5);
@@ -270,7 +270,7 @@ private slots:
     {
         TempDatabase db;
         addRows(60);
-        ExpBD expbd;
+        ExpBD expbd(TableStore::we());
         expbd.prepare(LaidOut);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("journal.krp"));

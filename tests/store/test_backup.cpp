@@ -24,7 +24,7 @@ namespace {
 
 void post(const QString &truck)
 {
-    TableCursor c(Tables::Journal);
+    TableCursor c(TableStore::we(), Tables::Journal);
     c.Open();
     c.Append();
     c.SetFieldText("N_Avto", truck);

@@ -54,7 +54,7 @@ void postPass(TableCursor &journal, int pass, const QList<QPair<QString, QString
 void writeHistory()
 {
     Session::OperatorName = QStringLiteral("Петрова А.С.");
-    TableCursor journal(Tables::Journal);
+    TableCursor journal(TableStore::we(), Tables::Journal);
     journal.Open();
     for (const QString truck : {"А001АА", "В002ВВ", "С003СС", "Е004ЕЕ"})
         postPass(journal, 1, {{"N_Avto", truck}, {"Tara", "7,5"}, {"Ok_tara", "1"}});
@@ -75,7 +75,7 @@ int station(const QString &folder, const QString &name)
     try {
         auto store = TableStore::open(folder);
         Session::OperatorName = name;
-        TableCursor journal(Tables::Journal);
+        TableCursor journal(TableStore::we(), Tables::Journal);
         journal.Open();
         for (int i = 0; i < 40; ++i)
             postPass(journal, 1, {{"N_Avto", QStringLiteral("%1-%2").arg(name).arg(i)}});

@@ -37,11 +37,11 @@ QStringList contents()
 {
     QStringList out;
     for (const QString &t : AllTables) {
-        TableCursor c(t);
+        TableCursor c(TableStore::we(), t);
         c.Open();
         QStringList indexed;
         for (const QString &f : c.fieldNames()) {
-            RawQuery q(SqlDialect::indexOnFieldSql(c.store()), {TableStore::sqlName(t), f});
+            RawQuery q(TableStore::we(), SqlDialect::indexOnFieldSql(c.store()), {TableStore::sqlName(t), f});
             if (q.next())
                 indexed << f;
         }
@@ -68,7 +68,7 @@ private slots:
         Schema::createTables(*store);
         Schema::addAccount(*store, Tables::Administrators, "Админ", "1");
         {
-            TableCursor journal(Tables::Journal);
+            TableCursor journal(TableStore::we(), Tables::Journal);
             journal.Open();
             journal.Append();
             journal.SetFieldText("N_Avto", "А001АА");
@@ -142,7 +142,7 @@ private slots:
         auto store = TableStore::open(dir.path());
         Session::OperatorName = QStringLiteral("Петров П.П.");
         {
-            TableCursor journal(Tables::Journal);
+            TableCursor journal(TableStore::we(), Tables::Journal);
             journal.Open();
             journal.Next();
             journal.Delete();
@@ -158,7 +158,7 @@ private slots:
         }
         const QStringList folder = contents();
         const qint64 lastId = [] {
-            TableCursor c(Tables::Journal);
+            TableCursor c(TableStore::we(), Tables::Journal);
             c.Open();
             c.Last();
             return c.currentId();
@@ -172,7 +172,7 @@ private slots:
         store = TableStore::openServer(connection);
         QCOMPARE(contents(), folder);
         // The next weighing gets the next number.
-        TableCursor journal(Tables::Journal);
+        TableCursor journal(TableStore::we(), Tables::Journal);
         journal.Open();
         journal.Append();
         journal.SetFieldText("N_Avto", "А777АА");
@@ -244,7 +244,7 @@ private slots:
         QString refusal;
         try {
             auto store = TableStore::open(folder.path());
-            TableCursor operators(Tables::Operators);
+            TableCursor operators(TableStore::we(), Tables::Operators);
             operators.Open();
             QCOMPARE(operators.FieldText(0), QString("Иванов И.И."));
         } catch (const StoreError &e) {
@@ -304,7 +304,7 @@ private slots:
         auto store = onServer ? TableStore::openServer(where[1]) : TableStore::open(dir.path());
         QStringList held;
         for (const QString &table : {Tables::Administrators, Tables::Operators}) {
-            TableCursor c(table);
+            TableCursor c(TableStore::we(), table);
             c.Open();
             for (const qint64 id : c.visibleIds(0, 0))
                 held << table + ' ' + QStringList(c.rowById(id)).join(' ');
@@ -320,7 +320,7 @@ private slots:
         Schema::createTables(*store);
         Session::OperatorName = QStringLiteral("Петров П.П.");
         {
-            TableCursor journal(Tables::Journal);
+            TableCursor journal(TableStore::we(), Tables::Journal);
             journal.Open();
             journal.Append();
             journal.SetFieldText("Sum", "15,32");

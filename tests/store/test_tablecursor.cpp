@@ -67,13 +67,13 @@ private slots:
     void tableNamesIgnoreCase()
     {
         addDrivers({"Иванов"});
-        TableCursor a("BD_main.db"), b("bd_MAIN.DB");
+        TableCursor a(TableStore::we(), "BD_main.db"), b(TableStore::we(), "bd_MAIN.DB");
         a.Open();
         b.Open();
         QCOMPARE(a.FieldText("FIO"), QString("Иванов"));
         QCOMPARE(b.FieldText("fio"), QString("Иванов"));
         QCOMPARE(a.fieldNames().size(), 25);
-        TableCursor missing("BD_nothing");
+        TableCursor missing(TableStore::we(), "BD_nothing");
         QVERIFY_THROWS_EXCEPTION(StoreError, missing.Open());
     }
 
@@ -95,7 +95,7 @@ private slots:
         QFETCH(QString, difference);
         QSqlQuery q(TableStore::we().connection());
         QVERIFY2(q.exec("ALTER TABLE bd_main_db " + alter), qPrintable(q.lastError().text()));
-        TableCursor c("BD_main.db");
+        TableCursor c(TableStore::we(), "BD_main.db");
         try {
             c.Open();
             QFAIL("opened");
@@ -110,7 +110,7 @@ private slots:
 
     void walksVisitStoredOrder()
     {
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         QVERIFY(c.IsEmpty());
         QVERIFY(c.AtEnd());
@@ -133,7 +133,7 @@ private slots:
     void postOrDropBeforeMoving()
     {
         addDrivers({"A", "B"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
 
         // A changed row is posted by the move.
@@ -167,7 +167,7 @@ private slots:
     void appendedRowIsCurrentAfterPost()
     {
         addDrivers({"A"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         c.Append();
         c.SetFieldText(2, "New");
@@ -180,7 +180,7 @@ private slots:
     void cancelRestores()
     {
         addDrivers({"A", "B"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         c.Next();
         c.Append();
@@ -197,7 +197,7 @@ private slots:
     void otherCursorsSeePostsAtNextMove()
     {
         addDrivers({"A", "B"});
-        TableCursor one(Tables::Journal), two(Tables::Journal);
+        TableCursor one(TableStore::we(), Tables::Journal), two(TableStore::we(), Tables::Journal);
         one.Open();
         two.Open();
         QCOMPARE(two.FieldText("FIO"), QString("A"));
@@ -226,7 +226,7 @@ private slots:
     void editUsesTheStoredRow()
     {
         addDrivers({"A"});
-        TableCursor one(Tables::Journal), two(Tables::Journal);
+        TableCursor one(TableStore::we(), Tables::Journal), two(TableStore::we(), Tables::Journal);
         one.Open();
         two.Open();
         one.Edit();
@@ -244,7 +244,7 @@ private slots:
     void deleteMovesToNext()
     {
         addDrivers({"A", "B", "C"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         c.Next();
         c.Delete();
@@ -257,7 +257,7 @@ private slots:
 
     void locateIgnoresCase()
     {
-        TableCursor ops(Tables::Operators);
+        TableCursor ops(TableStore::we(), Tables::Operators);
         ops.Open();
         for (const char *n : {"Петров П.П.", "Иванов И.И.", "иванова А.А."}) {
             ops.Append();
@@ -282,7 +282,7 @@ private slots:
         for (const char *d : {"A", "B", "A", "", "b", "B ", "a"})
             TempDatabase::addJournalRow({{"FIO", d}, {"Ok_cicle", QByteArray(d) == "a" ? "" : "2"}});
         TempDatabase::addJournalRow({{"FIO", "B"}});
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         const int fio = c.fieldIndex("FIO");
         // Each text once, byte for byte, ordered by its latest row.
@@ -343,7 +343,7 @@ private slots:
         TempDatabase::addJournalRow({{"N_Avto", "6"}, {"Tovar", "*"}});
         TempDatabase::addJournalRow({{"N_Avto", "7"}, {"Zakazchik", "O'Neil"}});
 
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         c.Last();
         c.SetFilterLines(lines);
@@ -371,7 +371,7 @@ private slots:
     {
         QFETCH(QString, line);
         addDrivers({"A", "B", "C"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         c.Next();
         c.SetFilterLines({line});
@@ -419,7 +419,7 @@ private slots:
             message = "unterminated quoted string";
         }
         addDrivers({"A", "B", "C", "B", "D"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         const QStringList before{"[FIO]>'A'"};
         if (activeBefore) {
@@ -451,7 +451,7 @@ private slots:
     void deactivateKeepsCurrentRow()
     {
         addDrivers({"A", "B", "C", "B"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         c.SetFilterLines({"[FIO]='B'"});
         c.ActivateFilter();
@@ -464,7 +464,7 @@ private slots:
 
         // When the current row is gone, deactivating goes to the first row.
         c.ActivateFilter();
-        TableCursor other(Tables::Journal);
+        TableCursor other(TableStore::we(), Tables::Journal);
         other.Open();
         other.moveToId(c.currentId());
         other.Delete();
@@ -477,7 +477,7 @@ private slots:
         TempDatabase::addJournalRow({{"N_Avto", "1"}, {"Tovar", "песок"}, {"Ok_cicle", "2"}});
         TempDatabase::addJournalRow({{"N_Avto", "2"}, {"Tovar", "песок"}});
         TempDatabase::addJournalRow({{"N_Avto", "3"}, {"Tovar", "глина"}, {"Ok_cicle", "2"}});
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         c.setExtraFilter({"[Ok_cicle]='2'"}, true);
         QCOMPARE(walk(c, "N_Avto"), QStringList({"1", "3"}));
@@ -490,7 +490,7 @@ private slots:
 
     void datesStoredAsDates()
     {
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         c.Append();
         c.SetFieldDateTime("Dat", QDateTime(QDate(2007, 3, 5), QTime(14, 2)));
@@ -521,7 +521,7 @@ private slots:
     {
         QFETCH(QString, text);
         addDrivers({"A"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         c.Append();
         c.SetFieldText("Zakazchik", text);
@@ -547,7 +547,7 @@ private slots:
     void scanReadsWhatTheWalkWould()
     {
         addDrivers({"A", "B", "A", "C", "B"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         const int fio = c.fieldIndex("FIO"), truck = c.fieldIndex("N_Avto");
         auto scan = [&] {
@@ -585,7 +585,7 @@ private slots:
         // each must see the rows the walk would, in its order, and a failure
         // in either part must stop the walk and reach the caller.
         addDrivers({"A", "B", "A", "C", "B"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         const int fio = c.fieldIndex("FIO"), truck = c.fieldIndex("N_Avto");
         QStringList here, there;
@@ -622,7 +622,7 @@ private slots:
     void anotherProgramsWrites()
     {
         addDrivers({"A", "B", "C"});
-        TableCursor walker(Tables::Journal), view(Tables::Journal);
+        TableCursor walker(TableStore::we(), Tables::Journal), view(TableStore::we(), Tables::Journal);
         walker.Open();
         walker.Next();
         view.Open();
@@ -678,7 +678,7 @@ private slots:
     void signalsOnMoves()
     {
         addDrivers({"A", "B"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         QSignalSpy moved(&c, &TableCursor::currentChanged);
         QSignalSpy rows(&c, &TableCursor::rowsChanged);

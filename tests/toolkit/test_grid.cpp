@@ -25,7 +25,7 @@ class TestGrid final : public QObject
 
     static void addRows(int n)
     {
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         for (int i = 0; i < n; ++i) {
             c.Append();
@@ -43,7 +43,7 @@ private slots:
     void showsRowsUnderTitlesAndFetchesLazily()
     {
         addRows(600);
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         CursorModel model(&c, columns);
         QCOMPARE(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QString("№ Автомобиля"));
@@ -66,7 +66,7 @@ private slots:
     void selectionIsTheCurrentRow()
     {
         addRows(300);
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         CursorModel model(&c, columns);
         CursorGrid grid;
@@ -90,7 +90,7 @@ private slots:
     void editingPostsWhenTheRowChanges()
     {
         addRows(3);
-        TableCursor c(Tables::Journal), other(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal), other(TableStore::we(), Tables::Journal);
         c.Open();
         other.Open();
         CursorModel model(&c, columns);
@@ -118,7 +118,7 @@ private slots:
     void navigatorInsertPostAndDelete()
     {
         addRows(2);
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         CursorModel model(&c, columns);
         model.setEditable(true);
@@ -181,7 +181,7 @@ private slots:
         }
         db->reopen();
 
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         QString error;
         int walked = 0;

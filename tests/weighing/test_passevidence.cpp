@@ -49,7 +49,7 @@ private slots:
         LinkFixture lf;
         QVERIFY(lf.plugged);
         lf.switchOn();
-        TableCursor journal(Tables::Journal);
+        TableCursor journal(TableStore::we(), Tables::Journal);
         journal.Open();
         QLabel unit(QStringLiteral("кг"));
         EntryForm form({nullptr, nullptr, &unit, &journal, lf.link.get()});
