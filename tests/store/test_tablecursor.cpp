@@ -64,6 +64,37 @@ private slots:
     }
     void cleanup() { db.reset(); }
 
+    // Two databases open at once: what is written, counted or begun on one
+    // does not reach the other, and closing one leaves the other working.
+    void twoStoresKeepApart()
+    {
+        TempDatabase other;   // an SQLite file beside the test's database
+        QVERIFY2(other.isValid(), qPrintable(other.error()));
+        TableCursor here(db->store(), Tables::Journal), there(other.store(), Tables::Journal);
+        here.Open();
+        there.Open();
+        const quint64 otherGeneration = other.store().generation();
+        here.Append();
+        here.SetFieldText("N_Avto", "А001АА");
+        here.Post();
+        QCOMPARE(other.store().generation(), otherGeneration);
+        QVERIFY(there.IsEmpty());
+        {
+            TableStore::Transaction standing(other.store());
+            there.Append();
+            there.SetFieldText("N_Avto", "В002ВВ");
+            there.Post();
+            here.Append();
+            here.SetFieldText("N_Avto", "С003СС");
+            here.Post();   // on its own database, stored at once
+        }   // the other's transaction rolled back
+        QCOMPARE(walk(here, "N_Avto"), QStringList({"А001АА", "С003СС"}));
+        QVERIFY(walk(there, "N_Avto").isEmpty());
+        other.close();
+        QVERIFY_THROWS_EXCEPTION(StoreError, there.First());
+        QCOMPARE(walk(here, "N_Avto").size(), 2);
+    }
+
     void tableNamesIgnoreCase()
     {
         addDrivers({"Иванов"});
