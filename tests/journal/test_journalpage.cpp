@@ -84,7 +84,7 @@ class TestJournalPage final : public QObject
 
     void openPage()
     {
-        view = std::make_unique<TableCursor>(TableStore::we(), Tables::Journal);
+        view = std::make_unique<TableCursor>(db->store(), Tables::Journal);
         view->Open();
         editFlag = std::make_unique<QCheckBox>();
         page = std::make_unique<JournalPage>(JournalPageHost{nullptr, view.get(), editFlag.get(), db->programDir()});
@@ -169,8 +169,8 @@ private slots:
             view->setExtraFilter({JournalPage::CompletedLine}, completed);
             indexed[completed] = readSearchLists(*view);
         }
-        TableStore::we().releaseReaders();
-        QSqlQuery q(TableStore::we().connection());
+        db->store().releaseReaders();
+        QSqlQuery q(db->store().connection());
         for (const SearchListField &f : SearchListFields)
             QVERIFY(q.exec(QStringLiteral("DROP INDEX bd_main_db_%1").arg(WeighingRecord::fieldName(f.field))));
         for (bool completed : {false, true}) {
@@ -334,7 +334,7 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(view->state(), TableCursor::State::Browse);
         QCOMPARE(shownTrucks(), QStringList({"А001АА"}));
-        QCOMPARE(AuditTrail::read(TableStore::we()).size(), 0);
+        QCOMPARE(AuditTrail::read(db->store()).size(), 0);
     }
 
     void modeButtonAsksTheGateAndLeavesAtOnce()
@@ -378,7 +378,7 @@ private slots:
         QTRY_VERIFY(view->isModified());   // the grid commits the cell after the key
         page->navigator()->press(DbNavigator::Post);
         QCOMPARE(view->FieldText("Sum"), QString("16"));
-        QVector<AuditEntry> trail = AuditTrail::read(TableStore::we());
+        QVector<AuditEntry> trail = AuditTrail::read(db->store());
         QCOMPARE(trail.size(), 1);
         QCOMPARE(trail[0].action, QString("edit"));
         QCOMPARE(trail[0].operatorName, QString("Петров П.П."));
@@ -395,7 +395,7 @@ private slots:
         QCOMPARE(view->FieldText("N_Avto"), QString("С003СС"));
         QCOMPARE(page->grid()->currentIndex().row(), 2);
         const qint64 newId = view->currentId();
-        trail = AuditTrail::read(TableStore::we());
+        trail = AuditTrail::read(db->store());
         QCOMPARE(trail.size(), 1 + 25);
         QCOMPARE(trail[1].action, QString("insert"));
         QCOMPARE(trail[1].rowId, newId);
@@ -409,7 +409,7 @@ private slots:
         page->navigator()->press(DbNavigator::Delete);
         QCOMPARE(watcher.seen().size(), 1);
         QCOMPARE(watcher.seen()[0].text, QString("Delete record?"));
-        trail = AuditTrail::read(TableStore::we());
+        trail = AuditTrail::read(db->store());
         QCOMPARE(trail.size(), 1 + 25 + 25);
         QStringList deleted;
         for (int i = 26; i < trail.size(); ++i) {
@@ -427,7 +427,7 @@ private slots:
         view->Append();
         view->SetFieldText("N_Avto", "D");
         view->Post();
-        QCOMPARE(AuditTrail::read(TableStore::we()).size(), 51);
+        QCOMPARE(AuditTrail::read(db->store()).size(), 51);
     }
 
     // A post that takes its row out of the search leaves the nearest row shown current, or none, with
@@ -482,8 +482,8 @@ private slots:
     // Without the trail (a copy from before it) edit mode says once what adds it, and stays off.
     void editModeNeedsTheTrail()
     {
-        TableStore::we().releaseReaders();
-        QVERIFY(QSqlQuery(TableStore::we().connection()).exec("DROP TABLE bd_audit"));
+        db->store().releaseReaders();
+        QVERIFY(QSqlQuery(db->store().connection()).exec("DROP TABLE bd_audit"));
         openPage();
         ModalWatcher watcher;
         clickOn(page->modeButton());
@@ -509,8 +509,8 @@ private slots:
         TempDatabase::addJournalRow({{"N_Avto", "А001АА"}, {"Sum", "15,32"}});
         openPage();
         page->EnterEditMode();
-        TableStore::we().releaseReaders();
-        QSqlQuery q(TableStore::we().connection());
+        db->store().releaseReaders();
+        QSqlQuery q(db->store().connection());
         QVERIFY2(q.exec(fault), qPrintable(q.lastError().text()));
 
         ModalWatcher watcher;
@@ -526,7 +526,7 @@ private slots:
         page->navigator()->press(DbNavigator::Delete);
         // Each refusal reached the operator, and the journal is as it was.
         QCOMPARE(watcher.seen().size(), 4);
-        TableCursor check(TableStore::we(), Tables::Journal);
+        TableCursor check(db->store(), Tables::Journal);
         check.Open();
         QCOMPARE(journalRows(), 1);
         QCOMPARE(check.FieldText("Sum"), QString("15,32"));
