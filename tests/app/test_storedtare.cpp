@@ -358,7 +358,7 @@ private slots:
         QVERIFY2(db.isValid(), qPrintable(db.error()));
         Session::OperatorName = QStringLiteral("Администратор");
         registered(QStringLiteral("5,1"), QStringLiteral("кг"), QDate::currentDate());
-        TrucksWindow window(TableStore::we());
+        TrucksWindow window(db.store());
         window.showRegister();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.windowTitle(), QStringLiteral("Справочник машин"));
@@ -370,14 +370,14 @@ private slots:
         typeKeys(QStringLiteral("40"));
         pressKey(Qt::Key_Return);
         clickOn(window.navigator()->button(DbNavigator::Post));
-        QCOMPARE(TruckRegister::find(TableStore::we(), Number)->maxGross, QStringLiteral("40"));
+        QCOMPARE(TruckRegister::find(db.store(), Number)->maxGross, QStringLiteral("40"));
 
         ModalWatcher watcher;
         watcher.answer(QMessageBox::Yes);
         clickOn(window.navigator()->button(DbNavigator::Delete));
-        QVERIFY(!TruckRegister::find(TableStore::we(), Number));
+        QVERIFY(!TruckRegister::find(db.store(), Number));
 
-        const QVector<AuditEntry> trail = AuditTrail::read(TableStore::we());
+        const QVector<AuditEntry> trail = AuditTrail::read(db.store());
         QVERIFY(trail.size() > 2);
         QCOMPARE(trail[0].action, QStringLiteral("edit"));
         QCOMPARE(trail[0].table, Tables::Trucks);

@@ -23,9 +23,9 @@ class TestGrid final : public QObject
     const QVector<GridColumn> columns{{"N_Avto", "№ Автомобиля", 91}, {"FIO", "Ф.И.О. Водителя", 141},
                                       {"Dat", "Дата", -1}};
 
-    static void addRows(int n)
+    void addRows(int n)
     {
-        TableCursor c(TableStore::we(), Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         for (int i = 0; i < n; ++i) {
             c.Append();
@@ -43,7 +43,7 @@ private slots:
     void showsRowsUnderTitlesAndFetchesLazily()
     {
         addRows(600);
-        TableCursor c(TableStore::we(), Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         CursorModel model(&c, columns);
         QCOMPARE(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QString("№ Автомобиля"));
@@ -66,7 +66,7 @@ private slots:
     void selectionIsTheCurrentRow()
     {
         addRows(300);
-        TableCursor c(TableStore::we(), Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         CursorModel model(&c, columns);
         CursorGrid grid;
@@ -90,7 +90,7 @@ private slots:
     void editingPostsWhenTheRowChanges()
     {
         addRows(3);
-        TableCursor c(TableStore::we(), Tables::Journal), other(TableStore::we(), Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal), other(db->store(), Tables::Journal);
         c.Open();
         other.Open();
         CursorModel model(&c, columns);
@@ -118,7 +118,7 @@ private slots:
     void navigatorInsertPostAndDelete()
     {
         addRows(2);
-        TableCursor c(TableStore::we(), Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         CursorModel model(&c, columns);
         model.setEditable(true);
@@ -156,7 +156,7 @@ private slots:
     {
         qint64 offset = 0;
         {
-            QSqlQuery q(TableStore::we().connection());
+            QSqlQuery q(db->store().connection());
             QVERIFY(q.exec("BEGIN"));
             for (int i = 0; i < 600; ++i)
                 QVERIFY(q.exec(QStringLiteral("INSERT INTO bd_main_db (N_Avto, FIO) VALUES ('%1', '%2')")
@@ -181,7 +181,7 @@ private slots:
         }
         db->reopen();
 
-        TableCursor c(TableStore::we(), Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         QString error;
         int walked = 0;
