@@ -82,8 +82,8 @@ class TestExp2BD final : public QObject
     // As the start order makes them: the main window, then the export report.
     void start()
     {
-        form = std::make_unique<MainForm>(TableStore::we(), folder->path());
-        exportReport = std::make_unique<Exp2BD>(TableStore::we(), folder->path(), form.get());
+        form = std::make_unique<MainForm>(*store, folder->path());
+        exportReport = std::make_unique<Exp2BD>(*store, folder->path(), form.get());
         connectExportReport(*form, *exportReport);
         form->show();
         form->pageControl()->setCurrentIndex(MainForm::JournalPage);

@@ -54,11 +54,11 @@ public:
         for (const auto &[waybill, completed] : rows)
             addRow(waybill, completed);
         store->connection().commit();
-        form = std::make_unique<MainForm>(TableStore::we(), folder.path());
+        form = std::make_unique<MainForm>(*store, folder.path());
         note = std::make_unique<printfm>();
-        journalReport = std::make_unique<ExpBD>(TableStore::we());
+        journalReport = std::make_unique<ExpBD>(*store);
         connectPrinting(*form, *note, *journalReport);
-        exportReport = std::make_unique<Exp2BD>(TableStore::we(), folder.path(), form.get());
+        exportReport = std::make_unique<Exp2BD>(*store, folder.path(), form.get());
         connectExportReport(*form, *exportReport);
         form->show();
         form->activateWindow();

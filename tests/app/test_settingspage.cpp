@@ -69,15 +69,15 @@ public:
         Schema::createTables(*store);
         Schema::addAccount(*store, Tables::Administrators, QStringLiteral("Администратор"), QStringLiteral("admin"));
 
-        form = std::make_unique<MainForm>(TableStore::we(), folder.path());
+        form = std::make_unique<MainForm>(*store, folder.path());
         link()->clock()->setManual(true);
-        gate = std::make_unique<Security>(TableStore::we(), form.get());
+        gate = std::make_unique<Security>(*store, form.get());
         connectAdministratorGate(*form, *gate);
         note = std::make_unique<printfm>();
-        journalReport = std::make_unique<ExpBD>(TableStore::we());
+        journalReport = std::make_unique<ExpBD>(*store);
         connectPrinting(*form, *note, *journalReport);
         truckChoice = std::make_unique<TruckChoice>(form->entryForm());
-        trucks = std::make_unique<TrucksWindow>(TableStore::we(), form.get());
+        trucks = std::make_unique<TrucksWindow>(*store, form.get());
         connectTruckRegister(*form, *truckChoice, *trucks);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
@@ -392,7 +392,7 @@ private slots:
 
         if (!switchOn) {
             // The next start keeps the port closed.
-            MainForm next(TableStore::we(), w.folder.path());
+            MainForm next(*w.store, w.folder.path());
             QCOMPARE(next.openComFlag()->text(), QStringLiteral("0"));
             QVERIFY(!next.indicatorLink()->isPortOpen());
         }

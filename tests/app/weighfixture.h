@@ -81,7 +81,7 @@ public:
             f.write(bytes);
         f.close();
 
-        form = std::make_unique<MainForm>(TableStore::we(), db.programDir());
+        form = std::make_unique<MainForm>(db.store(), db.programDir());
         entry = form->entryForm();
         pending = std::make_unique<TnewDB>(entry);
         connectPendingTrucks(*form, *pending);
