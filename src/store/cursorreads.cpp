@@ -1,5 +1,5 @@
 // TableCursor: the current row's fields, read and set, and the rows a grid
-// reads by id, none of which moves the cursor.
+// reads by id, none of which moves the cursor; the store it reads.
 
 #include "store/tablecursor.h"
 
@@ -127,4 +127,19 @@ QVector<QPair<qint64, PackedRow>> TableCursor::rowsByIdRange(qint64 fromId, qint
     while (q.next())
         rows.append({q.integer(0), q.packed(1, m_def.count())});
     return rows;
+}
+
+// ---------------------------------------------------------------- the store
+
+TableStore &TableCursor::store() const
+{
+    if (!m_store)
+        throw StoreError(QStringLiteral("База данных WE не открыта"));
+    return *m_store;
+}
+
+void TableCursor::storeClosed()
+{
+    releaseStatement();
+    m_store = nullptr;
 }

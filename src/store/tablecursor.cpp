@@ -26,19 +26,6 @@ TableCursor::~TableCursor()
         m_store->removeReader(this);
 }
 
-TableStore &TableCursor::store() const
-{
-    if (!m_store)
-        throw StoreError(QStringLiteral("База данных WE не открыта"));
-    return *m_store;
-}
-
-void TableCursor::storeClosed()
-{
-    releaseStatement();
-    m_store = nullptr;
-}
-
 // ---------------------------------------------------------------- opening
 
 void TableCursor::Open()
