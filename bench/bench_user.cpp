@@ -24,6 +24,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMap>
@@ -188,6 +189,12 @@ protected:
             m_painted.insert(w->window()->objectName());
             if (QWidget *p = w->parentWidget()) {
                 m_painted.insert(p->objectName());
+                // The grid painted with no search under way: a search's rows are shown.
+                if (p->objectName() == QLatin1String("JournalGrid") && m_page) {
+                    auto *state = m_page->findChild<QLabel *>(QStringLiteral("SearchState"));
+                    if (!state || state->text().isEmpty())
+                        m_painted.insert(QStringLiteral("JournalGrid, no search under way"));
+                }
                 if (auto *view = qobject_cast<QAbstractItemView *>(p); view && view->model()
                     && view->model()->rowCount() > 0)
                     m_paintedRows.insert(p->objectName());
@@ -393,8 +400,12 @@ private:
             typeInto(m_main, child<QWidget>(m_page, field.toLatin1().constData()), text);
         auto *button = child<QPushButton>(m_page, "SearchButton");
         const auto returned = timedClick(button);
+        // The rows are read on a worker: the clock stops at the grid painted
+        // once they are shown.
         waitFor(QStringLiteral("the search's rows"),
-                [this, returned] { return *returned && m_painted.contains(QStringLiteral("JournalGrid")); },
+                [this, returned] {
+                    return *returned && m_painted.contains(QStringLiteral("JournalGrid, no search under way"));
+                },
                 [this] {
                     QStringList typed;
                     for (const auto &c : m_plan.search)
