@@ -188,6 +188,8 @@ protected:
             m_painted.insert(w->window()->objectName());
             if (QWidget *p = w->parentWidget()) {
                 m_painted.insert(p->objectName());
+                if (m_gridReset && p->objectName() == QLatin1String("JournalGrid"))
+                    m_painted.insert(QStringLiteral("JournalGrid, rows read afresh"));
                 if (auto *view = qobject_cast<QAbstractItemView *>(p); view && view->model()
                     && view->model()->rowCount() > 0)
                     m_paintedRows.insert(p->objectName());
@@ -256,6 +258,7 @@ private:
         m_longestGap = 0;
         m_painted.clear();
         m_paintedRows.clear();
+        m_gridReset = false;
     }
 
     // Its result is there: the time since begin() and the longest stall.
@@ -392,10 +395,15 @@ private:
         for (const auto &[field, text] : m_plan.search)
             typeInto(m_main, child<QWidget>(m_page, field.toLatin1().constData()), text);
         auto *button = child<QPushButton>(m_page, "SearchButton");
+        // The rows may be read while the window goes on: the clock stops at
+        // the grid painted after its rows were read afresh.
+        QAbstractItemModel *rows = child<QAbstractItemView>(m_page, "JournalGrid")->model();
+        const auto reset = connect(rows, &QAbstractItemModel::modelReset, this, [this] { m_gridReset = true; });
         const auto returned = timedClick(button);
         waitFor(QStringLiteral("the search's rows"),
-                [this, returned] { return *returned && m_painted.contains(QStringLiteral("JournalGrid")); },
-                [this] {
+                [this, returned] { return *returned && m_painted.contains(QStringLiteral("JournalGrid, rows read afresh")); },
+                [this, reset] {
+                    disconnect(reset);
                     QStringList typed;
                     for (const auto &c : m_plan.search)
                         typed << child<QWidget>(m_page, c.first.toLatin1().constData())->findChild<QLineEdit *>()->text();
@@ -491,6 +499,7 @@ private:
     qint64 m_deadline = 0;
     QSet<QString> m_painted;
     QSet<QString> m_paintedRows;
+    bool m_gridReset = false;   // the journal grid's rows read afresh since the action began
     QWidget *m_main = nullptr;
     QWidget *m_page = nullptr;
     QList<QPointer<QComboBox>> m_entryLists;

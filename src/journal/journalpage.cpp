@@ -12,9 +12,11 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStringListModel>
+#include <QThread>
 #include <QVBoxLayout>
 
 #include "common/errorreport.h"
+#include "store/filterpreview.h"
 #include "store/hashchain.h"
 #include "store/schema.h"
 #include "store/tablecursor.h"
@@ -89,6 +91,13 @@ JournalPage::JournalPage(const JournalPageHost &host) : QWidget(host.panel), m_h
         lay->setContentsMargins(0, 0, 0, 0);
         lay->addWidget(this);
     }
+}
+
+JournalPage::~JournalPage()
+{
+    // A read under way ends before its page goes.
+    for (QThread *thread : findChildren<QThread *>(Qt::FindDirectChildrenOnly))
+        thread->wait();
 }
 
 // ---------------------------------------------------------------- layout
@@ -201,6 +210,10 @@ QWidget *JournalPage::createButtons()
     connect(m_clearButton, &QPushButton::clicked, this, guarded([this] { rebuildSearchLists(); }));
     connect(m_searchButton, &QPushButton::clicked, this, guarded([this] { search(); }));
     col->addWidget(searchFrame);
+    m_searchState = new QLabel(box);
+    m_searchState->setObjectName(QStringLiteral("SearchState"));
+    paintText(m_searchState, Qt::darkBlue);
+    col->addWidget(m_searchState);
 
     m_completed = new QCheckBox(QStringLiteral("Фильтровать взвешенные для печати накладной"), box);
     m_completed->setObjectName(QStringLiteral("CompletedFilterBox"));
@@ -263,6 +276,15 @@ void JournalPage::showEvent(QShowEvent *e)
         runGuarded([this] { pageShown(); });
 }
 
+void JournalPage::hideEvent(QHideEvent *e)
+{
+    QWidget::hideEvent(e);
+    // Leaving the page gives up a search under way: its rows would come to a
+    // view that the next visit reads afresh anyway.
+    if (!e->spontaneous())
+        dropSearch();
+}
+
 void JournalPage::pageShown()
 {
     rebuildSearchLists();
@@ -271,6 +293,7 @@ void JournalPage::pageShown()
 
 void JournalPage::rebuildSearchLists()
 {
+    dropSearch();
     TableCursor *view = m_host.journal;
     // The conditions go first, so that a failed read leaves no stale choice.
     for (QComboBox *list : m_lists) {
@@ -310,11 +333,75 @@ SearchConditions JournalPage::conditions() const
 
 void JournalPage::search()
 {
-    TableCursor *view = m_host.journal;
-    view->DeactivateFilter();
-    view->SetFilterLines({});
-    view->SetFilterLines(searchLines(conditions()));
-    view->ActivateFilter();
+    // A row in editing is posted before the search reads, as the rows it
+    // finds must include it as stored.
+    m_host.journal->settle();
+    startSearch(searchLines(conditions()));
+}
+
+// Over a long journal the engine may sort every row the conditions let
+// through before it gives the first: that read goes to a worker, on a
+// connection of its own, and the window stands on its rows when it is done.
+void JournalPage::startSearch(const QStringList &lines)
+{
+    dropSearch();
+    const std::shared_ptr<FilterPreview> preview = m_host.journal->previewFilter(lines, CursorModel::Chunk);
+    if (!preview->runsApart()) {
+        // No second connection sees this journal as the view does: read here.
+        preview->run();
+        searchRead(preview, lines);
+        return;
+    }
+    m_search = preview;
+    showSearching(true);
+    auto failure = std::make_shared<QString>();
+    QThread *thread = QThread::create([preview, failure] {
+        try {
+            preview->run();
+        } catch (const Failure &e) {
+            *failure = e.message();
+        } catch (const std::exception &e) {
+            *failure = QString::fromLocal8Bit(e.what());
+        }
+    });
+    thread->setParent(this);
+    connect(thread, &QThread::finished, this, [this, thread, preview, failure, lines] {
+        thread->deleteLater();
+        if (preview != m_search)
+            return;   // given up: a later search, or the page left
+        dropSearch();
+        if (!failure->isEmpty()) {
+            showErrorReport(*failure);
+            return;
+        }
+        runGuarded([&] { searchRead(preview, lines); });
+    });
+    thread->start();
+}
+
+void JournalPage::searchRead(const std::shared_ptr<FilterPreview> &preview, const QStringList &lines)
+{
+    // What was read may no longer hold (a row posted meanwhile, the
+    // completed filter switched): read again for the view as it is now.
+    if (!m_host.journal->replaceFilter(*preview))
+        startSearch(lines);
+}
+
+void JournalPage::showSearching(bool on)
+{
+    m_searchState->setText(on ? QStringLiteral("Идёт поиск…") : QString());
+    if (on)
+        m_grid->setCursor(Qt::BusyCursor);
+    else
+        m_grid->unsetCursor();
+}
+
+void JournalPage::dropSearch()
+{
+    if (!m_search)
+        return;
+    m_search.reset();
+    showSearching(false);
 }
 
 // ---------------------------------------------------------------- modes

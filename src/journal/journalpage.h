@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include <array>
+#include <memory>
 
 #include "journal/searchlines.h"
 #include "journal/searchlists.h"
@@ -26,6 +27,7 @@ class CursorGrid;
 class CursorModel;
 class DateField;
 class DbNavigator;
+class FilterPreview;
 class TableCursor;
 
 // What the main window lends the journal page.
@@ -46,6 +48,7 @@ public:
     static const QString CompletedLine;     // "[Ok_cicle]='2'"
 
     explicit JournalPage(const JournalPageHost &host);
+    ~JournalPage() override;
 
     // Called by the administrator gate once it accepted an administrator for
     // edit mode: cells can be typed into, the navigator works, and the mode
@@ -60,6 +63,10 @@ public:
     // the lists read afresh from the journal view (its completed filter applies).
     void rebuildSearchLists();
     // " Поиск!": the search filter built from the conditions and applied.
+    // The engine reads its first rows on a worker while the window answers
+    // ("SearchState" says so); the grid shows them once they are read. A
+    // later search, "Очистить запросы" or leaving the page takes the place of
+    // one still under way.
     void search();
     // The mode button's click.
     void modeButtonClick();
@@ -85,6 +92,8 @@ public:
     QPushButton *evidenceButton() const { return m_evidence; }         // "EvidenceButton"
     // The current record's mark of a tare taken from the truck register.
     QLabel *storedTareMark() const { return m_storedTareMark; }        // "StoredTareMark"
+    // "Идёт поиск…" while a search is under way, blank otherwise.
+    QLabel *searchState() const { return m_searchState; }              // "SearchState"
 
 signals:
     // The mode button asked for edit mode (CheckBox2 is set already).
@@ -98,6 +107,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent *e) override;
+    void hideEvent(QHideEvent *e) override;
 
 private:
     void createLayout();
@@ -108,6 +118,10 @@ private:
     void leaveEditMode();
     bool trailAvailable();
     void updatePrintNote();
+    void startSearch(const QStringList &lines);
+    void searchRead(const std::shared_ptr<FilterPreview> &preview, const QStringList &lines);
+    void showSearching(bool on);
+    void dropSearch();
 
     JournalPageHost m_host;
     CursorModel *m_model = nullptr;
@@ -126,4 +140,8 @@ private:
     QPushButton *m_totals = nullptr;
     QPushButton *m_evidence = nullptr;
     QLabel *m_storedTareMark = nullptr;   // "StoredTareMark"
+    QLabel *m_searchState = nullptr;      // "SearchState"
+    // The search under way, if any. Its reader is a QThread child of the
+    // page, as are those of searches given up and still reading.
+    std::shared_ptr<FilterPreview> m_search;
 };

@@ -3,7 +3,10 @@
 
 #include "store/tablecursor.h"
 
+#include <algorithm>
+
 #include "common/failure.h"
+#include "store/filterpreview.h"
 #include "store/rawquery.h"
 
 // ---------------------------------------------------------------- fields
@@ -83,9 +86,13 @@ void TableCursor::SetFieldDateTime(const QString &name, const QDateTime &when)
 QVector<qint64> TableCursor::visibleIds(qint64 afterId, int limit) const
 {
     requireOpen();
-    QVector<QVariant> binds{afterId};
-    const QString tail = limit > 0 ? QStringLiteral("ORDER BY id LIMIT %1").arg(limit) : QStringLiteral("ORDER BY id");
-    RawQuery q(store(), source().select(QStringLiteral("id"), {QStringLiteral("id > ?")}, binds, tail), binds);
+    // A filter just put in force from a preview: its first rows are read.
+    if (m_readAhead && afterId == 0 && limit > 0 && m_readAhead->generation() == store().generation()
+        && (limit <= m_readAhead->ids().size() || m_readAhead->complete()))
+        return m_readAhead->ids().first(std::min<qsizetype>(limit, m_readAhead->ids().size()));
+    QVector<QVariant> binds;
+    const QString sql = source().idsAfter(afterId, limit, binds);
+    RawQuery q(store(), sql, binds);
     QVector<qint64> ids;
     if (limit > 0)
         ids.reserve(limit);

@@ -49,3 +49,10 @@ QString RowSource::rowColumns() const
         list << QStringLiteral("\"%1\"").arg(f);
     return list.join(QStringLiteral(", "));
 }
+
+QString RowSource::idsAfter(qint64 afterId, int limit, QVector<QVariant> &binds) const
+{
+    binds << afterId;
+    const QString tail = limit > 0 ? QStringLiteral("ORDER BY id LIMIT %1").arg(limit) : QStringLiteral("ORDER BY id");
+    return select(QStringLiteral("id"), {QStringLiteral("id > ?")}, binds, tail);
+}

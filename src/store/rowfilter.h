@@ -54,6 +54,9 @@ public:
     QString columns(const QVector<int> &fields) const;
     // "id" and every field, quoted: the columns of a whole row.
     QString rowColumns() const;
+    // The ids of the visible rows after afterId, in stored order, at most
+    // limit of them (0: all); its values are appended to binds.
+    QString idsAfter(qint64 afterId, int limit, QVector<QVariant> &binds) const;
 
 private:
     TableStore &m_store;

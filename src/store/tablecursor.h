@@ -26,6 +26,7 @@
 #include "store/tablescan.h"
 #include "store/tablestore.h"
 
+class FilterPreview;
 class RawQuery;
 
 class TableCursor : public QObject, private TableStore::LiveReader
@@ -164,6 +165,16 @@ public:
     void ActivateFilter();
     void DeactivateFilter();
     bool filterActive() const { return m_filters.active; }
+    // Other filter lines in force, on, with one read of the rows (a search),
+    // in two steps: the preview (made here, run by a worker) reads the
+    // first `rows` ids the view would show; replaceFilter then stands on
+    // them. previewFilter throws StoreError for a malformed expression.
+    // replaceFilter settles a row in editing first, and changes nothing and
+    // gives false when the preview no longer holds (a write through the
+    // program or a change of the second condition since it was made); on an
+    // engine error it throws, the filter and the current row as they were.
+    std::shared_ptr<FilterPreview> previewFilter(const QStringList &lines, int rows) const;
+    bool replaceFilter(const FilterPreview &preview);
 
     // A second, independent condition that is and-ed with the filter above
     // (the journal page keeps its completed-weighings condition here).
@@ -195,7 +206,8 @@ private:
     void requireRow() const;
     RowSource source() const { return RowSource(store(), m_def, m_sqlTable, m_filters); }
     bool editing() const { return m_state == State::Edit || m_state == State::Insert; }
-    void applyFilters(const RowFilter &wanted, bool keepCurrent);
+    void applyFilters(const RowFilter &wanted, bool keepCurrent, const FilterPreview *preview = nullptr);
+    bool standOnPreview(const FilterPreview &preview);
     void loadRow(qint64 id, const PackedRow &row);
     void clearRow();
     void dropLive();
@@ -234,6 +246,9 @@ private:
 
     RowFilter m_filters;
     bool m_audited = false;
+    // While a preview is put in force: the rows it read, for the first look
+    // of the grids bound to this view.
+    const FilterPreview *m_readAhead = nullptr;
 
     // The open forward statement; while m_inPlace, it stands on the current
     // row and the row's fields are read from it.

@@ -26,6 +26,9 @@ class CursorModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
+    // Row ids are fetched this many at a time.
+    static constexpr int Chunk = 256;
+
     CursorModel(TableCursor *cursor, QVector<GridColumn> columns, QObject *parent = nullptr);
 
     TableCursor *cursor() const { return m_cursor; }
@@ -71,7 +74,6 @@ private:
     QVector<qint64> m_ids;
     bool m_allFetched = false;
     int m_shownPending = 0;   // 1 while an appended row is shown as the last row
-    static constexpr int Chunk = 256;
     mutable QHash<int, QVector<QPair<qint64, PackedRow>>> m_pages;   // page -> rows
     mutable bool m_reportPending = false;
 };

@@ -153,7 +153,7 @@ private slots:
         QVERIFY(drivers);
         drivers->setCurrentIndex(drivers->findText("Петров"));
         QTest::mouseClick(form->journalPage()->searchButton(), Qt::LeftButton);
-        QCOMPARE(form->journalView()->visibleCount(), 1);
+        QTRY_COMPARE(form->journalView()->visibleCount(), 1);
 
         const QString path = folder->filePath("журнал.csv");
         const QStringList seen = exportTo(path);

@@ -4,11 +4,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QtTest>
 
 #include <QAbstractItemView>
@@ -105,6 +107,13 @@ class TestJournalPage final : public QObject
         return out;
     }
 
+    // " Поиск!" reads on a worker: its rows are shown once the page says no
+    // search is under way and every read it started has ended.
+    void searchDone()
+    {
+        QTRY_VERIFY(page->searchState()->text().isEmpty() && page->findChildren<QThread *>().isEmpty());
+    }
+
     void activate()
     {
         page->activateWindow();
@@ -146,6 +155,7 @@ private slots:
         QCOMPARE(page->searchList(Customer)->currentText(), QString());
         page->searchList(Customer)->setCurrentIndex(0);
         page->search();
+        searchDone();
         QCOMPARE(view->filterLines(), QStringList());
         QCOMPARE(shownTrucks().size(), 3);
         // The visit leaves the focus in the customer list.
@@ -191,6 +201,7 @@ private slots:
             QCOMPARE(page->searchList(i)->count(), 0);
         typeInto(page->searchList(Goods), "песок");
         page->search();
+        searchDone();
         QCOMPARE(shownTrucks(), QStringList());
     }
 
@@ -237,6 +248,7 @@ private slots:
             typeInto(page->dateTo(), to);
         ModalWatcher watcher;
         page->searchButton()->click();
+        searchDone();
         QCOMPARE(watcher.seen().size(), 0);
         QCOMPARE(shownTrucks(), shown);
         // The view stands on the first row found.
@@ -249,6 +261,83 @@ private slots:
         QCOMPARE(page->searchList(Goods)->currentText(), QString());
         QCOMPARE(page->dateFrom()->text(), DateField::BlankTemplate);
         QCOMPARE(shownTrucks().size(), 5);
+    }
+
+    // The search is read on a worker, on either engine: while it runs the page says so, and it ends
+    // with exactly the rows (and the current row) of the same filter put in force at once, whatever
+    // came meanwhile: a second search (the later wins), the completed filter, a row stored,
+    // "Очистить запросы", leaving the page (nothing changes then).
+    void searchReadOnAWorker_data()
+    {
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<QString>("goods");   // what the grid ends with, "" for every row
+        QTest::addColumn<bool>("completed");
+        for (const char *engine : {"sqlite", "server"}) {
+            const auto row = [engine](const char *name) -> QTestData & {
+                return QTest::addRow("%s, %s", engine, name) << QString(engine) << QString(name);
+            };
+            row("nothing") << "песок" << false;
+            row("nothing, no condition") << "" << false;
+            row("a second search") << "глина" << false;
+            row("the completed filter") << "песок" << true;
+            row("a row stored") << "песок" << false;
+            row("clear") << "" << false;
+            row("page left") << "" << false;
+        }
+    }
+
+    void searchReadOnAWorker()
+    {
+        QFETCH(QString, engine);
+        QFETCH(QString, meanwhile);
+        QFETCH(QString, goods);
+        QFETCH(bool, completed);
+        db.reset();
+        db = std::make_unique<TempDatabase>(TempDatabase::engineNamed(engine));
+        QVERIFY2(db->isValid(), qPrintable(db->error()));
+        // More rows than the grid reads at a time, so that it reads on after the first ones.
+        const QStringList stock = {"песок", "глина", "щебень"};
+        for (int i = 0; i < 300; ++i)
+            TempDatabase::addJournalRow({{"N_Avto", QString::number(i)}, {"Tovar", stock[i % 3]},
+                                         {"Ok_cicle", i % 2 ? "2" : ""}});
+        openPage();
+        QComboBox *list = page->searchList(Goods);
+        typeInto(list, meanwhile == "nothing, no condition" ? "" : "песок");
+        pressKey(Qt::Key_Tab);   // the offered completion closed
+        // Clicked as a program clicks (a mouse's click lets events through):
+        // the first search is still being read when the next action comes.
+        page->searchButton()->click();
+        QCOMPARE(page->searchState()->text(), QStringLiteral("Идёт поиск…"));
+        if (meanwhile == "a second search") {
+            list->setEditText("глина");
+            page->searchButton()->click();
+        } else if (meanwhile == "the completed filter") {
+            page->completedFilterBox()->click();
+        } else if (meanwhile == "a row stored") {
+            TempDatabase::addJournalRow({{"N_Avto", "новый"}, {"Tovar", "песок"}});
+        } else if (meanwhile == "clear") {
+            page->clearButton()->click();
+        } else if (meanwhile == "page left") {
+            page->hide();
+        }
+        if (meanwhile == "clear" || meanwhile == "page left")
+            QCOMPARE(page->searchState()->text(), QString());
+        searchDone();
+
+        // The same filter, put in force at once on a view of its own.
+        TableCursor at(db->store(), Tables::Journal);
+        at.Open();
+        at.SetFilterLines(goods.isEmpty() ? QStringList() : QStringList{"[Tovar]='" + goods + "'"});
+        at.ActivateFilter();
+        at.setExtraFilter({JournalPage::CompletedLine}, completed);
+        QStringList expected;
+        for (at.First(); at.currentId() != 0 && !at.AtEnd(); at.Next())
+            expected << at.FieldText("N_Avto");
+        QCOMPARE(expected.isEmpty(), false);
+        QCOMPARE(shownTrucks(), expected);
+        QCOMPARE(view->FieldText("N_Avto"), expected.first());
+        QCOMPARE(view->filterActive(), !goods.isEmpty() || meanwhile == "nothing, no condition");
     }
 
     // The search runs for what is typed, however the list is left; the popup offers the entries that
@@ -294,6 +383,7 @@ private slots:
             clickOn(page->searchList((list + 1) % SearchListCount));
         }
         clickOn(page->searchButton());
+        searchDone();
         QCOMPARE(box->currentText(), kept);
         QCOMPARE(shownTrucks(), found ? QStringList{kept} : QStringList());
     }
@@ -312,6 +402,7 @@ private slots:
         QCOMPARE(entries(page->searchList(Driver)), QStringList({"Иванов", "Сидоров"}));
         typeInto(page->searchList(Goods), "песок");
         page->searchButton()->click();
+        searchDone();
         QCOMPARE(shownTrucks(), QStringList({"1"}));
         // The completed filter outlives searches and rebuilds; clearing it shows the rest.
         page->clearButton()->click();
@@ -460,6 +551,7 @@ private slots:
         QTRY_VERIFY(page->searchList(Goods)->hasFocus());
         typeKeys(searched);
         clickOn(page->searchButton());
+        searchDone();
         page->EnterEditMode();
         CursorGrid *grid = page->grid();
         grid->setFocus();
