@@ -357,6 +357,9 @@ void ExpBD::PreviewJournal(QWidget *parent)
     auto failure = std::make_shared<QString>();
     const QString sql = QStringLiteral("SELECT COUNT(*) FROM %1").arg(TableStore::sqlName(Tables::Journal));
     QThread *thread = QThread::create([read, sql, rows, failure] {
+        // The text widths' table, read from the font once a run, is built
+        // here rather than while the first page is laid out.
+        report::textWidthMm(u"0", 7);
         try {
             read->run(sql, {}, [&](RawQuery &q) { *rows = q.next() ? q.integer(0) : 0; });
         } catch (const Failure &e) {
