@@ -158,6 +158,8 @@ constexpr int IdBatch = 50000;
 // The first pages' ids, read at once: what a preview shows when it opens
 // does not wait for the worker.
 constexpr int FirstPages = 8;
+// The worker hands its ids over this many pages' worth at a time.
+constexpr int HandOverPages = 64;
 }
 
 Pages::Pages(const TableCursor &view, QDateTime laidOut) : Pages(view, std::move(laidOut), view.visibleCount()) {}
@@ -215,20 +217,26 @@ void Pages::walkApart(ApartRead &read, const QString &sql, qint64 afterId)
     QString failure;
     try {
         read.run(sql, {afterId}, [this](RawQuery &q) {
-            // Handed over a page at a time: a waiting page goes on as soon as its ids are in.
+            // Handed over a few pages at a time: seldom enough that the
+            // window thread hardly ever waits for the lock, often enough
+            // that a page waiting for its ids goes on soon.
             QVector<qint64> ids;
-            const int perPage = rowsPerPage();
-            ids.reserve(perPage);
+            const int handful = HandOverPages * rowsPerPage();
+            ids.reserve(handful);
             const auto handOver = [&] {
-                const std::lock_guard lock(m_lock);
-                take(ids);
+                bool more = false;
+                {
+                    const std::lock_guard lock(m_lock);
+                    take(ids);
+                    more = m_seen < m_rows;
+                }
                 ids.clear();
                 m_idsRead.notify_all();
-                return m_seen < m_rows;
+                return more;
             };
             while (!m_stop && q.next()) {
                 ids.append(q.integer(0));
-                if (ids.size() == perPage && !handOver())
+                if (ids.size() == handful && !handOver())
                     return;
             }
             handOver();
