@@ -203,7 +203,7 @@ void Pages::take(const QVector<qint64> &ids) const
 
 void Pages::startWalk()
 {
-    auto read = std::make_shared<ApartRead>();
+    auto read = std::make_shared<ApartRead>(m_view.store());
     if (!read->runsApart())
         return;   // a batch a turn, here
     m_apart = true;
@@ -352,7 +352,7 @@ void ExpBD::PreviewJournal(QWidget *parent)
     if (m_counting)
         return;
     const QDateTime laidOut = QDateTime::currentDateTime();
-    auto read = std::make_shared<ApartRead>();
+    auto read = std::make_shared<ApartRead>(m_view->store());
     if (!read->runsApart()) {
         prepare(laidOut);
         m_report.showPreview(parent);
