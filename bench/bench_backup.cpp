@@ -46,7 +46,7 @@ void removeCopy(const QString &path)
 class Poster
 {
 public:
-    Poster() : m_journal(Tables::Journal)
+    Poster() : m_journal(TableStore::we(), Tables::Journal)
     {
         m_journal.Open();
         m_timer.setInterval(50);
@@ -98,10 +98,11 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir temp;
-    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
+    std::unique_ptr<TableStore> store;
+    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out, store);
     const int rounds = bench::rounds(argc, argv);
     const QString file = TableStore::databasePath(folder);
-    TableStore::close();
+    store.reset();
     out << "database: " << bench::fixed(QFileInfo(file).size() / 1048576.0) << " MB\n";
 
     QTemporaryDir copies;
@@ -133,7 +134,7 @@ int main(int argc, char *argv[])
 
     // Posts from this thread's event loop, once for two seconds alone and
     // once while the program's daily backup copies on its own thread.
-    TableStore::open(folder);
+    store = TableStore::open(folder);
     {
         Poster alone;
         QEventLoop loop;
@@ -160,6 +161,6 @@ int main(int argc, char *argv[])
     during.stop();
     out << "during the daily backup (" << bench::fixed(bench::ms(t), 0) << " ms" << (error.isEmpty() ? "" : ", " + error)
         << "): " << during.figures() << "\n";
-    TableStore::close();
+    store.reset();
     return 0;
 }

@@ -31,9 +31,10 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QTemporaryDir temp;
-    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
+    std::unique_ptr<TableStore> store;
+    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out, store);
     const int rounds = bench::rounds(argc, argv);
-    const QString file = bench::reopen(folder);
+    const QString file = bench::reopen(store, folder);
 
     QStringList columns;
     for (const JournalCsv::Column &c : JournalCsv::columns())
@@ -42,7 +43,7 @@ int main(int argc, char *argv[])
     const QString ours = temp.filePath(QStringLiteral("export.csv"));
     const QString theirs = temp.filePath(QStringLiteral("shell.csv"));
 
-    Exp2BD exportReport(folder, nullptr);
+    Exp2BD exportReport(*store, folder, nullptr);
     QElapsedTimer t;
     // Alternating, so that both meet the same caches.
     QVector<double> exports, shells;
@@ -64,7 +65,7 @@ int main(int argc, char *argv[])
         fields << exportReport.journalView()->fieldIndex(WeighingRecord::fieldName(c.field));
     QVector<double> walks, lines;
     for (int r = 0; r < rounds; ++r) {
-        TableCursor view(Tables::Journal);
+        TableCursor view(*store, Tables::Journal);
         view.Open();
         qint64 bytes = 0;
         t.start();
@@ -82,6 +83,6 @@ int main(int argc, char *argv[])
     }
     out << "  of which: the walk of the 21 fields alone " << bench::fixed(bench::median(walks)) << " ms; walk and lines without a file "
         << bench::fixed(bench::median(lines)) << " ms\n";
-    TableStore::close();
+    store.reset();
     return 0;
 }

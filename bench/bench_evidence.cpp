@@ -32,7 +32,7 @@ QVector<TraceReading> sampleTrace(double weight)
 
 // Two passes and two links for every journal row, written straight in one
 // transaction: the program's own records, made as fast as the file takes them.
-void chainEveryRow(QTextStream &out)
+void chainEveryRow(TableStore &store, QTextStream &out)
 {
     QElapsedTimer t;
     t.start();
@@ -40,7 +40,7 @@ void chainEveryRow(QTextStream &out)
     QStringList cols;
     for (const QString &f : fields)
         cols << "\"" + f + "\"";
-    QSqlDatabase db = TableStore::connection();
+    QSqlDatabase db = store.connection();
     QSqlQuery q(db);
     q.exec("PRAGMA synchronous=OFF");
     q.exec("DELETE FROM bd_chain");
@@ -64,7 +64,7 @@ void chainEveryRow(QTextStream &out)
     const int date = Dat;
     const QVector<int> second = {Sum, Netto, Ok_tara, Ok_brutto, Ok_cicle, Klad, Dat, Time};
     const QString tareTrace = PassTrace::encode(sampleTrace(5.1)), grossTrace = PassTrace::encode(sampleTrace(15.32));
-    RawQuery rows(QStringLiteral("SELECT id, %1 FROM bd_main_db ORDER BY id").arg(cols.join(',')), {});
+    RawQuery rows(store, QStringLiteral("SELECT id, %1 FROM bd_main_db ORDER BY id").arg(cols.join(',')), {});
     qint64 passId = 0;
     while (rows.next()) {
         const qint64 id = rows.integer(0);
@@ -115,7 +115,7 @@ double postOnce(TableCursor &journal, bool withRecord)
     journal.SetFieldText(0, "А777АА");
     journal.SetFieldText(20, "5,1");
     if (withRecord)
-        journal.setPostRecorder([](qint64 rowId, const FieldValues &written) {
+        journal.setPostRecorder([&store = journal.store()](qint64 rowId, const FieldValues &written) {
             PassRecord r;
             r.rowId = rowId;
             r.mode = "Тара перед погрузкой";
@@ -123,7 +123,7 @@ double postOnce(TableCursor &journal, bool withRecord)
             r.unit = "т";
             r.at = QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss.zzz");
             r.trace = sampleTrace(5.1);
-            PassLog::write(r, written);
+            PassLog::write(store, r, written);
         });
     journal.Post();
     return bench::ms(t);
@@ -136,14 +136,15 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QTextStream out(stdout);
     QTemporaryDir temp;
-    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
+    std::unique_ptr<TableStore> store;
+    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out, store);
     {
-        RawQuery links("SELECT count(*) FROM bd_chain", {});
+        RawQuery links(*store, "SELECT count(*) FROM bd_chain", {});
         links.next();
         if (links.integer(0) < 2)
-            chainEveryRow(out);
+            chainEveryRow(*store, out);
     }
-    const QString file = bench::reopen(folder);
+    const QString file = bench::reopen(store, folder);
     const int rounds = bench::rounds(argc, argv, 3);
 
     // Verify beside the shell reading every row of the journal and the log.
@@ -155,7 +156,7 @@ int main(int argc, char *argv[])
         shells << bench::shell(file, everyRow, out);
         QElapsedTimer t;
         t.start();
-        const ChainVerify::Report report = ChainVerify::run();
+        const ChainVerify::Report report = ChainVerify::run(*store);
         checks << bench::ms(t);
         matched = matched && report.ok();
     }
@@ -165,7 +166,7 @@ int main(int argc, char *argv[])
         << rounds << ")\n";
 
     // Posts, alternating, each on disk before the next.
-    TableCursor journal(Tables::Journal);
+    TableCursor journal(*store, Tables::Journal);
     journal.Open();
     QVector<double> plain, recorded;
     QVector<qint64> unrecorded;
@@ -177,7 +178,7 @@ int main(int argc, char *argv[])
     // Rows posted as before would be rows the chain does not know: gone
     // again, so that the journal matches its chain for the next run.
     for (qint64 id : unrecorded) {
-        QSqlQuery q(TableStore::connection());
+        QSqlQuery q(store->connection());
         q.exec(QStringLiteral("DELETE FROM bd_main_db WHERE id = %1").arg(id));
     }
     out << "post of a pass: without record and link " << bench::fixed(bench::median(plain), 2)
@@ -185,8 +186,8 @@ int main(int argc, char *argv[])
         << " ms; ratio " << bench::fixed(bench::median(recorded) / bench::median(plain), 2) << " (median of 20)\n";
 
     // The evidence window on a row in the middle, until it is painted.
-    EvidenceWindow window;
-    RawQuery middle("SELECT id FROM bd_main_db ORDER BY id LIMIT 1 OFFSET 500000", {});
+    EvidenceWindow window(*store);
+    RawQuery middle(*store, "SELECT id FROM bd_main_db ORDER BY id LIMIT 1 OFFSET 500000", {});
     const qint64 row = middle.next() ? middle.integer(0) : 1;
     QVector<double> opens;
     for (int i = 0; i < 5; ++i) {

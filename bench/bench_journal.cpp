@@ -36,11 +36,12 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QTemporaryDir temp;
-    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
+    std::unique_ptr<TableStore> store;
+    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out, store);
     const int rounds = bench::rounds(argc, argv);
-    const QString file = bench::reopen(folder);
+    const QString file = bench::reopen(store, folder);
 
-    TableCursor view(Tables::Journal);
+    TableCursor view(*store, Tables::Journal);
     view.Open();
     QCheckBox editFlag;
     JournalPage page({nullptr, &view, &editFlag});
@@ -48,8 +49,11 @@ int main(int argc, char *argv[])
     QElapsedTimer t;
 
     // The visit, alternating with the shell so that both meet the same caches.
-    const QString sixFields =
-        QStringLiteral("SELECT \"Zakazchik\", \"FIO\", \"N_Avto\", \"AvtoPr\", \"Klad\", \"Tovar\" FROM bd_main_db");
+    using namespace WeighingRecord;
+    const QString sixFields = QStringLiteral("SELECT %1, %2, %3, %4, %5, %6 FROM %7")
+                                  .arg(bench::column(Zakazchik), bench::column(FIO), bench::column(N_Avto),
+                                       bench::column(AvtoPr), bench::column(Klad), bench::column(Tovar),
+                                       bench::journalTable());
     QVector<double> visits, shells, lists;
     for (int r = 0; r < rounds; ++r) {
         shells << bench::shell(file, sixFields, out);
@@ -137,7 +141,10 @@ int main(int argc, char *argv[])
         searches << bench::ms(t);
     }
     const double searchShell = bench::shell(
-        file, QStringLiteral("SELECT * FROM bd_main_db WHERE \"Zakazchik\" = '%1' ORDER BY id LIMIT 1").arg(customer), out);
+        file,
+        QStringLiteral("SELECT * FROM %2 WHERE %3 = '%1' ORDER BY id LIMIT 1")
+            .arg(customer, bench::journalTable(), bench::column(WeighingRecord::Zakazchik)),
+        out);
     out << "search [Zakazchik]='" << customer << "' to its first row shown (" << first << "): median "
         << bench::fixed(bench::median(searches), 2) << " ms (goal at most 100 ms); sqlite3 shell, process start included: "
         << bench::fixed(searchShell) << " ms\n";
@@ -180,6 +187,6 @@ int main(int argc, char *argv[])
     }
     out << "edit mode entered and left: median " << bench::fixed(bench::median(modes), 2) << " ms\n";
     view.Close();
-    TableStore::close();
+    store.reset();
     return 0;
 }

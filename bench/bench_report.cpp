@@ -38,11 +38,12 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QTemporaryDir temp;
-    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
+    std::unique_ptr<TableStore> store;
+    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out, store);
     const int rounds = bench::rounds(argc, argv);
-    const QString file = bench::reopen(folder);
+    const QString file = bench::reopen(store, folder);
 
-    ExpBD expbd;
+    ExpBD expbd(*store);
     QElapsedTimer t;
     QVector<double> opens, walks, lasts, reads;
     int pages = 0;

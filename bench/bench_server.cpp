@@ -111,7 +111,7 @@ QString entryColumns()
 // window's view with the once-only check.
 void timePasses(const QString &engine, int passes)
 {
-    TableCursor view(Tables::Journal), pendingView(Tables::Journal);
+    TableCursor view(TableStore::we(), Tables::Journal), pendingView(TableStore::we(), Tables::Journal);
     view.Open();
     pendingView.Open();
     Figures first, second;
@@ -158,7 +158,7 @@ void timePendingWindow(const QString &engine, int rounds)
     auto *panel = new QWidget(&window);
     auto *slot = new QWidget(&window);
     auto *unit = new QLabel(QStringLiteral("т"), &window);
-    auto *view = new TableCursor(Tables::Journal, &window);
+    auto *view = new TableCursor(TableStore::we(), Tables::Journal, &window);
     view->Open();
     EntryForm form({panel, slot, unit, view, nullptr});
     TnewDB pending(&form);
@@ -181,7 +181,7 @@ double timeLists(const QString &engine)
 {
     QElapsedTimer t;
     t.start();
-    TableCursor view(Tables::Journal);
+    TableCursor view(TableStore::we(), Tables::Journal);
     view.Open();
     ReferenceLists lists;
     lists.refresh(view);
@@ -205,10 +205,11 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QTemporaryDir temp, serverFolder;
-    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
+    std::unique_ptr<TableStore> store;
+    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out, store);
     const int rounds = bench::rounds(argc, argv, 5);
     const QString file = TableStore::databasePath(folder);
-    TableStore::close();
+    store.reset();
 
     PgCluster &server = PgCluster::shared();
     if (!server.isRunning() || !server.setDurable(true) || !server.createDatabase(Database)) {
@@ -218,12 +219,12 @@ int main(int argc, char *argv[])
     QElapsedTimer t;
     t.start();
     try {
-        TableStore::openServer(server.connectionString(Database));
-        const QVector<TableCopy::Copied> copied = TableCopy::fromSqlite(file);
+        auto store = TableStore::openServer(server.connectionString(Database));
+        const QVector<TableCopy::Copied> copied = TableCopy::fromSqlite(*store, file);
         out << "copy of the SQLite journal onto the server (" << copied.first().rows << " rows, COPY): " << ms(t)
             << " ms\n";
-        QSqlQuery(TableStore::connection()).exec(QStringLiteral("VACUUM ANALYZE"));
-        TableStore::close();
+        QSqlQuery(store->connection()).exec(QStringLiteral("VACUUM ANALYZE"));
+        store.reset();
     } catch (const Failure &e) {
         out << "copy failed: " << e.message() << "\n";
         return 1;
@@ -241,11 +242,11 @@ int main(int argc, char *argv[])
     double lists[2] = {0, 0};
     for (int e = 0; e < 2; ++e) {
         try {
-            TableStore::open(engines[e].folder);
+            auto store = TableStore::open(engines[e].folder);
             lists[e] = timeLists(engines[e].name);
             timePasses(engines[e].name, 200);
             timePendingWindow(engines[e].name, rounds);
-            TableStore::close();
+            store.reset();
         } catch (const Failure &f) {
             out << engines[e].name << " failed: " << f.message() << "\n";
             return 1;

@@ -48,11 +48,12 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir temp;
-    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
+    std::unique_ptr<TableStore> store;
+    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out, store);
     const int rounds = bench::rounds(argc, argv);
-    const QString file = bench::reopen(folder);
+    const QString file = bench::reopen(store, folder);
     if (argc > 4) {
-        QSqlQuery q(TableStore::connection());
+        QSqlQuery q(store->connection());
         q.exec(QStringLiteral("PRAGMA mmap_size=%1").arg(QString(argv[4]).toLongLong()));
         out << "memory map size set to " << argv[4] << " bytes\n";
     }
@@ -64,7 +65,7 @@ int main(int argc, char *argv[])
         entryColumns << QStringLiteral("\"%1\"").arg(Schema::journalFields()[p]);
     const QString walkSql = QStringLiteral("SELECT %1 FROM bd_main_db").arg(entryColumns.join(','));
 
-    TableCursor c(Tables::Journal);
+    TableCursor c(*store, Tables::Journal);
     t.start();
     c.Open();
     out << "open (first row): " << bench::ms(t) << " ms\n";
@@ -114,14 +115,19 @@ int main(int argc, char *argv[])
     out << "peak RSS of the store side (open, " << rounds + 1 << " walks, grid): "
         << QString::number(bench::statusMb("VmHWM:"), 'f', 0) << " MB\n";
 
+    using WeighingRecord::fieldName;
+    const QString table = bench::journalTable();
+    const QString customer = bench::column(WeighingRecord::Zakazchik), goods = bench::column(WeighingRecord::Tovar),
+                  make = bench::column(WeighingRecord::Marcka);
     const struct { QString line, sql; } filters[] = {
-        {QStringLiteral("[Zakazchik]='ИП Петров2'"),
-         QStringLiteral("SELECT * FROM bd_main_db WHERE Zakazchik='ИП Петров2' LIMIT 1")},
-        {QStringLiteral("[Tovar]='цем*'"),
-         QStringLiteral("SELECT * FROM bd_main_db WHERE Tovar >= 'цем' AND Tovar < 'цем\U0010FFFF' "
-                        "AND substr(Tovar, 1, 3) = 'цем' LIMIT 1")},
-        {QStringLiteral("[Marcka]='нет такой'"),
-         QStringLiteral("SELECT * FROM bd_main_db WHERE Marcka='нет такой' LIMIT 1")},
+        {QStringLiteral("[%1]='ИП Петров2'").arg(fieldName(WeighingRecord::Zakazchik)),
+         QStringLiteral("SELECT * FROM %1 WHERE %2='ИП Петров2' LIMIT 1").arg(table, customer)},
+        {QStringLiteral("[%1]='цем*'").arg(fieldName(WeighingRecord::Tovar)),
+         QStringLiteral("SELECT * FROM %1 WHERE %2 >= 'цем' AND %2 < 'цем\U0010FFFF' "
+                        "AND substr(%2, 1, 3) = 'цем' LIMIT 1")
+             .arg(table, goods)},
+        {QStringLiteral("[%1]='нет такой'").arg(fieldName(WeighingRecord::Marcka)),
+         QStringLiteral("SELECT * FROM %1 WHERE %2='нет такой' LIMIT 1").arg(table, make)},
     };
     for (const auto &f : filters) {
         QVector<double> runs;
@@ -155,12 +161,13 @@ int main(int argc, char *argv[])
     out << "append with post: mean " << total / posts / 1e6 << " ms, worst " << worst / 1e6 << " ms\n";
     const double insertShell =
         bench::shell(file,
-                     QStringLiteral("PRAGMA synchronous=FULL; INSERT INTO bd_main_db (N_Avto, Tara) VALUES "
-                                    "('Б001ББ', '5,1');"),
+                     QStringLiteral("PRAGMA synchronous=FULL; INSERT INTO %1 (%2, %3) VALUES ('Б001ББ', '5,1');")
+                         .arg(bench::journalTable(), bench::column(WeighingRecord::N_Avto),
+                              bench::column(WeighingRecord::Tara)),
                      out);
     out << "sqlite3 shell, one INSERT, process start included: " << QString::number(insertShell, 'f', 1)
         << " ms\n";
     c.Close();
-    TableStore::close();
+    store.reset();
     return 0;
 }

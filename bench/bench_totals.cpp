@@ -53,16 +53,18 @@ bool prepare(const QString &folder, int rows)
 
 QString shellSql(const QString &where)
 {
-    return QStringLiteral("SELECT \"Zakazchik\", \"Ed_izm\", count(*), sum(CAST(replace(\"Netto\", ',', '.') AS REAL)) "
-                          "FROM bd_main_db WHERE \"Ok_cicle\" = '2'%1 GROUP BY 1, 2 ORDER BY 1, 2")
-        .arg(where);
+    using namespace WeighingRecord;
+    return QStringLiteral("SELECT %2, %3, count(*), sum(CAST(replace(%4, ',', '.') AS REAL)) "
+                          "FROM %6 WHERE %5 = '2'%1 GROUP BY 1, 2 ORDER BY 1, 2")
+        .arg(where, bench::column(Zakazchik), bench::column(Ed_izm), bench::column(Netto), bench::column(Ok_cicle),
+             bench::journalTable());
 }
 
-double programMs(const Totals::Request &r, qsizetype &entries)
+double programMs(TableStore &store, const Totals::Request &r, qsizetype &entries)
 {
     QElapsedTimer t;
     t.start();
-    const Totals::Result result = Totals::compute(r);
+    const Totals::Result result = Totals::compute(store, r);
     // The exact sums are made when the lines are.
     const QVector<Totals::Line> lines = Totals::lines(result);
     entries = lines.size();
@@ -82,13 +84,14 @@ int main(int argc, char *argv[])
         out << "could not make the journal\n";
         return 1;
     }
-    TableStore::open(folder);
+    auto store = TableStore::open(folder);
     const QString file = TableStore::databasePath(folder);
 
     Totals::Request month;
     month.from = QDate(2023, 3, 1);
     month.to = QDate(2023, 3, 31);
-    const QString monthWhere = QStringLiteral(" AND \"Dat\" BETWEEN '2023-03-01' AND '2023-03-31'");
+    const QString monthWhere =
+        QStringLiteral(" AND %1 BETWEEN '2023-03-01' AND '2023-03-31'").arg(bench::column(WeighingRecord::Dat));
     Totals::Request whole;
     Totals::Request wholeTwo;
     wholeTwo.second = Totals::Grouping::Goods;
@@ -108,7 +111,7 @@ int main(int argc, char *argv[])
         QVector<double> program, shell;
         qsizetype lines = 0;
         for (int i = 0; i < rounds; ++i) {
-            program << programMs(c.request, lines);
+            program << programMs(*store, c.request, lines);
             if (c.shell)
                 shell << bench::shell(file, shellSql(c.shellWhere), out);
         }
@@ -122,7 +125,7 @@ int main(int argc, char *argv[])
     }
 
     // The window over the whole journal: from "Показать" to the preview.
-    TotalsWindow window({});
+    TotalsWindow window(*store, {});
     window.show();
     window.dateFrom()->clear();
     window.dateTo()->clear();
@@ -153,6 +156,6 @@ int main(int argc, char *argv[])
         << " ms; longest event-loop stall " << bench::fixed(longest / 1e6) << " ms\n";
     if (window.report().preview())
         window.report().preview()->close();
-    TableStore::close();
+    store.reset();
     return 0;
 }

@@ -124,12 +124,13 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QTemporaryDir temp;
-    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out);
+    std::unique_ptr<TableStore> store;
+    const QString folder = bench::prepareJournal(argc, argv, temp.path(), out, store);
     QElapsedTimer t;
 
     // The lists alone, straight from a freshly opened view.
     {
-        TableCursor view(Tables::Journal);
+        TableCursor view(*store, Tables::Journal);
         t.start();
         view.Open();
         ReferenceLists lists;
@@ -146,7 +147,7 @@ int main(int argc, char *argv[])
     auto *panel = new QWidget(&window);
     auto *slot = new QWidget(&window);
     auto *unit = new QLabel(QStringLiteral("кг"), &window);
-    auto *view = new TableCursor(Tables::Journal, &window);
+    auto *view = new TableCursor(*store, Tables::Journal, &window);
     EntryForm form({panel, slot, unit, view, nullptr});
 
     t.start();
@@ -184,10 +185,10 @@ int main(int argc, char *argv[])
     Session::LoginOk = 1;
     t.start();
     {
-        MainForm main(folder);
+        MainForm main(*store, folder);
         out << "main window created (all creation steps): " << ms(t) << " ms\n";
     }
-    TableStore::close();
+    store.reset();
     out.flush();
 
     compareStartUp(folder);

@@ -14,6 +14,7 @@
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariantList>
+#include <memory>
 
 #include "store/schema.h"
 #include "store/tablestore.h"
@@ -29,6 +30,11 @@ inline double median(QVector<double> v)
 }
 
 inline QString fixed(double v, int decimals = 1) { return QString::number(v, 'f', decimals); }
+
+// A journal field quoted for the shell's SQL, and the journal's table: named
+// through the schema, so that the shell reads what the program reads.
+inline QString column(WeighingRecord::Field f) { return QLatin1Char('"') + WeighingRecord::fieldName(f) + QLatin1Char('"'); }
+inline QString journalTable() { return TableStore::sqlName(Tables::Journal); }
 
 // A line of /proc/self/status in megabytes (Linux): "VmRSS:" the resident
 // memory now, "VmHWM:" its peak since the last reset; -1 when unreadable.
@@ -46,10 +52,10 @@ inline double statusMb(const char *key)
 
 // The prepared journal reopened as the program opens it, not as the
 // generator left it; the database file's path.
-inline QString reopen(const QString &folder)
+inline QString reopen(std::unique_ptr<TableStore> &store, const QString &folder)
 {
-    TableStore::close();
-    TableStore::open(folder);
+    store.reset();
+    store = TableStore::open(folder);
     return TableStore::databasePath(folder);
 }
 
@@ -92,11 +98,11 @@ inline QString shellOutput(const QString &file, const QString &sql, QTextStream 
 
 // The same mix of recurring and unique values as a busy weighbridge: a few
 // thousand trucks and drivers, a unique waybill number on every row.
-inline void generateJournal(int rows)
+inline void generateJournal(TableStore &store, int rows)
 {
     const QStringList customers = {"ООО Комбинат", "ЗАО Стройка", "ИП Петров", "Агрофирма Заря", "ОАО Карьер"};
     const QStringList goods = {"песок", "щебень", "глина", "зерно", "цемент", "уголь"};
-    QSqlDatabase db = TableStore::connection();
+    QSqlDatabase db = store.connection();
     QSqlQuery q(db);
     q.exec("PRAGMA synchronous=OFF");
     db.transaction();
@@ -134,17 +140,19 @@ inline void generateJournal(int rows)
 }
 
 // Opens the journal of the benchmark folder (argv[2], else a temporary one)
-// and generates argv[1] rows (default 1,000,000) when it has no journal yet. Returns the folder.
-inline QString prepareJournal(int argc, char *argv[], const QString &tempFolder, QTextStream &out)
+// into store and generates argv[1] rows (default 1,000,000) when it has no
+// journal yet. Returns the folder.
+inline QString prepareJournal(int argc, char *argv[], const QString &tempFolder, QTextStream &out,
+                              std::unique_ptr<TableStore> &store)
 {
     const int rows = argc > 1 ? QString(argv[1]).toInt() : 1000000;
     const QString folder = argc > 2 ? QString(argv[2]) : tempFolder;
-    TableStore::openCreating(folder);
-    if (!TableStore::tableExists(Tables::Journal)) {
-        Schema::createTables();
+    store = TableStore::openCreating(folder);
+    if (!store->tableExists(Tables::Journal)) {
+        Schema::createTables(*store);
         QElapsedTimer t;
         t.start();
-        generateJournal(rows);
+        generateJournal(*store, rows);
         out << "generated " << rows << " rows in " << t.elapsed() << " ms\n";
     }
     return folder;

@@ -28,11 +28,11 @@ inline const char *const StartUpFlag = "--start-up";
 {
     QApplication app(argc, argv);
     installToolkitTranslation();
-    TableStore::open(folder);
+    auto store = TableStore::open(folder);
     Session::LoginOk = 1;
     Session::OperatorName = QStringLiteral("Оператор");
     QCoreApplication::setApplicationName(QStringLiteral("Krodalin"));
-    MainForm mainForm(folder);
+    MainForm mainForm(*store, folder);
     mainForm.show();
     TnewDB pendingTrucks(mainForm.entryForm());
     connectPendingTrucks(mainForm, pendingTrucks);

@@ -78,10 +78,10 @@ constexpr int EditWidth = 300;
 
 } // namespace
 
-kladov::kladov(QWidget *parent) : QDialog(parent)
+kladov::kladov(TableStore &store, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("kladov"));
-    createCursors();
+    createCursors(store);
     createLayout();
     showLayout(Layout::Login);
     setClientSize(StartSize);
@@ -89,11 +89,11 @@ kladov::kladov(QWidget *parent) : QDialog(parent)
 
 kladov::~kladov() = default;
 
-void kladov::createCursors()
+void kladov::createCursors(TableStore &store)
 {
-    m_operators = new TableCursor(Tables::Operators, this);
+    m_operators = new TableCursor(store, Tables::Operators, this);
     m_operators->setObjectName(QStringLiteral("OperatorAccounts"));
-    m_administrators = new TableCursor(Tables::Administrators, this);
+    m_administrators = new TableCursor(store, Tables::Administrators, this);
     m_administrators->setObjectName(QStringLiteral("AdministratorAccounts"));
     m_operators->Open();
     m_administrators->Open();

@@ -19,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class TableCursor;
+class TableStore;
 
 class kladov : public QDialog
 {
@@ -28,7 +29,8 @@ public:
 
     // Opens the operator and administrator cursors. Throws StoreError when an
     // account table cannot be opened.
-    explicit kladov(QWidget *parent = nullptr);
+    // The sign-in over the store's account tables.
+    explicit kladov(TableStore &store, QWidget *parent = nullptr);
     ~kladov() override;
 
     TableCursor *operatorCursor() const { return m_operators; }
@@ -58,7 +60,7 @@ protected:
     void showEvent(QShowEvent *e) override;
 
 private:
-    void createCursors();
+    void createCursors(TableStore &store);
     void createLayout();
     void createLoginArea();
     void createSignInArea();

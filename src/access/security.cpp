@@ -34,10 +34,10 @@ bool isSet(const QCheckBox *flag) { return flag && flag->isChecked(); }
 
 } // namespace
 
-Security::Security(QWidget *parent) : QDialog(parent)
+Security::Security(TableStore &store, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Security"));
-    m_administrators = new TableCursor(Tables::Administrators, this);
+    m_administrators = new TableCursor(store, Tables::Administrators, this);
     m_administrators->setObjectName(QStringLiteral("GateAdministrators"));
     m_administrators->Open();
     createLayout();

@@ -23,6 +23,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class TableCursor;
+class TableStore;
 
 struct SecurityTargets
 {
@@ -43,7 +44,8 @@ public:
     // run. Throws StoreError when the table cannot be opened. parent: the
     // window the gate's messages belong to (the gate itself is centred on
     // the desktop).
-    explicit Security(QWidget *parent = nullptr);
+    // The gate over the store's administrators.
+    explicit Security(TableStore &store, QWidget *parent = nullptr);
     ~Security() override;
 
     void setTargets(const SecurityTargets &targets) { m_targets = targets; }

@@ -96,7 +96,7 @@ bool DailyBackup::start()
 {
     // A journal on a server is the server's to back up (pg_dump); there is
     // no file here to copy.
-    if (TableStore::engine() != TableStore::Engine::SQLite)
+    if (TableStore::location(m_programDir).engine != TableStore::Engine::SQLite)
         return false;
     const int keep = LoadBackupCount(m_programDir);
     if (keep == 0 || m_thread)

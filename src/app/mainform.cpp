@@ -91,11 +91,11 @@ void MainForm::setHint(QWidget *w, const QStringList &lines)
     ::setHint(w, lines);
 }
 
-MainForm::MainForm(const QString &programDir, QWidget *parent)
+MainForm::MainForm(TableStore &store, const QString &programDir, QWidget *parent)
     : QMainWindow(parent), m_programDir(programDir)
 {
     setObjectName(QStringLiteral("MainForm"));
-    m_journal = new TableCursor(Tables::Journal, this);
+    m_journal = new TableCursor(store, Tables::Journal, this);
     m_journal->setObjectName(QStringLiteral("MainJournalView"));
 
     createLayout();

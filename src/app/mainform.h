@@ -29,6 +29,7 @@ class Lamp;
 class PortSwitch;
 class SettingsPage;
 class TableCursor;
+class TableStore;
 
 class MainForm : public QMainWindow
 {
@@ -39,7 +40,8 @@ public:
 
     // Builds the window and runs FormCreate. programDir holds tools.ini;
     // the table store must be open already.
-    explicit MainForm(const QString &programDir, QWidget *parent = nullptr);
+    // The main window over the store's journal.
+    MainForm(TableStore &store, const QString &programDir, QWidget *parent = nullptr);
     // FormDestroy: closes the serial port.
     ~MainForm() override;
 

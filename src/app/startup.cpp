@@ -35,21 +35,19 @@
 
 namespace {
 
-// Opens the alias; false, with nothing open, when its tables were never made
+// Opens the alias; null, with nothing open, when its tables were never made
 // (a new folder, or a preparation stopped half-way). A missing SQLite file is
 // not opened at all, so that the engine does not make an empty one.
-bool openPreparedJournal(const QString &dir)
+std::unique_ptr<TableStore> openPreparedJournal(const QString &dir)
 {
     const TableStore::Location loc = TableStore::location(dir);
     if (loc.engine == TableStore::Engine::SQLite && !QFileInfo::exists(loc.path))
-        return false;
-    TableStore::open(dir);
+        return nullptr;
+    auto store = TableStore::open(dir);
     for (const QString &table : {Tables::Journal, Tables::Operators, Tables::Administrators})
-        if (!TableStore::tableExists(table)) {
-            TableStore::close();
-            return false;
-        }
-    return true;
+        if (!store->tableExists(table))
+            return nullptr;
+    return store;
 }
 
 // The folder to name to the preparation tool. An installed program's data/ is
@@ -112,20 +110,19 @@ int runKrodalin(int argc, char *argv[], const QString &programDir)
 int runStartOrder(const QString &dir)
 {
     installErrorBox();
-    bool prepared = false;
-    if (!runGuarded([&] { prepared = openPreparedJournal(dir); }))
+    // The alias WE, open until the last window is gone.
+    std::unique_ptr<TableStore> store;
+    if (!runGuarded([&] { store = openPreparedJournal(dir); }))
         return 1;
-    if (!prepared) {
+    if (!store) {
         showJournalNotPrepared(dir);
         return 1;
     }
 
     // The login window comes first and stays allocated until the end.
     std::unique_ptr<kladov> login;
-    if (!runGuarded([&] { login = std::make_unique<kladov>(); })) {
-        TableStore::close();
+    if (!runGuarded([&] { login = std::make_unique<kladov>(*store); }))
         return 1;
-    }
     login->exec();
 
     QCoreApplication::setApplicationName(QStringLiteral("Krodalin"));
@@ -135,9 +132,8 @@ int runStartOrder(const QString &dir)
     // fails to come up is reported, and start-up goes on with the next one;
     // without the main window there is nothing to go on with.
     std::unique_ptr<MainForm> mainForm;
-    if (!runGuarded([&] { mainForm = std::make_unique<MainForm>(dir); })) {
+    if (!runGuarded([&] { mainForm = std::make_unique<MainForm>(*store, dir); })) {
         login.reset();
-        TableStore::close();
         return 1;
     }
     if (Session::LoginOk != 0)
@@ -146,7 +142,7 @@ int runStartOrder(const QString &dir)
     // The administrator gate comes right after the main window.
     std::unique_ptr<Security> gate;
     runGuarded([&] {
-        gate = std::make_unique<Security>(mainForm.get());
+        gate = std::make_unique<Security>(*store, mainForm.get());
         connectAdministratorGate(*mainForm, *gate);
     });
 
@@ -156,14 +152,14 @@ int runStartOrder(const QString &dir)
     std::unique_ptr<ExpBD> journalReport;
     runGuarded([&] {
         note = std::make_unique<printfm>();
-        journalReport = std::make_unique<ExpBD>();
+        journalReport = std::make_unique<ExpBD>(*store);
         connectPrinting(*mainForm, *note, *journalReport);
     });
 
     // The export report, with its own view of the journal.
     std::unique_ptr<Exp2BD> exportReport;
     runGuarded([&] {
-        exportReport = std::make_unique<Exp2BD>(dir, mainForm.get());
+        exportReport = std::make_unique<Exp2BD>(*store, dir, mainForm.get());
         connectExportReport(*mainForm, *exportReport);
     });
 
@@ -172,7 +168,7 @@ int runStartOrder(const QString &dir)
     // The weighing evidence of a journal row.
     std::unique_ptr<EvidenceWindow> evidence;
     runGuarded([&] {
-        evidence = std::make_unique<EvidenceWindow>(mainForm.get());
+        evidence = std::make_unique<EvidenceWindow>(*store, mainForm.get());
         EvidenceWindow *window = evidence.get();
         QObject::connect(mainForm->journalPage(), &JournalPage::evidenceRequested, window,
                          guarded([window](qint64 rowId) { window->showRow(rowId); }));
@@ -191,7 +187,7 @@ int runStartOrder(const QString &dir)
     std::unique_ptr<TrucksWindow> trucks;
     runGuarded([&] {
         truckChoice = std::make_unique<TruckChoice>(mainForm->entryForm());
-        trucks = std::make_unique<TrucksWindow>(mainForm.get());
+        trucks = std::make_unique<TrucksWindow>(*store, mainForm.get());
         connectTruckRegister(*mainForm, *truckChoice, *trucks);
     });
 
@@ -216,7 +212,7 @@ int runStartOrder(const QString &dir)
     note.reset();
     gate.reset();
     mainForm.reset();
-    TableStore::close();
+    store.reset();
     return rc;
 }
 
@@ -306,7 +302,7 @@ void connectPrinting(MainForm &mainForm, printfm &note, ExpBD &journalReport)
 std::unique_ptr<TotalsWindow> makeTotalsWindow(MainForm &mainForm)
 {
     JournalPage *page = mainForm.journalPage();
-    auto totals = std::make_unique<TotalsWindow>([page] { return searchLines(page->conditions()); }, &mainForm);
+    auto totals = std::make_unique<TotalsWindow>(mainForm.journalView()->store(), [page] { return searchLines(page->conditions()); }, &mainForm);
     TotalsWindow *window = totals.get();
     QObject::connect(page->totalsButton(), &QPushButton::clicked, window, [window] {
         window->show();

@@ -11,7 +11,8 @@
 #include "toolkit/navigator.h"
 #include "toolkit/widgetlook.h"
 
-TrucksWindow::TrucksWindow(QWidget *parent) : QDialog(parent), m_view(new TableCursor(Tables::Trucks, this))
+TrucksWindow::TrucksWindow(TableStore &store, QWidget *parent)
+    : QDialog(parent), m_view(new TableCursor(store, Tables::Trucks, this))
 {
     setObjectName(QStringLiteral("TrucksWindow"));
     setWindowTitle(QStringLiteral("Справочник машин"));
@@ -47,7 +48,7 @@ TrucksWindow::~TrucksWindow()
 
 void TrucksWindow::showRegister()
 {
-    if (!TruckRegister::available())
+    if (!TruckRegister::available(m_view->store()))
         throw StoreError(QStringLiteral("В базе данных нет справочника машин (BD_trucks). "
                                         "Его добавит команда krodalin-db init, выполненная для папки программы."));
     if (!m_view->isOpen())

@@ -10,12 +10,14 @@ class CursorGrid;
 class CursorModel;
 class DbNavigator;
 class TableCursor;
+class TableStore;
 
 class TrucksWindow : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TrucksWindow(QWidget *parent = nullptr);
+    // The register of the store.
+    explicit TrucksWindow(TableStore &store, QWidget *parent = nullptr);
     ~TrucksWindow() override;
 
     // Shows the register as stored now. Throws Failure when it cannot be read.

@@ -51,7 +51,7 @@ QString shownTime(const QString &at)
 
 }
 
-EvidenceWindow::EvidenceWindow(QWidget *parent) : QDialog(parent)
+EvidenceWindow::EvidenceWindow(TableStore &store, QWidget *parent) : QDialog(parent), m_store(store)
 {
     setObjectName(QStringLiteral("EvidenceWindow"));
     setWindowTitle(Title);
@@ -99,7 +99,7 @@ void EvidenceWindow::clearPasses()
 
 void EvidenceWindow::load(qint64 rowId)
 {
-    QVector<PassRecord> passes = PassLog::available() ? PassLog::forRow(rowId) : QVector<PassRecord>();
+    QVector<PassRecord> passes = PassLog::available(m_store) ? PassLog::forRow(m_store, rowId) : QVector<PassRecord>();
     clearPasses();
     m_rowId = rowId;
     m_passes = std::move(passes);

@@ -22,6 +22,7 @@ class Report;
 }
 class QChart;
 class QChartView;
+class TableStore;
 
 class EvidenceWindow : public QDialog
 {
@@ -29,7 +30,8 @@ class EvidenceWindow : public QDialog
 public:
     static const QString NoEvidenceText;   // "Нет сведений о взвешивании"
 
-    explicit EvidenceWindow(QWidget *parent = nullptr);
+    // The passes of the store's journal rows.
+    explicit EvidenceWindow(TableStore &store, QWidget *parent = nullptr);
     ~EvidenceWindow() override;
 
     // Reads the passes of the journal row and shows them. Throws StoreError.
@@ -56,6 +58,7 @@ private:
     void clearPasses();
     void fillReport();
 
+    TableStore &m_store;
     qint64 m_rowId = 0;
     QVector<PassRecord> m_passes;
     QVBoxLayout *m_passLayout = nullptr;

@@ -131,7 +131,7 @@ void JournalPage::createLayout()
         // Only a look: a mark that cannot be read stays blank rather than
         // stopping every move of the grid with a message.
         try {
-            m_storedTareMark->setText(StoredTareMark::forRow(m_host.journal->currentId()));
+            m_storedTareMark->setText(StoredTareMark::forRow(m_host.journal->store(), m_host.journal->currentId()));
         } catch (const Failure &) {
             m_storedTareMark->clear();
         }
@@ -428,8 +428,8 @@ bool JournalPage::trailAvailable()
     // without the table each one would fail. The program never changes the
     // database's structure itself.
     // Each change also extends the journal's hash chain.
-    const bool trail = TableStore::tableExists(Tables::Audit);
-    if (trail && TableStore::tableExists(Tables::Chain))
+    const bool trail = m_host.journal->store().tableExists(Tables::Audit);
+    if (trail && m_host.journal->store().tableExists(Tables::Chain))
         return true;
     const QString text =
         trail ? QStringLiteral("В базе данных нет таблицы BD_chain, цепочки изменений журнала, поэтому режим "

@@ -6,12 +6,12 @@
 
 namespace StoredTareMark {
 
-QString forRow(qint64 rowId)
+QString forRow(TableStore &store, qint64 rowId)
 {
-    if (rowId == 0 || !PassLog::available())
+    if (rowId == 0 || !PassLog::available(store))
         return {};
     QString mark;
-    for (const PassRecord &p : PassLog::forRow(rowId)) {
+    for (const PassRecord &p : PassLog::forRow(store, rowId)) {
         if (p.tareFrom == QLatin1String("stored")) {
             const QDate day = QDate::fromString(p.tareDay, Qt::ISODate);
             mark = QStringLiteral("Тара по справочнику машин: взвешена %1, запись журнала %2")

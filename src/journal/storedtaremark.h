@@ -4,10 +4,12 @@
 
 #include <QString>
 
+class TableStore;
+
 namespace StoredTareMark {
 
 // The mark's text for a journal row; empty for a record whose tare was weighed.
 // Throws StoreError.
-QString forRow(qint64 rowId);
+QString forRow(TableStore &store, qint64 rowId);
 
 }

@@ -32,9 +32,9 @@ constexpr qsizetype SliceBytes = 1 << 20;
 
 } // namespace
 
-Exp2BD::Exp2BD(QString programDir, QWidget *window)
+Exp2BD::Exp2BD(TableStore &store, QString programDir, QWidget *window)
     : m_programDir(std::move(programDir)), m_window(window),
-      m_view(std::make_unique<TableCursor>(Tables::Journal))
+      m_view(std::make_unique<TableCursor>(store, Tables::Journal))
 {
     setObjectName(QStringLiteral("Exp2BD"));
     m_view->Open();

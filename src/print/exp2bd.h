@@ -14,6 +14,7 @@
 
 class QDate;
 class TableCursor;
+class TableStore;
 
 class Exp2BD : public QObject
 {
@@ -21,7 +22,8 @@ class Exp2BD : public QObject
 public:
     // window: the parent of the save dialog and the progress window (the main
     // window); programDir: the folder the save dialog starts in.
-    Exp2BD(QString programDir, QWidget *window);
+    // The export of the store's journal.
+    Exp2BD(TableStore &store, QString programDir, QWidget *window);
     ~Exp2BD() override;
 
     TableCursor *journalView() const { return m_view.get(); }

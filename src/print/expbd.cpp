@@ -1,11 +1,17 @@
 #include "print/expbd.h"
 
 #include <QFile>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QThread>
 #include <QTimer>
+#include <QWidget>
 
 #include "common/errorreport.h"
 #include "common/oneline.h"
+#include "store/rawquery.h"
 #include "store/tablecursor.h"
+#include "store/tablescan.h"
 #include "store/tablestore.h"
 #include "toolkit/report/textfit.h"
 
@@ -149,25 +155,42 @@ QImage banner()
 namespace {
 // About 30 ms of the walk on this machine's kind of hardware.
 constexpr int IdBatch = 50000;
+// The first pages' ids, read at once: what a preview shows when it opens
+// does not wait for the worker.
+constexpr int FirstPages = 8;
+// The worker hands its ids over this many pages' worth at a time.
+constexpr int HandOverPages = 64;
 }
 
-Pages::Pages(const TableCursor &view, QDateTime laidOut)
-    : m_view(view), m_laidOut(std::move(laidOut)), m_banner(banner())
+Pages::Pages(const TableCursor &view, QDateTime laidOut) : Pages(view, std::move(laidOut), view.visibleCount()) {}
+
+Pages::Pages(const TableCursor &view, QDateTime laidOut, qint64 rows)
+    : m_view(view), m_laidOut(std::move(laidOut)), m_banner(banner()), m_rows(rows)
 {
     // Only every page's first id is kept: a few hundred kilobytes for a
-    // million rows. The rows counted now are the report's, whatever is
-    // stored while its ids are read.
-    m_rows = view.visibleCount();
+    // million rows. The rows counted are the report's, whatever is stored
+    // while their ids are read.
     m_firstIds.reserve(pageCountFor(m_rows));
-    readMore();
+    const int first = FirstPages * rowsPerPage() + 1;
+    const QVector<qint64> ids = m_view.visibleIds(0, first);
+    take(ids);
+    if (m_seen == m_rows || ids.size() < first)
+        m_allRead = true;
+    else
+        startWalk();
 }
 
-bool Pages::readMore() const
+Pages::~Pages()
 {
-    if (m_allRead)
-        return false;
+    m_stop = true;
+    if (m_walker.joinable())
+        m_walker.join();
+}
+
+// Takes the next ids read (here, or by the worker with m_lock held).
+void Pages::take(const QVector<qint64> &ids) const
+{
     const int perPage = rowsPerPage();
-    const QVector<qint64> ids = m_view.visibleIds(m_lastId, IdBatch);
     for (const qint64 id : ids) {
         if (m_seen == m_rows)
             break;
@@ -176,8 +199,79 @@ bool Pages::readMore() const
         m_lastId = id;
         ++m_seen;
     }
+}
+
+void Pages::startWalk()
+{
+    auto read = std::make_shared<ApartRead>(m_view.store());
+    if (!read->runsApart())
+        return;   // a batch a turn, here
+    m_apart = true;
+    const QString sql =
+        QStringLiteral("SELECT id FROM %1 WHERE id > ? ORDER BY id").arg(TableStore::sqlName(Tables::Journal));
+    m_walker = std::thread([this, read, sql, after = m_lastId] { walkApart(*read, sql, after); });
+}
+
+void Pages::walkApart(ApartRead &read, const QString &sql, qint64 afterId)
+{
+    QString failure;
+    try {
+        read.run(sql, {afterId}, [this](RawQuery &q) {
+            // Handed over a few pages at a time: seldom enough that the
+            // window thread hardly ever waits for the lock, often enough
+            // that a page waiting for its ids goes on soon.
+            QVector<qint64> ids;
+            const int handful = HandOverPages * rowsPerPage();
+            ids.reserve(handful);
+            const auto handOver = [&] {
+                bool more = false;
+                {
+                    const std::lock_guard lock(m_lock);
+                    take(ids);
+                    more = m_seen < m_rows;
+                }
+                ids.clear();
+                m_idsRead.notify_all();
+                return more;
+            };
+            while (!m_stop && q.next()) {
+                ids.append(q.integer(0));
+                if (ids.size() == handful && !handOver())
+                    return;
+            }
+            handOver();
+        });
+    } catch (const Failure &e) {
+        failure = e.message();
+    } catch (const std::exception &e) {
+        failure = QString::fromLocal8Bit(e.what());
+    }
+    const std::lock_guard lock(m_lock);
+    m_failure = failure;
+    m_allRead = true;
+    m_idsRead.notify_all();
+}
+
+bool Pages::readMore() const
+{
+    if (m_apart || m_allRead)
+        return false;
+    const QVector<qint64> ids = m_view.visibleIds(m_lastId, IdBatch);
+    take(ids);
     m_allRead = ids.size() < IdBatch || m_seen == m_rows;
     return !m_allRead;
+}
+
+// With m_lock held: the page's own ids are known, and the next page's first
+// one that ends it (or every id is read).
+bool Pages::hasIdsFor(int index) const { return m_firstIds.size() > index + 1 || m_allRead; }
+
+bool Pages::isReady(int index) const
+{
+    if (!m_apart)
+        return true;
+    const std::lock_guard lock(m_lock);
+    return hasIdsFor(index);
 }
 
 report::Page Pages::page(int index) const
@@ -185,13 +279,25 @@ report::Page Pages::page(int index) const
     const int count = pageCount();
     if (m_rows == 0 || index < 0 || index >= count)
         return layoutPage({}, 0, count, m_laidOut, m_banner);
-    // The page's own ids, and the next page's first one that ends it.
-    while (m_firstIds.size() <= index + 1 && readMore()) {
+    qint64 from = 0;
+    qint64 to = 0;
+    {
+        std::unique_lock lock(m_lock, std::defer_lock);
+        if (m_apart) {
+            lock.lock();
+            m_idsRead.wait(lock, [&] { return hasIdsFor(index); });
+        } else {
+            while (!hasIdsFor(index) && readMore()) {
+            }
+        }
+        if (index >= m_firstIds.size()) {
+            if (!m_failure.isEmpty())
+                throw StoreError(m_failure);
+            return layoutPage({}, index, count, m_laidOut, m_banner);   // rows deleted since they were counted
+        }
+        from = m_firstIds[index];
+        to = index + 1 < m_firstIds.size() ? m_firstIds[index + 1] - 1 : m_lastId;
     }
-    if (index >= m_firstIds.size())   // rows deleted since they were counted
-        return layoutPage({}, index, count, m_laidOut, m_banner);
-    const qint64 from = m_firstIds[index];
-    const qint64 to = index + 1 < m_firstIds.size() ? m_firstIds[index + 1] - 1 : m_lastId;
     QVector<QStringList> rows;
     for (const auto &[id, packed] : m_view.rowsByIdRange(from, to)) {
         JournalRow row;
@@ -204,22 +310,23 @@ report::Page Pages::page(int index) const
 
 }
 
-ExpBD::ExpBD(QObject *parent)
-    : QObject(parent), m_view(std::make_unique<TableCursor>(Tables::Journal)),
+ExpBD::ExpBD(TableStore &store, QObject *parent)
+    : QObject(parent), m_view(std::make_unique<TableCursor>(store, Tables::Journal)),
       m_report(QStringLiteral("БД Кродалин"), QPageLayout::Landscape)
 {
     m_view->setObjectName(QStringLiteral("JournalReportView"));
     m_view->Open();
 }
 
-ExpBD::~ExpBD() = default;
+ExpBD::~ExpBD()
+{
+    if (m_counter)
+        m_counter->wait();
+}
 
 void ExpBD::prepare(const QDateTime &laidOut)
 {
-    auto pages = std::make_shared<journalreport::Pages>(*m_view, laidOut);
-    m_pages = pages;
-    m_report.setSource(pages);
-    readIdsLater();
+    setPages(std::make_shared<journalreport::Pages>(*m_view, laidOut));
 }
 
 void ExpBD::readIdsLater()
@@ -233,8 +340,56 @@ void ExpBD::readIdsLater()
     });
 }
 
+void ExpBD::setPages(std::shared_ptr<journalreport::Pages> pages)
+{
+    m_pages = pages;
+    m_report.setSource(std::move(pages));
+    readIdsLater();
+}
+
 void ExpBD::PreviewJournal(QWidget *parent)
 {
-    prepare();
-    m_report.showPreview(parent);
+    if (m_counting)
+        return;
+    const QDateTime laidOut = QDateTime::currentDateTime();
+    auto read = std::make_shared<ApartRead>(m_view->store());
+    if (!read->runsApart()) {
+        prepare(laidOut);
+        m_report.showPreview(parent);
+        return;
+    }
+    // The count on a connection of its own; the preview opens with it.
+    m_counting = true;
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    auto rows = std::make_shared<qint64>(0);
+    auto failure = std::make_shared<QString>();
+    const QString sql = QStringLiteral("SELECT COUNT(*) FROM %1").arg(TableStore::sqlName(Tables::Journal));
+    QThread *thread = QThread::create([read, sql, rows, failure] {
+        // The text widths' table, read from the font once a run, is built
+        // here rather than while the first page is laid out.
+        report::textWidthMm(u"0", 7);
+        try {
+            read->run(sql, {}, [&](RawQuery &q) { *rows = q.next() ? q.integer(0) : 0; });
+        } catch (const Failure &e) {
+            *failure = e.message();
+        } catch (const std::exception &e) {
+            *failure = QString::fromLocal8Bit(e.what());
+        }
+    });
+    thread->setParent(this);
+    connect(thread, &QThread::finished, this, [this, thread, rows, failure, laidOut, owner = QPointer<QWidget>(parent)] {
+        thread->deleteLater();
+        m_counting = false;
+        QGuiApplication::restoreOverrideCursor();
+        if (!failure->isEmpty()) {
+            showErrorReport(*failure);
+            return;
+        }
+        runGuarded([&] {
+            setPages(std::make_shared<journalreport::Pages>(*m_view, laidOut, *rows));
+            m_report.showPreview(owner);
+        });
+    });
+    m_counter = thread;
+    thread->start();
 }

@@ -160,14 +160,14 @@ Result collect(const Request &request, RawQuery &q, int keys)
 
 }
 
-Result compute(const Request &request)
+Result compute(TableStore &store, const Request &request)
 {
     const Statement s = statement(request);
-    RawQuery q(s.sql, s.binds, RawQuery::Mode::Streaming);
+    RawQuery q(store, s.sql, s.binds, RawQuery::Mode::Streaming);
     return collect(request, q, s.keys);
 }
 
-Reading::Reading(Request request) : m_request(std::move(request)) {}
+Reading::Reading(TableStore &store, Request request) : m_request(std::move(request)), m_read(store) {}
 
 Reading::~Reading() = default;
 

@@ -68,7 +68,7 @@ struct Result
 };
 
 // The totals, read on the store's own connection. Throws StoreError.
-Result compute(const Request &request);
+Result compute(TableStore &store, const Request &request);
 
 // The same on a connection of its own, so that a worker thread reads while
 // the window thread goes on: made on the window thread, run() once on the
@@ -78,7 +78,7 @@ Result compute(const Request &request);
 class Reading
 {
 public:
-    explicit Reading(Request request);
+    Reading(TableStore &store, Request request);
     ~Reading();
     Reading(const Reading &) = delete;
     Reading &operator=(const Reading &) = delete;

@@ -115,8 +115,8 @@ QVector<report::Page> layout(const Totals::Result &result, const QDateTime &made
 
 }
 
-TotalsWindow::TotalsWindow(SearchLines searchLines, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_searchLines(std::move(searchLines)),
+TotalsWindow::TotalsWindow(TableStore &store, SearchLines searchLines, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_store(store), m_searchLines(std::move(searchLines)),
       m_report(QStringLiteral("Итоги"), QPageLayout::Portrait)
 {
     setObjectName(QStringLiteral("TotalsWindow"));
@@ -213,7 +213,7 @@ void TotalsWindow::showTotals()
     if (m_thread)
         return;
     const QDateTime made = QDateTime::currentDateTime();
-    m_reading = std::make_shared<Totals::Reading>(request());
+    m_reading = std::make_shared<Totals::Reading>(m_store, request());
     m_error.clear();
     if (!m_reading->runsApart()) {
         // No second connection sees this journal as the window's does: counted here.

@@ -41,7 +41,8 @@ class TotalsWindow : public QWidget
     Q_OBJECT
 public:
     using SearchLines = std::function<QStringList()>;
-    explicit TotalsWindow(SearchLines searchLines, QWidget *parent = nullptr);
+    // The totals of the store's journal.
+    TotalsWindow(TableStore &store, SearchLines searchLines, QWidget *parent = nullptr);
     ~TotalsWindow() override;
 
     // The request the fields make now. Throws Failure for a period that ends before it begins.
@@ -68,6 +69,7 @@ private:
     void createLayout();
     void finish(const QDateTime &made);
 
+    TableStore &m_store;
     SearchLines m_searchLines;
     DateField *m_from = nullptr;
     DateField *m_to = nullptr;

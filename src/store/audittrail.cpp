@@ -33,29 +33,29 @@ QString columnList()
 }
 }
 
-bool ensureTable()
+bool ensureTable(TableStore &store)
 {
-    if (TableStore::tableExists(Tables::Audit))
+    if (store.tableExists(Tables::Audit))
         return false;
-    QSqlQuery q(TableStore::connection());
-    TableStore::releaseReaders();
+    QSqlQuery q(store.connection());
+    store.releaseReaders();
     TableStore::check(q.exec(QStringLiteral("CREATE TABLE %1 (%2)")
-                                 .arg(TableStore::sqlName(Tables::Audit), Schema::columnsSql(Schema::audit()))),
+                                 .arg(TableStore::sqlName(Tables::Audit), Schema::columnsSql(store, Schema::audit()))),
                       q);
     TableStore::check(q.exec(QStringLiteral("CREATE INDEX %1_at ON %1 (\"%2\")")
                                  .arg(TableStore::sqlName(Tables::Audit), AuditRecord::fieldName(AuditRecord::At))),
                       q);
-    TableStore::bumpGeneration();
+    store.bumpGeneration();
     return true;
 }
 
-void write(Action action, const QString &table, qint64 rowId, const QStringList &fields,
+void write(TableStore &store, Action action, const QString &table, qint64 rowId, const QStringList &fields,
            const QVector<QString> &oldTexts, const QVector<QString> &newTexts)
 {
-    QSqlQuery q(TableStore::connection());
+    QSqlQuery q(store.connection());
     TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (?, ?, ?, ?, ?, ?, ?, ?)%3")
                                     .arg(TableStore::sqlName(Tables::Audit), columnList(),
-                                         SqlDialect::insertReturning())),
+                                         SqlDialect::insertReturning(store))),
                       q);
     const QString at = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     const QVariant none(QMetaType::fromType<QString>());
@@ -76,7 +76,7 @@ void write(Action action, const QString &table, qint64 rowId, const QStringList 
         q.addBindValue(action == Action::Insert ? none : QVariant(before));
         q.addBindValue(action == Action::Delete ? none : QVariant(after));
         TableStore::check(q.exec(), q);
-        last = SqlDialect::insertedId(q);
+        last = SqlDialect::insertedId(store, q);
         if (first == 0)
             first = last;
         linked.append({fields[i], action == Action::Insert ? QString() : before,
@@ -84,14 +84,14 @@ void write(Action action, const QString &table, qint64 rowId, const QStringList 
     }
     if (linked.isEmpty())
         return;
-    HashChain::extend(ChainEntry::ofTrail(QString::fromLatin1(actionName(action)), table, rowId, at,
+    HashChain::extend(store, ChainEntry::ofTrail(QString::fromLatin1(actionName(action)), table, rowId, at,
                                           Session::OperatorName, linked),
                       Tables::Audit, first, last);
 }
 
-QVector<AuditEntry> read(const QDate &since)
+QVector<AuditEntry> read(TableStore &store, const QDate &since)
 {
-    QSqlQuery q(TableStore::connection());
+    QSqlQuery q(store.connection());
     QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columnList(), TableStore::sqlName(Tables::Audit));
     if (since.isValid())
         sql += QStringLiteral(" WHERE \"%1\" >= ?").arg(AuditRecord::fieldName(AuditRecord::At));

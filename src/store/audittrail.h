@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QVector>
 
+class TableStore;
+
 struct AuditEntry
 {
     QString at;            // local time, yyyy-MM-dd HH:mm:ss
@@ -26,18 +28,18 @@ namespace AuditTrail {
 
 enum class Action { Edit, Insert, Delete };
 
-// Creates BD_audit in the open WE database when it is missing and touches
+// Creates BD_audit in the store when it is missing and touches
 // nothing else. True when it was created. Throws StoreError.
-bool ensureTable();
+bool ensureTable(TableStore &store);
 
 // Writes the entries of one change of a row: for an edit only the fields
 // whose text differs, for an insert or a delete every field. Meant to run
 // inside the change's transaction; throws StoreError (a missing table too).
-void write(Action action, const QString &table, qint64 rowId, const QStringList &fields,
+void write(TableStore &store, Action action, const QString &table, qint64 rowId, const QStringList &fields,
            const QVector<QString> &oldTexts, const QVector<QString> &newTexts);
 
 // The entries in the order they were written, from the given day on (all
 // when since is null). Throws StoreError.
-QVector<AuditEntry> read(const QDate &since = QDate());
+QVector<AuditEntry> read(TableStore &store, const QDate &since = QDate());
 
 }

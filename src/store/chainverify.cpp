@@ -30,11 +30,11 @@ QString sqlOf(const QString &table) { return TableStore::sqlName(table); }
 class Snapshot
 {
 public:
-    Snapshot()
+    explicit Snapshot(TableStore &store) : m_store(store)
     {
-        m_server = TableStore::engine() == TableStore::Engine::Server;
-        QSqlQuery q(TableStore::connection());
-        TableStore::releaseReaders();
+        m_server = store.engine() == TableStore::Engine::Server;
+        QSqlQuery q(store.connection());
+        store.releaseReaders();
         if (!m_server) {
             TableStore::check(q.exec(QStringLiteral("BEGIN")), q);
             m_open = true;
@@ -45,7 +45,7 @@ public:
         m_open = true;
         TableStore::check(q.exec(QStringLiteral("SELECT pg_export_snapshot()")), q);
         const QString snapshot = q.next() ? q.value(0).toString() : QString();
-        m_walk = std::make_unique<TableStore::WalkConnection>();
+        m_walk = std::make_unique<TableStore::WalkConnection>(store);
         if (!m_walk->isOpen())
             throw StoreError(QStringLiteral("Второе соединение с сервером не открылось"));
         QSqlQuery w(m_walk->database());
@@ -57,7 +57,7 @@ public:
     {
         if (!m_open)
             return;
-        QSqlQuery q(TableStore::connection());
+        QSqlQuery q(m_store.connection());
         q.exec(QStringLiteral("ROLLBACK"));
         if (m_walk) {
             QSqlQuery w(m_walk->database());
@@ -66,7 +66,7 @@ public:
     }
     std::unique_ptr<RawQuery> stream(const QString &sql) const
     {
-        return std::make_unique<RawQuery>(sql, QVector<QVariant>{}, RawQuery::Mode::Streaming);
+        return std::make_unique<RawQuery>(m_store, sql, QVector<QVariant>{}, RawQuery::Mode::Streaming);
     }
     // A statement that may run while the one of stream() still walks.
     std::unique_ptr<RawQuery> besideStream(const QString &sql) const
@@ -77,6 +77,7 @@ public:
     }
 
 private:
+    TableStore &m_store;
     bool m_server = false;
     bool m_open = false;
     std::unique_ptr<TableStore::WalkConnection> m_walk;
@@ -119,14 +120,17 @@ QString factValue(const FieldValues &facts, const QString &key)
 class Check
 {
 public:
+    explicit Check(TableStore &store) : store(store) {}
+
+    TableStore &store;
     Report report;
 
     void run()
     {
-        if (!TableStore::tableExists(Tables::Chain))
+        if (!store.tableExists(Tables::Chain))
             throw StoreError(QStringLiteral("В базе данных нет таблицы %1; её добавит krodalin-db init")
                                  .arg(Tables::Chain));
-        Snapshot snapshot;
+        Snapshot snapshot(store);
         readTrail();
         walkLinks(snapshot);
         findUnlinkedPasses();
@@ -142,9 +146,9 @@ private:
 
     void readTrail()
     {
-        if (!TableStore::tableExists(Tables::Audit))
+        if (!store.tableExists(Tables::Audit))
             return;
-        RawQuery q(QStringLiteral("SELECT id, \"At\", \"Operator\", \"Action\", \"TableName\", \"RowId\", \"Field\", "
+        RawQuery q(store, QStringLiteral("SELECT id, \"At\", \"Operator\", \"Action\", \"TableName\", \"RowId\", \"Field\", "
                                   "\"OldText\", \"NewText\" FROM %1 ORDER BY id")
                        .arg(sqlOf(Tables::Audit)),
                    {});
@@ -272,9 +276,9 @@ private:
     }
 
     // The columns of a stored tare and an overload, as blanks where BD_pass predates them.
-    static QString laterColumns()
+    QString laterColumns() const
     {
-        if (TableStore::connection().record(sqlOf(Tables::Passes)).contains(QStringLiteral("TareFrom")))
+        if (store.connection().record(sqlOf(Tables::Passes)).contains(QStringLiteral("TareFrom")))
             return QStringLiteral("p.\"TareFrom\", p.\"TareDay\", p.\"TareRow\", p.\"Overload\"");
         return QStringLiteral("'', '', 0, ''");
     }
@@ -330,12 +334,12 @@ private:
         for (auto it = m_trail.constBegin(); it != m_trail.constEnd(); ++it)
             if (it.key() > m_trailBefore && !m_linkedTrail.contains(it.key()))
                 add(Kind::SourceAdded, Tables::Audit, it.key(), it->field, {}, it->after);
-        if (!TableStore::tableExists(Tables::Passes))
+        if (!store.tableExists(Tables::Passes))
             return;
-        RawQuery count(QStringLiteral("SELECT count(*) FROM %1").arg(sqlOf(Tables::Passes)), {});
+        RawQuery count(store, QStringLiteral("SELECT count(*) FROM %1").arg(sqlOf(Tables::Passes)), {});
         if (!count.next() || count.integer(0) == m_linkedPasses)
             return;
-        RawQuery q(QStringLiteral("SELECT p.id, p.\"RowId\" FROM %1 p WHERE NOT EXISTS (SELECT 1 FROM %2 c "
+        RawQuery q(store, QStringLiteral("SELECT p.id, p.\"RowId\" FROM %1 p WHERE NOT EXISTS (SELECT 1 FROM %2 c "
                                   "WHERE c.\"Source\" = '%3' AND c.\"SourceFrom\" = p.id) ORDER BY p.id")
                        .arg(sqlOf(Tables::Passes), sqlOf(Tables::Chain), Tables::Passes),
                    {});
@@ -495,9 +499,9 @@ QString quoted(const QString &v) { return v.isNull() ? QStringLiteral("нет") 
 
 }
 
-Report run()
+Report run(TableStore &store)
 {
-    Check check;
+    Check check(store);
     check.run();
     return check.report;
 }

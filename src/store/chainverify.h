@@ -10,6 +10,8 @@
 #include <QString>
 #include <QVector>
 
+class TableStore;
+
 namespace ChainVerify {
 
 struct Finding
@@ -43,8 +45,8 @@ struct Report
     bool ok() const { return findings.isEmpty() && firstBrokenLink == 0 && links > 0; }
 };
 
-// Checks the open WE database. Throws StoreError (no chain, say).
-Report run();
+// Checks the store. Throws StoreError (no chain, say).
+Report run(TableStore &store);
 
 // One line a finding, in the operator's words.
 QString describe(const Finding &f);

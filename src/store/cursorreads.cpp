@@ -1,5 +1,5 @@
 // TableCursor: the current row's fields, read and set, and the rows a grid
-// reads by id, none of which moves the cursor.
+// reads by id, none of which moves the cursor; the store it reads.
 
 #include "store/tablecursor.h"
 
@@ -87,12 +87,12 @@ QVector<qint64> TableCursor::visibleIds(qint64 afterId, int limit) const
 {
     requireOpen();
     // A filter just put in force from a preview: its first rows are read.
-    if (m_readAhead && afterId == 0 && limit > 0 && m_readAhead->generation() == TableStore::generation()
+    if (m_readAhead && afterId == 0 && limit > 0 && m_readAhead->generation() == store().generation()
         && (limit <= m_readAhead->ids().size() || m_readAhead->complete()))
         return m_readAhead->ids().first(std::min<qsizetype>(limit, m_readAhead->ids().size()));
     QVector<QVariant> binds;
     const QString sql = source().idsAfter(afterId, limit, binds);
-    RawQuery q(sql, binds);
+    RawQuery q(store(), sql, binds);
     QVector<qint64> ids;
     if (limit > 0)
         ids.reserve(limit);
@@ -105,14 +105,14 @@ int TableCursor::visibleCount() const
 {
     requireOpen();
     QVector<QVariant> binds;
-    RawQuery q(source().select(QStringLiteral("COUNT(*)"), {}, binds), binds);
+    RawQuery q(store(), source().select(QStringLiteral("COUNT(*)"), {}, binds), binds);
     return q.next() ? int(q.integer(0)) : 0;
 }
 
 PackedRow TableCursor::fetchRow(qint64 id) const
 {
     requireOpen();
-    RawQuery q(QStringLiteral("SELECT %1 FROM %2 WHERE id = ?").arg(m_selectList, m_sqlTable), {id});
+    RawQuery q(store(), QStringLiteral("SELECT %1 FROM %2 WHERE id = ?").arg(m_selectList, m_sqlTable), {id});
     if (!q.next())
         return {};
     return q.packed(1, m_def.count());
@@ -127,11 +127,26 @@ QVector<QPair<qint64, PackedRow>> TableCursor::rowsByIdRange(qint64 fromId, qint
 {
     requireOpen();
     QVector<QVariant> binds{fromId, toId};
-    RawQuery q(source().select(m_selectList, {QStringLiteral("id >= ?"), QStringLiteral("id <= ?")}, binds,
+    RawQuery q(store(), source().select(m_selectList, {QStringLiteral("id >= ?"), QStringLiteral("id <= ?")}, binds,
                                QStringLiteral("ORDER BY id")),
                binds);
     QVector<QPair<qint64, PackedRow>> rows;
     while (q.next())
         rows.append({q.integer(0), q.packed(1, m_def.count())});
     return rows;
+}
+
+// ---------------------------------------------------------------- the store
+
+TableStore &TableCursor::store() const
+{
+    if (!m_store)
+        throw StoreError(QStringLiteral("База данных WE не открыта"));
+    return *m_store;
+}
+
+void TableCursor::storeClosed()
+{
+    releaseStatement();
+    m_store = nullptr;
 }

@@ -4,9 +4,10 @@
 
 #include "store/rawquery.h"
 
-FilterPreview::FilterPreview(RowFilter filters, QString sql, QVector<QVariant> binds, int rows, quint64 generation)
+FilterPreview::FilterPreview(TableStore &store, RowFilter filters, QString sql, QVector<QVariant> binds, int rows,
+                             quint64 generation)
     : m_filters(std::move(filters)), m_sql(std::move(sql)), m_binds(std::move(binds)), m_rows(rows),
-      m_generation(generation)
+      m_generation(generation), m_read(store)
 {
 }
 

@@ -18,7 +18,7 @@ class FilterPreview
 public:
     // filters: what the cursor would have in force; sql and binds read the
     // ids of its first rows visible under them, at most rows of them.
-    FilterPreview(RowFilter filters, QString sql, QVector<QVariant> binds, int rows, quint64 generation);
+    FilterPreview(TableStore &store, RowFilter filters, QString sql, QVector<QVariant> binds, int rows, quint64 generation);
     FilterPreview(const FilterPreview &) = delete;
     FilterPreview &operator=(const FilterPreview &) = delete;
 

@@ -150,10 +150,10 @@ QString lastLinkOn(QSqlQuery &q)
 
 namespace {
 
-void writeStart(QSqlQuery &q)
+void writeStart(TableStore &store, QSqlQuery &q)
 {
     qint64 lastRow = 0;
-    if (TableStore::tableExists(Tables::Journal)) {
+    if (store.tableExists(Tables::Journal)) {
         TableStore::check(q.exec(QStringLiteral("SELECT COALESCE(MAX(id), 0) FROM %1")
                                      .arg(TableStore::sqlName(Tables::Journal))),
                           q);
@@ -161,7 +161,7 @@ void writeStart(QSqlQuery &q)
             lastRow = q.value(0).toLongLong();
     }
     qint64 lastTrail = 0;
-    if (TableStore::tableExists(Tables::Audit)) {
+    if (store.tableExists(Tables::Audit)) {
         TableStore::check(q.exec(QStringLiteral("SELECT COALESCE(MAX(id), 0) FROM %1")
                                      .arg(TableStore::sqlName(Tables::Audit))),
                           q);
@@ -180,39 +180,39 @@ void writeStart(QSqlQuery &q)
 
 }
 
-bool ensureTable()
+bool ensureTable(TableStore &store)
 {
-    if (TableStore::tableExists(Tables::Chain))
+    if (store.tableExists(Tables::Chain))
         return false;
-    TableStore::Transaction transaction;
-    QSqlQuery q(TableStore::connection());
-    const QString text = SqlDialect::textType();
+    TableStore::Transaction transaction(store);
+    QSqlQuery q(store.connection());
+    const QString text = SqlDialect::textType(store);
     const QString chain = TableStore::sqlName(Tables::Chain);
     TableStore::check(q.exec(QStringLiteral("CREATE TABLE %1 (%2, \"Action\" %3 NOT NULL, \"TableName\" %3 NOT NULL, "
                                             "\"RowId\" BIGINT NOT NULL, \"Source\" %3 NOT NULL, "
                                             "\"SourceFrom\" BIGINT NOT NULL, \"SourceTo\" BIGINT NOT NULL, "
                                             "\"Content\" %3 NOT NULL, \"Hash\" %3 NOT NULL)")
-                                 .arg(chain, SqlDialect::idColumn(), text)),
+                                 .arg(chain, SqlDialect::idColumn(store), text)),
                       q);
     // The check replays the links of one row after another.
     TableStore::check(q.exec(QStringLiteral("CREATE INDEX %1_row ON %1 (\"RowId\", id)").arg(chain)), q);
-    writeStart(q);
+    writeStart(store, q);
     transaction.commit();
-    TableStore::bumpGeneration();
+    store.bumpGeneration();
     return true;
 }
 
-void restart()
+void restart(TableStore &store)
 {
-    QSqlQuery q(TableStore::connection());
+    QSqlQuery q(store.connection());
     TableStore::check(q.exec(QStringLiteral("DELETE FROM %1").arg(TableStore::sqlName(Tables::Chain))), q);
-    writeStart(q);
+    writeStart(store, q);
 }
 
-void extend(const ChainEntry &entry, const QString &source, qint64 from, qint64 to)
+void extend(TableStore &store, const ChainEntry &entry, const QString &source, qint64 from, qint64 to)
 {
-    QSqlQuery q(TableStore::connection());
-    if (TableStore::engine() == TableStore::Engine::Server)
+    QSqlQuery q(store.connection());
+    if (store.engine() == TableStore::Engine::Server)
         TableStore::check(q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(ChainLockKey)), q);
     const QString previous = lastLinkOn(q);
     if (previous.isEmpty())
@@ -221,11 +221,11 @@ void extend(const ChainEntry &entry, const QString &source, qint64 from, qint64 
     insertLink(q, entry, source, from, to, previous);
 }
 
-QString lastLink()
+QString lastLink(TableStore &store)
 {
-    if (!TableStore::tableExists(Tables::Chain))
+    if (!store.tableExists(Tables::Chain))
         return {};
-    QSqlQuery q(TableStore::connection());
+    QSqlQuery q(store.connection());
     return lastLinkOn(q);
 }
 

@@ -19,6 +19,8 @@
 #include <QString>
 #include <QVector>
 
+class TableStore;
+
 namespace Tables {
 inline const QString Chain = QStringLiteral("BD_chain");
 }
@@ -65,19 +67,19 @@ QString linkHash(const QByteArray &previousHex, const QByteArray &contentUtf8);
 
 // Creates BD_chain with its first link when it is missing; true when it was
 // created. Throws StoreError.
-bool ensureTable();
+bool ensureTable(TableStore &store);
 
 // Empties the chain and writes a first link that takes every journal row
 // there now as from before the chain (a site copied onto a server without
 // one). Inside a transaction. Throws StoreError.
-void restart();
+void restart(TableStore &store);
 
 // Adds the entry's link. Must run inside the change's transaction; waits
 // for the chain's lock first. source/from/to name the rows the entry was
 // written from (BD_pass or BD_audit ids), for the check. Throws StoreError.
-void extend(const ChainEntry &entry, const QString &source, qint64 from, qint64 to);
+void extend(TableStore &store, const ChainEntry &entry, const QString &source, qint64 from, qint64 to);
 
 // The hash of the last link; empty without a chain. Throws StoreError.
-QString lastLink();
+QString lastLink(TableStore &store);
 
 }

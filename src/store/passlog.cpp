@@ -63,13 +63,13 @@ QString traceDigest(const QString &encodedTrace)
         QCryptographicHash::hash(encodedTrace.toUtf8(), QCryptographicHash::Sha256).toHex());
 }
 
-bool ensureTable()
+bool ensureTable(TableStore &store)
 {
-    if (TableStore::tableExists(Tables::Passes))
+    if (store.tableExists(Tables::Passes))
         return false;
-    QSqlQuery q(TableStore::connection());
-    TableStore::releaseReaders();
-    const QString text = SqlDialect::textType();
+    QSqlQuery q(store.connection());
+    store.releaseReaders();
+    const QString text = SqlDialect::textType(store);
     const QString passes = TableStore::sqlName(Tables::Passes);
     TableStore::check(q.exec(QStringLiteral("CREATE TABLE %1 (%2, \"RowId\" BIGINT NOT NULL, \"Pass\" INTEGER NOT NULL, "
                                             "\"Mode\" %3 NOT NULL, \"Weight\" %3 NOT NULL, \"Unit\" %3 NOT NULL, "
@@ -78,10 +78,10 @@ bool ensureTable()
                                             "\"Station\" %3 NOT NULL, \"Trace\" %3 NOT NULL, "
                                             "\"TareFrom\" %3 NOT NULL DEFAULT '', \"TareDay\" %3 NOT NULL DEFAULT '', "
                                             "\"TareRow\" BIGINT NOT NULL DEFAULT 0, \"Overload\" %3 NOT NULL DEFAULT '')")
-                                 .arg(passes, SqlDialect::idColumn(), text)),
+                                 .arg(passes, SqlDialect::idColumn(store), text)),
                       q);
     TableStore::check(q.exec(QStringLiteral("CREATE INDEX %1_row ON %1 (\"RowId\")").arg(passes)), q);
-    TableStore::bumpGeneration();
+    store.bumpGeneration();
     return true;
 }
 
@@ -91,47 +91,47 @@ const QStringList &laterColumns()
     return columns;
 }
 
-QStringList ensureColumns()
+QStringList ensureColumns(TableStore &store)
 {
     QStringList added;
-    if (!TableStore::tableExists(Tables::Passes))
+    if (!store.tableExists(Tables::Passes))
         return added;
-    const QSqlRecord have = TableStore::connection().record(TableStore::sqlName(Tables::Passes));
-    QSqlQuery q(TableStore::connection());
-    TableStore::releaseReaders();
+    const QSqlRecord have = store.connection().record(TableStore::sqlName(Tables::Passes));
+    QSqlQuery q(store.connection());
+    store.releaseReaders();
     for (const QString &name : laterColumns()) {
         if (have.contains(name))
             continue;
         const QString type = name == QLatin1String("TareRow") ? QStringLiteral("BIGINT NOT NULL DEFAULT 0")
-                                                              : SqlDialect::textType() + QStringLiteral(" NOT NULL DEFAULT ''");
+                                                              : SqlDialect::textType(store) + QStringLiteral(" NOT NULL DEFAULT ''");
         TableStore::check(q.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN \"%2\" %3")
                                      .arg(TableStore::sqlName(Tables::Passes), name, type)),
                           q);
         added << name;
     }
     if (!added.isEmpty())
-        TableStore::bumpGeneration();
+        store.bumpGeneration();
     return added;
 }
 
-bool available()
+bool available(TableStore &store)
 {
-    if (!TableStore::tableExists(Tables::Passes) || !TableStore::tableExists(Tables::Chain))
+    if (!store.tableExists(Tables::Passes) || !store.tableExists(Tables::Chain))
         return false;
-    const QSqlRecord have = TableStore::connection().record(TableStore::sqlName(Tables::Passes));
+    const QSqlRecord have = store.connection().record(TableStore::sqlName(Tables::Passes));
     for (const QString &name : laterColumns())
         if (!have.contains(name))
             return false;
     return true;
 }
 
-void write(PassRecord &record, const FieldValues &journalValues)
+void write(TableStore &store, PassRecord &record, const FieldValues &journalValues)
 {
     record.encodedTrace = PassTrace::encode(record.trace);
-    QSqlQuery q(TableStore::connection());
+    QSqlQuery q(store.connection());
     TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)%3")
                                     .arg(TableStore::sqlName(Tables::Passes), QLatin1String(Columns),
-                                         SqlDialect::insertReturning())),
+                                         SqlDialect::insertReturning(store))),
                       q);
     // Texts go in as '' rather than NULL.
     const auto text = [](const QString &s) { return s.isNull() ? QString(QLatin1String("")) : s; };
@@ -145,13 +145,13 @@ void write(PassRecord &record, const FieldValues &journalValues)
     q.addBindValue(record.tareRow);
     q.addBindValue(text(record.overload));
     TableStore::check(q.exec(), q);
-    record.id = SqlDialect::insertedId(q);
-    HashChain::extend(record.chainEntry(journalValues), Tables::Passes, record.id, record.id);
+    record.id = SqlDialect::insertedId(store, q);
+    HashChain::extend(store, record.chainEntry(journalValues), Tables::Passes, record.id, record.id);
 }
 
-QVector<PassRecord> forRow(qint64 rowId)
+QVector<PassRecord> forRow(TableStore &store, qint64 rowId)
 {
-    QSqlQuery q(TableStore::connection());
+    QSqlQuery q(store.connection());
     q.setForwardOnly(true);
     TableStore::check(q.prepare(QStringLiteral("SELECT id, %1 FROM %2 WHERE \"RowId\" = ? ORDER BY id")
                                     .arg(QLatin1String(Columns), TableStore::sqlName(Tables::Passes))),

@@ -13,6 +13,8 @@
 #include "common/passtrace.h"
 #include "store/hashchain.h"
 
+class TableStore;
+
 namespace Tables {
 inline const QString Passes = QStringLiteral("BD_pass");
 }
@@ -52,21 +54,21 @@ struct PassRecord
 namespace PassLog {
 
 // Creates BD_pass when it is missing; true when it was created. Throws StoreError.
-bool ensureTable();
+bool ensureTable(TableStore &store);
 // Adds to a BD_pass made before them the columns of a stored tare and an
 // overload; the names of the columns added. Throws StoreError.
-QStringList ensureColumns();
+QStringList ensureColumns(TableStore &store);
 // Those columns, which a BD_pass made before them lacks.
 const QStringList &laterColumns();
 // BD_pass (with all its columns) and BD_chain are there: a pass can be recorded.
-bool available();
+bool available(TableStore &store);
 
 // Writes the record (its id is set) and the chain's link for it with the
 // journal fields the pass wrote. Inside the pass's transaction. Throws StoreError.
-void write(PassRecord &record, const FieldValues &journalValues);
+void write(TableStore &store, PassRecord &record, const FieldValues &journalValues);
 
 // The passes of a journal row, oldest first. Throws StoreError.
-QVector<PassRecord> forRow(qint64 rowId);
+QVector<PassRecord> forRow(TableStore &store, qint64 rowId);
 
 // SHA-256 of a stored trace, as the link holds it.
 QString traceDigest(const QString &encodedTrace);

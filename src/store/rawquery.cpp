@@ -14,9 +14,9 @@
 #include "store/tablestore.h"
 
 namespace {
-sqlite3 *engineHandle()
+sqlite3 *engineHandle(TableStore &store)
 {
-    const QVariant h = TableStore::connection().driver()->handle();
+    const QVariant h = store.connection().driver()->handle();
     sqlite3 *db = nullptr;
     if (h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0)
         db = *static_cast<sqlite3 *const *>(h.data());
@@ -70,11 +70,11 @@ const PGresult *rowResult(const QSqlQuery &q)
 }
 }
 
-ReadConnection::ReadConnection()
+ReadConnection::ReadConnection(TableStore &of)
 {
-    if (TableStore::engine() != TableStore::Engine::SQLite)
+    if (of.engine() != TableStore::Engine::SQLite)
         return;
-    sqlite3 *store = engineHandle();
+    sqlite3 *store = engineHandle(of);
     // Uncommitted changes of the store's own connection would not be seen.
     if (!sqlite3_get_autocommit(store))
         return;
@@ -87,7 +87,7 @@ ReadConnection::ReadConnection()
         return;
     }
     sqlite3_busy_timeout(m_db, 5000);
-    // As the store's connection: no memory map (see TableStore::open); a
+    // As the store's connection: no memory map (see TableStore::openFile); a
     // walk reads each page once, so a small cache does.
     sqlite3_exec(m_db, "PRAGMA mmap_size=0; PRAGMA cache_size=-4096", nullptr, nullptr, nullptr);
 }
@@ -97,12 +97,13 @@ ReadConnection::~ReadConnection()
     sqlite3_close(m_db);
 }
 
-RawQuery::RawQuery(const QString &sql, const QVector<QVariant> &binds, Mode mode)
-    : RawQuery(TableStore::engine() == TableStore::Engine::Server ? nullptr : engineHandle(), sql, binds)
+RawQuery::RawQuery(TableStore &store, const QString &sql, const QVector<QVariant> &binds, Mode mode)
+    : RawQuery(store.engine() == TableStore::Engine::Server ? nullptr : engineHandle(store), sql, binds)
 {
     if (!m_db)
-        openOnServer(TableStore::connection(), sql, binds, mode);
+        openOnServer(store.connection(), sql, binds, mode);
 }
+
 
 RawQuery::RawQuery(const QSqlDatabase &db, const QString &sql, const QVector<QVariant> &binds, Mode mode)
 {

@@ -24,6 +24,7 @@ struct sqlite3;
 struct sqlite3_stmt;
 class QSqlDatabase;
 class QSqlQuery;
+class TableStore;
 
 // A read-only connection of its own to the store's database file, for a
 // walk on a worker thread (the engine allows one thread per connection at a
@@ -33,7 +34,7 @@ class QSqlQuery;
 class ReadConnection
 {
 public:
-    ReadConnection();   // on the window thread: it asks the store's connection
+    explicit ReadConnection(TableStore &store);   // on the window thread: it asks the store's connection
     ~ReadConnection();
     ReadConnection(const ReadConnection &) = delete;
     ReadConnection &operator=(const ReadConnection &) = delete;
@@ -48,7 +49,8 @@ class RawQuery
 public:
     enum class Mode { Buffered, Streaming };
 
-    RawQuery(const QString &sql, const QVector<QVariant> &binds, Mode mode = Mode::Buffered);   // throws StoreError
+    // On the store's connection. Throws StoreError.
+    RawQuery(TableStore &store, const QString &sql, const QVector<QVariant> &binds, Mode mode = Mode::Buffered);
     // On an SQLite connection of its own (any thread that owns it).
     RawQuery(sqlite3 *db, const QString &sql, const QVector<QVariant> &binds);
     // On a server connection of its own (TableStore::WalkConnection), on its thread.

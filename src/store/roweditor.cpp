@@ -21,22 +21,22 @@ QVariant bindValue(const QString &stored)
 }
 
 // Runs a write, inside one transaction with its trail when withTrail.
-void writeChange(bool withTrail, const std::function<void()> &change)
+void writeChange(TableStore &store, bool withTrail, const std::function<void()> &change)
 {
-    TableStore::releaseReaders();
+    store.releaseReaders();
     if (!withTrail) {
         change();
         return;
     }
-    TableStore::Transaction transaction;
+    TableStore::Transaction transaction(store);
     change();
     transaction.commit();
 }
 
 }
 
-RowEditor::RowEditor(const TableDef &def, const QString &table, const QString &sqlTable)
-    : m_def(def), m_table(table), m_sqlTable(sqlTable)
+RowEditor::RowEditor(TableStore &store, const TableDef &def, const QString &table, const QString &sqlTable)
+    : m_store(store), m_def(def), m_table(table), m_sqlTable(sqlTable)
 {
 }
 
@@ -96,7 +96,7 @@ QVector<QString> RowEditor::texts(const QVector<QString> &stored) const
 
 bool RowEditor::rowExists(qint64 id) const
 {
-    RawQuery q(QStringLiteral("SELECT 1 FROM %1 WHERE id = ?").arg(m_sqlTable), {id});
+    RawQuery q(m_store, QStringLiteral("SELECT 1 FROM %1 WHERE id = ?").arg(m_sqlTable), {id});
     return q.next();
 }
 
@@ -109,18 +109,18 @@ qint64 RowEditor::insert()
     }
     const Recorder recorder = std::exchange(m_recorder, nullptr);
     qint64 id = 0;
-    writeChange(m_handEdit || recorder, [&] {
-        QSqlQuery q(TableStore::connection());
+    writeChange(m_store, m_handEdit || recorder, [&] {
+        QSqlQuery q(m_store.connection());
         TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)%4")
                                         .arg(m_sqlTable, cols.join(", "), marks.join(", "),
-                                             SqlDialect::insertReturning())),
+                                             SqlDialect::insertReturning(m_store))),
                           q);
         for (const QString &v : m_values)
             q.addBindValue(bindValue(v));
         TableStore::check(q.exec(), q);
-        id = SqlDialect::insertedId(q);
+        id = SqlDialect::insertedId(m_store, q);
         if (m_handEdit)
-            AuditTrail::write(AuditTrail::Action::Insert, m_table, id, m_def.names(), {}, texts(m_values));
+            AuditTrail::write(m_store, AuditTrail::Action::Insert, m_table, id, m_def.names(), {}, texts(m_values));
         if (recorder) {
             const QVector<QString> shown = texts(m_values);
             FieldValues written;
@@ -152,8 +152,8 @@ void RowEditor::update(qint64 id, const Condition *condition)
     QString where = QStringLiteral("id = ?");
     if (condition)
         where += QStringLiteral(" AND \"%1\" = ?").arg(m_def.fieldName(condition->field));
-    writeChange(m_handEdit || recorder, [&] {
-        QSqlQuery q(TableStore::connection());
+    writeChange(m_store, m_handEdit || recorder, [&] {
+        QSqlQuery q(m_store.connection());
         TableStore::check(
             q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(m_sqlTable, sets.join(", "), where)), q);
         for (const QVariant &b : binds)
@@ -169,7 +169,7 @@ void RowEditor::update(qint64 id, const Condition *condition)
             throw StoreError(QStringLiteral("Запись не найдена: её удалили, пока она редактировалась"));
         }
         if (m_handEdit)
-            AuditTrail::write(AuditTrail::Action::Edit, m_table, id, m_def.names(), texts(m_original),
+            AuditTrail::write(m_store, AuditTrail::Action::Edit, m_table, id, m_def.names(), texts(m_original),
                               texts(m_values));
         if (recorder) {
             const QVector<QString> before = texts(m_original), after = texts(m_values);
@@ -190,16 +190,16 @@ void RowEditor::remove(qint64 id, bool audited)
         QStringList cols;
         for (const QString &f : m_def.names())
             cols << QStringLiteral("\"%1\"").arg(f);
-        RawQuery q(QStringLiteral("SELECT %1 FROM %2 WHERE id = ?").arg(cols.join(", "), m_sqlTable), {id});
+        RawQuery q(m_store, QStringLiteral("SELECT %1 FROM %2 WHERE id = ?").arg(cols.join(", "), m_sqlTable), {id});
         if (q.next())
             was = q.packed(0, m_def.count()).unpack();
     }
-    writeChange(audited, [&] {
-        QSqlQuery q(TableStore::connection());
+    writeChange(m_store, audited, [&] {
+        QSqlQuery q(m_store.connection());
         TableStore::check(q.prepare(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(m_sqlTable)), q);
         q.addBindValue(id);
         TableStore::check(q.exec(), q);
         if (audited && q.numRowsAffected() == 1)
-            AuditTrail::write(AuditTrail::Action::Delete, m_table, id, m_def.names(), texts(was), {});
+            AuditTrail::write(m_store, AuditTrail::Action::Delete, m_table, id, m_def.names(), texts(was), {});
     });
 }

@@ -12,12 +12,13 @@
 #include "store/hashchain.h"
 
 class TableDef;
+class TableStore;
 
 class RowEditor
 {
 public:
     // def, table (as the program names it) and sqlTable must outlive the editor.
-    RowEditor(const TableDef &def, const QString &table, const QString &sqlTable);
+    RowEditor(TableStore &store, const TableDef &def, const QString &table, const QString &sqlTable);
 
     // Begins editing a row whose stored values are these.
     void begin(const QVector<QString> &stored, bool handEdit);
@@ -63,6 +64,7 @@ private:
     QVector<QString> texts(const QVector<QString> &stored) const;
     bool rowExists(qint64 id) const;
 
+    TableStore &m_store;
     const TableDef &m_def;
     const QString &m_table;
     const QString &m_sqlTable;

@@ -11,6 +11,8 @@
 #include "store/filterexpression.h"
 #include "store/tabledef.h"
 
+class TableStore;
+
 struct RowFilter
 {
     QStringList lines;
@@ -25,15 +27,17 @@ struct RowFilter
     static FilterExpression parse(const TableDef &def, const QStringList &lines);
 };
 
-// One table as queries see it: its fields as stored, its SQL name, and the
-// rows its filter lets through.
+// One table of a store as queries see it: its fields as stored, its SQL
+// name, and the rows its filter lets through.
 class RowSource
 {
 public:
-    RowSource(const TableDef &def, const QString &sqlTable, const RowFilter &filter)
-        : m_def(def), m_sqlTable(sqlTable), m_filter(filter)
+    RowSource(TableStore &store, const TableDef &def, const QString &sqlTable, const RowFilter &filter)
+        : m_store(store), m_def(def), m_sqlTable(sqlTable), m_filter(filter)
     {
     }
+
+    TableStore &store() const { return m_store; }
 
     const TableDef &def() const { return m_def; }
     const QString &sqlTable() const { return m_sqlTable; }
@@ -55,6 +59,7 @@ public:
     QString idsAfter(qint64 afterId, int limit, QVector<QVariant> &binds) const;
 
 private:
+    TableStore &m_store;
     const TableDef &m_def;
     const QString &m_sqlTable;
     const RowFilter &m_filter;

@@ -87,10 +87,10 @@ const TableDef *forTable(const QString &tableName)
     return nullptr;
 }
 
-QString columnsSql(const TableDef &def)
+QString columnsSql(const TableStore &store, const TableDef &def)
 {
-    const QString text = SqlDialect::textType();
-    QStringList cols{SqlDialect::idColumn()};
+    const QString text = SqlDialect::textType(store);
+    QStringList cols{SqlDialect::idColumn(store)};
     for (const FieldDef &f : def.fields()) {
         switch (f.kind) {
         case FieldKind::Text: cols << QStringLiteral("\"%1\" %2 NOT NULL DEFAULT ''").arg(f.name, text); break;
@@ -106,57 +106,57 @@ namespace {
 
 void exec(QSqlQuery &q, const QString &sql) { TableStore::check(q.exec(sql), q); }
 
-QString indexSql(const QString &field, bool ifMissing)
+QString indexSql(const TableStore &store, const QString &field, bool ifMissing)
 {
     return QStringLiteral("CREATE INDEX %1%2_%3 ON %2 %4")
         .arg(ifMissing ? QStringLiteral("IF NOT EXISTS ") : QString(), TableStore::sqlName(Tables::Journal), field,
-             SqlDialect::indexColumns(QStringLiteral("\"%1\"").arg(field)));
+             SqlDialect::indexColumns(store, QStringLiteral("\"%1\"").arg(field)));
 }
 
 }
 
-void createTables()
+void createTables(TableStore &store)
 {
     for (const QString &t : {Tables::Journal, Tables::Operators, Tables::Administrators})
-        if (TableStore::tableExists(t))
+        if (store.tableExists(t))
             throw StoreError(QStringLiteral("Таблица %1 уже существует; ничего не изменено").arg(t));
 
-    TableStore::Transaction transaction;
-    QSqlQuery q(TableStore::connection());
+    TableStore::Transaction transaction(store);
+    QSqlQuery q(store.connection());
     const QString journalTable = TableStore::sqlName(Tables::Journal);
-    exec(q, QStringLiteral("CREATE TABLE %1 (%2)").arg(journalTable, columnsSql(journal())));
+    exec(q, QStringLiteral("CREATE TABLE %1 (%2)").arg(journalTable, columnsSql(store, journal())));
     for (const FieldDef &f : journal().fields())
         if (f.indexed)
-            exec(q, indexSql(f.name, false));
-    exec(q, QStringLiteral("CREATE TABLE %1 (%2)").arg(TableStore::sqlName(Tables::Operators), columnsSql(accounts())));
+            exec(q, indexSql(store, f.name, false));
+    exec(q, QStringLiteral("CREATE TABLE %1 (%2)").arg(TableStore::sqlName(Tables::Operators), columnsSql(store, accounts())));
     exec(q, QStringLiteral("CREATE TABLE %1 (%2)")
-                .arg(TableStore::sqlName(Tables::Administrators), columnsSql(accounts())));
-    AuditTrail::ensureTable();
-    PassLog::ensureTable();
-    TruckRegister::ensureTable();
+                .arg(TableStore::sqlName(Tables::Administrators), columnsSql(store, accounts())));
+    AuditTrail::ensureTable(store);
+    PassLog::ensureTable(store);
+    TruckRegister::ensureTable(store);
     transaction.commit();
     // Its first link finds the journal empty.
-    HashChain::ensureTable();
-    TableStore::bumpGeneration();
+    HashChain::ensureTable(store);
+    store.bumpGeneration();
 }
 
-QStringList ensureLogTables()
+QStringList ensureLogTables(TableStore &store)
 {
     QStringList added;
-    if (AuditTrail::ensureTable())
+    if (AuditTrail::ensureTable(store))
         added << Tables::Audit;
-    if (PassLog::ensureTable())
+    if (PassLog::ensureTable(store))
         added << Tables::Passes;
-    for (const QString &column : PassLog::ensureColumns())
+    for (const QString &column : PassLog::ensureColumns(store))
         added << Tables::Passes + QLatin1Char('.') + column;
-    if (TruckRegister::ensureTable())
+    if (TruckRegister::ensureTable(store))
         added << Tables::Trucks;
-    if (HashChain::ensureTable())
+    if (HashChain::ensureTable(store))
         added << Tables::Chain;
     return added;
 }
 
-QStringList ensureIndexes()
+QStringList ensureIndexes(TableStore &store)
 {
     QStringList added;
     const QString journalTable = TableStore::sqlName(Tables::Journal);
@@ -164,34 +164,34 @@ QStringList ensureIndexes()
         if (!f.indexed)
             continue;
         const QString &field = f.name;
-        QSqlQuery q(TableStore::connection());
-        q.prepare(SqlDialect::indexOnFieldSql());
+        QSqlQuery q(store.connection());
+        q.prepare(SqlDialect::indexOnFieldSql(store));
         q.addBindValue(journalTable);
         q.addBindValue(field);
         TableStore::check(q.exec(), q);
         if (q.next())
             continue;
         q.finish();
-        TableStore::releaseReaders();
-        exec(q, indexSql(field, true));
+        store.releaseReaders();
+        exec(q, indexSql(store, field, true));
         added << field;
     }
     if (!added.isEmpty())
-        TableStore::bumpGeneration();
+        store.bumpGeneration();
     return added;
 }
 
-void addAccount(const QString &table, const QString &name, const QString &password)
+void addAccount(TableStore &store, const QString &table, const QString &name, const QString &password)
 {
-    QSqlQuery q(TableStore::connection());
-    TableStore::releaseReaders();
+    QSqlQuery q(store.connection());
+    store.releaseReaders();
     q.prepare(QStringLiteral("INSERT INTO %1 (\"%2\", \"%3\") VALUES (?, ?)")
                   .arg(TableStore::sqlName(table), AccountRecord::fieldName(AccountRecord::Name),
                        AccountRecord::fieldName(AccountRecord::Password)));
     q.addBindValue(name);
     q.addBindValue(password);
     TableStore::check(q.exec(), q);
-    TableStore::bumpGeneration();
+    store.bumpGeneration();
 }
 
 }

@@ -9,6 +9,8 @@
 
 #include "store/tabledef.h"
 
+class TableStore;
+
 // One row of the weighing journal (BD_main.db): 25 fields in a fixed order.
 // Every other part names a field through this enum (WeighingRecord::Tara);
 // its name in the table is fieldName(Tara), "Tara".
@@ -83,24 +85,24 @@ inline const QStringList &journalFields() { return journal().names(); }
 inline const QStringList &accountFields() { return accounts().names(); }
 
 // The column list of a CREATE TABLE for def (the hidden id first).
-QString columnsSql(const TableDef &def);
+QString columnsSql(const TableStore &store, const TableDef &def);
 
 // Creates the three tables (and the trail of hand edits BD_audit, the pass records BD_pass and the
-// hash chain BD_chain) in the open WE database. Throws StoreError when
+// hash chain BD_chain) in the store. Throws StoreError when
 // any of them exists already (nothing is touched then) or creation fails.
-void createTables();
+void createTables(TableStore &store);
 
 // Adds to a database prepared before them what is missing of the trail of
 // hand edits, the pass records and the hash chain (whose first link then
 // takes the journal's rows as from before it). The names of the tables
 // added. Throws StoreError.
-QStringList ensureLogTables();
+QStringList ensureLogTables(TableStore &store);
 
 // Adds to the journal the indexes a database prepared before them lacks;
 // the fields indexed now. Throws StoreError.
-QStringList ensureIndexes();
+QStringList ensureIndexes(TableStore &store);
 
 // Adds an account row (used by the preparation tool and by tests).
-void addAccount(const QString &table, const QString &name, const QString &password);
+void addAccount(TableStore &store, const QString &table, const QString &name, const QString &password);
 
 }

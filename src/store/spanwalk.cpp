@@ -5,12 +5,12 @@
 #include "store/rawquery.h"
 #include "store/tablestore.h"
 
-SpanWalk::SpanWalk(const QString &table, const QStringList &fields, qint64 fromId, qint64 toId)
-    : m_table(TableStore::sqlName(table)), m_fields(fields), m_from(fromId), m_to(toId),
-      m_onServer(TableStore::engine() == TableStore::Engine::Server)
+SpanWalk::SpanWalk(TableStore &store, const QString &table, const QStringList &fields, qint64 fromId, qint64 toId)
+    : m_store(store), m_table(TableStore::sqlName(table)), m_fields(fields), m_from(fromId), m_to(toId),
+      m_onServer(store.engine() == TableStore::Engine::Server)
 {
     if (!m_onServer)
-        m_reader = std::make_unique<ReadConnection>();
+        m_reader = std::make_unique<ReadConnection>(store);
 }
 
 SpanWalk::~SpanWalk() = default;
@@ -38,7 +38,7 @@ void SpanWalk::walk(RawQuery &q, const RowVisit &visit, const std::atomic<bool> 
 
 void SpanWalk::runHere(const RowVisit &visit)
 {
-    RawQuery q(sql(), {m_from, m_to}, RawQuery::Mode::Streaming);
+    RawQuery q(m_store, sql(), {m_from, m_to}, RawQuery::Mode::Streaming);
     walk(q, visit, nullptr);
 }
 
@@ -51,7 +51,7 @@ bool SpanWalk::run(const RowVisit &visit, const std::atomic<bool> &stop)
         walk(q, visit, &stop);
         return true;
     }
-    TableStore::WalkConnection connection;
+    TableStore::WalkConnection connection(m_store);
     if (!connection.isOpen())
         return false;
     {

@@ -14,6 +14,7 @@
 #include <memory>
 
 class ReadConnection;
+class TableStore;
 
 class SpanWalk
 {
@@ -22,7 +23,7 @@ public:
 
     // On the window thread: rows fromId <= id <= toId of the table (its
     // name as the program spells it), reading the named fields.
-    SpanWalk(const QString &table, const QStringList &fields, qint64 fromId, qint64 toId);
+    SpanWalk(TableStore &store, const QString &table, const QStringList &fields, qint64 fromId, qint64 toId);
     ~SpanWalk();
     SpanWalk(const SpanWalk &) = delete;
     SpanWalk &operator=(const SpanWalk &) = delete;
@@ -43,6 +44,7 @@ private:
     QString sql() const;
     void walk(class RawQuery &q, const RowVisit &visit, const std::atomic<bool> *stop) const;
 
+    TableStore &m_store;
     QString m_table;
     QStringList m_fields;
     qint64 m_from;

@@ -56,18 +56,18 @@ QStringList sourceColumns(sqlite3 *db, const QString &file, const QString &sqlTa
     return columns;
 }
 
-QStringList serverColumns(const QString &sqlTable)
+QStringList serverColumns(TableStore &store, const QString &sqlTable)
 {
-    RawQuery q(SqlDialect::columnsSql(), {sqlTable});
+    RawQuery q(store, SqlDialect::columnsSql(store), {sqlTable});
     QStringList columns;
     while (q.next())
         columns << q.text(0);
     return columns;
 }
 
-PGconn *serverConnection()
+PGconn *serverConnection(TableStore &store)
 {
-    const QVariant h = TableStore::connection().driver()->handle();
+    const QVariant h = store.connection().driver()->handle();
     if (!h.isValid() || (qstrcmp(h.typeName(), "pg_conn*") != 0 && qstrcmp(h.typeName(), "PGconn*") != 0))
         throw StoreError(QStringLiteral("Копирование возможно только на сервер PostgreSQL"));
     return *static_cast<PGconn *const *>(h.constData());
@@ -98,10 +98,10 @@ void appendValue(QByteArray &line, const char *text, int size)
     }
 }
 
-qint64 copyTable(sqlite3 *source, const QString &file, const QString &table)
+qint64 copyTable(TableStore &store, sqlite3 *source, const QString &file, const QString &table)
 {
     const QString sqlTable = TableStore::sqlName(table);
-    const QStringList columns = serverColumns(sqlTable);
+    const QStringList columns = serverColumns(store, sqlTable);
     if (columns.isEmpty())
         throw StoreError(QStringLiteral("На сервере нет таблицы %1; ничего не скопировано").arg(table));
     const QStringList available = sourceColumns(source, file, sqlTable);
@@ -116,7 +116,7 @@ qint64 copyTable(sqlite3 *source, const QString &file, const QString &table)
         quoted << QStringLiteral("\"%1\"").arg(c);
     }
     {
-        RawQuery q(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(sqlTable), {});
+        RawQuery q(store, QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(sqlTable), {});
         if (q.next())
             throw StoreError(QStringLiteral("Таблица %1 на сервере уже содержит записи; ничего не скопировано")
                                  .arg(table));
@@ -128,7 +128,7 @@ qint64 copyTable(sqlite3 *source, const QString &file, const QString &table)
     if (sqlite3_prepare_v2(source, select.constData(), -1, &rows.stmt, nullptr) != SQLITE_OK)
         sourceFailed(source, file);
 
-    PGconn *conn = serverConnection();
+    PGconn *conn = serverConnection(store);
     const QByteArray copy =
         QStringLiteral("COPY %1 (%2) FROM STDIN").arg(sqlTable, quoted.join(QStringLiteral(", "))).toUtf8();
     PGresult *started = PQexec(conn, copy.constData());
@@ -174,7 +174,7 @@ qint64 copyTable(sqlite3 *source, const QString &file, const QString &table)
     if (!done || !sent)
         serverFailed(conn, table);
 
-    QSqlQuery q(TableStore::connection());
+    QSqlQuery q(store.connection());
     TableStore::check(q.exec(SqlDialect::moveIdsPastSql(sqlTable)), q);
     return copied;
 }
@@ -193,9 +193,9 @@ bool sourceHasTable(sqlite3 *db, const QString &table)
 
 } // namespace
 
-QVector<Copied> fromSqlite(const QString &sqliteFile)
+QVector<Copied> fromSqlite(TableStore &store, const QString &sqliteFile)
 {
-    if (TableStore::engine() != TableStore::Engine::Server)
+    if (store.engine() != TableStore::Engine::Server)
         throw StoreError(QStringLiteral("Копирование возможно только на сервер PostgreSQL"));
     if (!QFileInfo(sqliteFile).isFile())
         throw StoreError(QStringLiteral("База данных WE не найдена: %1").arg(sqliteFile));
@@ -218,24 +218,24 @@ QVector<Copied> fromSqlite(const QString &sqliteFile)
             tables << t;
     const bool chained = tables.contains(Tables::Chain);
 
-    if (!TableStore::tableExists(Tables::Journal) && !TableStore::tableExists(Tables::Operators)
-        && !TableStore::tableExists(Tables::Administrators))
-        Schema::createTables();
+    if (!store.tableExists(Tables::Journal) && !store.tableExists(Tables::Operators)
+        && !store.tableExists(Tables::Administrators))
+        Schema::createTables(store);
     else
-        Schema::ensureLogTables();
+        Schema::ensureLogTables(store);
 
     QVector<Copied> copied;
-    TableStore::Transaction transaction;
+    TableStore::Transaction transaction(store);
     // The server's chain starts afresh: the file's own chain replaces it,
     // or, for a file without one, it starts after the rows copied.
-    QSqlQuery clear(TableStore::connection());
+    QSqlQuery clear(store.connection());
     TableStore::check(clear.exec(QStringLiteral("DELETE FROM %1").arg(TableStore::sqlName(Tables::Chain))), clear);
     for (const QString &t : tables)
-        copied.append({t, copyTable(source.db, sqliteFile, t)});
+        copied.append({t, copyTable(store, source.db, sqliteFile, t)});
     if (!chained)
-        HashChain::restart();
+        HashChain::restart(store);
     transaction.commit();
-    TableStore::bumpGeneration();
+    store.bumpGeneration();
     return copied;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Moving a site's journal from its SQLite file onto a server: the tables of
-// the file are copied into the open server store row for row, ids kept, so
+// the file are copied into the server store row for row, ids kept, so
 // that what the journal, the notes and the trail of hand edits say about a
 // row stays true. The server's tables are made when missing; tables that
 // hold rows already are refused (nothing is copied then). One transaction:
@@ -9,6 +9,8 @@
 
 #include <QString>
 #include <QVector>
+
+class TableStore;
 
 namespace TableCopy {
 
@@ -20,6 +22,6 @@ struct Copied
 
 // Throws StoreError (the file cannot be read, a server table is not empty,
 // a value the server refuses, the connection lost).
-QVector<Copied> fromSqlite(const QString &sqliteFile);
+QVector<Copied> fromSqlite(TableStore &store, const QString &sqliteFile);
 
 }

@@ -15,16 +15,17 @@
 #include "store/sqldialect.h"
 #include "store/tablestore.h"
 
-TableCursor::TableCursor(QString tableName, QObject *parent)
-    : QObject(parent), m_table(std::move(tableName)), m_sqlTable(TableStore::sqlName(m_table)),
-      m_def(m_table, {}), m_editor(m_def, m_table, m_sqlTable)
+TableCursor::TableCursor(TableStore &store, QString tableName, QObject *parent)
+    : QObject(parent), m_store(&store), m_table(std::move(tableName)), m_sqlTable(TableStore::sqlName(m_table)),
+      m_def(m_table, {}), m_editor(store, m_def, m_table, m_sqlTable)
 {
-    TableStore::addReader(this);
+    store.addReader(this);
 }
 
 TableCursor::~TableCursor()
 {
-    TableStore::removeReader(this);
+    if (m_store)
+        m_store->removeReader(this);
 }
 
 // ---------------------------------------------------------------- opening
@@ -33,7 +34,7 @@ void TableCursor::Open()
 {
     if (isOpen())
         return;
-    RawQuery q(SqlDialect::columnsSql(), {m_sqlTable});
+    RawQuery q(store(), SqlDialect::columnsSql(store()), {m_sqlTable});
     QVector<FieldDef> fields;
     while (q.next()) {
         const QString name = q.text(0);
@@ -79,6 +80,7 @@ void TableCursor::requireOpen() const
 {
     if (!isOpen())
         throw StoreError(QStringLiteral("Таблица %1 не открыта").arg(m_table));
+    store();   // its store may be closed since
 }
 
 void TableCursor::requireRow() const
@@ -147,11 +149,11 @@ bool TableCursor::seekForward(qint64 afterId, int batch)
     // Where the statement cannot stay open between moves (a server
     // connection carries one at a time), it reads a batch of rows ahead:
     // a few after a jump, more and more as a walk goes on.
-    const int largest = SqlDialect::forwardBatch();
+    const int largest = SqlDialect::forwardBatch(store());
     batch = largest > 0 ? std::clamp(batch, 16, largest) : 0;
     QVector<QVariant> binds{afterId};
     auto q = std::make_unique<RawQuery>(
-        source().select(m_selectList, {QStringLiteral("id > ?")}, binds,
+        store(), source().select(m_selectList, {QStringLiteral("id > ?")}, binds,
                         batch > 0 ? QStringLiteral("ORDER BY id LIMIT %1").arg(batch) : QStringLiteral("ORDER BY id")),
         binds);
     if (!q->next())
@@ -159,7 +161,7 @@ bool TableCursor::seekForward(qint64 afterId, int batch)
     m_live = std::move(q);
     m_liveBatch = batch;
     m_liveLeft = batch > 0 ? batch - 1 : -1;
-    m_liveGeneration = TableStore::generation();
+    m_liveGeneration = store().generation();
     m_inPlace = true;
     m_currentId = m_live->integer(0);
     m_row = PackedRow();
@@ -176,7 +178,7 @@ bool TableCursor::fetchLast(qint64 beforeId)
         conds << QStringLiteral("id < ?");
         binds << beforeId;
     }
-    RawQuery q(source().select(m_selectList, conds, binds, QStringLiteral("ORDER BY id DESC LIMIT 1")), binds);
+    RawQuery q(store(), source().select(m_selectList, conds, binds, QStringLiteral("ORDER BY id DESC LIMIT 1")), binds);
     if (!q.next())
         return false;
     loadRow(q.integer(0), q.packed(1, m_def.count()));
@@ -207,7 +209,7 @@ void TableCursor::Next()
         m_eof = true;
         return;
     }
-    if (m_inPlace && m_liveGeneration == TableStore::generation() && m_liveLeft != 0) {
+    if (m_inPlace && m_liveGeneration == store().generation() && m_liveLeft != 0) {
         // The common case of a walk: one step of the open statement.
         bool more = false;
         try {
@@ -240,7 +242,7 @@ void TableCursor::Next()
     }
     // Moved some other way, the data changed, or the batch read ahead is
     // spent: look again after this row.
-    const bool walking = m_inPlace && m_liveLeft == 0 && m_liveGeneration == TableStore::generation();
+    const bool walking = m_inPlace && m_liveLeft == 0 && m_liveGeneration == store().generation();
     keepRowOnly();
     if (!seekForward(m_currentId, walking ? m_liveBatch * 4 : 0)) {
         m_eof = true;
@@ -268,7 +270,7 @@ bool TableCursor::IsEmpty()
     if (m_state == State::Insert)
         return false;
     QVector<QVariant> binds;
-    RawQuery q(source().select(QStringLiteral("1"), {}, binds, QStringLiteral("LIMIT 1")), binds);
+    RawQuery q(store(), source().select(QStringLiteral("1"), {}, binds, QStringLiteral("LIMIT 1")), binds);
     return !q.next();
 }
 
@@ -339,7 +341,7 @@ bool TableCursor::Locate(const QString &field, const QString &prefix)
     // every alphabet, so the comparison is done here rather than by the
     // engine (whose lower() knows only ASCII).
     QVector<QVariant> binds;
-    RawQuery q(source().select(QStringLiteral("id, ") + source().columns({index}), {}, binds,
+    RawQuery q(store(), source().select(QStringLiteral("id, ") + source().columns({index}), {}, binds,
                                QStringLiteral("ORDER BY id")),
                binds);
     qint64 firstBeginning = 0;
@@ -418,7 +420,7 @@ void TableCursor::post(const RowEditor::Condition *condition)
     m_row = PackedRow::pack(m_editor.values());
     m_editor.clear();
     land(true, false, false);
-    TableStore::bumpGeneration();
+    store().bumpGeneration();
     if (handEdit && m_filters.inForce()) {
         // A hand edit the filters no longer show gives way to the nearest
         // visible row. The row is stored: a failed look leaves it current
@@ -478,7 +480,7 @@ void TableCursor::Delete()
     requireRow();
     const qint64 id = m_currentId;
     m_editor.remove(id, m_audited);
-    TableStore::bumpGeneration();
+    store().bumpGeneration();
     standNear(id);
     emit rowsChanged();
     emit currentChanged();
@@ -494,7 +496,7 @@ void TableCursor::standNear(qint64 id)
 
 void TableCursor::lookAfresh() const
 {
-    TableStore::releaseReaders();
+    store().releaseReaders();
 }
 
 void TableCursor::Refresh()
@@ -566,8 +568,8 @@ std::shared_ptr<FilterPreview> TableCursor::previewFilter(const QStringList &lin
     wanted.expression = RowFilter::parse(m_def, lines);
     wanted.active = true;
     QVector<QVariant> binds;
-    const QString sql = RowSource(m_def, m_sqlTable, wanted).idsAfter(0, rows, binds);
-    return std::make_shared<FilterPreview>(std::move(wanted), sql, std::move(binds), rows, TableStore::generation());
+    const QString sql = RowSource(store(), m_def, m_sqlTable, wanted).idsAfter(0, rows, binds);
+    return std::make_shared<FilterPreview>(store(), std::move(wanted), sql, std::move(binds), rows, store().generation());
 }
 
 bool TableCursor::replaceFilter(const FilterPreview &preview)
@@ -575,7 +577,7 @@ bool TableCursor::replaceFilter(const FilterPreview &preview)
     requireOpen();
     settle();
     const RowFilter &wanted = preview.filters();
-    if (preview.generation() != TableStore::generation() || wanted.extraActive != m_filters.extraActive
+    if (preview.generation() != store().generation() || wanted.extraActive != m_filters.extraActive
         || wanted.extraLines != m_filters.extraLines)
         return false;
     applyFilters(wanted, false, &preview);
@@ -636,6 +638,6 @@ void TableCursor::setExtraFilter(const QStringList &lines, bool active)
 bool TableCursor::rowStillVisible(qint64 id)
 {
     QVector<QVariant> binds{id};
-    RawQuery q(source().select(QStringLiteral("1"), {QStringLiteral("id = ?")}, binds), binds);
+    RawQuery q(store(), source().select(QStringLiteral("1"), {QStringLiteral("id = ?")}, binds), binds);
     return q.next();
 }

@@ -35,10 +35,13 @@ class TableCursor : public QObject, private TableStore::LiveReader
 public:
     enum class State { Inactive, Browse, Edit, Insert };
 
-    explicit TableCursor(QString tableName, QObject *parent = nullptr);
+    // A view of the table of the store.
+    TableCursor(TableStore &store, QString tableName, QObject *parent = nullptr);
     ~TableCursor() override;
 
     const QString &tableName() const { return m_table; }
+    // The store it reads. Throws StoreError once that store is closed.
+    TableStore &store() const;
 
     // --- opening
     // Throws StoreError when the table is missing or unreadable, or (one of
@@ -198,9 +201,10 @@ signals:
 
 private:
     void releaseStatement() override;
+    void storeClosed() override;
     void requireOpen() const;
     void requireRow() const;
-    RowSource source() const { return RowSource(m_def, m_sqlTable, m_filters); }
+    RowSource source() const { return RowSource(store(), m_def, m_sqlTable, m_filters); }
     bool editing() const { return m_state == State::Edit || m_state == State::Insert; }
     void applyFilters(const RowFilter &wanted, bool keepCurrent, const FilterPreview *preview = nullptr);
     bool standOnPreview(const FilterPreview &preview);
@@ -225,6 +229,7 @@ private:
     // The stored value of a field of the current row as read, null for NULL.
     QString currentStored(int index) const;
 
+    TableStore *m_store;   // null once that store is closed
     QString m_table;
     QString m_sqlTable;
     TableDef m_def;   // the fields as stored, read by Open()

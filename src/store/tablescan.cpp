@@ -34,7 +34,7 @@ void visitRows(RawQuery &q, int count, const RowVisit &visit, const std::atomic<
 void walk(const RowSource &source, qint64 fromId, const QVector<int> &fields, const RowVisit &visit)
 {
     QVector<QVariant> binds{fromId};
-    RawQuery q(source.select(source.columns(fields), {QStringLiteral("id >= ?")}, binds, QStringLiteral("ORDER BY id")),
+    RawQuery q(source.store(), source.select(source.columns(fields), {QStringLiteral("id >= ?")}, binds, QStringLiteral("ORDER BY id")),
                binds, RawQuery::Mode::Streaming);
     visitRows(q, int(fields.size()), visit);
 }
@@ -52,8 +52,9 @@ void walkSplit(const RowSource &source, qint64 fromId, const QVector<int> &first
     };
     // On SQLite the second part reads the file through a connection of its
     // own; a server gets a second connection, made on the worker thread.
-    const bool onServer = TableStore::engine() == TableStore::Engine::Server;
-    ReadConnection other;
+    TableStore &store = source.store();
+    const bool onServer = store.engine() == TableStore::Engine::Server;
+    ReadConnection other(store);
     if (!onServer && !other.handle())
         return walkHere();
 
@@ -61,7 +62,7 @@ void walkSplit(const RowSource &source, qint64 fromId, const QVector<int> &first
     // meanwhile cannot reach one part and not the other.
     qint64 lastId = 0;
     {
-        RawQuery q(QStringLiteral("SELECT max(id) FROM %1").arg(source.sqlTable()), {});
+        RawQuery q(source.store(), QStringLiteral("SELECT max(id) FROM %1").arg(source.sqlTable()), {});
         if (q.next())
             lastId = q.integer(0);
     }
@@ -90,7 +91,7 @@ void walkSplit(const RowSource &source, qint64 fromId, const QVector<int> &first
         bool told = false;
         try {
             if (onServer) {
-                connection = std::make_unique<TableStore::WalkConnection>();
+                connection = std::make_unique<TableStore::WalkConnection>(store);
                 if (!connection->isOpen()) {
                     started.set_value(false);
                     return;
@@ -115,7 +116,7 @@ void walkSplit(const RowSource &source, qint64 fromId, const QVector<int> &first
     }
     try {
         QVector<QVariant> binds;
-        RawQuery q(sqlFor(firstColumns, binds), binds, RawQuery::Mode::Streaming);
+        RawQuery q(source.store(), sqlFor(firstColumns, binds), binds, RawQuery::Mode::Streaming);
         visitRows(q, int(first.size()), visitFirst);
     } catch (...) {
         stop = true;
@@ -134,7 +135,7 @@ std::optional<QStringList> distinctByLatest(const RowSource &source, int field, 
     QString index;
     {
         // Without an index that starts with the field every seek would be a walk.
-        RawQuery q(SqlDialect::indexOnFieldSql(), {source.sqlTable(), name});
+        RawQuery q(source.store(), SqlDialect::indexOnFieldSql(source.store()), {source.sqlTable(), name});
         if (!q.next())
             return std::nullopt;
         index = q.text(0);
@@ -147,12 +148,12 @@ std::optional<QStringList> distinctByLatest(const RowSource &source, int field, 
     QVector<QVariant> binds{limit + 2};
     const QString filters = source.where(binds);
     const QString col = QStringLiteral("\"%1\"").arg(name);
-    RawQuery q(QStringLiteral("WITH RECURSIVE d(v, n) AS (SELECT min(%1), 1 FROM %2 UNION ALL "
+    RawQuery q(source.store(), QStringLiteral("WITH RECURSIVE d(v, n) AS (SELECT min(%1), 1 FROM %2 UNION ALL "
                               "SELECT (SELECT min(%1) FROM %2 WHERE %1 > d.v), d.n + 1 FROM d "
                               "WHERE d.v IS NOT NULL AND d.n < ?) "
                               "SELECT v, (SELECT id FROM %2%3 WHERE %1 = d.v%4 "
                               "ORDER BY id DESC LIMIT 1) AS latest FROM d WHERE v IS NOT NULL ORDER BY latest")
-                   .arg(col, source.sqlTable(), SqlDialect::indexHint(index),
+                   .arg(col, source.sqlTable(), SqlDialect::indexHint(source.store(), index),
                         filters.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(filters)),
                binds);
     // Every distinct text comes back, the hidden ones without a row (first):
@@ -174,7 +175,7 @@ qint64 hiddenCount(const RowSource &source)
     const QString filters = source.where(binds);
     if (filters.isEmpty())
         return 0;
-    RawQuery q(QStringLiteral("SELECT (SELECT COUNT(*) FROM %1) - (SELECT COUNT(*) FROM %1 WHERE %2)")
+    RawQuery q(source.store(), QStringLiteral("SELECT (SELECT COUNT(*) FROM %1) - (SELECT COUNT(*) FROM %1 WHERE %2)")
                    .arg(source.sqlTable(), filters),
                binds);
     return q.next() ? q.integer(0) : 0;
@@ -182,11 +183,11 @@ qint64 hiddenCount(const RowSource &source)
 
 }
 
-ApartRead::ApartRead()
+ApartRead::ApartRead(TableStore &store) : m_store(store)
 {
-    m_server = TableStore::engine() == TableStore::Engine::Server;
+    m_server = store.engine() == TableStore::Engine::Server;
     if (!m_server)
-        m_file = std::make_unique<ReadConnection>();
+        m_file = std::make_unique<ReadConnection>(store);
 }
 
 ApartRead::~ApartRead() = default;
@@ -196,16 +197,16 @@ bool ApartRead::runsApart() const { return m_server || (m_file && m_file->handle
 void ApartRead::run(const QString &sql, const QVector<QVariant> &binds, const std::function<void(RawQuery &)> &read)
 {
     if (m_server) {
-        TableStore::WalkConnection connection;
+        TableStore::WalkConnection connection(m_store);
         if (!connection.isOpen())
-            throw StoreError(QStringLiteral("Нет второго соединения с %1").arg(TableStore::describe()));
+            throw StoreError(QStringLiteral("Нет второго соединения с %1").arg(m_store.describe()));
         RawQuery q(connection.database(), sql, binds, RawQuery::Mode::Streaming);
         read(q);
     } else if (m_file && m_file->handle()) {
         RawQuery q(m_file->handle(), sql, binds);
         read(q);
     } else {
-        RawQuery q(sql, binds, RawQuery::Mode::Streaming);
+        RawQuery q(m_store, sql, binds, RawQuery::Mode::Streaming);
         read(q);
     }
 }

@@ -14,6 +14,7 @@
 
 class RawQuery;
 class ReadConnection;
+class TableStore;
 class RowSource;
 
 namespace TableScan {
@@ -53,7 +54,7 @@ qint64 hiddenCount(const RowSource &source);
 class ApartRead
 {
 public:
-    ApartRead();
+    explicit ApartRead(TableStore &store);
     ~ApartRead();
     ApartRead(const ApartRead &) = delete;
     ApartRead &operator=(const ApartRead &) = delete;
@@ -62,6 +63,7 @@ public:
     void run(const QString &sql, const QVector<QVariant> &binds, const std::function<void(RawQuery &)> &read);
 
 private:
+    TableStore &m_store;
     bool m_server = false;
     std::unique_ptr<ReadConnection> m_file;
 };

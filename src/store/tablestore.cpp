@@ -13,21 +13,17 @@
 #include <QThread>
 #include <QTimer>
 #include <libpq-fe.h>
+#include <utility>
 #include <sqlite3.h>
 
 #include "common/failure.h"
 #include "store/sqldialect.h"
 
 namespace {
-const QString ConnectionName = QStringLiteral("WE");
-quint64 g_generation = 1;
-QString g_openKey;        // what is open: the file, or the server's connection keys
-QString g_described;      // the same, for messages
-TableStore::Engine g_engine = TableStore::Engine::SQLite;
-QList<TableStore::LiveReader *> g_readers;
-bool g_lost = false;      // the server connection was found lost
-bool g_refusedThisTurn = false;   // a new connection failed in this turn of the event loop
-int g_transactions = 0;   // transactions standing on the connection
+// The stores open now, in the order they were opened: a failed statement
+// is told to the store whose connection it ran on.
+QList<TableStore *> g_open;
+int g_made = 0;   // stores made so far: each connection has a name of its own
 
 // What lies at path when it is not an SQLite database, in the operator's
 // words; empty for a database. Opening would turn an empty file into a
@@ -89,49 +85,6 @@ PGconn *serverHandle(const QSqlDatabase &db)
     return *static_cast<PGconn *const *>(h.constData());
 }
 
-QString lostText()
-{
-    return QStringLiteral("Нет связи с сервером базы данных (%1). Ничего не записано. "
-                          "Когда сервер снова будет доступен, повторите действие.")
-        .arg(g_described);
-}
-
-QSqlDatabase openConnection()
-{
-    return QSqlDatabase::database(ConnectionName, false);
-}
-
-void openFile(const QString &path)
-{
-    // Every use of the database is on the window thread, so the engine's
-    // per-call locking buys nothing; it only works before the engine starts.
-    static const bool singleThreaded = sqlite3_config(SQLITE_CONFIG_MULTITHREAD) == SQLITE_OK;
-    Q_UNUSED(singleThreaded);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), ConnectionName);
-    db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!db.open()) {
-        const QString message = db.lastError().text();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(ConnectionName);
-        throw StoreError(message);
-    }
-    g_engine = TableStore::Engine::SQLite;
-    g_described = path;
-    // A posted row must be on disk before the operator is told it was stored.
-    QSqlQuery q(db);
-    TableStore::check(q.exec(QStringLiteral("PRAGMA journal_mode=WAL")), q);
-    TableStore::check(q.exec(QStringLiteral("PRAGMA synchronous=FULL")), q);
-    // No memory map: mapped pages of a large journal stay in the process
-    // (half a gigabyte after one walk of a million rows). Walks are as quick
-    // through the page cache; only a repeated scan of the whole table (a
-    // filter on a field without an index) is slower than from a warm map.
-    TableStore::check(q.exec(QStringLiteral("PRAGMA mmap_size=0")), q);
-    TableStore::check(q.exec(QStringLiteral("PRAGMA cache_size=-32768")), q);
-    g_openKey = QStringLiteral("file:") + path;
-    TableStore::bumpGeneration();
-}
-
 // True while the server connection can be used: a closed socket (the
 // server stopped, or restarted since the last operation) shows up when the
 // input waiting on it is read, which never blocks. A server that goes says
@@ -152,12 +105,60 @@ void quietNotices(const QSqlDatabase &db)
         PQsetNoticeProcessor(conn, [](void *, const char *) {}, nullptr);
 }
 
-void openServerLocation(const TableStore::Location &loc)
+} // namespace
+
+QString TableStore::lostText() const
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), ConnectionName);
+    return QStringLiteral("Нет связи с сервером базы данных (%1). Ничего не записано. "
+                          "Когда сервер снова будет доступен, повторите действие.")
+        .arg(m_described);
+}
+
+
+QSqlDatabase TableStore::openConnection() const
+{
+    return QSqlDatabase::database(m_name, false);
+}
+
+
+void TableStore::openFile(const QString &path)
+{
+    // Every use of the database is on the window thread, so the engine's
+    // per-call locking buys nothing; it only works before the engine starts.
+    static const bool singleThreaded = sqlite3_config(SQLITE_CONFIG_MULTITHREAD) == SQLITE_OK;
+    Q_UNUSED(singleThreaded);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open()) {
+        const QString message = db.lastError().text();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+        throw StoreError(message);
+    }
+    m_engine = Engine::SQLite;
+    m_described = path;
+    // A posted row must be on disk before the operator is told it was stored.
+    QSqlQuery q(db);
+    check(q.exec(QStringLiteral("PRAGMA journal_mode=WAL")), q);
+    check(q.exec(QStringLiteral("PRAGMA synchronous=FULL")), q);
+    // No memory map: mapped pages of a large journal stay in the process
+    // (half a gigabyte after one walk of a million rows). Walks are as quick
+    // through the page cache; only a repeated scan of the whole table (a
+    // filter on a field without an index) is slower than from a warm map.
+    check(q.exec(QStringLiteral("PRAGMA mmap_size=0")), q);
+    check(q.exec(QStringLiteral("PRAGMA cache_size=-32768")), q);
+    m_openKey = QStringLiteral("file:") + path;
+    bumpGeneration();
+}
+
+
+void TableStore::openServerLocation(const Location &loc)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
     if (!db.isValid()) {
         db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(ConnectionName);
+        QSqlDatabase::removeDatabase(m_name);
         throw StoreError(QStringLiteral("Драйвер сервера PostgreSQL (QPSQL) не установлен"));
     }
     db.setHostName(loc.host);
@@ -173,46 +174,46 @@ void openServerLocation(const TableStore::Location &loc)
     if (!options.contains(QLatin1String("options=")))
         options += QStringLiteral(" options='-c client_min_messages=warning'");
     db.setConnectOptions(options.trimmed());
-    g_described = loc.describe();
+    m_described = loc.describe();
     if (!db.open()) {
         const QString message = db.lastError().databaseText().trimmed();
         db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(ConnectionName);
-        throw StoreError(QStringLiteral("Нет связи с сервером базы данных (%1): %2").arg(g_described, message));
+        QSqlDatabase::removeDatabase(m_name);
+        throw StoreError(QStringLiteral("Нет связи с сервером базы данных (%1): %2").arg(m_described, message));
     }
     quietNotices(db);
-    g_engine = TableStore::Engine::Server;
-    g_lost = false;
-    g_transactions = 0;
-    g_openKey = keyOf(loc);
-    TableStore::bumpGeneration();
+    m_engine = Engine::Server;
+    m_lost = false;
+    m_transactions = 0;
+    m_openKey = keyOf(loc);
+    bumpGeneration();
 }
+
 
 // Opens the lost server connection again. No statement of the old one may
 // outlive it.
-void reconnect(QSqlDatabase &db)
+void TableStore::reconnect(QSqlDatabase &db)
 {
     // One attempt a turn of the event loop: a press that fails on a server
     // out of reach, and the steps that tidy up after it, must not each wait
     // out the connection timeout. The next event tries again.
-    if (g_refusedThisTurn)
+    if (*m_refusedThisTurn)
         throw StoreError(lostText());
-    TableStore::releaseReaders();
+    releaseReaders();
     db.close();
-    TableStore::bumpGeneration();
+    bumpGeneration();
     if (!db.open()) {
-        g_lost = true;
+        m_lost = true;
         if (QCoreApplication::instance()) {
-            g_refusedThisTurn = true;
-            QTimer::singleShot(0, QCoreApplication::instance(), [] { g_refusedThisTurn = false; });
+            *m_refusedThisTurn = true;
+            QTimer::singleShot(0, QCoreApplication::instance(), [refused = m_refusedThisTurn] { *refused = false; });
         }
         throw StoreError(lostText());
     }
     quietNotices(db);
-    g_lost = false;
+    m_lost = false;
 }
 
-} // namespace
 
 TableStore::Location TableStore::location(const QString &programDir)
 {
@@ -268,89 +269,109 @@ QString TableStore::Location::describe() const
 
 QString TableStore::databasePath(const QString &programDir) { return location(programDir).path; }
 
-void TableStore::open(const QString &programDir)
-{
-    const Location loc = location(programDir);
-    if (isOpen() && g_openKey == keyOf(loc))
-        return;
-    close();
-    if (loc.engine == Engine::Server) {
-        openServerLocation(loc);
-        return;
-    }
-    // The program never creates its tables, but SQLite would create an empty
-    // file for a missing one; refuse instead, so the operator learns at once.
-    if (!QFileInfo::exists(loc.path))
-        throw StoreError(QStringLiteral("База данных WE не найдена: %1").arg(loc.path));
-    const QString found = notADatabase(loc.path);
-    if (!found.isEmpty())
-        throw StoreError(found);
-    openFile(loc.path);
-}
-
-void TableStore::openCreating(const QString &programDir)
-{
-    const Location loc = location(programDir);
-    close();
-    if (loc.engine == Engine::Server) {
-        // A server database is made by its administrator; the tool fills it.
-        openServerLocation(loc);
-        return;
-    }
-    if (!QDir().mkpath(QFileInfo(loc.path).absolutePath()))
-        throw StoreError(QStringLiteral("Не удалось создать папку для %1").arg(loc.path));
-    openFile(loc.path);
-}
-
-void TableStore::openServer(const QString &connectionString)
+TableStore::Location TableStore::Location::server(const QString &connectionString)
 {
     Location loc;
     loc.engine = Engine::Server;
     loc.options = connectionString.trimmed();
-    close();
-    openServerLocation(loc);
+    return loc;
 }
 
-void TableStore::close()
+TableStore::TableStore(const Location &where, Missing missing)
+    : m_name(QStringLiteral("WE-%1").arg(++g_made))
 {
-    if (!QSqlDatabase::contains(ConnectionName))
-        return;
-    // No statement may outlive its connection.
-    releaseReaders();
+    try {
+        if (where.engine == Engine::Server) {
+            openServerLocation(where);
+        } else if (missing == Missing::Create) {
+            if (!QDir().mkpath(QFileInfo(where.path).absolutePath()))
+                throw StoreError(QStringLiteral("Не удалось создать папку для %1").arg(where.path));
+            openFile(where.path);
+        } else {
+            // The program never creates its tables, but SQLite would create an empty
+            // file for a missing one; refuse instead, so the operator learns at once.
+            if (!QFileInfo::exists(where.path))
+                throw StoreError(QStringLiteral("База данных WE не найдена: %1").arg(where.path));
+            const QString found = notADatabase(where.path);
+            if (!found.isEmpty())
+                throw StoreError(found);
+            openFile(where.path);
+        }
+    } catch (...) {
+        // A connection made but not set up goes with the failure.
+        if (QSqlDatabase::contains(m_name)) {
+            openConnection().close();
+            QSqlDatabase::removeDatabase(m_name);
+        }
+        throw;
+    }
+    g_open.append(this);
+}
+
+std::unique_ptr<TableStore> TableStore::open(const QString &programDir)
+{
+    return std::make_unique<TableStore>(location(programDir));
+}
+
+std::unique_ptr<TableStore> TableStore::openCreating(const QString &programDir)
+{
+    return std::make_unique<TableStore>(location(programDir), Missing::Create);
+}
+
+std::unique_ptr<TableStore> TableStore::openServer(const QString &connectionString)
+{
+    return std::make_unique<TableStore>(Location::server(connectionString));
+}
+
+TableStore::~TableStore()
+{
+    g_open.removeOne(this);
+    // No statement may outlive its connection, nor a reader its store.
+    for (LiveReader *r : std::exchange(m_readers, {}))
+        r->storeClosed();
     {
         QSqlDatabase db = openConnection();
         db.close();
     }
-    QSqlDatabase::removeDatabase(ConnectionName);
-    g_openKey.clear();
-    g_lost = false;
-    g_transactions = 0;
-    bumpGeneration();
+    QSqlDatabase::removeDatabase(m_name);
 }
 
-bool TableStore::isOpen()
+TableStore &TableStore::we()
 {
-    return QSqlDatabase::contains(ConnectionName) && openConnection().isOpen();
+    if (g_open.isEmpty())
+        throw StoreError(QStringLiteral("База данных WE не открыта"));
+    return *g_open.first();
 }
 
-TableStore::Engine TableStore::engine() { return g_engine; }
+TableStore *TableStore::ofDriver(const QSqlDriver *driver)
+{
+    for (TableStore *store : std::as_const(g_open))
+        if (driver && store->openConnection().driver() == driver)
+            return store;
+    return nullptr;
+}
 
-QString TableStore::describe() { return g_described; }
+bool TableStore::isOpen() const
+{
+    return QSqlDatabase::contains(m_name) && openConnection().isOpen();
+}
+
+bool TableStore::isAt(const Location &loc) const { return isOpen() && m_openKey == keyOf(loc); }
 
 QSqlDatabase TableStore::connection()
 {
-    if (!QSqlDatabase::contains(ConnectionName))
+    if (!QSqlDatabase::contains(m_name))
         throw StoreError(QStringLiteral("База данных WE не открыта"));
     QSqlDatabase db = openConnection();
-    if (g_engine == Engine::SQLite && !db.isOpen())
+    if (m_engine == Engine::SQLite && !db.isOpen())
         throw StoreError(QStringLiteral("База данных WE не открыта"));
     // (A server connection closed by a failed attempt to open it again is
     // lost, not closed: the next operation tries again.)
-    if (g_engine == Engine::Server && (g_lost || !serverAlive(db))) {
+    if (m_engine == Engine::Server && (m_lost || !serverAlive(db))) {
         // Inside a transaction what was written is gone with the connection:
         // the transaction fails as a whole, and the next operation reconnects.
-        if (g_transactions > 0) {
-            g_lost = true;
+        if (m_transactions > 0) {
+            m_lost = true;
             throw StoreError(lostText());
         }
         reconnect(db);
@@ -370,33 +391,38 @@ QString TableStore::sqlName(const QString &tableName)
 bool TableStore::tableExists(const QString &tableName)
 {
     QSqlQuery q(connection());
-    check(q.prepare(SqlDialect::tableExistsSql()), q);
+    check(q.prepare(SqlDialect::tableExistsSql(*this)), q);
     q.addBindValue(sqlName(tableName));
     check(q.exec(), q);
     return q.next();
 }
 
-void TableStore::addReader(LiveReader *reader) { g_readers.append(reader); }
-void TableStore::removeReader(LiveReader *reader) { g_readers.removeOne(reader); }
+void TableStore::addReader(LiveReader *reader) { m_readers.append(reader); }
+void TableStore::removeReader(LiveReader *reader) { m_readers.removeOne(reader); }
 
 void TableStore::releaseReaders()
 {
-    for (LiveReader *r : std::as_const(g_readers))
+    for (LiveReader *r : std::as_const(m_readers))
         r->releaseStatement();
 }
 
-quint64 TableStore::generation() { return g_generation; }
-void TableStore::bumpGeneration() { ++g_generation; }
-
 void TableStore::check(bool ok, const QSqlQuery &q)
 {
-    if (!ok)
-        fail(q.lastError());
+    if (ok)
+        return;
+    if (TableStore *store = ofDriver(q.driver()))
+        store->fail(q.lastError());
+    QString message = q.lastError().databaseText().trimmed();
+    if (message.isEmpty())
+        message = q.lastError().text().trimmed();
+    if (message.isEmpty())
+        message = QStringLiteral("Ошибка базы данных");
+    throw StoreError(message);
 }
 
 void TableStore::fail(const QSqlError &e)
 {
-    if (g_engine == Engine::Server && QSqlDatabase::contains(ConnectionName)) {
+    if (m_engine == Engine::Server && QSqlDatabase::contains(m_name)) {
         // A statement that failed because the connection went (the server
         // stopped, restarted or was shut down under it) is not the
         // statement's fault: one message, and a new connection next time.
@@ -404,7 +430,7 @@ void TableStore::fail(const QSqlError &e)
         const QString code = e.nativeErrorCode();
         if (!conn || PQstatus(conn) != CONNECTION_OK || code.startsWith(QLatin1String("08"))
             || code.startsWith(QLatin1String("57P"))) {
-            g_lost = true;
+            m_lost = true;
             throw StoreError(lostText());
         }
     }
@@ -416,10 +442,10 @@ void TableStore::fail(const QSqlError &e)
     throw StoreError(message);
 }
 
-TableStore::WalkConnection::WalkConnection()
-    : m_name(QStringLiteral("WE-walk-%1").arg(quintptr(QThread::currentThreadId())))
+TableStore::WalkConnection::WalkConnection(const TableStore &store)
+    : m_name(QStringLiteral("%1-walk-%2").arg(store.m_name).arg(quintptr(QThread::currentThreadId())))
 {
-    QSqlDatabase db = QSqlDatabase::cloneDatabase(ConnectionName, m_name);
+    QSqlDatabase db = QSqlDatabase::cloneDatabase(store.m_name, m_name);
     if (db.open())
         quietNotices(db);
 }
@@ -439,41 +465,40 @@ bool TableStore::WalkConnection::isOpen() const
 
 QSqlDatabase TableStore::WalkConnection::database() const { return QSqlDatabase::database(m_name, false); }
 
-TableStore::Transaction::Transaction()
+TableStore::Transaction::Transaction(TableStore &store) : m_store(store)
 {
-    QSqlDatabase db = connection();
-    releaseReaders();
+    QSqlDatabase db = m_store.connection();
+    m_store.releaseReaders();
     // On SQLite the file's write lock is taken at the start, not at the
     // first write: a transaction that reads before it writes (the chain's
     // last link) must not find the file changed under it.
-    if (g_engine == Engine::SQLite) {
+    if (m_store.m_engine == Engine::SQLite) {
         QSqlQuery q(db);
         if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
-            fail(q.lastError());
+            m_store.fail(q.lastError());
     } else if (!db.transaction()) {
-        fail(db.lastError());
+        m_store.fail(db.lastError());
     }
     m_open = true;
-    ++g_transactions;
+    ++m_store.m_transactions;
 }
 
 TableStore::Transaction::~Transaction()
 {
     if (!m_open)
         return;
-    --g_transactions;
-    if (QSqlDatabase::contains(ConnectionName))
-        openConnection().rollback();
+    --m_store.m_transactions;
+    m_store.openConnection().rollback();
 }
 
 void TableStore::Transaction::commit()
 {
-    QSqlDatabase db = openConnection();
+    QSqlDatabase db = m_store.openConnection();
     m_open = false;
-    --g_transactions;
+    --m_store.m_transactions;
     if (!db.commit()) {
         const QSqlError e = db.lastError();
         db.rollback();
-        fail(e);
+        m_store.fail(e);
     }
 }

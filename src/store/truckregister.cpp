@@ -29,29 +29,29 @@ namespace {
 QString quoted(int column) { return QStringLiteral("\"%1\"").arg(columnNames()[column]); }
 }
 
-bool ensureTable()
+bool ensureTable(TableStore &store)
 {
-    if (TableStore::tableExists(Tables::Trucks))
+    if (store.tableExists(Tables::Trucks))
         return false;
-    QSqlQuery q(TableStore::connection());
-    TableStore::releaseReaders();
-    const QString text = SqlDialect::textType();
-    QStringList cols{SqlDialect::idColumn()};
+    QSqlQuery q(store.connection());
+    store.releaseReaders();
+    const QString text = SqlDialect::textType(store);
+    QStringList cols{SqlDialect::idColumn(store)};
     for (int c = 0; c < ColumnCount; ++c)
         cols << (c == Day ? QStringLiteral("%1 DATE").arg(quoted(c))
                           : QStringLiteral("%1 %2 NOT NULL DEFAULT ''").arg(quoted(c), text));
     const QString table = TableStore::sqlName(Tables::Trucks);
     TableStore::check(q.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(table, cols.join(QStringLiteral(", ")))), q);
     TableStore::check(q.exec(QStringLiteral("CREATE UNIQUE INDEX %1_number ON %1 (%2)").arg(table, quoted(Number))), q);
-    TableStore::bumpGeneration();
+    store.bumpGeneration();
     return true;
 }
 
-bool available() { return TableStore::tableExists(Tables::Trucks); }
+bool available(TableStore &store) { return store.tableExists(Tables::Trucks); }
 
-std::optional<Truck> find(const QString &number)
+std::optional<Truck> find(TableStore &store, const QString &number)
 {
-    QSqlQuery q(TableStore::connection());
+    QSqlQuery q(store.connection());
     q.setForwardOnly(true);
     QStringList cols;
     for (int c = 0; c < ColumnCount; ++c)
@@ -75,13 +75,13 @@ std::optional<Truck> find(const QString &number)
     return t;
 }
 
-QVector<QString> latestJournalRow(const QString &number)
+QVector<QString> latestJournalRow(TableStore &store, const QString &number)
 {
     const QStringList &fields = Schema::journalFields();
     QStringList cols;
     for (const QString &f : fields)
         cols << QStringLiteral("\"%1\"").arg(f);
-    QSqlQuery q(TableStore::connection());
+    QSqlQuery q(store.connection());
     q.setForwardOnly(true);
     TableStore::check(q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? ORDER BY id DESC LIMIT 1")
                                     .arg(cols.join(QStringLiteral(", ")), TableStore::sqlName(Tables::Journal),
@@ -97,12 +97,12 @@ QVector<QString> latestJournalRow(const QString &number)
     return out;
 }
 
-void storeTare(const Truck &truck)
+void storeTare(TableStore &store, const Truck &truck)
 {
     // One statement, so that two weighbridges storing at once leave one row
     // holding the later tare; both engines know the upsert.
-    QSqlQuery q(TableStore::connection());
-    TableStore::releaseReaders();
+    QSqlQuery q(store.connection());
+    store.releaseReaders();
     const QString sets = QStringList{QStringLiteral("%1 = excluded.%1").arg(quoted(Tare)),
                                      QStringLiteral("%1 = excluded.%1").arg(quoted(Unit)),
                                      QStringLiteral("%1 = excluded.%1").arg(quoted(Day)),
@@ -121,7 +121,7 @@ void storeTare(const Truck &truck)
     q.addBindValue(truck.operatorName.isNull() ? QString(QLatin1String("")) : truck.operatorName);
     q.addBindValue(QString::number(truck.rowId));
     TableStore::check(q.exec(), q);
-    TableStore::bumpGeneration();
+    store.bumpGeneration();
 }
 
 }

@@ -14,6 +14,8 @@
 #include <QVector>
 #include <optional>
 
+class TableStore;
+
 namespace Tables {
 inline const QString Trucks = QStringLiteral("BD_trucks");
 }
@@ -37,20 +39,20 @@ struct Truck
 };
 
 // Creates BD_trucks when it is missing; true when it was created. Throws StoreError.
-bool ensureTable();
-bool available();
+bool ensureTable(TableStore &store);
+bool available(TableStore &store);
 
 // The truck's row as stored now; nothing when the truck is not registered.
 // Throws StoreError.
-std::optional<Truck> find(const QString &number);
+std::optional<Truck> find(TableStore &store, const QString &number);
 
 // The stored texts of the truck's latest journal row, the journal's fields
 // in their positions; empty when the journal holds none. Throws StoreError.
-QVector<QString> latestJournalRow(const QString &number);
+QVector<QString> latestJournalRow(TableStore &store, const QString &number);
 
 // Stores or replaces the truck's tare, day, operator and row, keeping its
 // permitted gross. Meant to run inside the transaction of the pass that
 // weighed the tare. Throws StoreError.
-void storeTare(const Truck &truck);
+void storeTare(TableStore &store, const Truck &truck);
 
 }

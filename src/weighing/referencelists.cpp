@@ -27,7 +27,7 @@ constexpr qint64 SampleRows = 1024;
 qint64 rowsAheadOf(const TableCursor &view)
 {
     try {
-        RawQuery q(QStringLiteral("SELECT max(id) FROM \"%1\"").arg(TableStore::sqlName(view.tableName())), {});
+        RawQuery q(view.store(), QStringLiteral("SELECT max(id) FROM \"%1\"").arg(TableStore::sqlName(view.tableName())), {});
         if (!q.next())
             return 0;
         return std::max<qint64>(0, q.integer(0) - view.currentId() + 1);
@@ -320,7 +320,7 @@ QStringList namesOf(const TableCursor &view, const QVector<int> &positions)
 
 qint64 lastIdOf(const TableCursor &view)
 {
-    RawQuery q(QStringLiteral("SELECT max(id) FROM \"%1\"").arg(TableStore::sqlName(view.tableName())), {});
+    RawQuery q(view.store(), QStringLiteral("SELECT max(id) FROM \"%1\"").arg(TableStore::sqlName(view.tableName())), {});
     return q.next() ? q.integer(0) : 0;
 }
 
@@ -369,7 +369,7 @@ QVector<int> ReferenceLists::takeFromIndexes(TableCursor &view, Changes &changed
         const QString column = QStringLiteral("\"%1\"").arg(view.fieldNames().value(p));
         bool nullFound = true;
         try {
-            RawQuery nulls(QStringLiteral("SELECT 1 FROM \"%1\" WHERE %2 IS NULL LIMIT 1").arg(table, column), {});
+            RawQuery nulls(view.store(), QStringLiteral("SELECT 1 FROM \"%1\" WHERE %2 IS NULL LIMIT 1").arg(table, column), {});
             nullFound = nulls.next();
         } catch (const StoreError &) {
         }
@@ -390,7 +390,7 @@ QVector<int> ReferenceLists::nearlyUnique(TableCursor &view, const QVector<int> 
     QStringList columns;
     for (const QString &name : namesOf(view, candidates))
         columns << QStringLiteral("\"%1\"").arg(name);
-    RawQuery q(QStringLiteral("SELECT %1 FROM \"%2\" WHERE id <= ? ORDER BY id DESC LIMIT %3")
+    RawQuery q(view.store(), QStringLiteral("SELECT %1 FROM \"%2\" WHERE id <= ? ORDER BY id DESC LIMIT %3")
                    .arg(columns.join(QStringLiteral(", ")), TableStore::sqlName(view.tableName()))
                    .arg(SampleRows),
                {lastId});
@@ -418,8 +418,8 @@ void ReferenceLists::walkSpan(TableCursor &view, Changes &changed, const QVector
     // into the lists in that order, leave every text where one walk of all
     // the rows would.
     const qint64 middle = fromId + (toId - fromId) / 2;
-    SpanWalk earlier(view.tableName(), names, fromId, middle);
-    SpanWalk later(view.tableName(), names, middle + 1, toId);
+    SpanWalk earlier(view.store(), view.tableName(), names, fromId, middle);
+    SpanWalk later(view.store(), view.tableName(), names, middle + 1, toId);
     using Sets = std::vector<LatestTexts>;
     Sets early(size_t(positions.size())), late(size_t(positions.size()));
     const auto into = [](Sets &sets) {
@@ -494,7 +494,7 @@ std::unique_ptr<PendingLists> ReferenceLists::readWhole(TableCursor &view, qint6
     std::unique_ptr<PendingLists> pending;
     const QVector<int> large = leaveLarge ? nearlyUnique(view, walked, lastId) : QVector<int>();
     if (!large.isEmpty()) {
-        auto walk = std::make_unique<SpanWalk>(view.tableName(), namesOf(view, large), firstId, lastId);
+        auto walk = std::make_unique<SpanWalk>(view.store(), view.tableName(), namesOf(view, large), firstId, lastId);
         // Where no worker can read, the whole list is read now.
         if (walk->mayRunElsewhere()) {
             walked.removeIf([&large](int p) { return large.contains(p); });

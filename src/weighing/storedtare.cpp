@@ -42,13 +42,13 @@ QString overloadNote(const QString &gross, double permitted, const QString &unit
     return QStringLiteral("%1 > %2 %3").arg(gross, NumberForm::format(permitted), unit);
 }
 
-TableCursor::PostRecorder rememberingTare(TableCursor::PostRecorder recorder, TruckRegister::Truck truck)
+TableCursor::PostRecorder rememberingTare(TableStore &store, TableCursor::PostRecorder recorder, TruckRegister::Truck truck)
 {
-    return [recorder = std::move(recorder), truck](qint64 rowId, const FieldValues &written) mutable {
+    return [&store, recorder = std::move(recorder), truck](qint64 rowId, const FieldValues &written) mutable {
         recorder(rowId, written);
         truck.rowId = rowId;
         try {
-            TruckRegister::storeTare(truck);
+            TruckRegister::storeTare(store, truck);
         } catch (const Failure &e) {
             throw StoreError(QStringLiteral("Взвешивание не записано: не удалось запомнить тару машины (%1)")
                                  .arg(e.message()));

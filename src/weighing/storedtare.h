@@ -29,6 +29,6 @@ QString overloadNote(const QString &gross, double permitted, const QString &unit
 
 // The post recorder that also stores the pass's tare as the truck's (row id
 // from the post), in the same transaction.
-TableCursor::PostRecorder rememberingTare(TableCursor::PostRecorder recorder, TruckRegister::Truck truck);
+TableCursor::PostRecorder rememberingTare(TableStore &store, TableCursor::PostRecorder recorder, TruckRegister::Truck truck);
 
 }

@@ -104,7 +104,7 @@ QPixmap drawPicture(const QSize &size)
 } // namespace
 
 TnewDB::TnewDB(EntryForm *form, QWidget *parent)
-    : QDialog(parent), m_form(form), m_view(new TableCursor(Tables::Journal, this))
+    : QDialog(parent), m_form(form), m_view(new TableCursor(form->host().journal->store(), Tables::Journal, this))
 {
     setObjectName(QStringLiteral("DBnew"));
     m_view->setObjectName(QStringLiteral("PendingJournalView"));

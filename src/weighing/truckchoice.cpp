@@ -30,7 +30,7 @@ QVector<GridColumn> columns()
 } // namespace
 
 TruckChoice::TruckChoice(EntryForm *form, QWidget *parent)
-    : QDialog(parent), m_form(form), m_view(new TableCursor(Tables::Trucks, this))
+    : QDialog(parent), m_form(form), m_view(new TableCursor(form->host().journal->store(), Tables::Trucks, this))
 {
     setObjectName(QStringLiteral("TruckChoice"));
     setWindowTitle(QStringLiteral("Выбор машины с сохранённой тарой"));
@@ -41,7 +41,7 @@ TruckChoice::TruckChoice(EntryForm *form, QWidget *parent)
     ChoiceLook::paintBlue(this);
 
     // A folder whose register is still missing opens it when it is asked for.
-    if (TruckRegister::available())
+    if (TruckRegister::available(m_view->store()))
         runGuarded([&] { m_view->Open(); });
     m_model = new CursorModel(m_view, columns(), this);
     m_grid = new CursorGrid(this);
@@ -68,7 +68,7 @@ bool TruckChoice::choose()
 {
     m_chosen.clear();
     if (!m_view->isOpen()) {
-        if (!TruckRegister::available())
+        if (!TruckRegister::available(m_view->store()))
             throw StoreError(QStringLiteral("В базе данных нет справочника машин (BD_trucks). "
                                             "Его добавит команда krodalin-db init, выполненная для папки программы."));
         m_view->Open();
@@ -101,7 +101,7 @@ void TruckChoice::ChooseClick()
     const QString number = m_view->FieldText(TruckRegister::Number);
     // The truck as it came last: its latest record describes this trip too,
     // until the operator changes what differs.
-    const QVector<QString> latest = TruckRegister::latestJournalRow(number);
+    const QVector<QString> latest = TruckRegister::latestJournalRow(m_view->store(), number);
     QStringList texts;
     for (int p = 0; p < WeighingRecord::EntryFieldCount; ++p)
         texts << latest.value(p);

@@ -129,6 +129,8 @@ void WeighOperation::refuse(const QString &text) const
     box.exec();
 }
 
+TableStore &WeighOperation::store() const { return m_form->host().journal->store(); }
+
 QString WeighOperation::unitText() const
 {
     return m_form->host().unitLabel ? m_form->host().unitLabel->text() : QString();
@@ -293,7 +295,7 @@ void WeighOperation::Weigh()
     // A date the indicator sent that does not read stops the pass here,
     // before anything is shown or written.
     const Stamp stamp = passStamp();
-    if (!PassLog::available()) {
+    if (!PassLog::available(store())) {
         QMessageBox box(QMessageBox::Warning, RefusalCaption, NoPassLogText, QMessageBox::Ok, m_form->window());
         box.exec();
         return;
@@ -373,10 +375,10 @@ TableCursor::PostRecorder WeighOperation::passRecorder(WeighingMode m, int pass,
     record.tareDay = m_notes.tareDay;
     record.tareRow = m_notes.tareRow;
     record.overload = m_notes.overload;
-    return [record](qint64 rowId, const FieldValues &written) mutable {
+    return [&store = store(), record](qint64 rowId, const FieldValues &written) mutable {
         record.rowId = rowId;
         try {
-            PassLog::write(record, written);
+            PassLog::write(store, record, written);
         } catch (const Failure &e) {
             throw StoreError(QStringLiteral("Взвешивание не записано: не удалось сохранить сведения о взвешивании (%1)")
                                  .arg(e.message()));
@@ -499,7 +501,7 @@ bool WeighOperation::registerAllows(WeighingMode m, const QString &weight)
             return false;
         }
         // The tare as stored now: another weighbridge may have replaced it.
-        truck = TruckRegister::find(number);
+        truck = TruckRegister::find(store(), number);
         TruckRegister::Truck none;
         none.number = number;
         const QString why = StoredTare::refusal(truck.value_or(none), weight, unitText(), m_limits,
@@ -513,8 +515,8 @@ bool WeighOperation::registerAllows(WeighingMode m, const QString &weight)
         m_notes.tareDay = truck->day.toString(Qt::ISODate);
         m_notes.tareRow = truck->rowId;
     } else if (m == WeighingMode::GrossBeforeUnloading || m == WeighingMode::GrossAfterLoading) {
-        if (TruckRegister::available())
-            truck = TruckRegister::find(number);
+        if (TruckRegister::available(store()))
+            truck = TruckRegister::find(store(), number);
     }
     if (!truck)
         return true;
@@ -541,7 +543,7 @@ TableCursor::PostRecorder WeighOperation::remembering(WeighingMode m, TableCurso
     truck.unit = unitText();
     truck.day = stamp.write ? stamp.date.date() : QDate::currentDate();
     truck.operatorName = Session::OperatorName;
-    return StoredTare::rememberingTare(std::move(recorder), truck);
+    return StoredTare::rememberingTare(store(), std::move(recorder), truck);
 }
 
 void WeighOperation::writeEntryFields(TableCursor *view, const Stamp &stamp) const

@@ -106,6 +106,8 @@ private:
     void plainMessage(const QString &text) const;
     void refuse(const QString &text) const;
     QString unitText() const;
+    // The store the journal view reads.
+    TableStore &store() const;
     // The register's rules for this press: the one-pass weighing's truck and
     // its refusals, the permitted gross's question. False: nothing is stored.
     bool registerAllows(WeighingMode m, const QString &weight);

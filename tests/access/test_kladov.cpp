@@ -49,12 +49,12 @@ class Accounts
 public:
     Accounts()
     {
-        Schema::addAccount(Tables::Operators, Ivanov, QStringLiteral("ivan1"));
-        Schema::addAccount(Tables::Operators, Petrov, QStringLiteral("Pass"));
-        Schema::addAccount(Tables::Operators, Ivanova, QStringLiteral("anna"));
-        Schema::addAccount(Tables::Operators, NoPassword, QString(""));
-        Schema::addAccount(Tables::Administrators, Admin, QStringLiteral("Admin"));
-        Schema::addAccount(Tables::Administrators, Chief, QStringLiteral("root"));
+        Schema::addAccount(m_db.store(), Tables::Operators, Ivanov, QStringLiteral("ivan1"));
+        Schema::addAccount(m_db.store(), Tables::Operators, Petrov, QStringLiteral("Pass"));
+        Schema::addAccount(m_db.store(), Tables::Operators, Ivanova, QStringLiteral("anna"));
+        Schema::addAccount(m_db.store(), Tables::Operators, NoPassword, QString(""));
+        Schema::addAccount(m_db.store(), Tables::Administrators, Admin, QStringLiteral("Admin"));
+        Schema::addAccount(m_db.store(), Tables::Administrators, Chief, QStringLiteral("root"));
     }
 
 private:
@@ -95,7 +95,7 @@ void pressKey(QWidget *field, Qt::Key key)
 
 QString storedPassword(const QString &table, const QString &name)
 {
-    TableCursor c(table);
+    TableCursor c(TableStore::we(), table);
     c.Open();
     for (c.First(); !c.AtEnd(); c.Next())
         if (c.FieldText(AccountFields::Name) == name)
@@ -130,7 +130,7 @@ int runApplicationLoop(int watchdogMs)
 // The login window with its controls at hand.
 struct Login
 {
-    Login() : dlg(std::make_unique<kladov>())
+    Login() : dlg(std::make_unique<kladov>(TableStore::we()))
     {
         name = dlg->findChild<AccountNameLookup *>(QStringLiteral("OperatorName"));
         password = dlg->findChild<QLineEdit *>(QStringLiteral("OperatorPassword"));
@@ -456,7 +456,7 @@ void TestKladov::lookupDropDownAndClearing()
     QCOMPARE(cursor->FieldText(AccountFields::Name), Ivanova);
 
     // A name added meanwhile shows at the next drop-down, the text stays.
-    Schema::addAccount(Tables::Operators, QStringLiteral("Новиков"), QStringLiteral("n"));
+    Schema::addAccount(TableStore::we(), Tables::Operators, QStringLiteral("Новиков"), QStringLiteral("n"));
     l.name->showPopup();
     QCOMPARE(l.name->count(), 5);
     QCOMPARE(l.name->itemText(4), QStringLiteral("Новиков"));
@@ -850,7 +850,7 @@ void TestKladov::lastAccountIsKept()
     l.show();
     ModalWatcher watcher;
     l.signInAdmin(QStringLiteral("адм"), QStringLiteral("Admin"));
-    TableCursor c(table);
+    TableCursor c(TableStore::we(), table);
     c.Open();
     const int rows = c.visibleCount();
     for (int i = 0; i < rows; ++i) {
@@ -869,16 +869,16 @@ void TestKladov::missingAccountTable()
 {
     // A database without the account tables: the window cannot be built.
     QTemporaryDir dir;
-    TableStore::openCreating(dir.path());
+    auto store = TableStore::openCreating(dir.path());
     bool thrown = false;
     QString message;
     try {
-        kladov dlg;
+        kladov dlg(TableStore::we());
     } catch (const StoreError &e) {
         thrown = true;
         message = e.message();
     }
-    TableStore::close();
+    store.reset();
     QVERIFY(thrown);
     QVERIFY(!message.isEmpty());
 }

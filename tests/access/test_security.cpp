@@ -38,9 +38,9 @@ struct Bench
 {
     Bench()
     {
-        Schema::addAccount(Tables::Administrators, Admin, QStringLiteral("Admin"));
-        Schema::addAccount(Tables::Administrators, Chief, QStringLiteral("root"));
-        gate = std::make_unique<Security>();
+        Schema::addAccount(TableStore::we(), Tables::Administrators, Admin, QStringLiteral("Admin"));
+        Schema::addAccount(TableStore::we(), Tables::Administrators, Chief, QStringLiteral("root"));
+        gate = std::make_unique<Security>(TableStore::we());
         panel.hide();
         modeButton.setText(EditMode);
         SecurityTargets t;

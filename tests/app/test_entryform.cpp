@@ -35,7 +35,7 @@ QStringList byLatest(const QList<QStringList> &rows, int column)
 
 void store(const QList<QStringList> &rows)
 {
-    QSqlDatabase c = TableStore::connection();
+    QSqlDatabase c = TableStore::we().connection();
     c.transaction();
     QSqlQuery q(c);
     QStringList columns;
@@ -151,7 +151,7 @@ private slots:
         TempDatabase::addJournalRow({{"FIO", "Петров"}, {"Zakazchik", "ООО Карьер "}});
         TempDatabase::addJournalRow({{"FIO", "Иванов"}, {"Zakazchik", "ооо Карьер"}, {"N_pricepa", "ПР1"}});
         Session::LoginOk = 1;
-        MainForm form(db.programDir());
+        MainForm form(db.store(), db.programDir());
         auto *entry = form.entryForm();
         QVERIFY(entry);
 
@@ -200,7 +200,7 @@ private slots:
         }
         store(rows);
         Session::LoginOk = 1;
-        MainForm form(db.programDir());
+        MainForm form(db.store(), db.programDir());
         form.show();
         QApplication::setActiveWindow(&form);
         EntryForm *entry = form.entryForm();
@@ -300,7 +300,7 @@ private slots:
         TempDatabase db;
         TempDatabase::addJournalRow({{"FIO", "Ivanov"}});
         Session::LoginOk = 1;
-        MainForm form(db.programDir());
+        MainForm form(db.store(), db.programDir());
         form.show();
         QComboBox *driver = form.findChild<QComboBox *>(QStringLiteral("ComboBox3"));
         driver->setFocus();
@@ -339,7 +339,7 @@ private slots:
         // Start the form afresh so that the lists hold the journal.
         fx.pending.reset();
         fx.form.reset();
-        fx.form = std::make_unique<MainForm>(fx.db.programDir());
+        fx.form = std::make_unique<MainForm>(fx.db.store(), fx.db.programDir());
         fx.entry = fx.form->entryForm();
         fx.pending = std::make_unique<TnewDB>(fx.entry);
         connectPendingTrucks(*fx.form, *fx.pending);
@@ -400,7 +400,7 @@ private slots:
         // Start the form afresh so that the lists hold the journal.
         fx.pending.reset();
         fx.form.reset();
-        fx.form = std::make_unique<MainForm>(fx.db.programDir());
+        fx.form = std::make_unique<MainForm>(fx.db.store(), fx.db.programDir());
         fx.entry = fx.form->entryForm();
         fx.pending = std::make_unique<TnewDB>(fx.entry);
         connectPendingTrucks(*fx.form, *fx.pending);

@@ -36,7 +36,7 @@ QByteArray cp1251(const QString &text)
 
 void addRow(const QString &truck, const QString &driver)
 {
-    TableCursor c(Tables::Journal);
+    TableCursor c(TableStore::we(), Tables::Journal);
     c.Open();
     c.Append();
     c.SetFieldText("N_Avto", truck);
@@ -74,6 +74,7 @@ class TestExp2BD final : public QObject
     Q_OBJECT
 
     std::unique_ptr<ProgramFolder> folder;
+    std::unique_ptr<TableStore> store;
     std::unique_ptr<MainForm> form;
     std::unique_ptr<Exp2BD> exportReport;
     ModalWatcher *watcher = nullptr;
@@ -81,8 +82,8 @@ class TestExp2BD final : public QObject
     // As the start order makes them: the main window, then the export report.
     void start()
     {
-        form = std::make_unique<MainForm>(folder->path());
-        exportReport = std::make_unique<Exp2BD>(folder->path(), form.get());
+        form = std::make_unique<MainForm>(*store, folder->path());
+        exportReport = std::make_unique<Exp2BD>(*store, folder->path(), form.get());
         connectExportReport(*form, *exportReport);
         form->show();
         form->pageControl()->setCurrentIndex(MainForm::JournalPage);
@@ -122,8 +123,8 @@ private slots:
         Session::LoginOk = 1;
         Session::OperatorName = QStringLiteral("Петров П.П.");
         folder = std::make_unique<ProgramFolder>();
-        TableStore::openCreating(folder->path());
-        Schema::createTables();
+        store = TableStore::openCreating(folder->path());
+        Schema::createTables(*store);
         watcher = new ModalWatcher(this);
     }
 
@@ -133,7 +134,7 @@ private slots:
         delete watcher;
         exportReport.reset();
         form.reset();
-        TableStore::close();
+        store.reset();
         folder.reset();
     }
 

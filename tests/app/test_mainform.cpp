@@ -49,15 +49,16 @@ public:
     {
         if (toolsIni)
             m_dir.writeToolsIni(*toolsIni);
-        TableStore::openCreating(m_dir.path());
+        m_store = TableStore::openCreating(m_dir.path());
         if (withTables)
-            Schema::createTables();
+            Schema::createTables(*m_store);
     }
-    ~Folder() { TableStore::close(); }
     QString path() const { return m_dir.path(); }
+    TableStore &store() const { return *m_store; }
 
 private:
     ProgramFolder m_dir;
+    std::unique_ptr<TableStore> m_store;
 };
 
 // The indicator at the far end of a pseudo-terminal.
@@ -125,7 +126,7 @@ private slots:
     void windowAndPages()
     {
         Folder folder(std::nullopt);
-        MainForm form(folder.path());
+        MainForm form(folder.store(), folder.path());
 
         QCOMPARE(form.objectName(), QStringLiteral("MainForm"));
         QCOMPARE(form.windowTitle(), QStringLiteral("Кродалин для автомобильных весов v.11.0.5 "));
@@ -198,7 +199,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QStringList, items);
         Folder folder(std::nullopt);
-        MainForm form(folder.path());
+        MainForm form(folder.store(), folder.path());
         auto *box = form.findChild<QComboBox *>(name);
         QVERIFY(box);
         QVERIFY(box->isEditable());
@@ -221,7 +222,7 @@ private slots:
     void startState()
     {
         Folder folder(std::nullopt);
-        MainForm form(folder.path());
+        MainForm form(folder.store(), folder.path());
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
 
@@ -260,7 +261,7 @@ private slots:
     void hiddenFlagsNeverShow()
     {
         Folder folder(std::nullopt);
-        MainForm form(folder.path());
+        MainForm form(folder.store(), folder.path());
         form.show();
         for (int page = 0; page < form.pageControl()->count(); ++page) {
             form.pageControl()->setCurrentIndex(page);
@@ -317,7 +318,7 @@ private slots:
         QFETCH(QString, toolTip);
 
         Folder folder(std::nullopt);
-        MainForm form(folder.path());
+        MainForm form(folder.store(), folder.path());
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.pageControl()->setCurrentIndex(page);
@@ -335,7 +336,7 @@ private slots:
         Session::LoginOk = 0;
         Folder folder(QStringLiteral("[Tool]\r\nCOM=com3\r\nopen=1\r\n"));
         ModalWatcher watcher;
-        MainForm form(folder.path());
+        MainForm form(folder.store(), folder.path());
 
         QVERIFY(!form.pageControl()->isEnabled());
         // Nothing of the later steps ran.
@@ -402,7 +403,7 @@ private slots:
 
         Folder folder(ini);
         ModalWatcher watcher;
-        MainForm form(folder.path());
+        MainForm form(folder.store(), folder.path());
 
         const QStringList shown = {child<QComboBox>(form, "comselect")->currentText(),
                                    child<QComboBox>(form, "comspeed")->currentText(),
@@ -445,7 +446,7 @@ private slots:
         QVERIFY(!line.deviceName().isEmpty());
         Folder folder(toolsIni(line.deviceName(), open));
         ModalWatcher watcher;
-        MainForm form(folder.path());
+        MainForm form(folder.store(), folder.path());
 
         QVERIFY2(watcher.seen().isEmpty(), qPrintable(watcher.seen().value(0).text));
         QCOMPARE(form.indicatorLink()->isPortOpen(), opened);
@@ -463,7 +464,7 @@ private slots:
         line.setWeight(211.515);
         Folder folder(toolsIni(line.deviceName(), QStringLiteral("1")));
         ModalWatcher watcher;
-        MainForm form(folder.path());
+        MainForm form(folder.store(), folder.path());
         form.show();
 
         QVERIFY(form.indicatorLink()->isPortOpen());
@@ -482,7 +483,7 @@ private slots:
         Folder folder(toolsIni(QStringLiteral("/dev/no-such-krodalin-port"), QStringLiteral("1"),
                                QStringLiteral("Libra v.1_25 укомпл. часами")));
         ModalWatcher watcher;
-        MainForm form(folder.path());
+        MainForm form(folder.store(), folder.path());
 
         QCOMPARE(watcher.seen().size(), 1);
         QCOMPARE(watcher.seen()[0].title, QStringLiteral("Krodalin"));
@@ -499,7 +500,7 @@ private slots:
     {
         Folder folder(QStringLiteral("[Tool]\r\nCOM=com3\r\nizmer=тонны\r\n"), false);
         ModalWatcher watcher;
-        MainForm form(folder.path());
+        MainForm form(folder.store(), folder.path());
 
         QCOMPARE(watcher.seen().size(), 1);
         QCOMPARE(watcher.seen()[0].title, QStringLiteral("Krodalin"));
@@ -517,7 +518,7 @@ private slots:
     {
         Folder folder(QStringLiteral("[Tool]\r\nCOM=com3\r\n"));
         ModalWatcher watcher;
-        WatchedMainForm form(folder.path());
+        WatchedMainForm form(folder.store(), folder.path());
         auto *comselect = child<QComboBox>(form, "comselect");
         auto *date = child<QLabel>(form, "Panel3");
 
@@ -549,8 +550,8 @@ private slots:
         Indicator line;
         Folder folder(toolsIni(line.deviceName(), QStringLiteral("1")));
         ModalWatcher watcher;
-        MainForm form(folder.path());
-        TableCursor pending(Tables::Journal);
+        MainForm form(folder.store(), folder.path());
+        TableCursor pending(folder.store(), Tables::Journal);
         pending.Open();
         form.setPendingView(&pending);
         form.show();
@@ -596,7 +597,7 @@ private slots:
         Indicator line;
         Folder folder(toolsIni(line.deviceName(), QStringLiteral("1")));
         ModalWatcher watcher;
-        MainForm form(folder.path());
+        MainForm form(folder.store(), folder.path());
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
 
@@ -626,7 +627,7 @@ private slots:
     {
         Indicator line;
         Folder folder(toolsIni(line.deviceName(), QStringLiteral("1")));
-        auto form = std::make_unique<MainForm>(folder.path());
+        auto form = std::make_unique<MainForm>(folder.store(), folder.path());
         QVERIFY(form->indicatorLink()->isPortOpen());
         form.reset();
 
@@ -638,7 +639,7 @@ private slots:
     void pageSwitching()
     {
         Folder folder(std::nullopt);
-        MainForm form(folder.path());
+        MainForm form(folder.store(), folder.path());
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QTabWidget *pages = form.pageControl();

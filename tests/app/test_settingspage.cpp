@@ -65,19 +65,19 @@ public:
         folder.writeToolsIni(QStringLiteral("[Tool]\r\nizmer=кг\r\nCOM=%1\r\nSpeed=br9600\r\nwi=Libra v.1_24\r\n"
                                             "open=%2\r\n")
                                  .arg(indicator.linkPath(), open));
-        TableStore::openCreating(folder.path());
-        Schema::createTables();
-        Schema::addAccount(Tables::Administrators, QStringLiteral("Администратор"), QStringLiteral("admin"));
+        store = TableStore::openCreating(folder.path());
+        Schema::createTables(*store);
+        Schema::addAccount(*store, Tables::Administrators, QStringLiteral("Администратор"), QStringLiteral("admin"));
 
-        form = std::make_unique<MainForm>(folder.path());
+        form = std::make_unique<MainForm>(*store, folder.path());
         link()->clock()->setManual(true);
-        gate = std::make_unique<Security>(form.get());
+        gate = std::make_unique<Security>(*store, form.get());
         connectAdministratorGate(*form, *gate);
         note = std::make_unique<printfm>();
-        journalReport = std::make_unique<ExpBD>();
+        journalReport = std::make_unique<ExpBD>(*store);
         connectPrinting(*form, *note, *journalReport);
         truckChoice = std::make_unique<TruckChoice>(form->entryForm());
-        trucks = std::make_unique<TrucksWindow>(form.get());
+        trucks = std::make_unique<TrucksWindow>(*store, form.get());
         connectTruckRegister(*form, *truckChoice, *trucks);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
@@ -92,7 +92,7 @@ public:
         note.reset();
         gate.reset();
         form.reset();
-        TableStore::close();
+        store.reset();
     }
 
     IndicatorLink *link() const { return form->indicatorLink(); }
@@ -151,6 +151,7 @@ public:
 
     IndicatorSimulator indicator;
     ProgramFolder folder;
+    std::unique_ptr<TableStore> store;
     ModalWatcher watcher;
     std::unique_ptr<MainForm> form;
     std::unique_ptr<Security> gate;
@@ -391,7 +392,7 @@ private slots:
 
         if (!switchOn) {
             // The next start keeps the port closed.
-            MainForm next(w.folder.path());
+            MainForm next(*w.store, w.folder.path());
             QCOMPARE(next.openComFlag()->text(), QStringLiteral("0"));
             QVERIFY(!next.indicatorLink()->isPortOpen());
         }

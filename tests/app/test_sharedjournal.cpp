@@ -69,7 +69,7 @@ QStringList listOf(QComboBox *box)
 
 QStringList stored(qint64 id)
 {
-    TableCursor c(Tables::Journal);
+    TableCursor c(TableStore::we(), Tables::Journal);
     c.Open();
     return QStringList(c.rowById(id));
 }
@@ -146,7 +146,7 @@ public:
     }
 
     LinkFixture lf;
-    TableCursor journal{Tables::Journal};
+    TableCursor journal{TableStore::we(), Tables::Journal};
     QLabel unit{QStringLiteral("кг")};
     std::unique_ptr<EntryForm> form;
     std::unique_ptr<TnewDB> pending;
@@ -162,7 +162,7 @@ int runStation(const QStringList &args)
         return 2;
     QTextStream out(stdout);
     try {
-        TableStore::open(args[0]);
+        auto store = TableStore::open(args[0]);
         Station a(args[1]);
         if (args[2] == QLatin1String("first") && args.size() == 5) {
             out << "stored " << a.firstPass(truckTexts(args[3], QStringLiteral("Водитель А")), args[4].toDouble())
@@ -187,7 +187,6 @@ int runStation(const QStringList &args)
         out << "failure " << e.message() << "\n";
         return 1;
     }
-    TableStore::close();
     return 0;
 }
 
@@ -394,7 +393,7 @@ private slots:
         QVERIFY(b.lf.plugged);
         const qint64 tareRow = b.firstPass(truckTexts("А005АА", "Водитель Б"), 5.1);
         QVERIFY(tareRow > 0);
-        TruckRegister::storeTare({"А005АА", "5,1", "кг", QDate::currentDate(), OperatorB, tareRow, {}});
+        TruckRegister::storeTare(TableStore::we(), {"А005АА", "5,1", "кг", QDate::currentDate(), OperatorB, tareRow, {}});
         b.watcher.clear();
 
         QStringList aTold;
@@ -414,14 +413,14 @@ private slots:
             QCOMPARE(row[WeighingRecord::Tara], QString("5,1"));
             QCOMPARE(row[WeighingRecord::Ok_cicle], WeighingRecord::Completed);
             nettoBySum[row[WeighingRecord::Sum]] = row[WeighingRecord::Netto];
-            const QVector<PassRecord> passes = PassLog::forRow(id);
+            const QVector<PassRecord> passes = PassLog::forRow(TableStore::we(), id);
             QCOMPARE(passes.size(), 1);
             QCOMPARE(passes[0].tareFrom, QString("stored"));
             QCOMPARE(passes[0].tareRow, tareRow);
         }
         QCOMPARE(nettoBySum, (QMap<QString, QString>{{"15,32", "10,22"}, {"20", "14,9"}}));
         // The tare stays stored for the next trip.
-        QCOMPARE(TruckRegister::find("А005АА")->rowId, tareRow);
+        QCOMPARE(TruckRegister::find(TableStore::we(), "А005АА")->rowId, tareRow);
         QVERIFY(b.watcher.problems().isEmpty());
     }
 

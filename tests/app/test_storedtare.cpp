@@ -26,8 +26,8 @@ const QString Number = QStringLiteral("А123ВС");
 
 int count(const QString &table)
 {
-    TableStore::releaseReaders();
-    QSqlQuery q(TableStore::connection());
+    TableStore::we().releaseReaders();
+    QSqlQuery q(TableStore::we().connection());
     return q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(TableStore::sqlName(table))) && q.next()
                ? q.value(0).toInt()
                : -1;
@@ -35,8 +35,8 @@ int count(const QString &table)
 
 void setPermitted(const QString &number, const QString &gross)
 {
-    TableStore::releaseReaders();
-    QSqlQuery q(TableStore::connection());
+    TableStore::we().releaseReaders();
+    QSqlQuery q(TableStore::we().connection());
     q.prepare(QStringLiteral("UPDATE %1 SET \"Max_brutto\" = ? WHERE \"N_Avto\" = ?")
                   .arg(TableStore::sqlName(Tables::Trucks)));
     q.addBindValue(gross);
@@ -53,7 +53,7 @@ qint64 registered(const QString &tare, const QString &unit, const QDate &day, co
         fields.append({Schema::journalFields()[i], i == WeighingRecord::FIO ? QStringLiteral("Петров П.П.") : texts[i]});
     TempDatabase::addJournalRow(fields);
     TruckRegister::Truck t{Number, tare, unit, day, QStringLiteral("Петров П.П."), 1, {}};
-    TruckRegister::storeTare(t);
+    TruckRegister::storeTare(TableStore::we(), t);
     if (!permitted.isEmpty())
         setPermitted(Number, permitted);
     return 1;
@@ -136,7 +136,7 @@ private slots:
         w.weigh();
         QCOMPARE(w.watcher.seen().last().text, WeighingModes::completionText(Mode(mode)));
 
-        const auto stored = TruckRegister::find(Number);
+        const auto stored = TruckRegister::find(TableStore::we(), Number);
         QCOMPARE(stored.has_value(), !after.isEmpty());
         if (stored) {
             QCOMPARE(stored->tare, after);
@@ -210,7 +210,7 @@ private slots:
         QVERIFY(w.form->printButton()->isEnabled());
         QCOMPARE(w.weighing()->lastCompletedId(), qint64(2));
 
-        const QVector<PassRecord> passes = PassLog::forRow(2);
+        const QVector<PassRecord> passes = PassLog::forRow(TableStore::we(), 2);
         QCOMPARE(passes.size(), 1);
         QCOMPARE(passes[0].weight, sum);
         QCOMPARE(passes[0].tareFrom, QStringLiteral("stored"));
@@ -347,7 +347,7 @@ private slots:
         const QStringList stored = WeighFixture::journal().value(row - 1);
         QCOMPARE(stored.value(WeighingRecord::Sum), yes ? QStringLiteral("20,5") : QString());
         if (yes) {
-            const QVector<PassRecord> passes = PassLog::forRow(row);
+            const QVector<PassRecord> passes = PassLog::forRow(TableStore::we(), row);
             QCOMPARE(passes.last().overload, QStringLiteral("20,5 > 20 кг"));
         }
     }
@@ -358,7 +358,7 @@ private slots:
         QVERIFY2(db.isValid(), qPrintable(db.error()));
         Session::OperatorName = QStringLiteral("Администратор");
         registered(QStringLiteral("5,1"), QStringLiteral("кг"), QDate::currentDate());
-        TrucksWindow window;
+        TrucksWindow window(db.store());
         window.showRegister();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.windowTitle(), QStringLiteral("Справочник машин"));
@@ -370,14 +370,14 @@ private slots:
         typeKeys(QStringLiteral("40"));
         pressKey(Qt::Key_Return);
         clickOn(window.navigator()->button(DbNavigator::Post));
-        QCOMPARE(TruckRegister::find(Number)->maxGross, QStringLiteral("40"));
+        QCOMPARE(TruckRegister::find(db.store(), Number)->maxGross, QStringLiteral("40"));
 
         ModalWatcher watcher;
         watcher.answer(QMessageBox::Yes);
         clickOn(window.navigator()->button(DbNavigator::Delete));
-        QVERIFY(!TruckRegister::find(Number));
+        QVERIFY(!TruckRegister::find(db.store(), Number));
 
-        const QVector<AuditEntry> trail = AuditTrail::read();
+        const QVector<AuditEntry> trail = AuditTrail::read(db.store());
         QVERIFY(trail.size() > 2);
         QCOMPARE(trail[0].action, QStringLiteral("edit"));
         QCOMPARE(trail[0].table, Tables::Trucks);

@@ -58,14 +58,14 @@ private slots:
         QFETCH(bool, ticked);
         QFETCH(QStringList, expected);
         ProgramFolder folder;
-        TableStore::openCreating(folder.path());
-        Schema::createTables();
+        auto store = TableStore::openCreating(folder.path());
+        Schema::createTables(*store);
         for (const auto &[name, netto, day] : {std::tuple{"Альфа", "10", "05.03.2005"}, {"Бета", "7", "05.03.2005"},
                                                {"Бета", "3", "10.03.2005"}})
             TempDatabase::addJournalRow({{"Zakazchik", name}, {"Ed_izm", "кг"}, {"Netto", netto}, {"Dat", day},
                                          {"Ok_cicle", "2"}});
         {
-            MainForm form(folder.path());
+            MainForm form(TableStore::we(), folder.path());
             std::unique_ptr<TotalsWindow> totals = makeTotalsWindow(form);
             form.show();
             form.pageControl()->setCurrentIndex(MainForm::JournalPage);
@@ -102,7 +102,7 @@ private slots:
             if (totals->report().preview())
                 totals->report().preview()->close();
         }
-        TableStore::close();
+        store.reset();
     }
 };
 

@@ -63,7 +63,7 @@ protected:
 // failing disk gives it: the engine's own error, raised while posting.
 void journalFault(const char *when, bool on)
 {
-    QSqlQuery q(TableStore::connection());
+    QSqlQuery q(TableStore::we().connection());
     const QString table = TableStore::sqlName(Tables::Journal);
     const bool ok = on ? q.exec(QStringLiteral("CREATE TRIGGER journal_fault BEFORE %1 ON %2 "
                                                "BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END")
@@ -81,7 +81,7 @@ QStringList displays(const WeighFixture &fx)
 
 qint64 firstRowId()
 {
-    TableCursor c(Tables::Journal);
+    TableCursor c(TableStore::we(), Tables::Journal);
     c.Open();
     return c.IsEmpty() ? 0 : c.currentId();
 }
@@ -175,8 +175,8 @@ private slots:
         if (!trailFault.isNull()) {
             fx.form->journalPage()->EnterEditMode();
             QVERIFY(fx.form->journalPage()->isEditMode());
-            TableStore::releaseReaders();
-            QVERIFY(trailFault.isEmpty() || QSqlQuery(TableStore::connection()).exec(trailFault));
+            TableStore::we().releaseReaders();
+            QVERIFY(trailFault.isEmpty() || QSqlQuery(TableStore::we().connection()).exec(trailFault));
         }
         ModalWatcher watcher;
         CompletionObserver observer;
@@ -253,8 +253,8 @@ private slots:
         QVERIFY(fx.form->printButton()->isEnabled());
         QCOMPARE(fx.weighing()->lastCompletedId(), firstRowId());
         QVERIFY(watcher.problems().isEmpty());
-        if (TableStore::tableExists(Tables::Audit))
-            QCOMPARE(AuditTrail::read().size(), 0);
+        if (TableStore::we().tableExists(Tables::Audit))
+            QCOMPARE(AuditTrail::read(TableStore::we()).size(), 0);
     }
 
     void checksInOrder_data()
@@ -473,7 +473,7 @@ private slots:
         QVERIFY(fx.switchOn());
         ModalWatcher watcher;
         printfm note;
-        ExpBD journalReport;
+        ExpBD journalReport(TableStore::we());
         connectPrinting(*fx.form, note, journalReport);
 
         for (const QString &number : {QStringLiteral("А001АА"), QStringLiteral("Б002ББ")}) {
@@ -520,7 +520,7 @@ private slots:
 
         // Meanwhile the record is completed by an edit in the journal.
         {
-            TableCursor other(Tables::Journal);
+            TableCursor other(TableStore::we(), Tables::Journal);
             other.Open();
             other.Edit();
             other.SetFieldText(WeighingRecord::Ok_tara, QStringLiteral("0"));
@@ -796,9 +796,9 @@ private slots:
 
         const QRegularExpressionMatch dir = QRegularExpression(QStringLiteral("DIR (\\S+)\\n")).match(QString::fromLocal8Bit(out));
         QVERIFY(dir.hasMatch());
-        TableStore::open(dir.captured(1));
+        auto store = TableStore::open(dir.captured(1));
         const QList<QStringList> rows = WeighFixture::journal();
-        TableStore::close();
+        store.reset();
         QDir(dir.captured(1)).removeRecursively();
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].mid(0, 13), truck(QStringLiteral("К001КК")));

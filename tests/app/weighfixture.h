@@ -81,7 +81,7 @@ public:
             f.write(bytes);
         f.close();
 
-        form = std::make_unique<MainForm>(db.programDir());
+        form = std::make_unique<MainForm>(db.store(), db.programDir());
         entry = form->entryForm();
         pending = std::make_unique<TnewDB>(entry);
         connectPendingTrucks(*form, *pending);
@@ -133,7 +133,7 @@ public:
     // The journal as stored: each row's 25 texts, in stored order.
     static QList<QStringList> journal()
     {
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         QList<QStringList> rows;
         if (c.IsEmpty())

@@ -33,7 +33,7 @@ TempDatabase::TempDatabase(TableStore::Engine engine) : m_engine(engine)
                 return;
             }
             ini.close();
-            TableStore::openCreating(m_dir.path());
+            m_store = TableStore::openCreating(m_dir.path());
             // Each test starts from empty tables, ids from 1: the tables an
             // earlier test made are emptied, or made afresh when a test
             // changed them.
@@ -41,23 +41,24 @@ TempDatabase::TempDatabase(TableStore::Engine engine) : m_engine(engine)
                                      Tables::Passes, Tables::Chain, Tables::Trucks};
             QStringList names;
             for (const QString &t : tables)
-                if (TableStore::tableExists(t))
+                if (m_store->tableExists(t))
                     names << TableStore::sqlName(t);
-            TableStore::releaseReaders();
-            QSqlQuery q(TableStore::connection());
+            m_store->releaseReaders();
+            QSqlQuery q(m_store->connection());
             if (names.size() == tables.size()) {
                 TableStore::check(q.exec(QStringLiteral("TRUNCATE %1 RESTART IDENTITY").arg(names.join(", "))), q);
-                HashChain::restart();   // its first link, as a new database has it
+                HashChain::restart(*m_store);   // its first link, as a new database has it
                 return;
             }
             TableStore::check(q.exec(QStringLiteral("DROP SCHEMA public CASCADE")), q);
             TableStore::check(q.exec(QStringLiteral("CREATE SCHEMA public")), q);
         } else {
-            TableStore::openCreating(m_dir.path());
+            m_store = TableStore::openCreating(m_dir.path());
         }
-        Schema::createTables();
+        Schema::createTables(*m_store);
     } catch (const Failure &e) {
         m_error = e.message();
+        m_store.reset();
     }
 }
 
@@ -67,7 +68,6 @@ TempDatabase::~TempDatabase()
         QSqlDatabase::database(OtherProgram, false).close();
         QSqlDatabase::removeDatabase(OtherProgram);
     }
-    TableStore::close();
 }
 
 QSqlDatabase TempDatabase::otherProgram()
@@ -94,7 +94,7 @@ TableStore::Engine TempDatabase::engineNamed(const QString &name)
 
 void TempDatabase::addJournalRow(const QList<QPair<QString, QString>> &fields)
 {
-    TableCursor c(Tables::Journal);
+    TableCursor c(TableStore::we(), Tables::Journal);
     c.Open();
     c.Append();
     for (const auto &f : fields)

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <memory>
+
 #include "store/tablestore.h"
 
 class TempDatabase
@@ -16,6 +18,11 @@ public:
     explicit TempDatabase(TableStore::Engine engine = TableStore::Engine::SQLite);
     ~TempDatabase();
     QString programDir() const { return m_dir.path(); }
+    // The database, open while the object lives (unless closed below).
+    TableStore &store() const { return *m_store; }
+    // Closes it, as the end of the program does, and opens it again.
+    void close() { m_store.reset(); }
+    void reopen() { m_store = TableStore::open(programDir()); }
     // False when the database could not be made (no server, say); error() says why.
     bool isValid() const { return m_error.isEmpty(); }
     const QString &error() const { return m_error; }
@@ -27,11 +34,12 @@ public:
     // the same journal has (closed with the object).
     QSqlDatabase otherProgram();
 
-    // Appends a journal row: field name -> text.
+    // Appends a journal row (field name -> text) to the alias WE.
     static void addJournalRow(const QList<QPair<QString, QString>> &fields);
 
 private:
     QTemporaryDir m_dir;
     QString m_error;
+    std::unique_ptr<TableStore> m_store;
     TableStore::Engine m_engine;
 };

@@ -45,7 +45,7 @@ void post(TableCursor &journal, PassRecord record, const QList<QPair<QString, QS
         journal.SetFieldText(f, v);
     journal.setPostRecorder([record](qint64 rowId, const FieldValues &written) mutable {
         record.rowId = rowId;
-        PassLog::write(record, written);
+        PassLog::write(TableStore::we(), record, written);
     });
     journal.Post();
 }
@@ -62,7 +62,7 @@ private slots:
         TempDatabase db;
         QVERIFY2(db.isValid(), qPrintable(db.error()));
         Session::OperatorName = QStringLiteral("Петрова А.С.");
-        TableCursor journal(Tables::Journal);
+        TableCursor journal(TableStore::we(), Tables::Journal);
         journal.Open();
         journal.Append(TableCursor::Origin::Program);
         journal.SetFieldText(QStringLiteral("N_Avto"), QStringLiteral("до записи сведений"));
@@ -90,7 +90,7 @@ private slots:
         second.trace = ramp(12000, 30480, 22);
         post(journal, second, {{"Sum", "30480"}, {"Netto", "20230"}, {"Ok_cicle", "2"}});
 
-        EvidenceWindow window;
+        EvidenceWindow window(journal.store());
         window.load(id);
         QCOMPARE(window.charts().size(), 2);
         QVERIFY(window.noEvidenceLabel()->isHidden());

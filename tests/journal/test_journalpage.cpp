@@ -67,7 +67,7 @@ void enter(const QString &text)
 
 int journalRows()
 {
-    QSqlQuery q(TableStore::connection());
+    QSqlQuery q(TableStore::we().connection());
     q.exec("SELECT COUNT(*) FROM bd_main_db");
     q.next();
     return q.value(0).toInt();
@@ -86,7 +86,7 @@ class TestJournalPage final : public QObject
 
     void openPage()
     {
-        view = std::make_unique<TableCursor>(Tables::Journal);
+        view = std::make_unique<TableCursor>(db->store(), Tables::Journal);
         view->Open();
         editFlag = std::make_unique<QCheckBox>();
         page = std::make_unique<JournalPage>(JournalPageHost{nullptr, view.get(), editFlag.get(), db->programDir()});
@@ -179,8 +179,8 @@ private slots:
             view->setExtraFilter({JournalPage::CompletedLine}, completed);
             indexed[completed] = readSearchLists(*view);
         }
-        TableStore::releaseReaders();
-        QSqlQuery q(TableStore::connection());
+        db->store().releaseReaders();
+        QSqlQuery q(db->store().connection());
         for (const SearchListField &f : SearchListFields)
             QVERIFY(q.exec(QStringLiteral("DROP INDEX bd_main_db_%1").arg(WeighingRecord::fieldName(f.field))));
         for (bool completed : {false, true}) {
@@ -326,7 +326,7 @@ private slots:
         searchDone();
 
         // The same filter, put in force at once on a view of its own.
-        TableCursor at(Tables::Journal);
+        TableCursor at(db->store(), Tables::Journal);
         at.Open();
         at.SetFilterLines(goods.isEmpty() ? QStringList() : QStringList{"[Tovar]='" + goods + "'"});
         at.ActivateFilter();
@@ -425,7 +425,7 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(view->state(), TableCursor::State::Browse);
         QCOMPARE(shownTrucks(), QStringList({"А001АА"}));
-        QCOMPARE(AuditTrail::read().size(), 0);
+        QCOMPARE(AuditTrail::read(db->store()).size(), 0);
     }
 
     void modeButtonAsksTheGateAndLeavesAtOnce()
@@ -469,7 +469,7 @@ private slots:
         QTRY_VERIFY(view->isModified());   // the grid commits the cell after the key
         page->navigator()->press(DbNavigator::Post);
         QCOMPARE(view->FieldText("Sum"), QString("16"));
-        QVector<AuditEntry> trail = AuditTrail::read();
+        QVector<AuditEntry> trail = AuditTrail::read(db->store());
         QCOMPARE(trail.size(), 1);
         QCOMPARE(trail[0].action, QString("edit"));
         QCOMPARE(trail[0].operatorName, QString("Петров П.П."));
@@ -486,7 +486,7 @@ private slots:
         QCOMPARE(view->FieldText("N_Avto"), QString("С003СС"));
         QCOMPARE(page->grid()->currentIndex().row(), 2);
         const qint64 newId = view->currentId();
-        trail = AuditTrail::read();
+        trail = AuditTrail::read(db->store());
         QCOMPARE(trail.size(), 1 + 25);
         QCOMPARE(trail[1].action, QString("insert"));
         QCOMPARE(trail[1].rowId, newId);
@@ -500,7 +500,7 @@ private slots:
         page->navigator()->press(DbNavigator::Delete);
         QCOMPARE(watcher.seen().size(), 1);
         QCOMPARE(watcher.seen()[0].text, QString("Delete record?"));
-        trail = AuditTrail::read();
+        trail = AuditTrail::read(db->store());
         QCOMPARE(trail.size(), 1 + 25 + 25);
         QStringList deleted;
         for (int i = 26; i < trail.size(); ++i) {
@@ -518,7 +518,7 @@ private slots:
         view->Append();
         view->SetFieldText("N_Avto", "D");
         view->Post();
-        QCOMPARE(AuditTrail::read().size(), 51);
+        QCOMPARE(AuditTrail::read(db->store()).size(), 51);
     }
 
     // A post that takes its row out of the search leaves the nearest row shown current, or none, with
@@ -574,8 +574,8 @@ private slots:
     // Without the trail (a copy from before it) edit mode says once what adds it, and stays off.
     void editModeNeedsTheTrail()
     {
-        TableStore::releaseReaders();
-        QVERIFY(QSqlQuery(TableStore::connection()).exec("DROP TABLE bd_audit"));
+        db->store().releaseReaders();
+        QVERIFY(QSqlQuery(db->store().connection()).exec("DROP TABLE bd_audit"));
         openPage();
         ModalWatcher watcher;
         clickOn(page->modeButton());
@@ -601,8 +601,8 @@ private slots:
         TempDatabase::addJournalRow({{"N_Avto", "А001АА"}, {"Sum", "15,32"}});
         openPage();
         page->EnterEditMode();
-        TableStore::releaseReaders();
-        QSqlQuery q(TableStore::connection());
+        db->store().releaseReaders();
+        QSqlQuery q(db->store().connection());
         QVERIFY2(q.exec(fault), qPrintable(q.lastError().text()));
 
         ModalWatcher watcher;
@@ -618,7 +618,7 @@ private slots:
         page->navigator()->press(DbNavigator::Delete);
         // Each refusal reached the operator, and the journal is as it was.
         QCOMPARE(watcher.seen().size(), 4);
-        TableCursor check(Tables::Journal);
+        TableCursor check(db->store(), Tables::Journal);
         check.Open();
         QCOMPARE(journalRows(), 1);
         QCOMPARE(check.FieldText("Sum"), QString("15,32"));

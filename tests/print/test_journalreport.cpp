@@ -28,7 +28,7 @@ const QDateTime LaidOut(QDate(2005, 3, 15), QTime(12, 30, 5));
 // Rows with waybill numbers W1, W2, ... in one transaction.
 void addRows(int count)
 {
-    QSqlDatabase db = TableStore::connection();
+    QSqlDatabase db = TableStore::we().connection();
     db.transaction();
     for (int i = 1; i <= count; ++i)
         TempDatabase::addJournalRow({{"N_Avto", QStringLiteral("А%1ВС").arg(i)},
@@ -107,7 +107,7 @@ private slots:
         TempDatabase db(TempDatabase::engineNamed(engine));
         QVERIFY2(db.isValid(), qPrintable(db.error()));
         addRows(rows);
-        ExpBD expbd;
+        ExpBD expbd(db.store());
         expbd.prepare(LaidOut);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("journal.pdf"));
@@ -162,13 +162,13 @@ private slots:
         QFETCH(bool, walkFirst);
         TempDatabase db;
         const int rows = 120000;
-        QSqlQuery q(TableStore::connection());
+        QSqlQuery q(db.store().connection());
         QVERIFY(q.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
                                       "INSERT INTO %2 (\"N_List\", \"Dat\") SELECT 'W' || i, '2005-03-15' FROM n")
                            .arg(rows)
                            .arg(TableStore::sqlName(Tables::Journal))));
-        TableStore::bumpGeneration();
-        ExpBD expbd;
+        db.store().bumpGeneration();
+        ExpBD expbd(db.store());
         expbd.prepare(LaidOut);
         addRows(1);   // stored after the count: W1 again, on no page
         // A batch a turn: a few turns read them all.
@@ -228,7 +228,7 @@ private slots:
         QFETCH(QString, kept);
         TempDatabase db;
         TempDatabase::addJournalRow({{field, value}, {"Ed_izm", "т"}});
-        ExpBD expbd;
+        ExpBD expbd(db.store());
         expbd.prepare(LaidOut);
         const journalreport::Column &c = journalreport::columns()[column];
         const report::Item *item = itemAt(expbd.report().page(0), 10 + c.valueX, 10 + 24.1 + 8.5);
@@ -270,7 +270,7 @@ private slots:
     {
         TempDatabase db;
         addRows(60);
-        ExpBD expbd;
+        ExpBD expbd(db.store());
         expbd.prepare(LaidOut);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("journal.krp"));

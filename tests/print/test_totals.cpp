@@ -41,7 +41,7 @@ void add(const QString &customer, const QString &goods, const QString &unit, con
 // completed.
 void addJournal()
 {
-    QSqlDatabase db = TableStore::connection();
+    QSqlDatabase db = TableStore::we().connection();
     db.transaction();
     add("Альфа", "песок", "кг", "10", "01.03.2005");
     add("Альфа", "песок", "кг", "20,5", "15.03.2005");
@@ -157,7 +157,7 @@ private slots:
         TempDatabase db(TempDatabase::engineNamed(engine));
         QVERIFY2(db.isValid(), qPrintable(db.error()));
         addJournal();
-        QCOMPARE(shown(Totals::lines(Totals::compute(requestFor(by, from, to)))), expected);
+        QCOMPARE(shown(Totals::lines(Totals::compute(TableStore::we(), requestFor(by, from, to)))), expected);
     }
 
     // The window, its fields typed into, counts on its worker and lays out
@@ -187,7 +187,7 @@ private slots:
         QVERIFY2(db.isValid(), qPrintable(db.error()));
         addJournal();
 
-        TotalsWindow window({});
+        TotalsWindow window(db.store(), {});
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         for (auto [field, typed] : {std::pair{window.dateFrom(), "01032005"}, std::pair{window.dateTo(), "31032005"}}) {

@@ -24,7 +24,7 @@ namespace {
 
 void post(const QString &truck)
 {
-    TableCursor c(Tables::Journal);
+    TableCursor c(TableStore::we(), Tables::Journal);
     c.Open();
     c.Append();
     c.SetFieldText("N_Avto", truck);
@@ -36,9 +36,9 @@ void post(const QString &truck)
 // closed again.
 void prepare(const QString &folder, const QStringList &trucks)
 {
-    TableStore::openCreating(folder);
-    Schema::createTables();
-    QSqlDatabase db = TableStore::connection();
+    auto store = TableStore::openCreating(folder);
+    Schema::createTables(*store);
+    QSqlDatabase db = store->connection();
     db.transaction();
     QSqlQuery q(db);
     q.prepare(QStringLiteral("INSERT INTO bd_main_db (N_Avto, Tara) VALUES (?, '5,1')"));
@@ -48,7 +48,7 @@ void prepare(const QString &folder, const QStringList &trucks)
     }
     q.finish();
     db.commit();
-    TableStore::close();
+    store.reset();
 }
 
 // The first column of sql's rows on the database file at path, read-only.
@@ -78,13 +78,13 @@ QStringList trucksIn(const QString &path)
 // standard input closes.
 int holdOpen(const QString &folder, const QString &truck)
 {
-    TableStore::open(folder);
+    auto store = TableStore::open(folder);
     post(truck);
     std::fputs("ready\n", stdout);
     std::fflush(stdout);
     while (std::fgetc(stdin) != EOF) {
     }
-    TableStore::close();
+    store.reset();
     return 0;
 }
 
@@ -119,7 +119,7 @@ private slots:
         for (int i = 0; i < 300; ++i)
             before << QStringLiteral("Р%1").arg(i);
         prepare(dir.path(), before);
-        TableStore::open(dir.path());
+        auto store = TableStore::open(dir.path());
         const QString source = TableStore::databasePath(dir.path());
         const QString copy = dir.filePath(QStringLiteral("copy.sqlite"));
         // Never a copy over the database itself.
@@ -163,7 +163,7 @@ private slots:
         const Run refused = krodalinDb({"restore", dir.path(), copy});
         QCOMPARE(refused.code, 1);
         QVERIFY2(refused.err.contains("открыта другой программой"), qPrintable(refused.err));
-        TableStore::close();
+        store.reset();
 
         const QString target = TableStore::databasePath(restored.path());
         QCOMPARE(DatabaseBackup::restore(copy, target), QString());
@@ -202,9 +202,9 @@ private slots:
         prepare(folder.path(), {"Р0", "Р1", "Р2"});
         const QString database = TableStore::databasePath(folder.path());
         if (spoil == QLatin1String("no trail")) {
-            TableStore::open(folder.path());
-            QVERIFY(QSqlQuery(TableStore::connection()).exec(QStringLiteral("DROP TABLE bd_audit")));
-            TableStore::close();
+            auto store = TableStore::open(folder.path());
+            QVERIFY(QSqlQuery(store->connection()).exec(QStringLiteral("DROP TABLE bd_audit")));
+            store.reset();
         }
 
         const Run backup = krodalinDb({"backup", folder.path(), copies.path()});
@@ -222,9 +222,9 @@ private slots:
             QVERIFY(program.waitForReadyRead(20000));
             QCOMPARE(program.readLine(), QByteArray("ready\n"));
         } else {
-            TableStore::open(folder.path());
+            auto store = TableStore::open(folder.path());
             post(QStringLiteral("Р3"));
-            TableStore::close();
+            store.reset();
         }
 
         if (spoil == QLatin1String("page"))

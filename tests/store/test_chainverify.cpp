@@ -44,7 +44,7 @@ void postPass(TableCursor &journal, int pass, const QList<QPair<QString, QString
             r.tareDay = QStringLiteral("2026-12-01");
             r.tareRow = 1;
         }
-        PassLog::write(r, written);
+        PassLog::write(TableStore::we(), r, written);
     });
     journal.Post();
 }
@@ -54,7 +54,7 @@ void postPass(TableCursor &journal, int pass, const QList<QPair<QString, QString
 void writeHistory()
 {
     Session::OperatorName = QStringLiteral("Петрова А.С.");
-    TableCursor journal(Tables::Journal);
+    TableCursor journal(TableStore::we(), Tables::Journal);
     journal.Open();
     for (const QString truck : {"А001АА", "В002ВВ", "С003СС", "Е004ЕЕ"})
         postPass(journal, 1, {{"N_Avto", truck}, {"Tara", "7,5"}, {"Ok_tara", "1"}});
@@ -73,9 +73,9 @@ void writeHistory()
 int station(const QString &folder, const QString &name)
 {
     try {
-        TableStore::open(folder);
+        auto store = TableStore::open(folder);
         Session::OperatorName = name;
-        TableCursor journal(Tables::Journal);
+        TableCursor journal(TableStore::we(), Tables::Journal);
         journal.Open();
         for (int i = 0; i < 40; ++i)
             postPass(journal, 1, {{"N_Avto", QStringLiteral("%1-%2").arg(name).arg(i)}});
@@ -152,13 +152,13 @@ private slots:
         TempDatabase db;
         QVERIFY2(db.isValid(), qPrintable(db.error()));
         {
-            QSqlQuery q(TableStore::connection());
+            QSqlQuery q(TableStore::we().connection());
             QVERIFY(q.exec(QStringLiteral("DROP TABLE bd_pass")) && q.exec(QStringLiteral("DROP TABLE bd_chain"))
                     && q.exec(QStringLiteral("DROP TABLE bd_trucks")));
         }
         TempDatabase::addJournalRow({{"N_Avto", "А001АА"}});
         TempDatabase::addJournalRow({{"N_Avto", "В002ВВ"}});
-        TableStore::close();
+        db.close();
         const Run init = krodalinDb({QStringLiteral("init"), db.programDir()});
         QCOMPARE(init.code, 0);
         QVERIFY2(init.out.contains(QStringLiteral("Таблица BD_pass добавлена"))
@@ -168,7 +168,7 @@ private slots:
         const Run run = krodalinDb({QStringLiteral("verify"), db.programDir()});
         QVERIFY2(run.out.contains(QStringLiteral("до начала цепочки (unlogged): 2")), qPrintable(run.out));
         QCOMPARE(run.code, 0);
-        TableStore::open(db.programDir());
+        auto store = TableStore::open(db.programDir());
     }
 
     void twoStationsKeepOneChain()

@@ -20,11 +20,11 @@ namespace {
 // soon as Post has returned, then waits to be killed.
 int childPost(const QString &programDir, int count)
 {
-    TableStore::open(programDir);
-    TableCursor reader(Tables::Journal);
+    auto store = TableStore::open(programDir);
+    TableCursor reader(TableStore::we(), Tables::Journal);
     reader.Open();
     reader.Next();
-    TableCursor c(Tables::Journal);
+    TableCursor c(TableStore::we(), Tables::Journal);
     c.Open();
     for (int i = 0; i < count; ++i) {
         c.Append();
@@ -48,16 +48,16 @@ private slots:
     void postedRowSurvivesKill()
     {
         QTemporaryDir dir;
-        TableStore::openCreating(dir.path());
-        Schema::createTables();
+        auto store = TableStore::openCreating(dir.path());
+        Schema::createTables(*store);
         for (const char *truck : {"Р0", "Р1", "Р2"}) {
-            TableCursor c(Tables::Journal);
+            TableCursor c(TableStore::we(), Tables::Journal);
             c.Open();
             c.Append();
             c.SetFieldText("N_Avto", QString::fromUtf8(truck));
             c.Post();
         }
-        TableStore::close();
+        store.reset();
 
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(), {"--post-child", dir.path(), "3"});
@@ -71,14 +71,14 @@ private slots:
         QVERIFY(child.waitForFinished());
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
 
-        TableStore::open(dir.path());
-        TableCursor c(Tables::Journal);
+        store = TableStore::open(dir.path());
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         QStringList trucks;
         for (c.First(); !c.AtEnd(); c.Next())
             trucks << c.FieldText("N_Avto") + "/" + c.FieldText("Tara");
         QCOMPARE(trucks, QStringList({"Р0/", "Р1/", "Р2/", "А0/5,1", "А1/5,1", "А2/5,1"}));
-        TableStore::close();
+        store.reset();
     }
 };
 

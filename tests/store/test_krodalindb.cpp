@@ -23,7 +23,7 @@ namespace {
 
 int count(const QString &table)
 {
-    QSqlQuery q(TableStore::connection());
+    QSqlQuery q(TableStore::we().connection());
     q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(TableStore::sqlName(table)));
     q.next();
     return q.value(0).toInt();
@@ -37,11 +37,11 @@ QStringList contents()
 {
     QStringList out;
     for (const QString &t : AllTables) {
-        TableCursor c(t);
+        TableCursor c(TableStore::we(), t);
         c.Open();
         QStringList indexed;
         for (const QString &f : c.fieldNames()) {
-            RawQuery q(SqlDialect::indexOnFieldSql(), {TableStore::sqlName(t), f});
+            RawQuery q(TableStore::we(), SqlDialect::indexOnFieldSql(c.store()), {TableStore::sqlName(t), f});
             if (q.next())
                 indexed << f;
         }
@@ -64,20 +64,20 @@ private slots:
         QTemporaryDir dir;
         // A folder as init made it before the trail and the index on the
         // make existed, with data in it.
-        TableStore::openCreating(dir.path());
-        Schema::createTables();
-        Schema::addAccount(Tables::Administrators, "Админ", "1");
+        auto store = TableStore::openCreating(dir.path());
+        Schema::createTables(*store);
+        Schema::addAccount(*store, Tables::Administrators, "Админ", "1");
         {
-            TableCursor journal(Tables::Journal);
+            TableCursor journal(TableStore::we(), Tables::Journal);
             journal.Open();
             journal.Append();
             journal.SetFieldText("N_Avto", "А001АА");
             journal.Post();
         }
-        TableStore::releaseReaders();
-        QSqlQuery(TableStore::connection()).exec("DROP TABLE bd_audit");
-        QSqlQuery(TableStore::connection()).exec("DROP INDEX bd_main_db_Marcka");
-        TableStore::close();
+        store->releaseReaders();
+        QSqlQuery(store->connection()).exec("DROP TABLE bd_audit");
+        QSqlQuery(store->connection()).exec("DROP INDEX bd_main_db_Marcka");
+        store.reset();
 
         const Run first = krodalinDb({"init", dir.path()});
         QCOMPARE(first.code, 0);
@@ -86,9 +86,9 @@ private slots:
         const Run again = krodalinDb({"init", dir.path()});
         QVERIFY2(again.code == 0 && again.out.startsWith("Все таблицы уже есть"), qPrintable(again.out));
 
-        TableStore::open(dir.path());
-        QVERIFY(TableStore::tableExists(Tables::Audit));
-        QSqlQuery index(TableStore::connection());
+        store = TableStore::open(dir.path());
+        QVERIFY(store->tableExists(Tables::Audit));
+        QSqlQuery index(store->connection());
         QVERIFY(index.exec("SELECT 1 FROM pragma_index_list('bd_main_db') WHERE name = 'bd_main_db_Marcka'"));
         QVERIFY(index.next());
         index.finish();
@@ -96,7 +96,7 @@ private slots:
         QCOMPARE(count(Tables::Administrators), 1);
         QCOMPARE(count(Tables::Operators), 0);
         QCOMPARE(count(Tables::Audit), 0);
-        TableStore::close();
+        store.reset();
     }
 
     void initPreparesAServerAsAFolder()
@@ -116,11 +116,11 @@ private slots:
 
         QTemporaryDir dir;
         QCOMPARE(krodalinDb(QStringList{"init", dir.path()} + accounts).code, 0);
-        TableStore::open(dir.path());
+        auto store = TableStore::open(dir.path());
         const QStringList folder = contents();
-        TableStore::openServer(connection);
+        store = TableStore::openServer(connection);
         QCOMPARE(contents(), folder);
-        TableStore::close();
+        store.reset();
     }
 
     void copyMovesAFolderOntoAServer()
@@ -139,10 +139,10 @@ private slots:
                      .code,
                  0);
         QCOMPARE(krodalinDb({"demo", dir.path(), "--rows", "40"}).code, 0);
-        TableStore::open(dir.path());
+        auto store = TableStore::open(dir.path());
         Session::OperatorName = QStringLiteral("Петров П.П.");
         {
-            TableCursor journal(Tables::Journal);
+            TableCursor journal(TableStore::we(), Tables::Journal);
             journal.Open();
             journal.Next();
             journal.Delete();
@@ -158,21 +158,21 @@ private slots:
         }
         const QStringList folder = contents();
         const qint64 lastId = [] {
-            TableCursor c(Tables::Journal);
+            TableCursor c(TableStore::we(), Tables::Journal);
             c.Open();
             c.Last();
             return c.currentId();
         }();
-        TableStore::close();
+        store.reset();
 
         const Run copied = krodalinDb({"copy", dir.path(), "--server", connection});
         QVERIFY2(copied.code == 0, qPrintable(copied.err));
         QVERIFY2(copied.out.contains("BD_main.db: 40"), qPrintable(copied.out));
 
-        TableStore::openServer(connection);
+        store = TableStore::openServer(connection);
         QCOMPARE(contents(), folder);
         // The next weighing gets the next number.
-        TableCursor journal(Tables::Journal);
+        TableCursor journal(TableStore::we(), Tables::Journal);
         journal.Open();
         journal.Append();
         journal.SetFieldText("N_Avto", "А777АА");
@@ -185,7 +185,7 @@ private slots:
         QCOMPARE(twice.code, 1);
         QVERIFY2(twice.err.contains("уже содержит записи"), qPrintable(twice.err));
         QCOMPARE(count(Tables::Journal), 41);
-        TableStore::close();
+        store.reset();
     }
 
     // A station's database.ini names the server and the database, never a
@@ -239,13 +239,12 @@ private slots:
         const auto unset = qScopeGuard([] {
             qunsetenv("PGPASSFILE");
             qunsetenv("PGSERVICEFILE");
-            TableStore::close();
         });
 
         QString refusal;
         try {
-            TableStore::open(folder.path());
-            TableCursor operators(Tables::Operators);
+            auto store = TableStore::open(folder.path());
+            TableCursor operators(TableStore::we(), Tables::Operators);
             operators.Open();
             QCOMPARE(operators.FieldText(0), QString("Иванов И.И."));
         } catch (const StoreError &e) {
@@ -302,26 +301,26 @@ private slots:
         const Run run = krodalinDb(QStringList{"accounts"} + where + options);
         QCOMPARE(run.code, 0);
         QVERIFY2(run.out.startsWith(said), qPrintable(run.out + run.err));
-        onServer ? TableStore::openServer(where[1]) : TableStore::open(dir.path());
+        auto store = onServer ? TableStore::openServer(where[1]) : TableStore::open(dir.path());
         QStringList held;
         for (const QString &table : {Tables::Administrators, Tables::Operators}) {
-            TableCursor c(table);
+            TableCursor c(TableStore::we(), table);
             c.Open();
             for (const qint64 id : c.visibleIds(0, 0))
                 held << table + ' ' + QStringList(c.rowById(id)).join(' ');
         }
-        TableStore::close();
+        store.reset();
         QCOMPARE(held, accounts);
     }
 
     void auditPrintsTheTrail()
     {
         QTemporaryDir dir;
-        TableStore::openCreating(dir.path());
-        Schema::createTables();
+        auto store = TableStore::openCreating(dir.path());
+        Schema::createTables(*store);
         Session::OperatorName = QStringLiteral("Петров П.П.");
         {
-            TableCursor journal(Tables::Journal);
+            TableCursor journal(TableStore::we(), Tables::Journal);
             journal.Open();
             journal.Append();
             journal.SetFieldText("Sum", "15,32");
@@ -332,7 +331,7 @@ private slots:
             journal.SetFieldText("N_Avto", "tab\there");
             journal.Post();
         }
-        TableStore::close();
+        store.reset();
 
         const Run all = krodalinDb({"audit", dir.path()});
         QCOMPARE(all.code, 0);

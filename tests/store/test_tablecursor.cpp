@@ -32,17 +32,17 @@ class TestTableCursor final : public QObject
         return out;
     }
 
-    static void addDrivers(const QStringList &drivers)
+    void addDrivers(const QStringList &drivers)
     {
-        TableStore::Transaction transaction;   // one write to disk for them all
+        TableStore::Transaction transaction(db->store());   // one write to disk for them all
         for (const QString &d : drivers)
             TempDatabase::addJournalRow({{"FIO", d}, {"N_Avto", "A" + d}});
         transaction.commit();
     }
 
-    static int rowCount()
+    int rowCount()
     {
-        QSqlQuery q(TableStore::connection());
+        QSqlQuery q(db->store().connection());
         q.exec("SELECT COUNT(*) FROM bd_main_db");
         q.next();
         return q.value(0).toInt();
@@ -64,16 +64,47 @@ private slots:
     }
     void cleanup() { db.reset(); }
 
+    // Two databases open at once: what is written, counted or begun on one
+    // does not reach the other, and closing one leaves the other working.
+    void twoStoresKeepApart()
+    {
+        TempDatabase other;   // an SQLite file beside the test's database
+        QVERIFY2(other.isValid(), qPrintable(other.error()));
+        TableCursor here(db->store(), Tables::Journal), there(other.store(), Tables::Journal);
+        here.Open();
+        there.Open();
+        const quint64 otherGeneration = other.store().generation();
+        here.Append();
+        here.SetFieldText("N_Avto", "А001АА");
+        here.Post();
+        QCOMPARE(other.store().generation(), otherGeneration);
+        QVERIFY(there.IsEmpty());
+        {
+            TableStore::Transaction standing(other.store());
+            there.Append();
+            there.SetFieldText("N_Avto", "В002ВВ");
+            there.Post();
+            here.Append();
+            here.SetFieldText("N_Avto", "С003СС");
+            here.Post();   // on its own database, stored at once
+        }   // the other's transaction rolled back
+        QCOMPARE(walk(here, "N_Avto"), QStringList({"А001АА", "С003СС"}));
+        QVERIFY(walk(there, "N_Avto").isEmpty());
+        other.close();
+        QVERIFY_THROWS_EXCEPTION(StoreError, there.First());
+        QCOMPARE(walk(here, "N_Avto").size(), 2);
+    }
+
     void tableNamesIgnoreCase()
     {
         addDrivers({"Иванов"});
-        TableCursor a("BD_main.db"), b("bd_MAIN.DB");
+        TableCursor a(db->store(), "BD_main.db"), b(db->store(), "bd_MAIN.DB");
         a.Open();
         b.Open();
         QCOMPARE(a.FieldText("FIO"), QString("Иванов"));
         QCOMPARE(b.FieldText("fio"), QString("Иванов"));
         QCOMPARE(a.fieldNames().size(), 25);
-        TableCursor missing("BD_nothing");
+        TableCursor missing(db->store(), "BD_nothing");
         QVERIFY_THROWS_EXCEPTION(StoreError, missing.Open());
     }
 
@@ -93,9 +124,9 @@ private slots:
     {
         QFETCH(QString, alter);
         QFETCH(QString, difference);
-        QSqlQuery q(TableStore::connection());
+        QSqlQuery q(db->store().connection());
         QVERIFY2(q.exec("ALTER TABLE bd_main_db " + alter), qPrintable(q.lastError().text()));
-        TableCursor c("BD_main.db");
+        TableCursor c(db->store(), "BD_main.db");
         try {
             c.Open();
             QFAIL("opened");
@@ -110,7 +141,7 @@ private slots:
 
     void walksVisitStoredOrder()
     {
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         QVERIFY(c.IsEmpty());
         QVERIFY(c.AtEnd());
@@ -133,7 +164,7 @@ private slots:
     void postOrDropBeforeMoving()
     {
         addDrivers({"A", "B"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
 
         // A changed row is posted by the move.
@@ -167,7 +198,7 @@ private slots:
     void appendedRowIsCurrentAfterPost()
     {
         addDrivers({"A"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         c.Append();
         c.SetFieldText(2, "New");
@@ -180,7 +211,7 @@ private slots:
     void cancelRestores()
     {
         addDrivers({"A", "B"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         c.Next();
         c.Append();
@@ -197,7 +228,7 @@ private slots:
     void otherCursorsSeePostsAtNextMove()
     {
         addDrivers({"A", "B"});
-        TableCursor one(Tables::Journal), two(Tables::Journal);
+        TableCursor one(db->store(), Tables::Journal), two(db->store(), Tables::Journal);
         one.Open();
         two.Open();
         QCOMPARE(two.FieldText("FIO"), QString("A"));
@@ -226,7 +257,7 @@ private slots:
     void editUsesTheStoredRow()
     {
         addDrivers({"A"});
-        TableCursor one(Tables::Journal), two(Tables::Journal);
+        TableCursor one(db->store(), Tables::Journal), two(db->store(), Tables::Journal);
         one.Open();
         two.Open();
         one.Edit();
@@ -244,7 +275,7 @@ private slots:
     void deleteMovesToNext()
     {
         addDrivers({"A", "B", "C"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         c.Next();
         c.Delete();
@@ -257,7 +288,7 @@ private slots:
 
     void locateIgnoresCase()
     {
-        TableCursor ops(Tables::Operators);
+        TableCursor ops(db->store(), Tables::Operators);
         ops.Open();
         for (const char *n : {"Петров П.П.", "Иванов И.И.", "иванова А.А."}) {
             ops.Append();
@@ -282,7 +313,7 @@ private slots:
         for (const char *d : {"A", "B", "A", "", "b", "B ", "a"})
             TempDatabase::addJournalRow({{"FIO", d}, {"Ok_cicle", QByteArray(d) == "a" ? "" : "2"}});
         TempDatabase::addJournalRow({{"FIO", "B"}});
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         const int fio = c.fieldIndex("FIO");
         // Each text once, byte for byte, ordered by its latest row.
@@ -343,7 +374,7 @@ private slots:
         TempDatabase::addJournalRow({{"N_Avto", "6"}, {"Tovar", "*"}});
         TempDatabase::addJournalRow({{"N_Avto", "7"}, {"Zakazchik", "O'Neil"}});
 
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         c.Last();
         c.SetFilterLines(lines);
@@ -371,7 +402,7 @@ private slots:
     {
         QFETCH(QString, line);
         addDrivers({"A", "B", "C"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         c.Next();
         c.SetFilterLines({line});
@@ -419,7 +450,7 @@ private slots:
             message = "unterminated quoted string";
         }
         addDrivers({"A", "B", "C", "B", "D"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         const QStringList before{"[FIO]>'A'"};
         if (activeBefore) {
@@ -451,7 +482,7 @@ private slots:
     void deactivateKeepsCurrentRow()
     {
         addDrivers({"A", "B", "C", "B"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         c.SetFilterLines({"[FIO]='B'"});
         c.ActivateFilter();
@@ -464,7 +495,7 @@ private slots:
 
         // When the current row is gone, deactivating goes to the first row.
         c.ActivateFilter();
-        TableCursor other(Tables::Journal);
+        TableCursor other(db->store(), Tables::Journal);
         other.Open();
         other.moveToId(c.currentId());
         other.Delete();
@@ -477,7 +508,7 @@ private slots:
         TempDatabase::addJournalRow({{"N_Avto", "1"}, {"Tovar", "песок"}, {"Ok_cicle", "2"}});
         TempDatabase::addJournalRow({{"N_Avto", "2"}, {"Tovar", "песок"}});
         TempDatabase::addJournalRow({{"N_Avto", "3"}, {"Tovar", "глина"}, {"Ok_cicle", "2"}});
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         c.setExtraFilter({"[Ok_cicle]='2'"}, true);
         QCOMPARE(walk(c, "N_Avto"), QStringList({"1", "3"}));
@@ -490,13 +521,13 @@ private slots:
 
     void datesStoredAsDates()
     {
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         c.Append();
         c.SetFieldDateTime("Dat", QDateTime(QDate(2007, 3, 5), QTime(14, 2)));
         c.Post();
         QCOMPARE(c.FieldText("Dat"), QString("05.03.2007"));
-        QSqlQuery q(TableStore::connection());
+        QSqlQuery q(db->store().connection());
         QVERIFY(q.exec("SELECT \"Dat\" FROM bd_main_db"));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toString(), QString("2007-03-05"));
@@ -521,14 +552,14 @@ private slots:
     {
         QFETCH(QString, text);
         addDrivers({"A"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         c.Append();
         c.SetFieldText("Zakazchik", text);
         c.Post();
         c.First();
         QCOMPARE(walk(c, "Zakazchik"), QStringList({"", text}));
-        QVERIFY(TableStore::tableExists(Tables::Journal));
+        QVERIFY(db->store().tableExists(Tables::Journal));
         QCOMPARE(rowCount(), 2);
 
         // Searched for through a filter line, it either matches only itself or
@@ -540,14 +571,14 @@ private slots:
         } catch (const StoreError &) {
             QVERIFY(!c.filterActive());
         }
-        QVERIFY(TableStore::tableExists(Tables::Journal));
+        QVERIFY(db->store().tableExists(Tables::Journal));
         QCOMPARE(rowCount(), 2);
     }
 
     void scanReadsWhatTheWalkWould()
     {
         addDrivers({"A", "B", "A", "C", "B"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         const int fio = c.fieldIndex("FIO"), truck = c.fieldIndex("N_Avto");
         auto scan = [&] {
@@ -585,7 +616,7 @@ private slots:
         // each must see the rows the walk would, in its order, and a failure
         // in either part must stop the walk and reach the caller.
         addDrivers({"A", "B", "A", "C", "B"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         const int fio = c.fieldIndex("FIO"), truck = c.fieldIndex("N_Avto");
         QStringList here, there;
@@ -622,7 +653,7 @@ private slots:
     void anotherProgramsWrites()
     {
         addDrivers({"A", "B", "C"});
-        TableCursor walker(Tables::Journal), view(Tables::Journal);
+        TableCursor walker(db->store(), Tables::Journal), view(db->store(), Tables::Journal);
         walker.Open();
         walker.Next();
         view.Open();
@@ -678,7 +709,7 @@ private slots:
     void signalsOnMoves()
     {
         addDrivers({"A", "B"});
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         QSignalSpy moved(&c, &TableCursor::currentChanged);
         QSignalSpy rows(&c, &TableCursor::rowsChanged);

@@ -23,9 +23,9 @@ class TestGrid final : public QObject
     const QVector<GridColumn> columns{{"N_Avto", "№ Автомобиля", 91}, {"FIO", "Ф.И.О. Водителя", 141},
                                       {"Dat", "Дата", -1}};
 
-    static void addRows(int n)
+    void addRows(int n)
     {
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         for (int i = 0; i < n; ++i) {
             c.Append();
@@ -43,7 +43,7 @@ private slots:
     void showsRowsUnderTitlesAndFetchesLazily()
     {
         addRows(600);
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         CursorModel model(&c, columns);
         QCOMPARE(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QString("№ Автомобиля"));
@@ -66,7 +66,7 @@ private slots:
     void selectionIsTheCurrentRow()
     {
         addRows(300);
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         CursorModel model(&c, columns);
         CursorGrid grid;
@@ -90,7 +90,7 @@ private slots:
     void editingPostsWhenTheRowChanges()
     {
         addRows(3);
-        TableCursor c(Tables::Journal), other(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal), other(db->store(), Tables::Journal);
         c.Open();
         other.Open();
         CursorModel model(&c, columns);
@@ -118,7 +118,7 @@ private slots:
     void navigatorInsertPostAndDelete()
     {
         addRows(2);
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         CursorModel model(&c, columns);
         model.setEditable(true);
@@ -156,7 +156,7 @@ private slots:
     {
         qint64 offset = 0;
         {
-            QSqlQuery q(TableStore::connection());
+            QSqlQuery q(db->store().connection());
             QVERIFY(q.exec("BEGIN"));
             for (int i = 0; i < 600; ++i)
                 QVERIFY(q.exec(QStringLiteral("INSERT INTO bd_main_db (N_Avto, FIO) VALUES ('%1', '%2')")
@@ -173,15 +173,15 @@ private slots:
             offset = (leaves[leaves.size() / 2] - 1) * q.value(0).toLongLong();
         }
         const QString path = TableStore::databasePath(db->programDir());
-        TableStore::close();
+        db->close();
         {
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(offset));
             QCOMPARE(file.write(QByteArray(200, char(0xA5))), qint64(200));
         }
-        TableStore::open(db->programDir());
+        db->reopen();
 
-        TableCursor c(Tables::Journal);
+        TableCursor c(db->store(), Tables::Journal);
         c.Open();
         QString error;
         int walked = 0;

@@ -130,7 +130,7 @@ private slots:
         addRow("Петров", "ЗАО Стройка", "ПР7");
         addRow("Иванов", "ООО Карьер");
 
-        TableCursor view(Tables::Journal);
+        TableCursor view(db.store(), Tables::Journal);
         view.Open();
         ReferenceLists lists;
         const ReferenceLists::Changes changed = lists.refresh(view);
@@ -180,14 +180,14 @@ private slots:
             l.refresh(view);
             return QList<QStringList>{l.list(WeighingRecord::FIO).texts(), l.list(WeighingRecord::N_List).texts()};
         };
-        TableCursor plain(Tables::Journal);
+        TableCursor plain(db.store(), Tables::Journal);
         plain.Open();
         const QList<QStringList> direct = lists(plain);
         QVERIFY(plain.AtEnd());
         QCOMPARE(direct[0], QStringList({"Иванов", "Иванов ", "Сидоров", "", "Петров", "иванов"}));
         QCOMPARE(direct[1], QStringList({"1", "2", "0"}));
 
-        TableCursor filtered(Tables::Journal);
+        TableCursor filtered(db.store(), Tables::Journal);
         filtered.Open();
         filtered.SetFilterLines({QStringLiteral("[Ok_cicle]='2'")});
         filtered.ActivateFilter();
@@ -216,7 +216,7 @@ private slots:
         QStringList drivers, waybills, customers;
         const QStringList customerTexts = {"ООО Карьер", "ООО Карьер ", "ооо Карьер", "", "ЗАО Юг"};
         {
-            QSqlDatabase c = TableStore::connection();
+            QSqlDatabase c = db.store().connection();
             c.transaction();
             QSqlQuery q(c);
             q.prepare(QStringLiteral("INSERT INTO %1 (\"FIO\", \"N_List\", \"Zakazchik\") VALUES (?, ?, ?)")
@@ -233,7 +233,7 @@ private slots:
             QVERIFY(c.commit());
         }
 
-        TableCursor view(Tables::Journal);
+        TableCursor view(db.store(), Tables::Journal);
         view.Open();
         ReferenceLists lists;
         lists.refresh(view);
@@ -256,7 +256,7 @@ private slots:
     void emptyJournalLeavesListsEmpty()
     {
         TempDatabase db;
-        TableCursor view(Tables::Journal);
+        TableCursor view(db.store(), Tables::Journal);
         view.Open();
         ReferenceLists lists;
         lists.refresh(view);

@@ -30,7 +30,7 @@ class TestWeighOperation final : public QObject
 
     static QStringList storedRow(qint64 id)
     {
-        TableCursor c(Tables::Journal);
+        TableCursor c(TableStore::we(), Tables::Journal);
         c.Open();
         return QStringList(c.rowById(id));
     }
@@ -46,7 +46,7 @@ private slots:
         lf.switchOn();
         QVERIFY(lf.link->isPortOpen());
 
-        TableCursor journal(Tables::Journal);
+        TableCursor journal(TableStore::we(), Tables::Journal);
         journal.Open();
         QLabel unit(QStringLiteral("т"));
         EntryForm form({nullptr, nullptr, &unit, &journal, lf.link.get()});

@@ -23,9 +23,9 @@ const AccountTable Administrators{Tables::Administrators, QStringLiteral("Адм
                                   QStringLiteral("Администратор")};
 const AccountTable Operators{Tables::Operators, QStringLiteral("Пользователи"), QStringLiteral("Пользователь")};
 
-void list(QTextStream &out, const AccountTable &t)
+void list(QTextStream &out, TableStore &store, const AccountTable &t)
 {
-    TableCursor c(t.table);
+    TableCursor c(store, t.table);
     c.Open();
     const int name = c.fieldIndex(AccountRecord::fieldName(AccountRecord::Name));
     const int password = c.fieldIndex(AccountRecord::fieldName(AccountRecord::Password));
@@ -38,9 +38,9 @@ void list(QTextStream &out, const AccountTable &t)
 
 // Sets the password of the account that a sign-in with this name finds (the
 // first of that name, letter case ignored), or adds the account.
-QString addOrSetPassword(const AccountTable &t, const QString &name, const QString &password)
+QString addOrSetPassword(TableStore &store, const AccountTable &t, const QString &name, const QString &password)
 {
-    TableCursor c(t.table);
+    TableCursor c(store, t.table);
     c.Open();
     const int nameField = c.fieldIndex(AccountRecord::fieldName(AccountRecord::Name));
     for (c.First(); !c.AtEnd(); c.Next()) {
@@ -52,7 +52,7 @@ QString addOrSetPassword(const AccountTable &t, const QString &name, const QStri
         c.Post();
         return QStringLiteral("%1 «%2»: пароль изменён").arg(t.kind, stored);
     }
-    Schema::addAccount(t.table, name, password);
+    Schema::addAccount(store, t.table, name, password);
     return QStringLiteral("%1 «%2» добавлен").arg(t.kind, name);
 }
 
@@ -88,25 +88,21 @@ int accountsCommand(const QStringList &args)
 
     QTextStream out(stdout);
     try {
-        if (server)
-            TableStore::openServer(args[2]);
-        else
-            TableStore::open(args[1]);
+        const auto store = server ? TableStore::openServer(args[2]) : TableStore::open(args[1]);
         for (const AccountTable *t : {&Administrators, &Operators})
-            if (!TableStore::tableExists(t->table))
+            if (!store->tableExists(t->table))
                 throw Failure(QStringLiteral("в %1 нет таблицы %2; её создаст krodalin-db init")
-                                  .arg(TableStore::describe(), t->table));
+                                  .arg(store->describe(), t->table));
         if (adding) {
             // An empty name can never sign in: the login asks for one.
             if (name.trimmed().isEmpty())
                 throw Failure(QStringLiteral("имя не может быть пустым"));
             if (!havePassword)
                 password = ask(QStringLiteral("Пароль для «%1»").arg(name));
-            out << addOrSetPassword(*adding, name, password) << "\n";
+            out << addOrSetPassword(*store, *adding, name, password) << "\n";
         }
-        list(out, Administrators);
-        list(out, Operators);
-        TableStore::close();
+        list(out, *store, Administrators);
+        list(out, *store, Operators);
     } catch (const Failure &e) {
         out.flush();
         QTextStream(stderr) << "krodalin-db: " << e.message() << "\n";

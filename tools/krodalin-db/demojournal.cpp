@@ -2,11 +2,11 @@
 
 #include <QDate>
 #include <QRandomGenerator>
-#include <QSqlQuery>
 #include <QTime>
 
 #include "common/failure.h"
 #include "store/hashchain.h"
+#include "store/journalappend.h"
 #include "store/schema.h"
 #include "store/tablestore.h"
 
@@ -23,7 +23,7 @@ QString weightText(double kg)
 
 }
 
-void addDemoWeighings(int rows)
+void addDemoWeighings(TableStore &store, int rows)
 {
     const QStringList customers = {"ООО Комбинат", "O'Neil Trading", "ЗАО Стройка", "ИП Петров",
                                    "Агрофирма Заря", "ОАО Карьер", "ООО \"Бетон-Сервис\"", "ИП О'Коннор"};
@@ -41,16 +41,7 @@ void addDemoWeighings(int rows)
     QRandomGenerator rng(20050315);
     const auto pick = [&](const QStringList &l) { return l[int(rng.bounded(l.size()))]; };
 
-    TableStore::Transaction transaction;
-    QSqlQuery q(TableStore::connection());
-    QStringList cols, marks;
-    for (const QString &f : Schema::journalFields()) {
-        cols << QStringLiteral("\"%1\"").arg(f);
-        marks << QStringLiteral("?");
-    }
-    TableStore::check(q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                    .arg(TableStore::sqlName(Tables::Journal), cols.join(','), marks.join(','))),
-                      q);
+    JournalAppend journal(store);
     const QDate today = QDate::currentDate();
     const int days = 24;
     for (int i = 0; i < rows; ++i) {
@@ -109,15 +100,11 @@ void addDemoWeighings(int rows)
         values[Ok_tara] = okTara;
         values[Ok_brutto] = okBrutto;
         values[Ok_cicle] = okCicle;
-        for (const QString &v : values)
-            q.addBindValue(v.isNull() ? QString(QLatin1String("")) : v);
-        TableStore::check(q.exec(), q);
+        journal.append(values);
     }
-    q.finish();
     // Demo rows were never weighed: the chain starts after them, so that
     // verify counts them as from before it.
-    if (TableStore::tableExists(Tables::Chain))
-        HashChain::restart();
-    transaction.commit();
-    TableStore::bumpGeneration();
+    if (store.tableExists(Tables::Chain))
+        HashChain::restart(store);
+    journal.commit();
 }

@@ -4,6 +4,8 @@
 // waiting for their second pass, over the last weeks, with recurring
 // customers (one of them with a quote in its name), goods, drivers and trucks.
 
-// Appends rows weighings to the journal of the open WE database. The same
-// rows every time (a fixed seed), dated back from today.
-void addDemoWeighings(int rows);
+class TableStore;
+
+// Appends rows weighings to the journal of the store. The same rows every
+// time (a fixed seed), dated back from today.
+void addDemoWeighings(TableStore &store, int rows);

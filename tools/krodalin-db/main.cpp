@@ -123,16 +123,15 @@ int demo(const QStringList &args)
     if (rows <= 0)
         return usage();
     try {
-        TableStore::open(args[1]);
-        TableCursor journal(Tables::Journal);
+        const auto store = TableStore::open(args[1]);
+        TableCursor journal(*store, Tables::Journal);
         journal.Open();
         if (!journal.IsEmpty()) {
             QTextStream(stdout) << "Журнал не пуст; демонстрационные взвешивания не добавлены\n";
             return 0;
         }
         journal.Close();
-        addDemoWeighings(rows);
-        TableStore::close();
+        addDemoWeighings(*store, rows);
     } catch (const Failure &e) {
         QTextStream(stderr) << "krodalin-db: " << e.message() << "\n";
         return 1;
@@ -156,15 +155,14 @@ int audit(const QStringList &args)
         }
     }
     try {
-        TableStore::open(args[1]);
-        if (!TableStore::tableExists(Tables::Audit))
+        const auto store = TableStore::open(args[1]);
+        if (!store->tableExists(Tables::Audit))
             throw Failure(QStringLiteral("в %1 нет таблицы %2; её добавит krodalin-db init")
                               .arg(TableStore::databasePath(args[1]), Tables::Audit));
         QTextStream out(stdout);
-        for (const AuditEntry &e : AuditTrail::read(since))
+        for (const AuditEntry &e : AuditTrail::read(*store, since))
             out << e.at << '\t' << cell(e.operatorName) << '\t' << e.action << '\t' << e.table << '\t' << e.rowId
                 << '\t' << cell(e.field) << '\t' << cell(e.oldText) << '\t' << cell(e.newText) << '\n';
-        TableStore::close();
     } catch (const Failure &e) {
         QTextStream(stderr) << "krodalin-db: " << e.message() << "\n";
         return 1;
@@ -179,12 +177,8 @@ int verify(const QStringList &args)
         return usage();
     ChainVerify::Report report;
     try {
-        if (server)
-            TableStore::openServer(args[2]);
-        else
-            TableStore::open(args[1]);
-        report = ChainVerify::run();
-        TableStore::close();
+        const auto store = server ? TableStore::openServer(args[2]) : TableStore::open(args[1]);
+        report = ChainVerify::run(*store);
     } catch (const Failure &e) {
         QTextStream(stderr) << "krodalin-db: " << e.message() << "\n";
         return 1;
@@ -228,10 +222,10 @@ QString addedText(const QString &added)
                    : QStringLiteral("Поле %1 таблицы %2 добавлено: ").arg(added.mid(dot + 1), added.left(dot));
 }
 
-bool holdsProgramTables()
+bool holdsProgramTables(TableStore &store)
 {
-    return TableStore::tableExists(Tables::Journal) && TableStore::tableExists(Tables::Operators)
-           && TableStore::tableExists(Tables::Administrators);
+    return store.tableExists(Tables::Journal) && store.tableExists(Tables::Operators)
+           && store.tableExists(Tables::Administrators);
 }
 
 int restore(const QStringList &args)
@@ -256,11 +250,10 @@ int restore(const QStringList &args)
     if (TableStore::location(args[1]).engine != TableStore::Engine::SQLite)
         return 0;
     try {
-        TableStore::open(args[1]);
-        if (holdsProgramTables())
-            for (const QString &t : Schema::ensureLogTables())
-                out << addedText(t) << TableStore::describe() << "\n";
-        TableStore::close();
+        const auto store = TableStore::open(args[1]);
+        if (holdsProgramTables(*store))
+            for (const QString &t : Schema::ensureLogTables(*store))
+                out << addedText(t) << store->describe() << "\n";
     } catch (const Failure &e) {
         QTextStream(stderr) << "krodalin-db: таблицы BD_audit, BD_pass и BD_chain не добавлены (" << e.message()
                             << "); её добавит krodalin-db init " << args[1] << "\n";
@@ -288,13 +281,12 @@ int copy(const QStringList &args)
         return usage();
     try {
         const QString file = TableStore::databasePath(args[1]);
-        TableStore::openServer(args[3]);
-        const QVector<TableCopy::Copied> copied = TableCopy::fromSqlite(file);
+        const auto store = TableStore::openServer(args[3]);
+        const QVector<TableCopy::Copied> copied = TableCopy::fromSqlite(*store, file);
         QTextStream out(stdout);
-        out << "Скопировано из " << file << " в " << TableStore::describe() << ":\n";
+        out << "Скопировано из " << file << " в " << store->describe() << ":\n";
         for (const TableCopy::Copied &c : copied)
             out << "  " << c.table << ": " << c.rows << "\n";
-        TableStore::close();
     } catch (const Failure &e) {
         QTextStream(stderr) << "krodalin-db: " << e.message() << "\n";
         return 1;
@@ -361,31 +353,31 @@ int main(int argc, char *argv[])
     }
 
     try {
+        std::unique_ptr<TableStore> store;
         if (server) {
-            TableStore::openServer(connection);
+            store = TableStore::openServer(connection);
         } else {
             makeDatabaseFile(folder);
-            TableStore::openCreating(folder);
+            store = TableStore::openCreating(folder);
         }
         // A database prepared before the trail, the pass records or the
         // chain existed gets them, and nothing else.
-        if (holdsProgramTables()) {
-            const QStringList added = Schema::ensureLogTables();
+        if (holdsProgramTables(*store)) {
+            const QStringList added = Schema::ensureLogTables(*store);
             for (const QString &t : added)
-                QTextStream(stdout) << addedText(t) << TableStore::describe() << "\n";
-            const QStringList indexed = Schema::ensureIndexes();
+                QTextStream(stdout) << addedText(t) << store->describe() << "\n";
+            const QStringList indexed = Schema::ensureIndexes(*store);
             if (!indexed.isEmpty())
                 QTextStream(stdout) << "Индексы по полям " << indexed.join(QStringLiteral(", "))
-                                    << " добавлены: " << TableStore::describe() << "\n";
+                                    << " добавлены: " << store->describe() << "\n";
             if (added.isEmpty() && indexed.isEmpty())
-                QTextStream(stdout) << "Все таблицы уже есть: " << TableStore::describe() << "\n";
-            TableStore::close();
+                QTextStream(stdout) << "Все таблицы уже есть: " << store->describe() << "\n";
             return 0;
         }
         for (const QString &t : {Tables::Journal, Tables::Operators, Tables::Administrators})
-            if (TableStore::tableExists(t))
+            if (store->tableExists(t))
                 throw Failure(QStringLiteral("таблица %1 уже существует в %2; ничего не изменено")
-                                  .arg(t, TableStore::describe()));
+                                  .arg(t, store->describe()));
         if (!haveAdmin)
             admin = ask(QStringLiteral("Имя администратора"));
         if (!haveAdminPw)
@@ -394,11 +386,10 @@ int main(int argc, char *argv[])
             op = ask(QStringLiteral("Ф.И.О. оператора"));
         if (!haveOpPw)
             opPassword = ask(QStringLiteral("Пароль оператора"));
-        Schema::createTables();
-        Schema::addAccount(Tables::Administrators, admin, adminPassword);
-        Schema::addAccount(Tables::Operators, op, opPassword);
-        QTextStream(stdout) << "Таблицы созданы: " << TableStore::describe() << "\n";
-        TableStore::close();
+        Schema::createTables(*store);
+        Schema::addAccount(*store, Tables::Administrators, admin, adminPassword);
+        Schema::addAccount(*store, Tables::Operators, op, opPassword);
+        QTextStream(stdout) << "Таблицы созданы: " << store->describe() << "\n";
     } catch (const Failure &e) {
         QTextStream(stderr) << "krodalin-db: " << e.message() << "\n";
         return 1;

@@ -86,15 +86,14 @@ int totalsCommand(const QStringList &args)
 
     try {
         const QDateTime made = QDateTime::currentDateTime();
-        if (server)
-            TableStore::openServer(args[2]);
-        else
-            TableStore::open(args[1]);
-        if (!TableStore::tableExists(Tables::Journal))
-            throw Failure(QStringLiteral("в %1 нет таблицы %2; её создаст krodalin-db init")
-                              .arg(TableStore::describe(), Tables::Journal));
-        const Totals::Result result = Totals::compute(request);
-        TableStore::close();
+        Totals::Result result;
+        {
+            const auto store = server ? TableStore::openServer(args[2]) : TableStore::open(args[1]);
+            if (!store->tableExists(Tables::Journal))
+                throw Failure(QStringLiteral("в %1 нет таблицы %2; её создаст krodalin-db init")
+                                  .arg(store->describe(), Tables::Journal));
+            result = Totals::compute(*store, request);
+        }
         if (!csvPath.isEmpty())
             writeCsv(csvPath, Totals::csv(result));
         QTextStream(stdout) << Totals::text(result, made);

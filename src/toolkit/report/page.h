@@ -101,6 +101,9 @@ public:
     virtual ~PageSource() = default;
     virtual PageGeometry geometry() const = 0;
     virtual int pageCount() const = 0;
+    // Whether page(index) would give the page without waiting for its data
+    // (read by a worker meanwhile).
+    virtual bool isReady(int) const { return true; }
     // Page index (0-based) laid out afresh. Throws Failure when its data cannot be read.
     virtual Page page(int index) const = 0;
 };

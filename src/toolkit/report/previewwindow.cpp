@@ -171,6 +171,17 @@ void PageView::reportLater(const QString &message)
     });
 }
 
+void PageView::paintLater()
+{
+    if (m_paintPending)
+        return;
+    m_paintPending = true;
+    QTimer::singleShot(WaitMs, this, [this] {
+        m_paintPending = false;
+        viewport()->update();
+    });
+}
+
 void PageView::paintEvent(QPaintEvent *)
 {
     QPainter painter(viewport());
@@ -182,6 +193,11 @@ void PageView::paintEvent(QPaintEvent *)
         const QRect sheet(left, int(qint64(k) * stride() + Gap - top), size.width(), size.height());
         painter.fillRect(sheet.translated(3, 3), QColor(0, 0, 0, 60));
         painter.fillRect(sheet, Qt::white);
+        if (!m_report->pageReady(k)) {
+            // Its rows are still being found: a blank sheet until they are.
+            paintLater();
+            continue;
+        }
         Page page;
         try {
             page = m_report->page(k);

@@ -53,11 +53,14 @@ private:
     int pageLeft() const;
     void updateScrollBars();
     void reportLater(const QString &message);
+    void paintLater();
 
     Report *m_report;
     Zoom m_zoom = Zoom::WholePage;
     int m_current = 0;
     bool m_reportPending = false;
+    bool m_paintPending = false;
+    static constexpr int WaitMs = 40;
     static constexpr int Gap = 12;
 };
 

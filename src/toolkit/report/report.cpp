@@ -86,6 +86,11 @@ Page Report::page(int index) const
     return copy;
 }
 
+bool Report::pageReady(int index) const
+{
+    return !m_source || m_pages.contains(index) || m_source->isReady(index);
+}
+
 PreviewWindow *Report::preview() const { return m_preview; }
 
 PreviewWindow *Report::showPreview(QWidget *parent)

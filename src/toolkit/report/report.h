@@ -42,6 +42,8 @@ public:
     int pageCount() const;
     // Page index laid out; the last few asked for are kept. Throws Failure.
     Page page(int index) const;
+    // Whether page(index) would not wait for its data.
+    bool pageReady(int index) const;
 
     // Opens the preview over parent, or brings the open one to the front:
     // there is never a second one.

@@ -66,16 +66,23 @@ private:
             if (!m_font.glyphIndexesForChars(&ch, 1, &glyphs[c], &count) || count != 1)
                 glyphs[c] = 0;
         }
-        // Each distinct glyph measured once (TrueType glyph ids are 16-bit).
+        // Each distinct glyph measured once (TrueType glyph ids are 16-bit),
+        // all in one call: one by one they took most of the table's time.
         std::vector<int> byGlyph(65536, -1);
+        std::vector<quint32> distinct;
         for (int c = 0; c < 65536; ++c) {
-            int &adv = byGlyph[glyphs[c] & 0xFFFF];
-            if (adv < 0) {
-                QPointF p;
-                if (m_font.isValid())
-                    m_font.advancesForGlyphIndexes(&glyphs[c], &p, 1, QRawFont::UseDesignMetrics);
-                adv = qBound(0, qRound(p.x()), 0xFFFF);
+            int &slot = byGlyph[glyphs[c] & 0xFFFF];
+            if (slot < 0) {
+                slot = int(distinct.size());
+                distinct.push_back(glyphs[c]);
             }
+        }
+        std::vector<QPointF> advances(distinct.size());
+        if (m_font.isValid())
+            m_font.advancesForGlyphIndexes(distinct.data(), advances.data(), int(distinct.size()),
+                                           QRawFont::UseDesignMetrics);
+        for (int c = 0; c < 65536; ++c) {
+            const int adv = qBound(0, qRound(advances[byGlyph[glyphs[c] & 0xFFFF]].x()), 0xFFFF);
             m_advances[c] = std::uint16_t(adv);
             m_maxAdvance = qMax(m_maxAdvance, adv);
         }
