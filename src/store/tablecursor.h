@@ -96,6 +96,9 @@ public:
     // field has no index of its own or holds more than limit distinct texts;
     // callers then walk the rows.
     std::optional<QStringList> distinctByLatest(int field, int limit) const;
+    // Its statement over the visible rows up to lastId, to be read elsewhere
+    // (TableScan::latestSeek).
+    std::optional<TableScan::Statement> latestSeek(int field, int limit, qint64 lastId) const;
     // How many rows the filters in force hide (0 without filters).
     qint64 hiddenCount() const;
 

@@ -566,37 +566,49 @@ void EntryForm::startFilling(std::unique_ptr<PendingLists> read)
     m_fillThread = std::thread([this, read = m_filling.get()] {
         bool ran = false;
         std::exception_ptr failure;
+        // The posted calls are gone with the form when it is destroyed first.
+        const auto seeked = [this] {
+            QMetaObject::invokeMethod(this, [this] { takeFilled(m_filling->seekedPositions()); }, Qt::QueuedConnection);
+        };
         try {
-            ran = read->run(m_stopFilling);
+            ran = read->run(m_stopFilling, seeked);
         } catch (...) {
             failure = std::current_exception();
         }
-        // Gone with the form when it is destroyed first.
         QMetaObject::invokeMethod(this, [this, ran, failure] { finishFilling(ran, failure); }, Qt::QueuedConnection);
     });
+}
+
+void EntryForm::takeFilled(const QVector<int> &positions)
+{
+    std::vector<std::pair<int, ShownText>> shown;
+    for (const int p : positions)
+        if (m_lists.isPending(p)) {
+            shown.emplace_back(p, ShownText(m_fields[size_t(p)]));
+            m_models[size_t(p)]->beginChange();
+        }
+    QVector<int> ready;
+    for (const auto &s : shown)
+        ready << s.first;
+    m_lists.complete(*m_filling, ready);
+    for (const auto &[p, text] : shown) {
+        m_models[size_t(p)]->endChange(false);
+        text.putBack();
+    }
+    for (const auto &[p, text] : shown)
+        m_fields[size_t(p)]->setFilling(false);
 }
 
 void EntryForm::finishFilling(bool ran, std::exception_ptr failure)
 {
     m_fillThread.join();
-    // Where the worker could not read, the rows are read here: late, but
+    // Where the worker could not read, the rest is read here: late, but
     // the lists are whole. A failure here too is reported, and the lists
     // show what they hold.
     if (failure || !ran)
         runGuarded([&] { m_filling->runHere(); });
-    std::vector<std::pair<int, ShownText>> shown;
-    for (const int p : m_filling->positions()) {
-        shown.emplace_back(p, ShownText(m_fields[size_t(p)]));
-        m_models[size_t(p)]->beginChange();
-    }
-    m_lists.complete(*m_filling);
-    for (const auto &[p, text] : shown) {
-        m_models[size_t(p)]->endChange(false);
-        text.putBack();
-    }
+    takeFilled(m_filling->positions());
     m_filling.reset();
-    for (const auto &[p, text] : shown)
-        m_fields[size_t(p)]->setFilling(false);
     emit fillingDone();
 }
 

@@ -324,62 +324,142 @@ qint64 lastIdOf(const TableCursor &view)
     return q.next() ? q.integer(0) : 0;
 }
 
+// On a worker a seek of many texts costs only time: no limit there.
+constexpr int WorkerSeekLimit = std::numeric_limits<int>::max() / 2;
+
 } // namespace
 
-PendingLists::PendingLists(QVector<int> positions, std::unique_ptr<SpanWalk> walk, qint64 rows)
-    : m_positions(std::move(positions)), m_walk(std::move(walk)), m_rows(rows)
+PendingLists::PendingLists(QVector<int> seeked, QVector<TableScan::Statement> seeks, std::unique_ptr<ApartRead> apart,
+                           QVector<int> walked, std::unique_ptr<SpanWalk> walk, qint64 rows)
+    : m_positions(seeked + walked), m_seeked(std::move(seeked)), m_seeks(std::move(seeks)), m_apart(std::move(apart)),
+      m_walked(std::move(walked)), m_walk(std::move(walk)), m_rows(rows)
 {
 }
 
 PendingLists::~PendingLists() = default;
 
-bool PendingLists::run(const std::atomic<bool> &stop)
+void PendingLists::takeSeek(int i, RawQuery &q)
+{
+    ReferenceList &list = m_lists[size_t(m_seeked[i])];
+    for (const QString &t : TableScan::latestTexts(q, WorkerSeekLimit).value_or(QStringList()))
+        list.take(t);
+}
+
+void PendingLists::walkInto(const std::function<void(const SpanWalk::RowVisit &)> &walk)
 {
     ReferenceLists::Changes changed{};
-    ListFiller filler(m_lists, changed, m_positions, m_rows);
-    const bool ran = m_walk->run([&](const QByteArrayView *row) { filler.take(row); }, stop);
+    ListFiller filler(m_lists, changed, m_walked, m_rows);
+    try {
+        walk([&](const QByteArrayView *row) { filler.take(row); });
+    } catch (...) {
+        filler.takeStaged();
+        throw;
+    }
     filler.takeStaged();
+}
+
+bool PendingLists::run(const std::atomic<bool> &stop, const std::function<void()> &seeked)
+{
+    m_apart->runEach(m_seeks, [this](int i, RawQuery &q) { takeSeek(i, q); }, &stop);
+    if (stop)
+        return true;
+    m_seeksRead = true;
+    seeked();
+    bool ran = true;
+    if (m_walk)
+        walkInto([&](const SpanWalk::RowVisit &visit) { ran = m_walk->run(visit, stop); });
     return ran;
 }
 
 void PendingLists::runHere()
 {
-    ReferenceLists::Changes changed{};
-    ListFiller filler(m_lists, changed, m_positions, m_rows);
-    m_walk->runHere([&](const QByteArrayView *row) { filler.take(row); });
-    filler.takeStaged();
+    // Seeks that failed part-way are read again whole: each text taken
+    // again in order ends where one reading leaves it.
+    if (!m_seeksRead) {
+        for (int i = 0; i < m_seeks.size(); ++i) {
+            RawQuery q(m_apart->store(), m_seeks[i].sql, m_seeks[i].binds);
+            takeSeek(i, q);
+        }
+        m_seeksRead = true;
+    }
+    if (m_walk)
+        walkInto([this](const SpanWalk::RowVisit &visit) { m_walk->runHere(visit); });
 }
+
+namespace {
+
+// Whether the field is NULL in some row: the walk reads that as the empty
+// text, which the index walk skips. Asked only of an indexed field, where it
+// is a seek; a failure counts as a NULL found.
+bool holdsNull(TableCursor &view, int p)
+{
+    try {
+        RawQuery nulls(view.store(), QStringLiteral("SELECT 1 FROM \"%1\" WHERE \"%2\" IS NULL LIMIT 1")
+                           .arg(TableStore::sqlName(view.tableName()), view.fieldNames().value(p)),
+                       {});
+        return nulls.next();
+    } catch (const StoreError &) {
+        return true;
+    }
+}
+
+} // namespace
 
 QVector<int> ReferenceLists::takeFromIndexes(TableCursor &view, Changes &changed, const QVector<int> &candidates)
 {
     // A field's distinct texts by their latest row are exactly what the walk
     // would leave, and a field with an index gives them in a few thousand
-    // seeks instead of a value decoded from every row. A NULL, which the
-    // walk reads as the empty text and the index walk skips, leaves the
-    // field to the walk; asked only of an indexed field, where it is a seek.
+    // seeks instead of a value decoded from every row. A field holding a
+    // NULL is left to the walk.
     QVector<int> seeked;
-    const QString table = TableStore::sqlName(view.tableName());
     for (const int p : candidates) {
         ReferenceList &list = m_lists[size_t(p)];
         if (!list.isEmpty())
             continue;
         const std::optional<QStringList> texts = view.distinctByLatest(p, SeekLimit);
-        if (!texts)
-            continue;
-        const QString column = QStringLiteral("\"%1\"").arg(view.fieldNames().value(p));
-        bool nullFound = true;
-        try {
-            RawQuery nulls(view.store(), QStringLiteral("SELECT 1 FROM \"%1\" WHERE %2 IS NULL LIMIT 1").arg(table, column), {});
-            nullFound = nulls.next();
-        } catch (const StoreError &) {
-        }
-        if (nullFound)
+        if (!texts || holdsNull(view, p))
             continue;
         for (const QString &t : *texts)
             changed[size_t(p)] |= list.take(t);
         seeked << p;
     }
     return seeked;
+}
+
+std::unique_ptr<PendingLists> ReferenceLists::leaveToWorker(TableCursor &view, QVector<int> &candidates,
+                                                            qint64 lastId)
+{
+    auto apart = std::make_unique<ApartRead>(view.store());
+    if (!apart->runsApart())
+        return nullptr;
+    // The lists new on nearly every row are walked; of the others, those of
+    // indexed fields are seeked (a NULL, which the seeks skip, leaves a field
+    // to the walk too); the rest are read now.
+    QVector<int> walked = nearlyUnique(view, candidates, lastId);
+    QVector<int> seeked;
+    QVector<TableScan::Statement> seeks;
+    for (const int p : candidates) {
+        if (walked.contains(p))
+            continue;
+        std::optional<TableScan::Statement> seek = view.latestSeek(p, WorkerSeekLimit, lastId);
+        if (!seek)
+            continue;
+        if (holdsNull(view, p)) {
+            walked << p;
+            continue;
+        }
+        seeked << p;
+        seeks << *seek;
+    }
+    if (seeked.isEmpty() && walked.isEmpty())
+        return nullptr;
+    candidates.removeIf([&](int p) { return seeked.contains(p) || walked.contains(p); });
+    const qint64 firstId = view.currentId();
+    std::unique_ptr<SpanWalk> walk;
+    if (!walked.isEmpty())
+        walk = std::make_unique<SpanWalk>(view.store(), view.tableName(), namesOf(view, walked), firstId, lastId);
+    return std::unique_ptr<PendingLists>(new PendingLists(std::move(seeked), std::move(seeks), std::move(apart),
+                                                          std::move(walked), std::move(walk), lastId - firstId + 1));
 }
 
 QVector<int> ReferenceLists::nearlyUnique(TableCursor &view, const QVector<int> &candidates, qint64 lastId) const
@@ -489,17 +569,11 @@ std::unique_ptr<PendingLists> ReferenceLists::readWhole(TableCursor &view, qint6
     const qint64 firstId = view.currentId();
     QVector<int> walked(WeighingRecord::EntryFieldCount);
     std::iota(walked.begin(), walked.end(), 0);
-    const QVector<int> seeked = takeFromIndexes(view, changed, walked);
-    walked.removeIf([&seeked](int p) { return seeked.contains(p); });
-    std::unique_ptr<PendingLists> pending;
-    const QVector<int> large = leaveLarge ? nearlyUnique(view, walked, lastId) : QVector<int>();
-    if (!large.isEmpty()) {
-        auto walk = std::make_unique<SpanWalk>(view.store(), view.tableName(), namesOf(view, large), firstId, lastId);
-        // Where no worker can read, the whole list is read now.
-        if (walk->mayRunElsewhere()) {
-            walked.removeIf([&large](int p) { return large.contains(p); });
-            pending.reset(new PendingLists(large, std::move(walk), lastId - firstId + 1));
-        }
+    std::unique_ptr<PendingLists> pending = leaveLarge ? leaveToWorker(view, walked, lastId) : nullptr;
+    // Where no worker can read, every list is read now.
+    if (!pending) {
+        const QVector<int> seeked = takeFromIndexes(view, changed, walked);
+        walked.removeIf([&seeked](int p) { return seeked.contains(p); });
     }
     walkSpan(view, changed, walked, firstId, lastId);
     m_takenUpTo = lastId;
@@ -523,10 +597,12 @@ std::unique_ptr<PendingLists> ReferenceLists::refreshLeavingLarge(TableCursor &v
     return nullptr;
 }
 
-ReferenceLists::Changes ReferenceLists::complete(PendingLists &read)
+ReferenceLists::Changes ReferenceLists::complete(PendingLists &read, const QVector<int> &positions)
 {
     Changes changed{};
-    for (const int p : read.positions()) {
+    for (const int p : positions) {
+        if (!m_pending[size_t(p)])
+            continue;
         ReferenceList &list = m_lists[size_t(p)];
         ReferenceList &older = read.m_lists[size_t(p)];
         for (qsizetype i = 0; i < list.size(); ++i)
