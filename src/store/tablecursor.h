@@ -188,6 +188,8 @@ public:
     // the given id (0: from the start), at most limit of them.
     QVector<qint64> visibleIds(qint64 afterId, int limit) const;
     int visibleCount() const;
+    // Its statement, to be run on a connection of its own (ApartRead).
+    TableScan::Statement visibleCountStatement() const;
     // Stored values (NULL as a null QString); empty when the row is gone.
     QVector<QString> rowById(qint64 id) const;
     // Visible rows with fromId <= id <= toId, in stored order.
