@@ -46,7 +46,7 @@ void removeCopy(const QString &path)
 class Poster
 {
 public:
-    Poster() : m_journal(TableStore::we(), Tables::Journal)
+    explicit Poster(TableStore &store) : m_journal(store, Tables::Journal)
     {
         m_journal.Open();
         m_timer.setInterval(50);
@@ -136,7 +136,7 @@ int main(int argc, char *argv[])
     // once while the program's daily backup copies on its own thread.
     store = TableStore::open(folder);
     {
-        Poster alone;
+        Poster alone(*store);
         QEventLoop loop;
         QTimer::singleShot(2000, &loop, &QEventLoop::quit);
         alone.start();
@@ -145,7 +145,7 @@ int main(int argc, char *argv[])
         out << "alone: " << alone.figures() << "\n";
     }
     QDir(DailyBackup::folder(folder)).removeRecursively();
-    Poster during;
+    Poster during(*store);
     DailyBackup backup(folder, QDate::currentDate());
     QEventLoop loop;
     QString error;

@@ -109,9 +109,9 @@ QString entryColumns()
 // What the weigh operation writes: first passes appended through the main
 // window's view, then second passes completing them through the pending
 // window's view with the once-only check.
-void timePasses(const QString &engine, int passes)
+void timePasses(TableStore &store, const QString &engine, int passes)
 {
-    TableCursor view(TableStore::we(), Tables::Journal), pendingView(TableStore::we(), Tables::Journal);
+    TableCursor view(store, Tables::Journal), pendingView(store, Tables::Journal);
     view.Open();
     pendingView.Open();
     Figures first, second;
@@ -152,13 +152,13 @@ void timePasses(const QString &engine, int passes)
 
 // The pending-truck window shown for "Брутто после погрузки": its view
 // filtered to the waiting trucks, the grid filled and painted.
-void timePendingWindow(const QString &engine, int rounds)
+void timePendingWindow(TableStore &store, const QString &engine, int rounds)
 {
     QWidget window;
     auto *panel = new QWidget(&window);
     auto *slot = new QWidget(&window);
     auto *unit = new QLabel(QStringLiteral("т"), &window);
-    auto *view = new TableCursor(TableStore::we(), Tables::Journal, &window);
+    auto *view = new TableCursor(store, Tables::Journal, &window);
     view->Open();
     EntryForm form({panel, slot, unit, view, nullptr});
     TnewDB pending(&form);
@@ -177,11 +177,11 @@ void timePendingWindow(const QString &engine, int rounds)
     out << engine << ": pending-truck window opened (" << rows << " waiting trucks): " << open.text(1) << "\n";
 }
 
-double timeLists(const QString &engine)
+double timeLists(TableStore &store, const QString &engine)
 {
     QElapsedTimer t;
     t.start();
-    TableCursor view(TableStore::we(), Tables::Journal);
+    TableCursor view(store, Tables::Journal);
     view.Open();
     ReferenceLists lists;
     lists.refresh(view);
@@ -243,9 +243,9 @@ int main(int argc, char *argv[])
     for (int e = 0; e < 2; ++e) {
         try {
             auto store = TableStore::open(engines[e].folder);
-            lists[e] = timeLists(engines[e].name);
-            timePasses(engines[e].name, 200);
-            timePendingWindow(engines[e].name, rounds);
+            lists[e] = timeLists(*store, engines[e].name);
+            timePasses(*store, engines[e].name, 200);
+            timePendingWindow(*store, engines[e].name, rounds);
             store.reset();
         } catch (const Failure &f) {
             out << engines[e].name << " failed: " << f.message() << "\n";

@@ -80,6 +80,14 @@ const std::array<std::pair<Field, const char *>, 6> SearchColumns = {{{Zakazchik
                                                                       {Klad, "ComboBox17"},
                                                                       {Tovar, "ComboBox13a"}}};
 
+QStringList namesOf(std::initializer_list<Field> fields)
+{
+    QStringList names;
+    for (const Field f : fields)
+        names << fieldName(f);
+    return names;
+}
+
 QString quotedColumns(const QStringList &names)
 {
     QStringList quoted;
@@ -537,14 +545,18 @@ QVector<int> numbers(const QString &commaList)
 // Exactly WaitingTrucks records wait for "Брутто после погрузки" (their tare
 // taken first): surplus waiting ones, oldest first, get their second pass; then
 // the latest completed ones lose it until there are enough.
-const QString WaitingSql = QStringLiteral(
-    "UPDATE bd_main_db SET \"Sum\" = CAST(CAST(\"Tara\" AS INTEGER) + 12000 AS TEXT), \"Netto\" = '12000', "
-    "\"Ok_tara\" = '0', \"Ok_brutto\" = '0', \"Ok_cicle\" = '2' WHERE \"Ok_tara\" = '1' AND id NOT IN "
-    "(SELECT id FROM bd_main_db WHERE \"Ok_tara\" = '1' ORDER BY id DESC LIMIT %1); "
-    "UPDATE bd_main_db SET \"Sum\" = '', \"Netto\" = '', \"Ok_tara\" = '1', \"Ok_brutto\" = '', \"Ok_cicle\" = '' "
-    "WHERE id IN (SELECT id FROM bd_main_db WHERE \"Ok_cicle\" = '2' ORDER BY id DESC "
-    "LIMIT max(0, %1 - (SELECT count(*) FROM bd_main_db WHERE \"Ok_tara\" = '1'))); "
-    "PRAGMA wal_checkpoint(TRUNCATE);").arg(WaitingTrucks);
+QString waitingSql()
+{
+    return QStringLiteral("UPDATE %1 SET %2 = CAST(CAST(%3 AS INTEGER) + 12000 AS TEXT), %4 = '12000', "
+                          "%5 = '0', %6 = '0', %7 = '2' WHERE %5 = '1' AND id NOT IN "
+                          "(SELECT id FROM %1 WHERE %5 = '1' ORDER BY id DESC LIMIT %8); "
+                          "UPDATE %1 SET %2 = '', %4 = '', %5 = '1', %6 = '', %7 = '' "
+                          "WHERE id IN (SELECT id FROM %1 WHERE %7 = '2' ORDER BY id DESC "
+                          "LIMIT max(0, %8 - (SELECT count(*) FROM %1 WHERE %5 = '1'))); "
+                          "PRAGMA wal_checkpoint(TRUNCATE);")
+        .arg(bench::journalTable(), bench::column(Sum), bench::column(Tara), bench::column(Netto),
+             bench::column(Ok_tara), bench::column(Ok_brutto), bench::column(Ok_cicle), QString::number(WaitingTrucks));
+}
 
 struct Figures
 {
@@ -601,7 +613,7 @@ bool prepare(Shape &s, int rows)
                           ? runTool(tool, {QStringLiteral("demo"), s.folder, QStringLiteral("--rows"), QString::number(rows)})
                           : runTool(QStringLiteral("python3"), {QStringLiteral(KRODALIN_BENCH_DIR "/gen_journal.py"),
                                                                 QString::number(rows), s.folder});
-    if (!made || bench::shell(s.file, WaitingSql, out) < 0)
+    if (!made || bench::shell(s.file, waitingSql(), out) < 0)
         return false;
     if (!ready.open(QIODevice::WriteOnly))
         return false;
@@ -618,9 +630,11 @@ bool measureLists(Shape &s)
     const QStringList columns = entryColumns() << fieldName(Klad);
     for (const QString &c : columns)
         parts << QStringLiteral("count(DISTINCT coalesce(\"%1\", ''))").arg(c);
-    parts << QStringLiteral("(SELECT count(*) FROM bd_main_db WHERE \"Ok_tara\" = '1')") << QStringLiteral("count(*)");
+    parts << QStringLiteral("(SELECT count(*) FROM %1 WHERE %2 = '1')").arg(bench::journalTable(), bench::column(Ok_tara))
+          << QStringLiteral("count(*)");
     const QStringList v =
-        bench::shellOutput(s.file, QStringLiteral("SELECT %1 FROM bd_main_db").arg(parts.join(u',')), out).split(u'|');
+        bench::shellOutput(s.file, QStringLiteral("SELECT %1 FROM %2").arg(parts.join(u','), bench::journalTable()), out)
+            .split(u'|');
     if (v.size() != columns.size() + 2)
         return false;
     QMap<QString, int> sizes;
@@ -640,8 +654,10 @@ bool measureLists(Shape &s)
 // first day, "по" its last): every row matches.
 bool planSearch(Shape &s)
 {
+    const QString day = bench::column(Dat);
     const QStringList days =
-        bench::shellOutput(s.file, QStringLiteral("SELECT min(\"Dat\"), max(\"Dat\") FROM bd_main_db"), out).split(u'|');
+        bench::shellOutput(s.file, QStringLiteral("SELECT min(%1), max(%1) FROM %2").arg(day, bench::journalTable()), out)
+            .split(u'|');
     if (days.size() != 2)
         return false;
     const QDate first = QDate::fromString(days[0], Qt::ISODate), last = QDate::fromString(days[1], Qt::ISODate);
@@ -651,8 +667,8 @@ bool planSearch(Shape &s)
     s.search = {{QStringLiteral("DateEdit1"), first.toString(form)}, {QStringLiteral("DateEdit2"), last.toString(form)}};
     s.searchTitle = QStringLiteral("\" Поиск!\" с %1 по %2, the whole journal (the date index cannot narrow it)")
                         .arg(first.toString(QStringLiteral("dd.MM.yyyy")), last.toString(QStringLiteral("dd.MM.yyyy")));
-    s.searchSql = QStringLiteral("SELECT * FROM bd_main_db WHERE \"Dat\" >= '%1' AND \"Dat\" <= '%2' ORDER BY id LIMIT 40")
-                      .arg(days[0], days[1]);
+    s.searchSql = QStringLiteral("SELECT * FROM %1 WHERE %2 >= '%3' AND %2 <= '%4' ORDER BY id LIMIT 40")
+                      .arg(bench::journalTable(), day, days[0], days[1]);
     return true;
 }
 
@@ -675,22 +691,24 @@ bool makeProgramFolder(Shape &s)
 
 QString csvSql()
 {
-    return QStringLiteral("SELECT %1 FROM bd_main_db ORDER BY id")
-        .arg(quotedColumns({"N_Avto", "N_pricepa", "FIO", "Marcka", "AvtoPr", "Zakazchik", "Gruz_otprav", "Gruz_poluch",
-                            "Punkt", "Punkt_zagruz", "Tovar", "Zena", "Forma", "N_List", "Sum", "Tara", "Netto",
-                            "Ed_izm", "Dat", "Time", "Klad"}));
+    return QStringLiteral("SELECT %1 FROM %2 ORDER BY id")
+        .arg(quotedColumns(namesOf({N_Avto, N_pricepa, FIO, Marcka, AvtoPr, Zakazchik, Gruz_otprav, Gruz_poluch, Punkt,
+                                    Punkt_zagruz, Tovar, Zena, Forma, N_List, Sum, Tara, Netto, Ed_izm, Dat, Time, Klad})),
+             bench::journalTable());
 }
 
 // One round on one journal: the shell's queries, then a session.
 void runRound(Shape &s, const QString &scratch)
 {
-    const QString all13 = QStringLiteral("SELECT %1 FROM bd_main_db").arg(quotedColumns(entryColumns()));
-    const QString six = QStringLiteral("SELECT %1 FROM bd_main_db").arg(quotedColumns(searchColumns()));
+    const QString table = bench::journalTable();
+    const QString all13 = QStringLiteral("SELECT %1 FROM %2").arg(quotedColumns(entryColumns()), table);
+    const QString six = QStringLiteral("SELECT %1 FROM %2").arg(quotedColumns(searchColumns()), table);
     const QString pending =
-        QStringLiteral("SELECT %1 FROM bd_main_db WHERE \"Ok_tara\" = '1' ORDER BY id")
-            .arg(quotedColumns({"Dat", "Time", "N_Avto", "N_pricepa", "Marcka", "FIO", "Tovar", "N_List", "Tara", "Sum", "Klad"}));
-    const QString screen = QStringLiteral("SELECT * FROM bd_main_db ORDER BY id LIMIT 40");
-    const QString ids = QStringLiteral("SELECT id FROM bd_main_db ORDER BY id");
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3 = '1' ORDER BY id")
+            .arg(quotedColumns(namesOf({Dat, Time, N_Avto, N_pricepa, Marcka, FIO, Tovar, N_List, Tara, Sum, Klad})), table,
+                 bench::column(Ok_tara));
+    const QString screen = QStringLiteral("SELECT * FROM %1 ORDER BY id LIMIT 40").arg(table);
+    const QString ids = QStringLiteral("SELECT id FROM %1 ORDER BY id").arg(table);
     const double visitShell = bench::shell(s.file, six, out);
     s.figures["start-up"].shell << bench::shell(s.file, all13, out);
     s.figures["lists-whole"].shell << s.figures["start-up"].shell.last();

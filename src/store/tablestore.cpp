@@ -20,8 +20,8 @@
 #include "store/sqldialect.h"
 
 namespace {
-// The stores open now, in the order they were opened: a failed statement
-// is told to the store whose connection it ran on.
+// The stores open now: a failed statement is told to the store whose
+// connection it ran on.
 QList<TableStore *> g_open;
 int g_made = 0;   // stores made so far: each connection has a name of its own
 
@@ -334,13 +334,6 @@ TableStore::~TableStore()
         db.close();
     }
     QSqlDatabase::removeDatabase(m_name);
-}
-
-TableStore &TableStore::we()
-{
-    if (g_open.isEmpty())
-        throw StoreError(QStringLiteral("База данных WE не открыта"));
-    return *g_open.first();
 }
 
 TableStore *TableStore::ofDriver(const QSqlDriver *driver)

@@ -158,10 +158,6 @@ public:
     void removeReader(LiveReader *reader);
     void releaseReaders();
 
-    // The store opened first among those open now: the alias WE for the code
-    // that is not yet handed its store. Throws StoreError when none is open.
-    static TableStore &we();
-
 private:
     void openFile(const QString &path);
     void openServerLocation(const Location &loc);

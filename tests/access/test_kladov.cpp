@@ -57,6 +57,8 @@ public:
         Schema::addAccount(m_db.store(), Tables::Administrators, Chief, QStringLiteral("root"));
     }
 
+    TableStore &store() const { return m_db.store(); }
+
 private:
     TempDatabase m_db;
 };
@@ -93,9 +95,9 @@ void pressKey(QWidget *field, Qt::Key key)
     QTest::keyClick(focusOn(field), key);
 }
 
-QString storedPassword(const QString &table, const QString &name)
+QString storedPassword(TableStore &store, const QString &table, const QString &name)
 {
-    TableCursor c(TableStore::we(), table);
+    TableCursor c(store, table);
     c.Open();
     for (c.First(); !c.AtEnd(); c.Next())
         if (c.FieldText(AccountFields::Name) == name)
@@ -130,7 +132,7 @@ int runApplicationLoop(int watchdogMs)
 // The login window with its controls at hand.
 struct Login
 {
-    Login() : dlg(std::make_unique<kladov>(TableStore::we()))
+    explicit Login(TableStore &store) : dlg(std::make_unique<kladov>(store))
     {
         name = dlg->findChild<AccountNameLookup *>(QStringLiteral("OperatorName"));
         password = dlg->findChild<QLineEdit *>(QStringLiteral("OperatorPassword"));
@@ -236,7 +238,7 @@ void TestKladov::signInRule()
 void TestKladov::layoutsTextsAndHints()
 {
     Accounts db;
-    Login l;
+    Login l(db.store());
     kladov &dlg = *l.dlg;
     l.show();
 
@@ -382,7 +384,7 @@ void TestKladov::lookupTyping()
     QFETCH(QString, currentRow);
 
     Accounts db;
-    Login l;
+    Login l(db.store());
     l.show();
     QLineEdit *edit = l.name->lineEdit();
     typeText(l.name, typed);
@@ -407,7 +409,7 @@ void TestKladov::lookupBackspaceDoesNotComplete()
 {
     QFETCH(int, key);
     Accounts db;
-    Login l;
+    Login l(db.store());
     l.show();
     QLineEdit *edit = l.name->lineEdit();
 
@@ -434,7 +436,7 @@ void TestKladov::lookupBackspaceDoesNotComplete()
 void TestKladov::lookupDropDownAndClearing()
 {
     Accounts db;
-    Login l;
+    Login l(db.store());
     l.show();
     TableCursor *cursor = l.dlg->operatorCursor();
 
@@ -456,7 +458,7 @@ void TestKladov::lookupDropDownAndClearing()
     QCOMPARE(cursor->FieldText(AccountFields::Name), Ivanova);
 
     // A name added meanwhile shows at the next drop-down, the text stays.
-    Schema::addAccount(TableStore::we(), Tables::Operators, QStringLiteral("Новиков"), QStringLiteral("n"));
+    Schema::addAccount(db.store(), Tables::Operators, QStringLiteral("Новиков"), QStringLiteral("n"));
     l.name->showPopup();
     QCOMPARE(l.name->count(), 5);
     QCOMPARE(l.name->itemText(4), QStringLiteral("Новиков"));
@@ -506,7 +508,7 @@ void TestKladov::continueWork()
     QFETCH(QString, operatorName);
 
     Accounts db;
-    Login l;
+    Login l(db.store());
     l.show();
     typeText(l.name, typed);
     if (dropCompletion)
@@ -569,7 +571,7 @@ void TestKladov::closingRules()
     QFETCH(QString, operatorName);
 
     Accounts db;
-    Login l;
+    Login l(db.store());
     Session::LoginOk = loginOkBefore;
 
     // As at start: shown modally before the application's own loop runs.
@@ -616,7 +618,7 @@ void TestKladov::adminSignIn()
     QFETCH(QString, focus);
 
     Accounts db;
-    Login l;
+    Login l(db.store());
     l.show();
     ModalWatcher watcher;
     l.button("ChangeListButton")->click();
@@ -663,7 +665,7 @@ void TestKladov::saveStoresEditedAccounts()
     QFETCH(int, editedRow);
 
     Accounts db;
-    Login l;
+    Login l(db.store());
     l.show();
     ModalWatcher watcher;
     typeText(l.name, QStringLiteral("ив"));
@@ -677,15 +679,15 @@ void TestKladov::saveStoresEditedAccounts()
     QVERIFY(admins->setData(admins->index(0, 1), QStringLiteral("Root-2"), Qt::EditRole));
     const QString editedName = editedRow == 0 ? Ivanov : Petrov;
     const QString oldPassword = editedRow == 0 ? QStringLiteral("ivan1") : QStringLiteral("Pass");
-    QCOMPARE(storedPassword(Tables::Operators, editedName), oldPassword);
+    QCOMPARE(storedPassword(db.store(), Tables::Operators, editedName), oldPassword);
     TableCursor *operators = l.dlg->operatorCursor();
     const qint64 rowBefore = operators->currentId();
     QCOMPARE(operators->FieldText(AccountFields::Name), editedName);
 
     l.button("SaveButton")->click();
     QVERIFY(watcher.seen().isEmpty());
-    QCOMPARE(storedPassword(Tables::Operators, editedName), QStringLiteral("Новый-1"));
-    QCOMPARE(storedPassword(Tables::Administrators, Admin), QStringLiteral("Root-2"));
+    QCOMPARE(storedPassword(db.store(), Tables::Operators, editedName), QStringLiteral("Новый-1"));
+    QCOMPARE(storedPassword(db.store(), Tables::Administrators, Admin), QStringLiteral("Root-2"));
     QCOMPARE(l.dlg->currentLayout(), kladov::Layout::Login);
     QCOMPARE(l.dlg->size(), QSize(330, 310));
     QCOMPARE(operators->currentId(), rowBefore);
@@ -724,7 +726,7 @@ void TestKladov::saveStoresEditedAccounts()
 void TestKladov::cancelKeepsOnlyStoredRows()
 {
     Accounts db;
-    Login l;
+    Login l(db.store());
     l.show();
     ModalWatcher watcher;
     l.signInAdmin(QStringLiteral("адм"), QStringLiteral("Admin"));
@@ -747,8 +749,8 @@ void TestKladov::cancelKeepsOnlyStoredRows()
     QVERIFY(watcher.seen().isEmpty());
     QCOMPARE(l.dlg->currentLayout(), kladov::Layout::Login);
     QCOMPARE(l.dlg->size(), QSize(330, 310));
-    QCOMPARE(storedPassword(Tables::Operators, QStringLiteral("Сидоров Сидор")), QStringLiteral("sid"));
-    QCOMPARE(storedPassword(Tables::Operators, Petrov), QStringLiteral("Pass"));
+    QCOMPARE(storedPassword(db.store(), Tables::Operators, QStringLiteral("Сидоров Сидор")), QStringLiteral("sid"));
+    QCOMPARE(storedPassword(db.store(), Tables::Operators, Petrov), QStringLiteral("Pass"));
     QCOMPARE(operators->state(), TableCursor::State::Browse);
     QVERIFY(l.dlg->administratorCursor()->isOpen());
 
@@ -798,7 +800,7 @@ void TestKladov::signInAfterTheGrids()
     QFETCH(QString, account);
     QFETCH(QString, stored);
     Accounts db;
-    Login l;
+    Login l(db.store());
     l.show();
     ModalWatcher watcher;
     l.signInAdmin(QStringLiteral("адм"), QStringLiteral("Admin"));
@@ -820,7 +822,7 @@ void TestKladov::signInAfterTheGrids()
         pressKey(l.name, Qt::Key_Down);
     typeText(admins ? l.adminPassword : l.password, typed.section('\t', -1));
     l.button(admins ? "OkButton" : "ContinueButton")->click();
-    QCOMPARE(storedPassword(admins ? Tables::Administrators : Tables::Operators, account), stored);
+    QCOMPARE(storedPassword(db.store(), admins ? Tables::Administrators : Tables::Operators, account), stored);
     QCOMPARE(watcher.seen().size(), signedIn.isEmpty() ? 1 : 0);
     QCOMPARE(Session::OperatorName, signedIn);
     if (signedIn.isEmpty())
@@ -846,11 +848,11 @@ void TestKladov::lastAccountIsKept()
     QFETCH(QString, table);
     QFETCH(QString, refusal);
     Accounts db;
-    Login l;
+    Login l(db.store());
     l.show();
     ModalWatcher watcher;
     l.signInAdmin(QStringLiteral("адм"), QStringLiteral("Admin"));
-    TableCursor c(TableStore::we(), table);
+    TableCursor c(db.store(), table);
     c.Open();
     const int rows = c.visibleCount();
     for (int i = 0; i < rows; ++i) {
@@ -873,7 +875,7 @@ void TestKladov::missingAccountTable()
     bool thrown = false;
     QString message;
     try {
-        kladov dlg(TableStore::we());
+        kladov dlg(*store);
     } catch (const StoreError &e) {
         thrown = true;
         message = e.message();

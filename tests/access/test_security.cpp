@@ -38,9 +38,9 @@ struct Bench
 {
     Bench()
     {
-        Schema::addAccount(TableStore::we(), Tables::Administrators, Admin, QStringLiteral("Admin"));
-        Schema::addAccount(TableStore::we(), Tables::Administrators, Chief, QStringLiteral("root"));
-        gate = std::make_unique<Security>(TableStore::we());
+        Schema::addAccount(db.store(), Tables::Administrators, Admin, QStringLiteral("Admin"));
+        Schema::addAccount(db.store(), Tables::Administrators, Chief, QStringLiteral("root"));
+        gate = std::make_unique<Security>(db.store());
         panel.hide();
         modeButton.setText(EditMode);
         SecurityTargets t;

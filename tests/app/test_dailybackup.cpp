@@ -96,7 +96,7 @@ private slots:
         QFETCH(QString, writing);
         TempDatabase db(TempDatabase::engineNamed(engine));
         QVERIFY2(db.isValid(), qPrintable(db.error()));
-        TempDatabase::addJournalRow({{"N_Avto", "А001АА"}, {"Tara", "5,1"}});
+        db.addJournalRow({{"N_Avto", "А001АА"}, {"Tara", "5,1"}});
         IniFile ini(settingsFilePath(db.programDir()));
         ini.writeString(QStringLiteral("Tool"), QStringLiteral("COM"), QStringLiteral("com1"));
         if (!backups.isNull())
@@ -189,7 +189,7 @@ private slots:
                      report.text.contains(folder),
                  qPrintable(report.text));
         QCOMPARE(watcher.seen()[1].title, QStringLiteral("Взвешивание"));
-        const QList<QStringList> rows = WeighFixture::journal();
+        const QList<QStringList> rows = fx.journal();
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].mid(0, 13), truck(QStringLiteral("А123ВС")));
         if (QFileInfo(folder).isDir())

@@ -33,9 +33,9 @@ QStringList byLatest(const QList<QStringList> &rows, int column)
     return texts;
 }
 
-void store(const QList<QStringList> &rows)
+void store(TableStore &store, const QList<QStringList> &rows)
 {
-    QSqlDatabase c = TableStore::we().connection();
+    QSqlDatabase c = store.connection();
     c.transaction();
     QSqlQuery q(c);
     QStringList columns;
@@ -147,9 +147,9 @@ private slots:
     void listsAtStartUp()
     {
         TempDatabase db;
-        TempDatabase::addJournalRow({{"FIO", "Иванов"}, {"Zakazchik", "ООО Карьер"}, {"N_pricepa", "ПР1"}});
-        TempDatabase::addJournalRow({{"FIO", "Петров"}, {"Zakazchik", "ООО Карьер "}});
-        TempDatabase::addJournalRow({{"FIO", "Иванов"}, {"Zakazchik", "ооо Карьер"}, {"N_pricepa", "ПР1"}});
+        db.addJournalRow({{"FIO", "Иванов"}, {"Zakazchik", "ООО Карьер"}, {"N_pricepa", "ПР1"}});
+        db.addJournalRow({{"FIO", "Петров"}, {"Zakazchik", "ООО Карьер "}});
+        db.addJournalRow({{"FIO", "Иванов"}, {"Zakazchik", "ооо Карьер"}, {"N_pricepa", "ПР1"}});
         Session::LoginOk = 1;
         MainForm form(db.store(), db.programDir());
         auto *entry = form.entryForm();
@@ -211,7 +211,7 @@ private slots:
                                                        : QString::number(100000 + i);
             rows << row;
         }
-        store(rows);
+        store(db.store(), rows);
         Session::LoginOk = 1;
         MainForm form(db.store(), db.programDir());
         form.show();
@@ -234,7 +234,7 @@ private slots:
             QList<QStringList> more = {rows[10], rows[20]};
             more[0][WeighingRecord::N_List] = QStringLiteral("999");
             more[1][WeighingRecord::FIO] = QStringLiteral("Водитель новый");
-            store(more);
+            store(db.store(), more);
             rows << more;
             entry->newButton()->click();
         }
@@ -284,7 +284,7 @@ private slots:
         // Right after start-up the journal view is past its end: a reset
         // reads the rows stored since (as by another weighbridge on the
         // same journal), and nothing else.
-        TempDatabase::addJournalRow({{"FIO", "Иванов"}});
+        fx.db.addJournalRow({{"FIO", "Иванов"}});
         const QStringList before = list(fx, 3) + QStringList{"Иванов"};
         fx.fill(truck(QStringLiteral("О111ОО")));
         fx.entry->setFieldsEnabled(false);
@@ -310,7 +310,7 @@ private slots:
     void typedTextStaysAsTyped()
     {
         TempDatabase db;
-        TempDatabase::addJournalRow({{"FIO", "Ivanov"}});
+        db.addJournalRow({{"FIO", "Ivanov"}});
         Session::LoginOk = 1;
         MainForm form(db.store(), db.programDir());
         form.show();
@@ -347,7 +347,7 @@ private slots:
 
         WeighFixture fx;
         QVERIFY(fx.plugged);
-        TempDatabase::addJournalRow({{WeighingRecord::fieldName(field - 1), listed}});
+        fx.db.addJournalRow({{WeighingRecord::fieldName(field - 1), listed}});
         // Start the form afresh so that the lists hold the journal.
         fx.pending.reset();
         fx.form.reset();
@@ -400,15 +400,15 @@ private slots:
         fx.weigh();
         QCOMPARE(watcher.seen().size(), 1);
         texts[field - 1] = typed;
-        QCOMPARE(WeighFixture::journal().value(1).mid(0, 13), texts);
+        QCOMPARE(fx.journal().value(1).mid(0, 13), texts);
     }
 
     void listsTakeUpFirstPasses()
     {
         WeighFixture fx;
         QVERIFY(fx.plugged);
-        TempDatabase::addJournalRow({{"Zakazchik", "ООО Карьер"}});
-        TempDatabase::addJournalRow({{"Zakazchik", "ЗАО Стройка"}});
+        fx.db.addJournalRow({{"Zakazchik", "ООО Карьер"}});
+        fx.db.addJournalRow({{"Zakazchik", "ЗАО Стройка"}});
         // Start the form afresh so that the lists hold the journal.
         fx.pending.reset();
         fx.form.reset();

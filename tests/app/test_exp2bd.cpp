@@ -34,9 +34,9 @@ QByteArray cp1251(const QString &text)
     return encoder.encode(text);
 }
 
-void addRow(const QString &truck, const QString &driver)
+void addRow(TableStore &store, const QString &truck, const QString &driver)
 {
-    TableCursor c(TableStore::we(), Tables::Journal);
+    TableCursor c(store, Tables::Journal);
     c.Open();
     c.Append();
     c.SetFieldText("N_Avto", truck);
@@ -143,10 +143,10 @@ private slots:
     // knows it, and nothing is shown after the export.
     void exportIgnoresThePagesFilter()
     {
-        addRow("А123ВС", "Иванов");
-        addRow("В456ОР", "Петров");
+        addRow(*store, "А123ВС", "Иванов");
+        addRow(*store, "В456ОР", "Петров");
         start();
-        addRow("Е789КХ", "Сидоров");   // stored since start, through another view
+        addRow(*store, "Е789КХ", "Сидоров");   // stored since start, through another view
 
         // The journal page shows Петров only.
         QComboBox *drivers = form->findChild<QComboBox *>("ComboBox14");
@@ -184,7 +184,7 @@ private slots:
     // is written, and the next export works.
     void fileThatCannotBeCreated()
     {
-        addRow("А123ВС", "Иванов");
+        addRow(*store, "А123ВС", "Иванов");
         start();
         const QString blocked = folder->filePath("нет такой папки/журнал.csv");
         exportTo(blocked);
@@ -205,8 +205,8 @@ private slots:
     // operator agreed to replace stays as it was, and nothing more is said.
     void cancelledExportLeavesTheFileAsItWas()
     {
-        addRow("А123ВС", "Иванов");
-        addRow("В456ОР", "Петров");
+        addRow(*store, "А123ВС", "Иванов");
+        addRow(*store, "В456ОР", "Петров");
         start();
         QVERIFY(folder->writeFile("журнал.csv", "old"));
         CancelOnShow cancel;

@@ -73,11 +73,11 @@ public:
         store.reset();
     }
 
-    static void addRow(const QString &waybill, bool completed)
+    void addRow(const QString &waybill, bool completed)
     {
-        TempDatabase::addJournalRow({{"N_Avto", "А" + waybill}, {"Marcka", "Т-100"}, {"N_List", waybill},
-                                     {"Netto", completed ? "10,22" : ""}, {"Ed_izm", "т"}, {"Dat", "15.03.2005"},
-                                     {"Ok_cicle", completed ? "2" : ""}});
+        TempDatabase::addJournalRow(*store, {{"N_Avto", "А" + waybill}, {"Marcka", "Т-100"}, {"N_List", waybill},
+                                             {"Netto", completed ? "10,22" : ""}, {"Ed_izm", "т"},
+                                             {"Dat", "15.03.2005"}, {"Ok_cicle", completed ? "2" : ""}});
     }
 
     JournalPage *journal() const { return form->journalPage(); }
@@ -217,7 +217,7 @@ private slots:
         QVERIFY(preview && preview->isVisible());
         QCOMPARE(p.journalReportWaybills(), (QStringList{"W1", "W2", "W3"}));
 
-        Program::addRow(QStringLiteral("W4"), false);
+        p.addRow(QStringLiteral("W4"), false);
         QVERIFY(p.printJournal());
         QCOMPARE(p.journalReport->report().preview(), preview);
         QCOMPARE(p.journalReportWaybills(), (QStringList{"W1", "W2", "W3", "W4"}));

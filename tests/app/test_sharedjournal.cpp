@@ -67,9 +67,9 @@ QStringList listOf(QComboBox *box)
     return out;
 }
 
-QStringList stored(qint64 id)
+QStringList stored(TableStore &store, qint64 id)
 {
-    TableCursor c(TableStore::we(), Tables::Journal);
+    TableCursor c(store, Tables::Journal);
     c.Open();
     return QStringList(c.rowById(id));
 }
@@ -79,7 +79,7 @@ QStringList stored(qint64 id)
 class Station
 {
 public:
-    explicit Station(const QString &operatorName)
+    Station(TableStore &store, const QString &operatorName) : journal(store, Tables::Journal)
     {
         Session::LoginOk = 1;
         Session::OperatorName = operatorName;
@@ -146,7 +146,7 @@ public:
     }
 
     LinkFixture lf;
-    TableCursor journal{TableStore::we(), Tables::Journal};
+    TableCursor journal;
     QLabel unit{QStringLiteral("кг")};
     std::unique_ptr<EntryForm> form;
     std::unique_ptr<TnewDB> pending;
@@ -163,7 +163,7 @@ int runStation(const QStringList &args)
     QTextStream out(stdout);
     try {
         auto store = TableStore::open(args[0]);
-        Station a(args[1]);
+        Station a(*store, args[1]);
         if (args[2] == QLatin1String("first") && args.size() == 5) {
             out << "stored " << a.firstPass(truckTexts(args[3], QStringLiteral("Водитель А")), args[4].toDouble())
                 << "\n";
@@ -261,8 +261,8 @@ private slots:
         QFETCH(QString, engine);
         TempDatabase db(TempDatabase::engineNamed(engine));
         QVERIFY2(db.isValid(), qPrintable(db.error()));
-        TempDatabase::addJournalRow({{"N_Avto", "В001ВВ"}, {"FIO", "Водитель Б"}, {"Ok_cicle", "2"}});
-        Station b(OperatorB);
+        db.addJournalRow({{"N_Avto", "В001ВВ"}, {"FIO", "Водитель Б"}, {"Ok_cicle", "2"}});
+        Station b(db.store(), OperatorB);
         QVERIFY(b.lf.plugged);
 
         // B's journal page, visited once before A weighs.
@@ -304,7 +304,7 @@ private slots:
         QVERIFY(b.weigh(15.32));
         QCOMPARE(b.watcher.seen().size(), 1);
         QCOMPARE(b.watcher.seen()[0].text, WeighingModes::completionText(Mode::GrossAfterLoading));
-        const QStringList row = stored(id);
+        const QStringList row = stored(db.store(), id);
         QCOMPARE(row[WeighingRecord::Tara], QString("5,1"));
         QCOMPARE(row[WeighingRecord::Sum], QString("15,32"));
         QCOMPARE(row[WeighingRecord::Netto], QString("10,22"));
@@ -332,7 +332,7 @@ private slots:
         QFETCH(bool, aFirst);
         TempDatabase db(TempDatabase::engineNamed(engine));
         QVERIFY2(db.isValid(), qPrintable(db.error()));
-        Station b(OperatorB);
+        Station b(db.store(), OperatorB);
         QVERIFY(b.lf.plugged);
         StationA first(db.programDir(), {"first", "А002АА", "5.1"});
         const qint64 id = storedId(first.finish());
@@ -356,7 +356,7 @@ private slots:
         }
 
         const QString completed = "box " + WeighingModes::completionText(Mode::GrossAfterLoading);
-        const QStringList row = stored(id);
+        const QStringList row = stored(db.store(), id);
         QCOMPARE(row[WeighingRecord::Ok_cicle], WeighingRecord::Completed);
         QCOMPARE(b.watcher.seen().size(), 1);
         if (aFirst) {
@@ -389,11 +389,11 @@ private slots:
         QFETCH(QString, engine);
         TempDatabase db(TempDatabase::engineNamed(engine));
         QVERIFY2(db.isValid(), qPrintable(db.error()));
-        Station b(OperatorB);
+        Station b(db.store(), OperatorB);
         QVERIFY(b.lf.plugged);
         const qint64 tareRow = b.firstPass(truckTexts("А005АА", "Водитель Б"), 5.1);
         QVERIFY(tareRow > 0);
-        TruckRegister::storeTare(TableStore::we(), {"А005АА", "5,1", "кг", QDate::currentDate(), OperatorB, tareRow, {}});
+        TruckRegister::storeTare(db.store(), {"А005АА", "5,1", "кг", QDate::currentDate(), OperatorB, tareRow, {}});
         b.watcher.clear();
 
         QStringList aTold;
@@ -408,19 +408,19 @@ private slots:
         QCOMPARE(b.watcher.seen()[0].text, completed);
         QMap<QString, QString> nettoBySum;
         for (qint64 id : {tareRow + 1, tareRow + 2}) {
-            const QStringList row = stored(id);
+            const QStringList row = stored(db.store(), id);
             QCOMPARE(row[WeighingRecord::N_Avto], QString("А005АА"));
             QCOMPARE(row[WeighingRecord::Tara], QString("5,1"));
             QCOMPARE(row[WeighingRecord::Ok_cicle], WeighingRecord::Completed);
             nettoBySum[row[WeighingRecord::Sum]] = row[WeighingRecord::Netto];
-            const QVector<PassRecord> passes = PassLog::forRow(TableStore::we(), id);
+            const QVector<PassRecord> passes = PassLog::forRow(db.store(), id);
             QCOMPARE(passes.size(), 1);
             QCOMPARE(passes[0].tareFrom, QString("stored"));
             QCOMPARE(passes[0].tareRow, tareRow);
         }
         QCOMPARE(nettoBySum, (QMap<QString, QString>{{"15,32", "10,22"}, {"20", "14,9"}}));
         // The tare stays stored for the next trip.
-        QCOMPARE(TruckRegister::find(TableStore::we(), "А005АА")->rowId, tareRow);
+        QCOMPARE(TruckRegister::find(db.store(), "А005АА")->rowId, tareRow);
         QVERIFY(b.watcher.problems().isEmpty());
     }
 
@@ -449,7 +449,7 @@ private slots:
         PgCluster &server = PgCluster::shared();
         // The server is up again for the next test, whatever happens here.
         const auto restart = qScopeGuard([&] { server.start(); });
-        Station b(OperatorB);
+        Station b(db.store(), OperatorB);
         QVERIFY(b.lf.plugged);
         const qint64 waiting = b.firstPass(truckTexts("А003АА", "Водитель Б"), 5.1);
         QVERIFY(waiting > 0);
@@ -509,7 +509,7 @@ private slots:
         QVERIFY(after.exec("SELECT COUNT(*) FROM bd_main_db") && after.next());
         QCOMPARE(after.value(0).toInt(), secondPass ? 1 : 2);
         if (secondPass)
-            QCOMPARE(stored(waiting)[WeighingRecord::Sum], QString("15,32"));
+            QCOMPARE(stored(db.store(), waiting)[WeighingRecord::Sum], QString("15,32"));
         QVERIFY(b.watcher.problems().isEmpty());
     }
 };

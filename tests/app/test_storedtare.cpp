@@ -24,19 +24,19 @@ namespace {
 using Mode = WeighingMode;
 const QString Number = QStringLiteral("А123ВС");
 
-int count(const QString &table)
+int count(TableStore &store, const QString &table)
 {
-    TableStore::we().releaseReaders();
-    QSqlQuery q(TableStore::we().connection());
+    store.releaseReaders();
+    QSqlQuery q(store.connection());
     return q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(TableStore::sqlName(table))) && q.next()
                ? q.value(0).toInt()
                : -1;
 }
 
-void setPermitted(const QString &number, const QString &gross)
+void setPermitted(TableStore &store, const QString &number, const QString &gross)
 {
-    TableStore::we().releaseReaders();
-    QSqlQuery q(TableStore::we().connection());
+    store.releaseReaders();
+    QSqlQuery q(store.connection());
     q.prepare(QStringLiteral("UPDATE %1 SET \"Max_brutto\" = ? WHERE \"N_Avto\" = ?")
                   .arg(TableStore::sqlName(Tables::Trucks)));
     q.addBindValue(gross);
@@ -45,17 +45,18 @@ void setPermitted(const QString &number, const QString &gross)
 }
 
 // A completed record of the truck, and its tare in the register from it.
-qint64 registered(const QString &tare, const QString &unit, const QDate &day, const QString &permitted = {})
+qint64 registered(const TempDatabase &db, const QString &tare, const QString &unit, const QDate &day,
+                  const QString &permitted = {})
 {
     QList<QPair<QString, QString>> fields{{"Tara", tare}, {"Sum", "20"}, {"Ok_cicle", "2"}, {"Ed_izm", unit}};
     const QStringList texts = truck(Number);
     for (int i = 0; i < texts.size(); ++i)
         fields.append({Schema::journalFields()[i], i == WeighingRecord::FIO ? QStringLiteral("Петров П.П.") : texts[i]});
-    TempDatabase::addJournalRow(fields);
+    db.addJournalRow(fields);
     TruckRegister::Truck t{Number, tare, unit, day, QStringLiteral("Петров П.П."), 1, {}};
-    TruckRegister::storeTare(TableStore::we(), t);
+    TruckRegister::storeTare(db.store(), t);
     if (!permitted.isEmpty())
-        setPermitted(Number, permitted);
+        setPermitted(db.store(), Number, permitted);
     return 1;
 }
 
@@ -116,7 +117,7 @@ private slots:
         QCOMPARE(w.entry->rememberTare()->text(), QStringLiteral("Запомнить тару"));
         QCOMPARE(w.entry->rememberTare()->toolTip(), QStringLiteral("Сохранить тару машины для взвешивания в один проход"));
         if (!before.isEmpty()) {
-            registered(before, QStringLiteral("кг"), QDate::currentDate().addDays(-3), QStringLiteral("40"));
+            registered(w.db, before, QStringLiteral("кг"), QDate::currentDate().addDays(-3), QStringLiteral("40"));
         }
         if (Mode(mode) == Mode::TareAfterUnloading) {
             clickOn(w.modeButton(Mode::GrossBeforeUnloading));
@@ -136,17 +137,17 @@ private slots:
         w.weigh();
         QCOMPARE(w.watcher.seen().last().text, WeighingModes::completionText(Mode(mode)));
 
-        const auto stored = TruckRegister::find(TableStore::we(), Number);
+        const auto stored = TruckRegister::find(w.db.store(), Number);
         QCOMPARE(stored.has_value(), !after.isEmpty());
         if (stored) {
             QCOMPARE(stored->tare, after);
             QCOMPARE(stored->unit, QStringLiteral("кг"));
-            QCOMPARE(stored->rowId, qint64(ticked ? WeighFixture::journal().size() : 1));
+            QCOMPARE(stored->rowId, qint64(ticked ? w.journal().size() : 1));
             QCOMPARE(stored->day, ticked ? QDate::currentDate() : QDate::currentDate().addDays(-3));
             QCOMPARE(stored->operatorName, ticked ? QStringLiteral("Сидорова А.В.") : QStringLiteral("Петров П.П."));
             QCOMPARE(stored->maxGross, before.isEmpty() ? QString() : QStringLiteral("40"));
         }
-        QCOMPARE(count(Tables::Trucks), after.isEmpty() ? 0 : 1);
+        QCOMPARE(count(w.db.store(), Tables::Trucks), after.isEmpty() ? 0 : 1);
         QVERIFY(w.watcher.problems().isEmpty());
     }
 
@@ -176,7 +177,7 @@ private slots:
         QVERIFY(w.plugged && w.exposed && w.switchOn());
         const QString shortUnit = unit == QStringLiteral("кг") ? unit : QStringLiteral("т");
         const QDate day = QDate::currentDate().addDays(tools.isEmpty() ? -30 : -400);
-        registered(tare, shortUnit, day);
+        registered(w.db, tare, shortUnit, day);
 
         w.chooseStored();
         QCOMPARE(w.watcher.dialogs().size(), 1);
@@ -194,7 +195,7 @@ private slots:
 
         QCOMPARE(w.watcher.seen().size(), 1);
         QCOMPARE(w.watcher.seen()[0].text, QStringLiteral("Взвешивание Брутто по сохранённой таре завершено!"));
-        const QList<QStringList> rows = WeighFixture::journal();
+        const QList<QStringList> rows = w.journal();
         QCOMPARE(rows.size(), 2);
         const QStringList &row = rows[1];
         QCOMPARE(row[WeighingRecord::N_Avto], Number);
@@ -210,7 +211,7 @@ private slots:
         QVERIFY(w.form->printButton()->isEnabled());
         QCOMPARE(w.weighing()->lastCompletedId(), qint64(2));
 
-        const QVector<PassRecord> passes = PassLog::forRow(TableStore::we(), 2);
+        const QVector<PassRecord> passes = PassLog::forRow(w.db.store(), 2);
         QCOMPARE(passes.size(), 1);
         QCOMPARE(passes[0].weight, sum);
         QCOMPARE(passes[0].tareFrom, QStringLiteral("stored"));
@@ -274,15 +275,15 @@ private slots:
         Weighbridge w(QStringLiteral("кг"), tools);
         QVERIFY(w.plugged && w.exposed && w.switchOn());
         if (!storedUnit.isEmpty())
-            registered(QStringLiteral("5,1"), storedUnit, QDate::currentDate().addDays(-age));
+            registered(w.db, QStringLiteral("5,1"), storedUnit, QDate::currentDate().addDays(-age));
         if (Mode(mode) == Mode::GrossByStoredTare) {
             w.chooseStored();
         } else {
             clickOn(w.modeButton(Mode(mode)));
             w.fill(truck(Number));
         }
-        const int journalBefore = count(Tables::Journal);
-        const int passesBefore = count(Tables::Passes);
+        const int journalBefore = count(w.db.store(), Tables::Journal);
+        const int passesBefore = count(w.db.store(), Tables::Passes);
         const QStringList fields = w.fields();
         QVERIFY(w.settle(reading));
         w.weigh();
@@ -290,9 +291,9 @@ private slots:
         QCOMPARE(w.watcher.seen().size(), 1);
         QCOMPARE(w.watcher.seen()[0].text, text);
         QCOMPARE(w.watcher.seen()[0].icon, QMessageBox::Warning);
-        QCOMPARE(count(Tables::Journal), journalBefore);
-        QCOMPARE(count(Tables::Passes), passesBefore);
-        QCOMPARE(count(Tables::Trucks), storedUnit.isEmpty() ? 0 : 1);
+        QCOMPARE(count(w.db.store(), Tables::Journal), journalBefore);
+        QCOMPARE(count(w.db.store(), Tables::Passes), passesBefore);
+        QCOMPARE(count(w.db.store(), Tables::Trucks), storedUnit.isEmpty() ? 0 : 1);
         // The form keeps the truck for a retry.
         QCOMPARE(w.fields(), fields);
         QCOMPARE(w.entry->mode(), Mode(mode));
@@ -315,7 +316,7 @@ private slots:
         QFETCH(bool, yes);
         Weighbridge w;
         QVERIFY(w.plugged && w.exposed && w.switchOn());
-        registered(QStringLiteral("5,1"), QStringLiteral("кг"), QDate::currentDate(), QStringLiteral("20"));
+        registered(w.db, QStringLiteral("5,1"), QStringLiteral("кг"), QDate::currentDate(), QStringLiteral("20"));
         qint64 id = 0;
         if (onePass) {
             w.chooseStored();
@@ -323,14 +324,14 @@ private slots:
             w.fill(truck(Number));
             QVERIFY(w.settle(5.1));
             w.weigh();
-            id = WeighFixture::journal().size();
+            id = w.journal().size();
             w.watcher.handleDialog(WeighFixture::chooseRow(0));
             clickOn(w.modeButton(Mode::GrossAfterLoading));
             QCOMPARE(w.weighing()->chosenRecordId(), id);
             w.watcher.clear();
         }
-        const int journalBefore = count(Tables::Journal);
-        const int passesBefore = count(Tables::Passes);
+        const int journalBefore = count(w.db.store(), Tables::Journal);
+        const int passesBefore = count(w.db.store(), Tables::Passes);
 
         QVERIFY(w.settle(20.5));
         w.watcher.answer(yes ? QMessageBox::Yes : QMessageBox::No);
@@ -341,13 +342,13 @@ private slots:
                                 "Взвесить?"));
         QCOMPARE(w.watcher.seen()[0].answer, yes ? QMessageBox::Yes : QMessageBox::No);
         QCOMPARE(w.watcher.seen().size(), yes ? 2 : 1);
-        QCOMPARE(count(Tables::Journal), journalBefore + (onePass && yes ? 1 : 0));
-        QCOMPARE(count(Tables::Passes), passesBefore + (yes ? 1 : 0));
+        QCOMPARE(count(w.db.store(), Tables::Journal), journalBefore + (onePass && yes ? 1 : 0));
+        QCOMPARE(count(w.db.store(), Tables::Passes), passesBefore + (yes ? 1 : 0));
         const qint64 row = onePass ? journalBefore + 1 : id;
-        const QStringList stored = WeighFixture::journal().value(row - 1);
+        const QStringList stored = w.journal().value(row - 1);
         QCOMPARE(stored.value(WeighingRecord::Sum), yes ? QStringLiteral("20,5") : QString());
         if (yes) {
-            const QVector<PassRecord> passes = PassLog::forRow(TableStore::we(), row);
+            const QVector<PassRecord> passes = PassLog::forRow(w.db.store(), row);
             QCOMPARE(passes.last().overload, QStringLiteral("20,5 > 20 кг"));
         }
     }
@@ -357,7 +358,7 @@ private slots:
         TempDatabase db;
         QVERIFY2(db.isValid(), qPrintable(db.error()));
         Session::OperatorName = QStringLiteral("Администратор");
-        registered(QStringLiteral("5,1"), QStringLiteral("кг"), QDate::currentDate());
+        registered(db, QStringLiteral("5,1"), QStringLiteral("кг"), QDate::currentDate());
         TrucksWindow window(db.store());
         window.showRegister();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

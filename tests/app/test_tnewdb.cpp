@@ -17,14 +17,14 @@ const QString NoRecordText = QStringLiteral(
     "Ошибка Нет записей для взвешивания! Тара или Брутто для Нового автомобиля НЕБЫЛО измеренно!");
 
 // Two trucks await their gross pass, one its tare pass, one is complete.
-void addWaitingTrucks()
+void addWaitingTrucks(const TempDatabase &db)
 {
-    TempDatabase::addJournalRow({{"N_Avto", "А100АА"}, {"FIO", "Иванов"}, {"Tara", "5,1"}, {"Ok_tara", "1"}});
-    TempDatabase::addJournalRow({{"N_Avto", "Б200ББ"}, {"FIO", "Петров"}, {"Sum", "20"}, {"Ok_brutto", "1"}});
-    TempDatabase::addJournalRow({{"N_Avto", "В300ВВ"}, {"Tara", "5"}, {"Sum", "9"}, {"Netto", "4"},
-                                 {"Ok_tara", "0"}, {"Ok_brutto", "0"}, {"Ok_cicle", "2"}});
-    TempDatabase::addJournalRow({{"N_Avto", "Г400ГГ"}, {"FIO", "Сидоров"}, {"Marcka", "МАЗ"}, {"Punkt_zagruz", "Карьер"},
-                                 {"Tara", "6,25"}, {"Ok_tara", "1"}});
+    db.addJournalRow({{"N_Avto", "А100АА"}, {"FIO", "Иванов"}, {"Tara", "5,1"}, {"Ok_tara", "1"}});
+    db.addJournalRow({{"N_Avto", "Б200ББ"}, {"FIO", "Петров"}, {"Sum", "20"}, {"Ok_brutto", "1"}});
+    db.addJournalRow({{"N_Avto", "В300ВВ"}, {"Tara", "5"}, {"Sum", "9"}, {"Netto", "4"},
+                      {"Ok_tara", "0"}, {"Ok_brutto", "0"}, {"Ok_cicle", "2"}});
+    db.addJournalRow({{"N_Avto", "Г400ГГ"}, {"FIO", "Сидоров"}, {"Marcka", "МАЗ"}, {"Punkt_zagruz", "Карьер"},
+                      {"Tara", "6,25"}, {"Ok_tara", "1"}});
 }
 
 // What the window lists: the truck numbers of its rows, and its current row.
@@ -106,7 +106,7 @@ private slots:
         QFETCH(int, mode);
         QFETCH(QStringList, trucks);
         WeighFixture fx;
-        addWaitingTrucks();
+        addWaitingTrucks(fx.db);
         ModalWatcher watcher;
         Listing seen;
         watcher.handleDialog([&](QWidget *w) {
@@ -124,7 +124,7 @@ private slots:
     void startsAtTheFirstTruckEachTime()
     {
         WeighFixture fx;
-        addWaitingTrucks();
+        addWaitingTrucks(fx.db);
         ModalWatcher watcher;
         QList<Listing> seen;
         auto look = [&](int moveTo) {
@@ -169,7 +169,7 @@ private slots:
         QFETCH(QString, tare);
         QFETCH(QString, gross);
         WeighFixture fx;
-        addWaitingTrucks();
+        addWaitingTrucks(fx.db);
         ModalWatcher watcher;
         // Whatever the form showed before goes.
         fx.fill(truck(QStringLiteral("Я999ЯЯ")));
@@ -220,9 +220,9 @@ private slots:
         QFETCH(int, partner);
         WeighFixture fx;
         if (trucksWaiting)
-            addWaitingTrucks();
+            addWaitingTrucks(fx.db);
         else if (QString::fromLatin1(QTest::currentDataTag()).contains(QLatin1String("without")))
-            TempDatabase::addJournalRow({{"FIO", "Иванов"}, {"Tara", "5"}, {"Ok_tara", "1"}});
+            fx.db.addJournalRow({{"FIO", "Иванов"}, {"Tara", "5"}, {"Ok_tara", "1"}});
         fx.form->show();
         ModalWatcher watcher;
         fx.fill(truck(QStringLiteral("Я999ЯЯ")));

@@ -62,10 +62,10 @@ private slots:
         Schema::createTables(*store);
         for (const auto &[name, netto, day] : {std::tuple{"Альфа", "10", "05.03.2005"}, {"Бета", "7", "05.03.2005"},
                                                {"Бета", "3", "10.03.2005"}})
-            TempDatabase::addJournalRow({{"Zakazchik", name}, {"Ed_izm", "кг"}, {"Netto", netto}, {"Dat", day},
-                                         {"Ok_cicle", "2"}});
+            TempDatabase::addJournalRow(*store, {{"Zakazchik", name}, {"Ed_izm", "кг"}, {"Netto", netto},
+                                                 {"Dat", day}, {"Ok_cicle", "2"}});
         {
-            MainForm form(TableStore::we(), folder.path());
+            MainForm form(*store, folder.path());
             std::unique_ptr<TotalsWindow> totals = makeTotalsWindow(form);
             form.show();
             form.pageControl()->setCurrentIndex(MainForm::JournalPage);

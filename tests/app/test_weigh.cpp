@@ -43,7 +43,7 @@ QString at(const QStringList &row, Field f) { return row.value(int(f)); }
 class CompletionObserver : public QObject
 {
 public:
-    CompletionObserver() { qApp->installEventFilter(this); }
+    explicit CompletionObserver(TableStore &store) : m_store(store) { qApp->installEventFilter(this); }
     ~CompletionObserver() override { qApp->removeEventFilter(this); }
     QList<QList<QStringList>> journalAtMessage;
 
@@ -53,17 +53,20 @@ protected:
         if (e->type() == QEvent::Show) {
             auto *box = qobject_cast<QMessageBox *>(o);
             if (box && box->windowTitle() == QStringLiteral("Взвешивание"))
-                journalAtMessage << WeighFixture::journal();
+                journalAtMessage << WeighFixture::journal(m_store);
         }
         return false;
     }
+
+private:
+    TableStore &m_store;
 };
 
 // A fault of the engine on every write of one kind to the journal, as a
 // failing disk gives it: the engine's own error, raised while posting.
-void journalFault(const char *when, bool on)
+void journalFault(TableStore &store, const char *when, bool on)
 {
-    QSqlQuery q(TableStore::we().connection());
+    QSqlQuery q(store.connection());
     const QString table = TableStore::sqlName(Tables::Journal);
     const bool ok = on ? q.exec(QStringLiteral("CREATE TRIGGER journal_fault BEFORE %1 ON %2 "
                                                "BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END")
@@ -79,9 +82,9 @@ QStringList displays(const WeighFixture &fx)
             fx.liveWeight()->text()};
 }
 
-qint64 firstRowId()
+qint64 firstRowId(TableStore &store)
 {
-    TableCursor c(TableStore::we(), Tables::Journal);
+    TableCursor c(store, Tables::Journal);
     c.Open();
     return c.IsEmpty() ? 0 : c.currentId();
 }
@@ -175,11 +178,11 @@ private slots:
         if (!trailFault.isNull()) {
             fx.form->journalPage()->EnterEditMode();
             QVERIFY(fx.form->journalPage()->isEditMode());
-            TableStore::we().releaseReaders();
-            QVERIFY(trailFault.isEmpty() || QSqlQuery(TableStore::we().connection()).exec(trailFault));
+            fx.db.store().releaseReaders();
+            QVERIFY(trailFault.isEmpty() || QSqlQuery(fx.db.store().connection()).exec(trailFault));
         }
         ModalWatcher watcher;
-        CompletionObserver observer;
+        CompletionObserver observer(fx.db.store());
 
         // --- first pass: the mode first, then the fields
         if (firstMode != Mode::TareBeforeLoading)
@@ -193,7 +196,7 @@ private slots:
         QCOMPARE(watcher.seen()[0].text, WeighingModes::completionText(firstMode));
         QCOMPARE(watcher.seen()[0].title, QStringLiteral("Взвешивание"));
         QCOMPARE(watcher.seen()[0].icon, QMessageBox::Information);
-        QList<QStringList> rows = WeighFixture::journal();
+        QList<QStringList> rows = fx.journal();
         QCOMPARE(rows.size(), 1);
         // The record was stored before the operator was told.
         QCOMPARE(observer.journalAtMessage.size(), 1);
@@ -229,7 +232,7 @@ private slots:
         QCOMPARE(watcher.seen().size(), 2);
         QCOMPARE(watcher.seen()[1].text, WeighingModes::completionText(secondMode));
         QCOMPARE(watcher.seen()[1].icon, QMessageBox::Information);
-        rows = WeighFixture::journal();
+        rows = fx.journal();
         QCOMPARE(rows.size(), 1);
         QCOMPARE(observer.journalAtMessage.size(), 2);
         QCOMPARE(observer.journalAtMessage[1], rows);
@@ -251,10 +254,10 @@ private slots:
         QVERIFY(fx.modeButton(secondMode)->isChecked());
         QVERIFY(!fx.entry->entryField(1)->isEnabled());
         QVERIFY(fx.form->printButton()->isEnabled());
-        QCOMPARE(fx.weighing()->lastCompletedId(), firstRowId());
+        QCOMPARE(fx.weighing()->lastCompletedId(), firstRowId(fx.db.store()));
         QVERIFY(watcher.problems().isEmpty());
-        if (TableStore::we().tableExists(Tables::Audit))
-            QCOMPARE(AuditTrail::read(TableStore::we()).size(), 0);
+        if (fx.db.store().tableExists(Tables::Audit))
+            QCOMPARE(AuditTrail::read(fx.db.store()).size(), 0);
     }
 
     void checksInOrder_data()
@@ -346,7 +349,7 @@ private slots:
         }
         if (focus)
             QCOMPARE(fx.form->focusWidget(), fx.entry->entryField(focus)); // once the message has gone
-        const QList<QStringList> rows = WeighFixture::journal();
+        const QList<QStringList> rows = fx.journal();
         QCOMPARE(rows.size(), stored);
         if (stored)
             QCOMPARE(rows[0].mid(0, 13), texts);
@@ -401,7 +404,7 @@ private slots:
         const QDateTime after = QDateTime::currentDateTime();
         QCOMPARE(watcher.seen().size(), 1);
 
-        const QStringList row = WeighFixture::journal().value(0);
+        const QStringList row = fx.journal().value(0);
         if (clock) {
             QCOMPARE(at(row, WeighingRecord::Time), QStringLiteral("14:05"));
             QCOMPARE(at(row, WeighingRecord::Dat), QStringLiteral("21.03.2024"));
@@ -428,14 +431,14 @@ private slots:
             QVERIFY(fx.settle(number.startsWith(QStringLiteral("А")) ? 5.1 : 6.2));
             fx.weigh();
         }
-        QCOMPARE(WeighFixture::journal().size(), 2);
+        QCOMPARE(fx.journal().size(), 2);
 
         QVERIFY(fx.settle(15.32));
         watcher.handleDialog(WeighFixture::chooseRow(0));
         fx.modeButton(Mode::GrossAfterLoading)->click();
         fx.weigh();
         QCOMPARE(watcher.seen().size(), 3);
-        const QList<QStringList> completed = WeighFixture::journal();
+        const QList<QStringList> completed = fx.journal();
         QCOMPARE(at(completed[0], WeighingRecord::Ok_cicle), QStringLiteral("2"));
         QCOMPARE(at(completed[1], WeighingRecord::Ok_tara), QStringLiteral("1"));
 
@@ -447,7 +450,7 @@ private slots:
         QCOMPARE(watcher.seen()[3].text, AlreadyCompletedText);
         QCOMPARE(watcher.seen()[3].title, QStringLiteral("Внимание"));
         QCOMPARE(watcher.seen()[3].icon, QMessageBox::Warning);
-        QCOMPARE(WeighFixture::journal(), completed);
+        QCOMPARE(fx.journal(), completed);
         QCOMPARE(fx.entry->netDisplay()->text(), QStringLiteral("10,22"));
 
         // Choosing again (the same mode clicked once more) weighs that truck.
@@ -455,7 +458,7 @@ private slots:
         fx.modeButton(Mode::GrossAfterLoading)->click();
         QCOMPARE(fx.fields(), truck(QStringLiteral("Б002ББ")));
         fx.weigh();
-        const QList<QStringList> rows = WeighFixture::journal();
+        const QList<QStringList> rows = fx.journal();
         QCOMPARE(rows[0], completed[0]);
         QCOMPARE(at(rows[1], WeighingRecord::Sum), QStringLiteral("16,4"));
         QCOMPARE(at(rows[1], WeighingRecord::Netto), QStringLiteral("10,2"));
@@ -473,7 +476,7 @@ private slots:
         QVERIFY(fx.switchOn());
         ModalWatcher watcher;
         printfm note;
-        ExpBD journalReport(TableStore::we());
+        ExpBD journalReport(fx.db.store());
         connectPrinting(*fx.form, note, journalReport);
 
         for (const QString &number : {QStringLiteral("А001АА"), QStringLiteral("Б002ББ")}) {
@@ -512,7 +515,7 @@ private slots:
     {
         WeighFixture fx;
         QVERIFY(fx.switchOn());
-        TempDatabase::addJournalRow({{"N_Avto", "Х100ХХ"}, {"Tara", "4"}, {"Ok_tara", "1"}});
+        fx.db.addJournalRow({{"N_Avto", "Х100ХХ"}, {"Tara", "4"}, {"Ok_tara", "1"}});
         ModalWatcher watcher;
         watcher.handleDialog(WeighFixture::chooseRow(0));
         fx.modeButton(Mode::GrossAfterLoading)->click();
@@ -520,26 +523,26 @@ private slots:
 
         // Meanwhile the record is completed by an edit in the journal.
         {
-            TableCursor other(TableStore::we(), Tables::Journal);
+            TableCursor other(fx.db.store(), Tables::Journal);
             other.Open();
             other.Edit();
             other.SetFieldText(WeighingRecord::Ok_tara, QStringLiteral("0"));
             other.Post();
         }
-        const QList<QStringList> before = WeighFixture::journal();
+        const QList<QStringList> before = fx.journal();
         QVERIFY(fx.settle(12));
         fx.weigh();
         QCOMPARE(watcher.seen().size(), 1);
         QCOMPARE(watcher.seen()[0].text, NoLongerAwaitingText);
-        QCOMPARE(WeighFixture::journal(), before);
+        QCOMPARE(fx.journal(), before);
     }
 
     void storedWeightThatIsNoNumber()
     {
         WeighFixture fx;
         QVERIFY(fx.switchOn());
-        TempDatabase::addJournalRow({{"N_Avto", "Х200ХХ"}, {"Tara", "5,1x"}, {"Ok_tara", "1"}});
-        const QList<QStringList> before = WeighFixture::journal();
+        fx.db.addJournalRow({{"N_Avto", "Х200ХХ"}, {"Tara", "5,1x"}, {"Ok_tara", "1"}});
+        const QList<QStringList> before = fx.journal();
         ModalWatcher watcher;
         watcher.handleDialog(WeighFixture::chooseRow(0));
         fx.modeButton(Mode::GrossAfterLoading)->click();
@@ -551,7 +554,7 @@ private slots:
         QCOMPARE(watcher.seen()[0].title, QStringLiteral("Krodalin"));
         QCOMPARE(watcher.seen()[0].icon, QMessageBox::Critical);
         QCOMPARE(watcher.seen()[0].text, QStringLiteral("'5,1x' не является правильным числом с плавающей точкой."));
-        QCOMPARE(WeighFixture::journal(), before);
+        QCOMPARE(fx.journal(), before);
         QCOMPARE(fx.pending->journalView()->state(), TableCursor::State::Browse);
         QCOMPARE(fx.weighing()->lastCompletedId(), qint64(0));
         QVERIFY(!fx.form->printButton()->isEnabled());
@@ -580,8 +583,8 @@ private slots:
         WeighFixture fx;
         QVERIFY(fx.plugged);
         QVERIFY(fx.switchOn());
-        TempDatabase::addJournalRow({{"N_Avto", "Т300ТТ"}, {"Tara", tara}, {"Ed_izm", recordUnit}, {"Ok_tara", "1"}});
-        const QList<QStringList> before = WeighFixture::journal();
+        fx.db.addJournalRow({{"N_Avto", "Т300ТТ"}, {"Tara", tara}, {"Ed_izm", recordUnit}, {"Ok_tara", "1"}});
+        const QList<QStringList> before = fx.journal();
         fx.link->applyUnit(unitSetting);
         const QString shownUnit = fx.form->findChild<QLabel *>(QStringLiteral("izmer2"))->text();
         ModalWatcher watcher;
@@ -598,7 +601,7 @@ private slots:
             QVERIFY2(watcher.seen()[0].text.contains(QStringLiteral("«%1»").arg(recordUnit))
                          && watcher.seen()[0].text.contains(QStringLiteral("«%1»").arg(shownUnit)),
                      qPrintable(watcher.seen()[0].text));
-            QCOMPARE(WeighFixture::journal(), before);
+            QCOMPARE(fx.journal(), before);
             QVERIFY(fx.entry->netDisplay()->text().isEmpty());
             QVERIFY(fx.entry->grossDisplay()->text().isEmpty());
             // Back in the record's unit, the same choice weighs.
@@ -608,7 +611,7 @@ private slots:
         }
         QCOMPARE(watcher.seen().size(), mixed ? 2 : 1);
         QCOMPARE(watcher.seen().last().text, WeighingModes::completionText(Mode::GrossAfterLoading));
-        const QList<QStringList> rows = WeighFixture::journal();
+        const QList<QStringList> rows = fx.journal();
         QCOMPARE(rows.size(), 1);
         QCOMPARE(at(rows[0], WeighingRecord::Tara), tara);
         QCOMPARE(at(rows[0], WeighingRecord::Sum), QStringLiteral("18,4"));
@@ -669,7 +672,7 @@ private slots:
         });
         fx.weigh();
         QCOMPARE(watcher.seen().size(), 1);
-        QCOMPARE(at(WeighFixture::journal().value(0), WeighingRecord::Sum), text);
+        QCOMPARE(at(fx.journal().value(0), WeighingRecord::Sum), text);
         QVERIFY(wholeWhileShown);
         // Cleared for the next truck, the display has its large font back.
         QVERIFY(gross->text().isEmpty());
@@ -700,7 +703,7 @@ private slots:
             fx.weigh();
             ++presses;
         }
-        QCOMPARE(WeighFixture::journal().size(), 0);
+        QCOMPARE(fx.journal().size(), 0);
         QCOMPARE(watcher.seen().size(), presses);
         for (const ModalWatcher::Box &box : watcher.seen())
             QCOMPARE(box.text, UnstableText);
@@ -709,7 +712,7 @@ private slots:
         const double stopped = std::round(fx.sim.weight() * 1000) / 1000;
         QVERIFY(fx.settle(stopped));
         fx.weigh();
-        const QList<QStringList> rows = WeighFixture::journal();
+        const QList<QStringList> rows = fx.journal();
         QCOMPARE(rows.size(), 1);
         QCOMPARE(at(rows[0], WeighingRecord::Tara), NumberForm::format(stopped));
     }
@@ -730,34 +733,33 @@ private slots:
         QVERIFY(fx.switchOn());
         ModalWatcher watcher;
         if (secondPass) {
-            TempDatabase::addJournalRow(
-                {{"N_Avto", "У400УУ"}, {"Tara", "5,1"}, {"Ed_izm", "кг"}, {"Ok_tara", "1"}});
+            fx.db.addJournalRow({{"N_Avto", "У400УУ"}, {"Tara", "5,1"}, {"Ed_izm", "кг"}, {"Ok_tara", "1"}});
             watcher.handleDialog(WeighFixture::chooseRow(0));
             fx.modeButton(Mode::GrossAfterLoading)->click();
         } else {
             fx.fill(truck(QStringLiteral("У400УУ")));
         }
         QVERIFY(fx.settle(15.32));
-        const QList<QStringList> before = WeighFixture::journal();
+        const QList<QStringList> before = fx.journal();
         const QStringList shown = displays(fx);
 
-        journalFault(secondPass ? "UPDATE" : "INSERT", true);
+        journalFault(fx.db.store(), secondPass ? "UPDATE" : "INSERT", true);
         fx.weigh();
         QCOMPARE(watcher.seen().size(), 1);
         QCOMPARE(watcher.seen()[0].title, QStringLiteral("Krodalin"));
         QCOMPARE(watcher.seen()[0].icon, QMessageBox::Critical);
         QVERIFY2(watcher.seen()[0].text.contains(QStringLiteral("disk I/O error")), qPrintable(watcher.seen()[0].text));
-        QCOMPARE(WeighFixture::journal(), before);
+        QCOMPARE(fx.journal(), before);
         // Nothing looks weighed that was not stored.
         QCOMPARE(displays(fx), shown);
         QVERIFY(!fx.form->printButton()->isEnabled());
 
         // The fault is gone; the same press stores exactly once.
-        journalFault(nullptr, false);
+        journalFault(fx.db.store(), nullptr, false);
         fx.weigh();
         QCOMPARE(watcher.seen().size(), 2);
         QCOMPARE(watcher.seen()[1].title, QStringLiteral("Взвешивание"));
-        const QList<QStringList> rows = WeighFixture::journal();
+        const QList<QStringList> rows = fx.journal();
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].value(0), QStringLiteral("У400УУ"));
         if (secondPass) {
@@ -797,7 +799,7 @@ private slots:
         const QRegularExpressionMatch dir = QRegularExpression(QStringLiteral("DIR (\\S+)\\n")).match(QString::fromLocal8Bit(out));
         QVERIFY(dir.hasMatch());
         auto store = TableStore::open(dir.captured(1));
-        const QList<QStringList> rows = WeighFixture::journal();
+        const QList<QStringList> rows = WeighFixture::journal(*store);
         store.reset();
         QDir(dir.captured(1)).removeRecursively();
         QCOMPARE(rows.size(), 1);

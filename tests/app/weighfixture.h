@@ -131,9 +131,10 @@ public:
     void weigh() { entry->weighButton()->click(); }
 
     // The journal as stored: each row's 25 texts, in stored order.
-    static QList<QStringList> journal()
+    QList<QStringList> journal() const { return journal(db.store()); }
+    static QList<QStringList> journal(TableStore &store)
     {
-        TableCursor c(TableStore::we(), Tables::Journal);
+        TableCursor c(store, Tables::Journal);
         c.Open();
         QList<QStringList> rows;
         if (c.IsEmpty())

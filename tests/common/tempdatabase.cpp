@@ -92,9 +92,9 @@ TableStore::Engine TempDatabase::engineNamed(const QString &name)
     return name == QLatin1String("server") ? TableStore::Engine::Server : TableStore::Engine::SQLite;
 }
 
-void TempDatabase::addJournalRow(const QList<QPair<QString, QString>> &fields)
+void TempDatabase::addJournalRow(TableStore &store, const QList<QPair<QString, QString>> &fields)
 {
-    TableCursor c(TableStore::we(), Tables::Journal);
+    TableCursor c(store, Tables::Journal);
     c.Open();
     c.Append();
     for (const auto &f : fields)

@@ -34,8 +34,9 @@ public:
     // the same journal has (closed with the object).
     QSqlDatabase otherProgram();
 
-    // Appends a journal row (field name -> text) to the alias WE.
-    static void addJournalRow(const QList<QPair<QString, QString>> &fields);
+    // Appends a journal row (field name -> text) to this database, or to store.
+    void addJournalRow(const QList<QPair<QString, QString>> &fields) const { addJournalRow(store(), fields); }
+    static void addJournalRow(TableStore &store, const QList<QPair<QString, QString>> &fields);
 
 private:
     QTemporaryDir m_dir;

@@ -43,9 +43,9 @@ void post(TableCursor &journal, PassRecord record, const QList<QPair<QString, QS
         journal.Edit(TableCursor::Origin::Program);
     for (const auto &[f, v] : fields)
         journal.SetFieldText(f, v);
-    journal.setPostRecorder([record](qint64 rowId, const FieldValues &written) mutable {
+    journal.setPostRecorder([record, &store = journal.store()](qint64 rowId, const FieldValues &written) mutable {
         record.rowId = rowId;
-        PassLog::write(TableStore::we(), record, written);
+        PassLog::write(store, record, written);
     });
     journal.Post();
 }
@@ -62,7 +62,7 @@ private slots:
         TempDatabase db;
         QVERIFY2(db.isValid(), qPrintable(db.error()));
         Session::OperatorName = QStringLiteral("Петрова А.С.");
-        TableCursor journal(TableStore::we(), Tables::Journal);
+        TableCursor journal(db.store(), Tables::Journal);
         journal.Open();
         journal.Append(TableCursor::Origin::Program);
         journal.SetFieldText(QStringLiteral("N_Avto"), QStringLiteral("до записи сведений"));

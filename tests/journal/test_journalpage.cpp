@@ -65,9 +65,9 @@ void enter(const QString &text)
         typeKeys(text);
 }
 
-int journalRows()
+int journalRows(TableStore &store)
 {
-    QSqlQuery q(TableStore::we().connection());
+    QSqlQuery q(store.connection());
     q.exec("SELECT COUNT(*) FROM bd_main_db");
     q.next();
     return q.value(0).toInt();
@@ -151,7 +151,7 @@ private slots:
     void listsHoldEachTextOnceLatestLast()
     {
         for (const char *d : {"A", "B", "A"})
-            TempDatabase::addJournalRow({{"FIO", d}, {"Zakazchik", d == QByteArray("B") ? "" : "ООО"}});
+            db->addJournalRow({{"FIO", d}, {"Zakazchik", d == QByteArray("B") ? "" : "ООО"}});
         openPage();
         QCOMPARE(entries(page->searchList(Driver)), QStringList({"B", "A"}));
         // An empty customer is one entry; choosing it sets no condition.
@@ -173,10 +173,10 @@ private slots:
     {
         const QStringList texts = {"A", "B", "a", "", "B ", "Б", "A", "b", "", "Ä"};
         for (int i = 0; i < 40; ++i)
-            TempDatabase::addJournalRow({{"Zakazchik", texts[i % 10]}, {"FIO", texts[(i * 3) % 10]},
-                                         {"N_Avto", texts[(i * 7) % 10]}, {"AvtoPr", texts[(i / 4) % 10]},
-                                         {"Klad", texts[(i * i) % 10]}, {"Tovar", texts[(i + 5) % 10]},
-                                         {"Ok_cicle", i % 3 ? "2" : ""}});
+            db->addJournalRow({{"Zakazchik", texts[i % 10]}, {"FIO", texts[(i * 3) % 10]},
+                               {"N_Avto", texts[(i * 7) % 10]}, {"AvtoPr", texts[(i / 4) % 10]},
+                               {"Klad", texts[(i * i) % 10]}, {"Tovar", texts[(i + 5) % 10]},
+                               {"Ok_cicle", i % 3 ? "2" : ""}});
         openPage();
         std::array<SearchLists, 2> indexed, walked;
         for (bool completed : {false, true}) {
@@ -237,11 +237,11 @@ private slots:
         QFETCH(QString, from);
         QFETCH(QString, to);
         QFETCH(QStringList, shown);
-        TempDatabase::addJournalRow({{"N_Avto", "1"}, {"Tovar", "песок"}, {"Dat", "15.03.2005"}});
-        TempDatabase::addJournalRow({{"N_Avto", "2"}, {"Tovar", "Песок"}, {"Dat", "16.03.2005"}});
-        TempDatabase::addJournalRow({{"N_Avto", "3"}, {"Tovar", "песок"}, {"Dat", "17.03.2005"}});
-        TempDatabase::addJournalRow({{"N_Avto", "4"}, {"Zakazchik", "O'Neil"}, {"Dat", "18.03.2005"}});
-        TempDatabase::addJournalRow({{"N_Avto", "5"}, {"Zakazchik", "O'Neil"}, {"Tovar", "песчаник"}});
+        db->addJournalRow({{"N_Avto", "1"}, {"Tovar", "песок"}, {"Dat", "15.03.2005"}});
+        db->addJournalRow({{"N_Avto", "2"}, {"Tovar", "Песок"}, {"Dat", "16.03.2005"}});
+        db->addJournalRow({{"N_Avto", "3"}, {"Tovar", "песок"}, {"Dat", "17.03.2005"}});
+        db->addJournalRow({{"N_Avto", "4"}, {"Zakazchik", "O'Neil"}, {"Dat", "18.03.2005"}});
+        db->addJournalRow({{"N_Avto", "5"}, {"Zakazchik", "O'Neil"}, {"Tovar", "песчаник"}});
         openPage();
         view->Last();
         if (list >= 0)
@@ -303,8 +303,8 @@ private slots:
         // More rows than the grid reads at a time, so that it reads on after the first ones.
         const QStringList stock = {"песок", "глина", "щебень"};
         for (int i = 0; i < 300; ++i)
-            TempDatabase::addJournalRow({{"N_Avto", QString::number(i)}, {"Tovar", stock[i % 3]},
-                                         {"Ok_cicle", i % 2 ? "2" : ""}});
+            db->addJournalRow({{"N_Avto", QString::number(i)}, {"Tovar", stock[i % 3]},
+                               {"Ok_cicle", i % 2 ? "2" : ""}});
         openPage();
         QComboBox *list = page->searchList(Goods);
         typeInto(list, meanwhile == "nothing, no condition" ? "" : "песок");
@@ -319,7 +319,7 @@ private slots:
         } else if (meanwhile == "the completed filter") {
             page->completedFilterBox()->click();
         } else if (meanwhile == "a row stored") {
-            TempDatabase::addJournalRow({{"N_Avto", "новый"}, {"Tovar", "песок"}});
+            db->addJournalRow({{"N_Avto", "новый"}, {"Tovar", "песок"}});
         } else if (meanwhile == "clear") {
             page->clearButton()->click();
         } else if (meanwhile == "page left") {
@@ -365,7 +365,7 @@ private slots:
         QVERIFY2(db->isValid(), qPrintable(db->error()));
         const QStringList stock = {"песок", "глина", "щебень"};
         for (int i = 0; i < 300; ++i)
-            TempDatabase::addJournalRow({{"N_Avto", QString::number(i % 70)}, {"FIO", QString::number(i % 11)},
+            db->addJournalRow({{"N_Avto", QString::number(i % 70)}, {"FIO", QString::number(i % 11)},
                                          {"Tovar", stock[i % 3]}, {"Zakazchik", QString::number(i % 7)}});
         openPage();
         // Clicked as a program clicks: nothing is read before the next action.
@@ -376,7 +376,7 @@ private slots:
             QTRY_VERIFY(page->searchList(Goods)->hasFocus());
             type(page.get(), "пес");
         } else if (meanwhile == "a row stored") {
-            TempDatabase::addJournalRow({{"N_Avto", "новый"}, {"FIO", "Новиков"}, {"Tovar", "песок"}});
+            db->addJournalRow({{"N_Avto", "новый"}, {"FIO", "Новиков"}, {"Tovar", "песок"}});
         } else if (meanwhile == "clear") {
             page->clearButton()->click();
         } else if (meanwhile == "page left and back") {
@@ -422,7 +422,7 @@ private slots:
         QFETCH(QString, kept);
         QFETCH(bool, found);
         for (const char *t : {"SAND", "sand", "Sandy", "Ivanov", "sand Sandy"})
-            TempDatabase::addJournalRow({{"Zakazchik", t}, {"FIO", t}, {"N_Avto", t}, {"AvtoPr", t}, {"Klad", t}, {"Tovar", t}});
+            db->addJournalRow({{"Zakazchik", t}, {"FIO", t}, {"N_Avto", t}, {"AvtoPr", t}, {"Klad", t}, {"Tovar", t}});
         openPage();
         QComboBox *box = page->searchList(list);
         box->setFocus();
@@ -445,9 +445,9 @@ private slots:
 
     void completedFilterNarrowsListsAndSearch()
     {
-        TempDatabase::addJournalRow({{"N_Avto", "1"}, {"FIO", "Иванов"}, {"Tovar", "песок"}, {"Ok_cicle", "2"}});
-        TempDatabase::addJournalRow({{"N_Avto", "2"}, {"FIO", "Петров"}, {"Tovar", "песок"}, {"Ok_tara", "1"}});
-        TempDatabase::addJournalRow({{"N_Avto", "3"}, {"FIO", "Сидоров"}, {"Tovar", "глина"}, {"Ok_cicle", "2"}});
+        db->addJournalRow({{"N_Avto", "1"}, {"FIO", "Иванов"}, {"Tovar", "песок"}, {"Ok_cicle", "2"}});
+        db->addJournalRow({{"N_Avto", "2"}, {"FIO", "Петров"}, {"Tovar", "песок"}, {"Ok_tara", "1"}});
+        db->addJournalRow({{"N_Avto", "3"}, {"FIO", "Сидоров"}, {"Tovar", "глина"}, {"Ok_cicle", "2"}});
         openPage();
         QCOMPARE(entries(page->searchList(Driver)), QStringList({"Иванов", "Петров", "Сидоров"}));
         page->completedFilterBox()->click();
@@ -469,7 +469,7 @@ private slots:
 
     void viewModeRefusesTyping()
     {
-        TempDatabase::addJournalRow({{"N_Avto", "А001АА"}});
+        db->addJournalRow({{"N_Avto", "А001АА"}});
         openPage();
         QCOMPARE(page->modeButton()->text(), QString("Режим редактирования"));
         QVERIFY(!page->navigator()->isEnabled());
@@ -509,8 +509,8 @@ private slots:
 
     void editsLeaveTheirTrail()
     {
-        TempDatabase::addJournalRow({{"N_Avto", "А001АА"}, {"Sum", "15,32"}, {"Dat", "15.03.2005"}});
-        TempDatabase::addJournalRow({{"N_Avto", "В002ВВ"}, {"Tara", "5,1"}});
+        db->addJournalRow({{"N_Avto", "А001АА"}, {"Sum", "15,32"}, {"Dat", "15.03.2005"}});
+        db->addJournalRow({{"N_Avto", "В002ВВ"}, {"Tara", "5,1"}});
         openPage();
         page->modeButton()->click();
         page->EnterEditMode();
@@ -567,7 +567,7 @@ private slots:
         QVERIFY(deleted.contains("N_Avto=А001АА"));
         QVERIFY(deleted.contains("Sum=16"));
         QVERIFY(deleted.contains("Dat=15.03.2005"));
-        QCOMPARE(journalRows(), 2);
+        QCOMPARE(journalRows(db->store()), 2);
 
         // Back in view mode, the journal's own writes leave no trail.
         page->modeButton()->click();
@@ -601,7 +601,7 @@ private slots:
         QFETCH(QString, current);
         const QStringList stock = {"песок", "глина", "песок", "песок", "глина", "щебень"};
         for (int i = 0; i < stock.size(); ++i)
-            TempDatabase::addJournalRow({{"N_Avto", QString::number(i + 1)}, {"Tovar", stock[i]}});
+            db->addJournalRow({{"N_Avto", QString::number(i + 1)}, {"Tovar", stock[i]}});
         openPage();
         page->searchList(Goods)->setFocus();
         QTRY_VERIFY(page->searchList(Goods)->hasFocus());
@@ -654,7 +654,7 @@ private slots:
     void noChangeWithoutItsTrail()
     {
         QFETCH(QString, fault);
-        TempDatabase::addJournalRow({{"N_Avto", "А001АА"}, {"Sum", "15,32"}});
+        db->addJournalRow({{"N_Avto", "А001АА"}, {"Sum", "15,32"}});
         openPage();
         page->EnterEditMode();
         db->store().releaseReaders();
@@ -676,7 +676,7 @@ private slots:
         QCOMPARE(watcher.seen().size(), 4);
         TableCursor check(db->store(), Tables::Journal);
         check.Open();
-        QCOMPARE(journalRows(), 1);
+        QCOMPARE(journalRows(db->store()), 1);
         QCOMPARE(check.FieldText("Sum"), QString("15,32"));
     }
 };

@@ -26,17 +26,17 @@ namespace {
 const QDateTime LaidOut(QDate(2005, 3, 15), QTime(12, 30, 5));
 
 // Rows with waybill numbers W1, W2, ... in one transaction.
-void addRows(int count)
+void addRows(const TempDatabase &db, int count)
 {
-    QSqlDatabase db = TableStore::we().connection();
-    db.transaction();
+    QSqlDatabase connection = db.store().connection();
+    connection.transaction();
     for (int i = 1; i <= count; ++i)
-        TempDatabase::addJournalRow({{"N_Avto", QStringLiteral("А%1ВС").arg(i)},
-                                     {"N_List", QStringLiteral("W%1").arg(i)},
-                                     {"Netto", "10,22"},
-                                     {"Ed_izm", "т"},
-                                     {"Dat", "15.03.2005"}});
-    db.commit();
+        db.addJournalRow({{"N_Avto", QStringLiteral("А%1ВС").arg(i)},
+                          {"N_List", QStringLiteral("W%1").arg(i)},
+                          {"Netto", "10,22"},
+                          {"Ed_izm", "т"},
+                          {"Dat", "15.03.2005"}});
+    connection.commit();
 }
 
 // A file dialog's answer: this file, then Enter.
@@ -106,7 +106,7 @@ private slots:
         QFETCH(QString, engine);
         TempDatabase db(TempDatabase::engineNamed(engine));
         QVERIFY2(db.isValid(), qPrintable(db.error()));
-        addRows(rows);
+        addRows(db, rows);
         ExpBD expbd(db.store());
         expbd.prepare(LaidOut);
         QTemporaryDir dir;
@@ -170,7 +170,7 @@ private slots:
         db.store().bumpGeneration();
         ExpBD expbd(db.store());
         expbd.prepare(LaidOut);
-        addRows(1);   // stored after the count: W1 again, on no page
+        addRows(db, 1);   // stored after the count: W1 again, on no page
         // A batch a turn: a few turns read them all.
         for (int turn = 0; walkFirst && turn < 10; ++turn)
             QCoreApplication::processEvents();
@@ -227,7 +227,7 @@ private slots:
         QFETCH(QString, shown);
         QFETCH(QString, kept);
         TempDatabase db;
-        TempDatabase::addJournalRow({{field, value}, {"Ed_izm", "т"}});
+        db.addJournalRow({{field, value}, {"Ed_izm", "т"}});
         ExpBD expbd(db.store());
         expbd.prepare(LaidOut);
         const journalreport::Column &c = journalreport::columns()[column];
@@ -269,7 +269,7 @@ private slots:
     void savedReportLoadsBack()
     {
         TempDatabase db;
-        addRows(60);
+        addRows(db, 60);
         ExpBD expbd(db.store());
         expbd.prepare(LaidOut);
         QTemporaryDir dir;

@@ -29,31 +29,31 @@ namespace {
 
 const QString Gamma = QStringLiteral("ООО \"Гамма; и К\"");
 
-void add(const QString &customer, const QString &goods, const QString &unit, const QString &netto, const QString &day,
-         const QString &completed = QStringLiteral("2"))
+void add(const TempDatabase &db, const QString &customer, const QString &goods, const QString &unit,
+         const QString &netto, const QString &day, const QString &completed = QStringLiteral("2"))
 {
-    TempDatabase::addJournalRow({{"Zakazchik", customer}, {"Tovar", goods}, {"Ed_izm", unit}, {"Netto", netto},
-                                 {"Dat", day}, {"Ok_cicle", completed}});
+    db.addJournalRow({{"Zakazchik", customer}, {"Tovar", goods}, {"Ed_izm", unit}, {"Netto", netto}, {"Dat", day},
+                      {"Ok_cicle", completed}});
 }
 
 // By hand: Альфа кг 10 + 20,5 (+ "abc", counted only), т 1,25; Бета кг 0,1
 // ten times; Гамма т 2,5. Outside: a day before, a day after, a weighing not
 // completed.
-void addJournal()
+void addJournal(const TempDatabase &db)
 {
-    QSqlDatabase db = TableStore::we().connection();
-    db.transaction();
-    add("Альфа", "песок", "кг", "10", "01.03.2005");
-    add("Альфа", "песок", "кг", "20,5", "15.03.2005");
-    add("Альфа", "щебень", "кг", "abc", "31.03.2005");
-    add("Альфа", "щебень", "т", "1,25", "10.03.2005");
+    QSqlDatabase connection = db.store().connection();
+    connection.transaction();
+    add(db, "Альфа", "песок", "кг", "10", "01.03.2005");
+    add(db, "Альфа", "песок", "кг", "20,5", "15.03.2005");
+    add(db, "Альфа", "щебень", "кг", "abc", "31.03.2005");
+    add(db, "Альфа", "щебень", "т", "1,25", "10.03.2005");
     for (int i = 0; i < 10; ++i)
-        add("Бета", "песок", "кг", "0,1", "05.03.2005");
-    add("Бета", "песок", "кг", "5", "28.02.2005");
-    add("Бета", "песок", "кг", "7", "01.04.2005");
-    add("Альфа", "песок", "кг", "100", "10.03.2005", "");
-    add(Gamma, "щебень", "т", "2,5", "20.03.2005");
-    db.commit();
+        add(db, "Бета", "песок", "кг", "0,1", "05.03.2005");
+    add(db, "Бета", "песок", "кг", "5", "28.02.2005");
+    add(db, "Бета", "песок", "кг", "7", "01.04.2005");
+    add(db, "Альфа", "песок", "кг", "100", "10.03.2005", "");
+    add(db, Gamma, "щебень", "т", "2,5", "20.03.2005");
+    connection.commit();
 }
 
 QStringList shown(const QVector<Totals::Line> &lines)
@@ -156,8 +156,8 @@ private slots:
         QFETCH(QStringList, expected);
         TempDatabase db(TempDatabase::engineNamed(engine));
         QVERIFY2(db.isValid(), qPrintable(db.error()));
-        addJournal();
-        QCOMPARE(shown(Totals::lines(Totals::compute(TableStore::we(), requestFor(by, from, to)))), expected);
+        addJournal(db);
+        QCOMPARE(shown(Totals::lines(Totals::compute(db.store(), requestFor(by, from, to)))), expected);
     }
 
     // The window, its fields typed into, counts on its worker and lays out
@@ -185,7 +185,7 @@ private slots:
         QFETCH(QStringList, csvLines);
         TempDatabase db(TempDatabase::engineNamed(engine));
         QVERIFY2(db.isValid(), qPrintable(db.error()));
-        addJournal();
+        addJournal(db);
 
         TotalsWindow window(db.store(), {});
         window.show();

@@ -22,9 +22,9 @@
 
 namespace {
 
-void post(const QString &truck)
+void post(TableStore &store, const QString &truck)
 {
-    TableCursor c(TableStore::we(), Tables::Journal);
+    TableCursor c(store, Tables::Journal);
     c.Open();
     c.Append();
     c.SetFieldText("N_Avto", truck);
@@ -79,7 +79,7 @@ QStringList trucksIn(const QString &path)
 int holdOpen(const QString &folder, const QString &truck)
 {
     auto store = TableStore::open(folder);
-    post(truck);
+    post(*store, truck);
     std::fputs("ready\n", stdout);
     std::fflush(stdout);
     while (std::fgetc(stdin) != EOF) {
@@ -151,7 +151,7 @@ private slots:
         });
         int posted = 0;
         while (!done) {
-            post(QStringLiteral("П%1").arg(posted));
+            post(*store, QStringLiteral("П%1").arg(posted));
             confirmed = ++posted;
         }
         backup.join();
@@ -223,7 +223,7 @@ private slots:
             QCOMPARE(program.readLine(), QByteArray("ready\n"));
         } else {
             auto store = TableStore::open(folder.path());
-            post(QStringLiteral("Р3"));
+            post(*store, QStringLiteral("Р3"));
             store.reset();
         }
 

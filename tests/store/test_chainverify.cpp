@@ -27,7 +27,7 @@ void postPass(TableCursor &journal, int pass, const QList<QPair<QString, QString
         journal.Edit(TableCursor::Origin::Program);
     for (const auto &[f, v] : fields)
         journal.SetFieldText(f, v);
-    journal.setPostRecorder([pass](qint64 rowId, const FieldValues &written) {
+    journal.setPostRecorder([pass, &store = journal.store()](qint64 rowId, const FieldValues &written) {
         PassRecord r;
         r.rowId = rowId;
         r.pass = pass;
@@ -44,17 +44,17 @@ void postPass(TableCursor &journal, int pass, const QList<QPair<QString, QString
             r.tareDay = QStringLiteral("2026-12-01");
             r.tareRow = 1;
         }
-        PassLog::write(TableStore::we(), r, written);
+        PassLog::write(store, r, written);
     });
     journal.Post();
 }
 
 // Rows 1 (both passes), 2 (first pass), 3 (first pass, then a hand edit)
 // and 4 (first pass, then deleted in edit mode).
-void writeHistory()
+void writeHistory(TableStore &store)
 {
     Session::OperatorName = QStringLiteral("Петрова А.С.");
-    TableCursor journal(TableStore::we(), Tables::Journal);
+    TableCursor journal(store, Tables::Journal);
     journal.Open();
     for (const QString truck : {"А001АА", "В002ВВ", "С003СС", "Е004ЕЕ"})
         postPass(journal, 1, {{"N_Avto", truck}, {"Tara", "7,5"}, {"Ok_tara", "1"}});
@@ -75,7 +75,7 @@ int station(const QString &folder, const QString &name)
     try {
         auto store = TableStore::open(folder);
         Session::OperatorName = name;
-        TableCursor journal(TableStore::we(), Tables::Journal);
+        TableCursor journal(*store, Tables::Journal);
         journal.Open();
         for (int i = 0; i < 40; ++i)
             postPass(journal, 1, {{"N_Avto", QStringLiteral("%1-%2").arg(name).arg(i)}});
@@ -126,7 +126,7 @@ private slots:
         TempDatabase db(TempDatabase::engineNamed(engine));
         if (!db.isValid())
             QSKIP(qPrintable(db.error()));
-        writeHistory();
+        writeHistory(db.store());
         if (!change.isEmpty()) {
             if (engine == QLatin1String("sqlite")) {
                 QProcess shell;
@@ -152,12 +152,12 @@ private slots:
         TempDatabase db;
         QVERIFY2(db.isValid(), qPrintable(db.error()));
         {
-            QSqlQuery q(TableStore::we().connection());
+            QSqlQuery q(db.store().connection());
             QVERIFY(q.exec(QStringLiteral("DROP TABLE bd_pass")) && q.exec(QStringLiteral("DROP TABLE bd_chain"))
                     && q.exec(QStringLiteral("DROP TABLE bd_trucks")));
         }
-        TempDatabase::addJournalRow({{"N_Avto", "А001АА"}});
-        TempDatabase::addJournalRow({{"N_Avto", "В002ВВ"}});
+        db.addJournalRow({{"N_Avto", "А001АА"}});
+        db.addJournalRow({{"N_Avto", "В002ВВ"}});
         db.close();
         const Run init = krodalinDb({QStringLiteral("init"), db.programDir()});
         QCOMPARE(init.code, 0);

@@ -21,10 +21,10 @@ namespace {
 int childPost(const QString &programDir, int count)
 {
     auto store = TableStore::open(programDir);
-    TableCursor reader(TableStore::we(), Tables::Journal);
+    TableCursor reader(*store, Tables::Journal);
     reader.Open();
     reader.Next();
-    TableCursor c(TableStore::we(), Tables::Journal);
+    TableCursor c(*store, Tables::Journal);
     c.Open();
     for (int i = 0; i < count; ++i) {
         c.Append();
@@ -51,7 +51,7 @@ private slots:
         auto store = TableStore::openCreating(dir.path());
         Schema::createTables(*store);
         for (const char *truck : {"Р0", "Р1", "Р2"}) {
-            TableCursor c(TableStore::we(), Tables::Journal);
+            TableCursor c(*store, Tables::Journal);
             c.Open();
             c.Append();
             c.SetFieldText("N_Avto", QString::fromUtf8(truck));
@@ -72,7 +72,7 @@ private slots:
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
 
         store = TableStore::open(dir.path());
-        TableCursor c(TableStore::we(), Tables::Journal);
+        TableCursor c(*store, Tables::Journal);
         c.Open();
         QStringList trucks;
         for (c.First(); !c.AtEnd(); c.Next())

@@ -21,9 +21,9 @@
 
 namespace {
 
-int count(const QString &table)
+int count(TableStore &store, const QString &table)
 {
-    QSqlQuery q(TableStore::we().connection());
+    QSqlQuery q(store.connection());
     q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(TableStore::sqlName(table)));
     q.next();
     return q.value(0).toInt();
@@ -31,17 +31,17 @@ int count(const QString &table)
 
 const QStringList AllTables{Tables::Journal, Tables::Operators, Tables::Administrators, Tables::Audit};
 
-// What the open store holds, engine aside: for each table its fields, the
+// What a store holds, engine aside: for each table its fields, the
 // fields with an index of their own, and every row with its id.
-QStringList contents()
+QStringList contents(TableStore &store)
 {
     QStringList out;
     for (const QString &t : AllTables) {
-        TableCursor c(TableStore::we(), t);
+        TableCursor c(store, t);
         c.Open();
         QStringList indexed;
         for (const QString &f : c.fieldNames()) {
-            RawQuery q(TableStore::we(), SqlDialect::indexOnFieldSql(c.store()), {TableStore::sqlName(t), f});
+            RawQuery q(store, SqlDialect::indexOnFieldSql(c.store()), {TableStore::sqlName(t), f});
             if (q.next())
                 indexed << f;
         }
@@ -68,7 +68,7 @@ private slots:
         Schema::createTables(*store);
         Schema::addAccount(*store, Tables::Administrators, "Админ", "1");
         {
-            TableCursor journal(TableStore::we(), Tables::Journal);
+            TableCursor journal(*store, Tables::Journal);
             journal.Open();
             journal.Append();
             journal.SetFieldText("N_Avto", "А001АА");
@@ -92,10 +92,10 @@ private slots:
         QVERIFY(index.exec("SELECT 1 FROM pragma_index_list('bd_main_db') WHERE name = 'bd_main_db_Marcka'"));
         QVERIFY(index.next());
         index.finish();
-        QCOMPARE(count(Tables::Journal), 1);
-        QCOMPARE(count(Tables::Administrators), 1);
-        QCOMPARE(count(Tables::Operators), 0);
-        QCOMPARE(count(Tables::Audit), 0);
+        QCOMPARE(count(*store, Tables::Journal), 1);
+        QCOMPARE(count(*store, Tables::Administrators), 1);
+        QCOMPARE(count(*store, Tables::Operators), 0);
+        QCOMPARE(count(*store, Tables::Audit), 0);
         store.reset();
     }
 
@@ -117,9 +117,9 @@ private slots:
         QTemporaryDir dir;
         QCOMPARE(krodalinDb(QStringList{"init", dir.path()} + accounts).code, 0);
         auto store = TableStore::open(dir.path());
-        const QStringList folder = contents();
+        const QStringList folder = contents(*store);
         store = TableStore::openServer(connection);
-        QCOMPARE(contents(), folder);
+        QCOMPARE(contents(*store), folder);
         store.reset();
     }
 
@@ -142,7 +142,7 @@ private slots:
         auto store = TableStore::open(dir.path());
         Session::OperatorName = QStringLiteral("Петров П.П.");
         {
-            TableCursor journal(TableStore::we(), Tables::Journal);
+            TableCursor journal(*store, Tables::Journal);
             journal.Open();
             journal.Next();
             journal.Delete();
@@ -156,9 +156,9 @@ private slots:
             journal.SetFieldText("Sum", "16,5");
             journal.Post();
         }
-        const QStringList folder = contents();
-        const qint64 lastId = [] {
-            TableCursor c(TableStore::we(), Tables::Journal);
+        const QStringList folder = contents(*store);
+        const qint64 lastId = [&store] {
+            TableCursor c(*store, Tables::Journal);
             c.Open();
             c.Last();
             return c.currentId();
@@ -170,9 +170,9 @@ private slots:
         QVERIFY2(copied.out.contains("BD_main.db: 40"), qPrintable(copied.out));
 
         store = TableStore::openServer(connection);
-        QCOMPARE(contents(), folder);
+        QCOMPARE(contents(*store), folder);
         // The next weighing gets the next number.
-        TableCursor journal(TableStore::we(), Tables::Journal);
+        TableCursor journal(*store, Tables::Journal);
         journal.Open();
         journal.Append();
         journal.SetFieldText("N_Avto", "А777АА");
@@ -184,7 +184,7 @@ private slots:
         const Run twice = krodalinDb({"copy", dir.path(), "--server", connection});
         QCOMPARE(twice.code, 1);
         QVERIFY2(twice.err.contains("уже содержит записи"), qPrintable(twice.err));
-        QCOMPARE(count(Tables::Journal), 41);
+        QCOMPARE(count(*store, Tables::Journal), 41);
         store.reset();
     }
 
@@ -244,7 +244,7 @@ private slots:
         QString refusal;
         try {
             auto store = TableStore::open(folder.path());
-            TableCursor operators(TableStore::we(), Tables::Operators);
+            TableCursor operators(*store, Tables::Operators);
             operators.Open();
             QCOMPARE(operators.FieldText(0), QString("Иванов И.И."));
         } catch (const StoreError &e) {
@@ -304,7 +304,7 @@ private slots:
         auto store = onServer ? TableStore::openServer(where[1]) : TableStore::open(dir.path());
         QStringList held;
         for (const QString &table : {Tables::Administrators, Tables::Operators}) {
-            TableCursor c(TableStore::we(), table);
+            TableCursor c(*store, table);
             c.Open();
             for (const qint64 id : c.visibleIds(0, 0))
                 held << table + ' ' + QStringList(c.rowById(id)).join(' ');
@@ -320,7 +320,7 @@ private slots:
         Schema::createTables(*store);
         Session::OperatorName = QStringLiteral("Петров П.П.");
         {
-            TableCursor journal(TableStore::we(), Tables::Journal);
+            TableCursor journal(*store, Tables::Journal);
             journal.Open();
             journal.Append();
             journal.SetFieldText("Sum", "15,32");

@@ -36,7 +36,7 @@ class TestTableCursor final : public QObject
     {
         TableStore::Transaction transaction(db->store());   // one write to disk for them all
         for (const QString &d : drivers)
-            TempDatabase::addJournalRow({{"FIO", d}, {"N_Avto", "A" + d}});
+            db->addJournalRow({{"FIO", d}, {"N_Avto", "A" + d}});
         transaction.commit();
     }
 
@@ -311,8 +311,8 @@ private slots:
     void distinctTextsFromTheIndex()
     {
         for (const char *d : {"A", "B", "A", "", "b", "B ", "a"})
-            TempDatabase::addJournalRow({{"FIO", d}, {"Ok_cicle", QByteArray(d) == "a" ? "" : "2"}});
-        TempDatabase::addJournalRow({{"FIO", "B"}});
+            db->addJournalRow({{"FIO", d}, {"Ok_cicle", QByteArray(d) == "a" ? "" : "2"}});
+        db->addJournalRow({{"FIO", "B"}});
         TableCursor c(db->store(), Tables::Journal);
         c.Open();
         const int fio = c.fieldIndex("FIO");
@@ -365,14 +365,14 @@ private slots:
     {
         QFETCH(QStringList, lines);
         QFETCH(QStringList, expected);
-        TempDatabase::addJournalRow({{"N_Avto", "1"}, {"Tovar", "песок"}, {"Dat", "15.03.2005"}});
-        TempDatabase::addJournalRow({{"N_Avto", "2"}, {"Tovar", "Песок"}, {"Dat", "16.03.2005"}});
-        TempDatabase::addJournalRow({{"N_Avto", "3"}, {"Tovar", "щебень"}, {"Dat", "17.03.2005"}});
-        TempDatabase::addJournalRow(
+        db->addJournalRow({{"N_Avto", "1"}, {"Tovar", "песок"}, {"Dat", "15.03.2005"}});
+        db->addJournalRow({{"N_Avto", "2"}, {"Tovar", "Песок"}, {"Dat", "16.03.2005"}});
+        db->addJournalRow({{"N_Avto", "3"}, {"Tovar", "щебень"}, {"Dat", "17.03.2005"}});
+        db->addJournalRow(
             {{"N_Avto", "4"}, {"Tovar", "песок"}, {"Zakazchik", "комбинат"}, {"Dat", "01.12.2005"}});
-        TempDatabase::addJournalRow({{"N_Avto", "5"}, {"Tovar", "песчаник"}});
-        TempDatabase::addJournalRow({{"N_Avto", "6"}, {"Tovar", "*"}});
-        TempDatabase::addJournalRow({{"N_Avto", "7"}, {"Zakazchik", "O'Neil"}});
+        db->addJournalRow({{"N_Avto", "5"}, {"Tovar", "песчаник"}});
+        db->addJournalRow({{"N_Avto", "6"}, {"Tovar", "*"}});
+        db->addJournalRow({{"N_Avto", "7"}, {"Zakazchik", "O'Neil"}});
 
         TableCursor c(db->store(), Tables::Journal);
         c.Open();
@@ -505,9 +505,9 @@ private slots:
 
     void extraFilterCombinesWithFilter()
     {
-        TempDatabase::addJournalRow({{"N_Avto", "1"}, {"Tovar", "песок"}, {"Ok_cicle", "2"}});
-        TempDatabase::addJournalRow({{"N_Avto", "2"}, {"Tovar", "песок"}});
-        TempDatabase::addJournalRow({{"N_Avto", "3"}, {"Tovar", "глина"}, {"Ok_cicle", "2"}});
+        db->addJournalRow({{"N_Avto", "1"}, {"Tovar", "песок"}, {"Ok_cicle", "2"}});
+        db->addJournalRow({{"N_Avto", "2"}, {"Tovar", "песок"}});
+        db->addJournalRow({{"N_Avto", "3"}, {"Tovar", "глина"}, {"Ok_cicle", "2"}});
         TableCursor c(db->store(), Tables::Journal);
         c.Open();
         c.setExtraFilter({"[Ok_cicle]='2'"}, true);

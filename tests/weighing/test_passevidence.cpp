@@ -49,7 +49,7 @@ private slots:
         LinkFixture lf;
         QVERIFY(lf.plugged);
         lf.switchOn();
-        TableCursor journal(TableStore::we(), Tables::Journal);
+        TableCursor journal(db.store(), Tables::Journal);
         journal.Open();
         QLabel unit(QStringLiteral("кг"));
         EntryForm form({nullptr, nullptr, &unit, &journal, lf.link.get()});
@@ -77,12 +77,12 @@ private slots:
             if (now - at <= PassTrace::WindowMs)
                 expected.append({at - now, r.text, r.stable});
         QCOMPARE(expected.size(), 30);
-        const QVector<PassRecord> passes = PassLog::forRow(TableStore::we(), journal.currentId());
+        const QVector<PassRecord> passes = PassLog::forRow(db.store(), journal.currentId());
         if (!stored) {
             QCOMPARE(watcher.seen().size(), 1);
             QCOMPARE(watcher.seen()[0].text, QStringLiteral("Нестабильные показания прибора повторите взвешивание!"));
             QVERIFY(journal.IsEmpty());
-            QSqlQuery q(TableStore::we().connection());
+            QSqlQuery q(db.store().connection());
             QVERIFY(q.exec(QStringLiteral("SELECT count(*) FROM bd_pass")) && q.next());
             QCOMPARE(q.value(0).toInt(), 0);
             return;

@@ -26,9 +26,10 @@ QStringList read(const QStringList &texts)
     return list.texts();
 }
 
-void addRow(const QString &driver, const QString &customer, const QString &trailer = QString())
+void addRow(const TempDatabase &db, const QString &driver, const QString &customer,
+            const QString &trailer = QString())
 {
-    TempDatabase::addJournalRow({{"FIO", driver}, {"Zakazchik", customer}, {"N_pricepa", trailer}});
+    db.addJournalRow({{"FIO", driver}, {"Zakazchik", customer}, {"N_pricepa", trailer}});
 }
 
 // What a list must hold after reading texts in this order: each text once,
@@ -126,9 +127,9 @@ private slots:
     void refreshReadsTheJournal()
     {
         TempDatabase db;
-        addRow("Иванов", "ООО Карьер");
-        addRow("Петров", "ЗАО Стройка", "ПР7");
-        addRow("Иванов", "ООО Карьер");
+        addRow(db, "Иванов", "ООО Карьер");
+        addRow(db, "Петров", "ЗАО Стройка", "ПР7");
+        addRow(db, "Иванов", "ООО Карьер");
 
         TableCursor view(db.store(), Tables::Journal);
         view.Open();
@@ -173,7 +174,7 @@ private slots:
         TempDatabase db;
         const QStringList drivers = {"Иванов", "Петров", "Иванов ", "Сидоров", "", "Петров", "иванов"};
         for (int i = 0; i < drivers.size(); ++i)
-            TempDatabase::addJournalRow({{"FIO", drivers[i]}, {"N_List", QString::number(i % 3)}, {"Ok_cicle", "2"}});
+            db.addJournalRow({{"FIO", drivers[i]}, {"N_List", QString::number(i % 3)}, {"Ok_cicle", "2"}});
 
         auto lists = [](TableCursor &view) {
             ReferenceLists l;

@@ -28,9 +28,9 @@ class TestWeighOperation final : public QObject
 {
     Q_OBJECT
 
-    static QStringList storedRow(qint64 id)
+    static QStringList storedRow(TableStore &store, qint64 id)
     {
-        TableCursor c(TableStore::we(), Tables::Journal);
+        TableCursor c(store, Tables::Journal);
         c.Open();
         return QStringList(c.rowById(id));
     }
@@ -46,7 +46,7 @@ private slots:
         lf.switchOn();
         QVERIFY(lf.link->isPortOpen());
 
-        TableCursor journal(TableStore::we(), Tables::Journal);
+        TableCursor journal(db.store(), Tables::Journal);
         journal.Open();
         QLabel unit(QStringLiteral("т"));
         EntryForm form({nullptr, nullptr, &unit, &journal, lf.link.get()});
@@ -74,7 +74,7 @@ private slots:
         QCOMPARE(stored.size(), 1);
         const qint64 id = stored[0][0].toLongLong();
         QVERIFY(id > 0);
-        QStringList row = storedRow(id);
+        QStringList row = storedRow(db.store(), id);
         QCOMPARE(row.mid(0, 13), texts);
         QCOMPARE(row[WeighingRecord::Sum], QStringLiteral("20"));
         QCOMPARE(row[WeighingRecord::Ok_brutto], WeighingRecord::Awaiting);
@@ -100,7 +100,7 @@ private slots:
 
         QCOMPARE(watcher.seen().size(), 2);
         QCOMPARE(watcher.seen()[1].text, WeighingModes::completionText(Mode::TareAfterUnloading));
-        row = storedRow(id);
+        row = storedRow(db.store(), id);
         QCOMPARE(row[WeighingRecord::Tara], QStringLiteral("7,5"));
         QCOMPARE(row[WeighingRecord::Netto], QStringLiteral("12,5"));
         QCOMPARE(row[WeighingRecord::Ok_cicle], WeighingRecord::Completed);
