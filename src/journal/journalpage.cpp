@@ -246,7 +246,7 @@ QWidget *JournalPage::createButtons()
     setHint(m_printNote, {QStringLiteral("Печать путев. листа по выбранному АВТО")});
     m_totals = namedButton(QStringLiteral("TotalsButton"), QStringLiteral("Итоги"), box);
     setHint(m_totals, {QStringLiteral("Итоги по взвешиваниям за период")});
-    for (QPushButton *b : {m_printJournal, m_exportJournal, m_printNote, m_totals}) {
+    for (QPushButton *b : {m_printJournal, m_exportJournal, m_printNote}) {
         b->setFixedHeight(34);
         reports->addWidget(b);
     }
@@ -255,14 +255,21 @@ QWidget *JournalPage::createButtons()
     for (auto change : {&TableCursor::currentChanged, &TableCursor::stateChanged, &TableCursor::rowsChanged})
         connect(m_host.journal, change, m_printNote, [this] { updatePrintNote(); });
     col->addLayout(reports);
+    // "Итоги" beside the evidence button: four report buttons in one row
+    // would widen this column until the search lists lose their arrows.
+    auto *more = new QHBoxLayout;
+    more->setSpacing(3);
     m_evidence = namedButton(QStringLiteral("EvidenceButton"), QStringLiteral("Доказательства взвешивания"), box);
     setHint(m_evidence, {QStringLiteral("Показания прибора при взвешивании")});
-    m_evidence->setFixedHeight(26);
+    for (QPushButton *b : {m_totals, m_evidence})
+        b->setFixedHeight(26);
+    more->addWidget(m_totals);
+    more->addWidget(m_evidence, 1);
     connect(m_evidence, &QPushButton::clicked, this, [this] {
         if (m_host.journal->currentId() != 0)
             emit evidenceRequested(m_host.journal->currentId());
     });
-    col->addWidget(m_evidence);
+    col->addLayout(more);
     updatePrintNote();
     col->addStretch();
     return box;
