@@ -15,6 +15,8 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include <limits>
+
 #include "common/errorreport.h"
 #include "store/filterpreview.h"
 #include "store/hashchain.h"
@@ -244,7 +246,7 @@ QWidget *JournalPage::createButtons()
     setHint(m_printNote, {QStringLiteral("Печать путев. листа по выбранному АВТО")});
     m_totals = namedButton(QStringLiteral("TotalsButton"), QStringLiteral("Итоги"), box);
     setHint(m_totals, {QStringLiteral("Итоги по взвешиваниям за период")});
-    for (QPushButton *b : {m_printJournal, m_exportJournal, m_printNote, m_totals}) {
+    for (QPushButton *b : {m_printJournal, m_exportJournal, m_printNote}) {
         b->setFixedHeight(34);
         reports->addWidget(b);
     }
@@ -253,14 +255,21 @@ QWidget *JournalPage::createButtons()
     for (auto change : {&TableCursor::currentChanged, &TableCursor::stateChanged, &TableCursor::rowsChanged})
         connect(m_host.journal, change, m_printNote, [this] { updatePrintNote(); });
     col->addLayout(reports);
+    // "Итоги" beside the evidence button: four report buttons in one row
+    // would widen this column until the search lists lose their arrows.
+    auto *more = new QHBoxLayout;
+    more->setSpacing(3);
     m_evidence = namedButton(QStringLiteral("EvidenceButton"), QStringLiteral("Доказательства взвешивания"), box);
     setHint(m_evidence, {QStringLiteral("Показания прибора при взвешивании")});
-    m_evidence->setFixedHeight(26);
+    for (QPushButton *b : {m_totals, m_evidence})
+        b->setFixedHeight(26);
+    more->addWidget(m_totals);
+    more->addWidget(m_evidence, 1);
     connect(m_evidence, &QPushButton::clicked, this, [this] {
         if (m_host.journal->currentId() != 0)
             emit evidenceRequested(m_host.journal->currentId());
     });
-    col->addWidget(m_evidence);
+    col->addLayout(more);
     updatePrintNote();
     col->addStretch();
     return box;
@@ -281,8 +290,10 @@ void JournalPage::hideEvent(QHideEvent *e)
     QWidget::hideEvent(e);
     // Leaving the page gives up a search under way: its rows would come to a
     // view that the next visit reads afresh anyway.
-    if (!e->spontaneous())
+    if (!e->spontaneous()) {
         dropSearch();
+        dropListsRead();
+    }
 }
 
 void JournalPage::pageShown()
@@ -294,6 +305,7 @@ void JournalPage::pageShown()
 void JournalPage::rebuildSearchLists()
 {
     dropSearch();
+    dropListsRead();
     TableCursor *view = m_host.journal;
     // The conditions go first, so that a failed read leaves no stale choice.
     for (QComboBox *list : m_lists) {
@@ -310,11 +322,94 @@ void JournalPage::rebuildSearchLists()
         view->DeactivateFilter();
     view->First();
     view->Refresh();
-    const SearchLists lists = readSearchLists(*view);
-    for (int i = 0; i < SearchListCount; ++i) {
-        static_cast<QStringListModel *>(m_lists[size_t(i)]->model())->setStringList(lists[size_t(i)]);
-        m_lists[size_t(i)]->clearEditText();
+    startListsRead();
+}
+
+struct JournalPage::ListsFill
+{
+    ListsFill(TableCursor &view, int seekLimit) : read(view, seekLimit) {}
+    SearchListsRead read;
+    std::atomic<bool> stop{false};
+};
+
+// On a long journal the six lists' seeks take a while, most of it the engine
+// reading index pages this connection has not read yet: they go to a worker,
+// on a connection of its own, and each list is shown as soon as it is in.
+void JournalPage::startListsRead()
+{
+    TableCursor *view = m_host.journal;
+    // On a worker a seek of many texts costs only time: no limit there.
+    auto fill = std::make_shared<ListsFill>(*view, std::numeric_limits<int>::max() / 2);
+    if (!fill->read.runsApart()) {
+        // No second connection sees this journal as the view does: read here.
+        const SearchLists lists = readSearchLists(*view);
+        for (int i = 0; i < SearchListCount; ++i)
+            showList(i, lists[size_t(i)]);
+        return;
     }
+    // The lists no seek gives are walked now, before anything can move the view.
+    fill->read.walkUnread(*view);
+    for (int i = 0; i < SearchListCount; ++i)
+        showList(i, fill->read.lists()[size_t(i)]);
+    m_listsFill = fill;
+    auto failure = std::make_shared<QString>();
+    QThread *thread = QThread::create([this, fill, failure] {
+        try {
+            fill->read.run(fill->stop, [this, fill](int i, const QStringList &texts) {
+                QMetaObject::invokeMethod(
+                    this, [this, fill, i, texts] {
+                        if (fill == m_listsFill)
+                            showList(i, texts);
+                    },
+                    Qt::QueuedConnection);
+            });
+        } catch (const Failure &e) {
+            *failure = e.message();
+        } catch (const std::exception &e) {
+            *failure = QString::fromLocal8Bit(e.what());
+        }
+    });
+    thread->setParent(this);
+    connect(thread, &QThread::finished, this, [this, thread, fill, failure] {
+        thread->deleteLater();
+        if (fill != m_listsFill)
+            return;   // given up: a later rebuild, or the page left
+        m_listsFill.reset();
+        if (!failure->isEmpty()) {
+            showErrorReport(*failure);
+            return;
+        }
+        // A row posted through the program meanwhile may have changed what
+        // was read: read again for the journal as it is now.
+        if (fill->read.generation() != m_host.journal->store().generation())
+            runGuarded([this] { startListsRead(); });
+    });
+    thread->start();
+}
+
+void JournalPage::showList(int i, const QStringList &texts)
+{
+    QComboBox *list = m_lists[size_t(i)];
+    auto *model = static_cast<QStringListModel *>(list->model());
+    if (model->stringList() == texts)
+        return;
+    // What is typed meanwhile stays as typed, where it was typed.
+    QLineEdit *edit = list->lineEdit();
+    const QString typed = edit->text();
+    const int cursor = edit->cursorPosition();
+    model->setStringList(texts);
+    if (edit->text() != typed) {
+        edit->setText(typed);
+        edit->setCursorPosition(cursor);
+    }
+}
+
+void JournalPage::dropListsRead()
+{
+    if (!m_listsFill)
+        return;
+    m_listsFill->stop = true;
+    m_listsFill.reset();
 }
 
 SearchConditions JournalPage::conditions() const

@@ -60,8 +60,13 @@ public:
     // Page shown: the search lists rebuilt, the focus to the customer list.
     void pageShown();
     // "Очистить запросы": the search filter off, the conditions cleared and
-    // the lists read afresh from the journal view (its completed filter applies).
+    // the lists read afresh from the journal view (its completed filter
+    // applies). The engine's seeks run on a worker while the window answers;
+    // each list is shown as soon as it is read, what is typed meanwhile kept.
+    // A later rebuild or leaving the page takes the place of one under way.
     void rebuildSearchLists();
+    // A rebuild's lists are still being read.
+    bool searchListsFilling() const { return m_listsFill != nullptr; }
     // " Поиск!": the search filter built from the conditions and applied.
     // The engine reads its first rows on a worker while the window answers
     // ("SearchState" says so); the grid shows them once they are read. A
@@ -122,6 +127,10 @@ private:
     void searchRead(const std::shared_ptr<FilterPreview> &preview, const QStringList &lines);
     void showSearching(bool on);
     void dropSearch();
+    struct ListsFill;
+    void startListsRead();
+    void showList(int i, const QStringList &texts);
+    void dropListsRead();
 
     JournalPageHost m_host;
     CursorModel *m_model = nullptr;
@@ -144,4 +153,5 @@ private:
     // The search under way, if any. Its reader is a QThread child of the
     // page, as are those of searches given up and still reading.
     std::shared_ptr<FilterPreview> m_search;
+    std::shared_ptr<ListsFill> m_listsFill;
 };

@@ -8,9 +8,14 @@
 #include <QStringList>
 
 #include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
 
 #include "store/schema.h"
+#include "store/tablescan.h"
 
+class ApartRead;
 class TableCursor;
 
 struct SearchListField
@@ -35,3 +40,41 @@ inline constexpr std::array<SearchListField, SearchListCount> SearchListFields =
 // Reads the view's visible rows (its filters apply) and leaves it on its
 // first row. Throws StoreError from the view.
 SearchLists readSearchLists(TableCursor &view);
+
+// The same read in pieces, so that a worker waits for the engine's seeks
+// while the window answers: made on the window thread from the view as it
+// stands, run() once on a worker (on the window thread where !runsApart()),
+// and walkUnread() on the window thread for the lists the seeks cannot give
+// (no index, too many rows hidden, more than seekLimit texts).
+class SearchListsRead
+{
+public:
+    SearchListsRead(TableCursor &view, int seekLimit);
+    ~SearchListsRead();
+    SearchListsRead(const SearchListsRead &) = delete;
+    SearchListsRead &operator=(const SearchListsRead &) = delete;
+
+    bool runsApart() const;
+    // The store's generation when the read was made: a write through the
+    // program since may have changed what it read.
+    quint64 generation() const { return m_generation; }
+    // The seeks, each list handed to read (list index, its texts) as soon as
+    // it is in; stops early once stop is set. Throws StoreError.
+    void run(const std::atomic<bool> &stop, const std::function<void(int, const QStringList &)> &read = {});
+    // Walks the view's rows for the lists no seek gives or gave; the view
+    // is left on its first row, and not touched when there are none. The
+    // lists a seek is still to give wait for run(). Throws StoreError.
+    void walkUnread(TableCursor &view);
+    // The lists as read so far.
+    const SearchLists &lists() const { return m_lists; }
+
+private:
+    enum class State { Seek, Read, Unread };
+    quint64 m_generation;
+    int m_limit;
+    std::unique_ptr<ApartRead> m_apart;
+    QVector<int> m_seeked;                       // lists read by the seeks, in their order
+    QVector<TableScan::Statement> m_seeks;
+    std::array<State, SearchListCount> m_state{};
+    SearchLists m_lists;
+};

@@ -13,7 +13,9 @@
 
 #include "common/failure.h"
 #include "print/journalcsv.h"
+#include "store/rawquery.h"
 #include "store/tablecursor.h"
+#include "store/tablescan.h"
 #include "store/tablestore.h"
 #include "toolkit/report/progresswindow.h"
 
@@ -68,6 +70,24 @@ void Exp2BD::exportJournal()
     writeFile(dialog.selectedFiles().constFirst());
 }
 
+// The rows are counted on a connection of its own while the progress window
+// answers: the first count of a million rows holds a window for a while.
+int Exp2BD::countRows()
+{
+    const TableScan::Statement count = m_view->visibleCountStatement();
+    ApartRead read(m_view->store());
+    if (!read.runsApart())
+        return m_view->visibleCount();
+    auto counted = std::async(std::launch::async, [&] {
+        qint64 rows = 0;
+        read.run(count.sql, count.binds, [&rows](RawQuery &q) { rows = q.next() ? q.integer(0) : 0; });
+        return rows;
+    });
+    while (counted.wait_for(std::chrono::milliseconds(ProgressEventsMs)) != std::future_status::ready)
+        QCoreApplication::processEvents();
+    return int(counted.get());
+}
+
 bool Exp2BD::writeFile(const QString &path)
 {
     const QString fullPath = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
@@ -92,8 +112,8 @@ bool Exp2BD::writeFile(const QString &path)
     report::ProgressWindow progress(m_window);
     try {
         m_view->First();
-        progress.setRange(m_view->visibleCount());
         progress.show();
+        progress.setRange(countRows());
         JournalCsv::Writer writer;
         int done = 0;
         m_view->scanToEnd(fields, [&](const QByteArrayView *row) {

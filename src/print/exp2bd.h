@@ -42,6 +42,7 @@ public:
     static QString presetFileName(const QDate &today);
 
 private:
+    int countRows();
     QString m_programDir;
     QPointer<QWidget> m_window;
     std::unique_ptr<TableCursor> m_view;

@@ -103,10 +103,17 @@ QVector<qint64> TableCursor::visibleIds(qint64 afterId, int limit) const
 
 int TableCursor::visibleCount() const
 {
-    requireOpen();
-    QVector<QVariant> binds;
-    RawQuery q(store(), source().select(QStringLiteral("COUNT(*)"), {}, binds), binds);
+    const TableScan::Statement count = visibleCountStatement();
+    RawQuery q(store(), count.sql, count.binds);
     return q.next() ? int(q.integer(0)) : 0;
+}
+
+TableScan::Statement TableCursor::visibleCountStatement() const
+{
+    requireOpen();
+    TableScan::Statement count;
+    count.sql = source().select(QStringLiteral("COUNT(*)"), {}, count.binds);
+    return count;
 }
 
 PackedRow TableCursor::fetchRow(qint64 id) const

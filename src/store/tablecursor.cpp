@@ -301,6 +301,12 @@ std::optional<QStringList> TableCursor::distinctByLatest(int field, int limit) c
     return TableScan::distinctByLatest(source(), field, limit);
 }
 
+std::optional<TableScan::Statement> TableCursor::latestSeek(int field, int limit, qint64 lastId) const
+{
+    requireOpen();
+    return TableScan::latestSeek(source(), field, limit, lastId);
+}
+
 qint64 TableCursor::hiddenCount() const
 {
     requireOpen();

@@ -96,6 +96,9 @@ public:
     // field has no index of its own or holds more than limit distinct texts;
     // callers then walk the rows.
     std::optional<QStringList> distinctByLatest(int field, int limit) const;
+    // Its statement over the visible rows up to lastId, to be read elsewhere
+    // (TableScan::latestSeek).
+    std::optional<TableScan::Statement> latestSeek(int field, int limit, qint64 lastId) const;
     // How many rows the filters in force hide (0 without filters).
     qint64 hiddenCount() const;
 
@@ -185,6 +188,8 @@ public:
     // the given id (0: from the start), at most limit of them.
     QVector<qint64> visibleIds(qint64 afterId, int limit) const;
     int visibleCount() const;
+    // Its statement, to be run on a connection of its own (ApartRead).
+    TableScan::Statement visibleCountStatement() const;
     // Stored values (NULL as a null QString); empty when the row is gone.
     QVector<QString> rowById(qint64 id) const;
     // Visible rows with fromId <= id <= toId, in stored order.

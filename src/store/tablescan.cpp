@@ -130,6 +130,15 @@ void walkSplit(const RowSource &source, qint64 fromId, const QVector<int> &first
 
 std::optional<QStringList> distinctByLatest(const RowSource &source, int field, int limit)
 {
+    const std::optional<Statement> seek = latestSeek(source, field, limit);
+    if (!seek)
+        return std::nullopt;
+    RawQuery q(source.store(), seek->sql, seek->binds);
+    return latestTexts(q, limit);
+}
+
+std::optional<Statement> latestSeek(const RowSource &source, int field, int limit, qint64 lastId)
+{
     source.def().requireIndex(field);
     const QString &name = source.def().fieldName(field);
     QString index;
@@ -146,16 +155,28 @@ std::optional<QStringList> distinctByLatest(const RowSource &source, int field, 
     // a filter the planner might otherwise walk the filter's index once for
     // every text.
     QVector<QVariant> binds{limit + 2};
+    QStringList conditions;
+    if (lastId > 0) {
+        conditions << QStringLiteral("id <= ?");
+        binds << lastId;
+    }
     const QString filters = source.where(binds);
+    if (!filters.isEmpty())
+        conditions << QStringLiteral("(%1)").arg(filters);
     const QString col = QStringLiteral("\"%1\"").arg(name);
-    RawQuery q(source.store(), QStringLiteral("WITH RECURSIVE d(v, n) AS (SELECT min(%1), 1 FROM %2 UNION ALL "
-                              "SELECT (SELECT min(%1) FROM %2 WHERE %1 > d.v), d.n + 1 FROM d "
-                              "WHERE d.v IS NOT NULL AND d.n < ?) "
-                              "SELECT v, (SELECT id FROM %2%3 WHERE %1 = d.v%4 "
-                              "ORDER BY id DESC LIMIT 1) AS latest FROM d WHERE v IS NOT NULL ORDER BY latest")
-                   .arg(col, source.sqlTable(), SqlDialect::indexHint(source.store(), index),
-                        filters.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(filters)),
-               binds);
+    return Statement{QStringLiteral("WITH RECURSIVE d(v, n) AS (SELECT min(%1), 1 FROM %2 UNION ALL "
+                                    "SELECT (SELECT min(%1) FROM %2 WHERE %1 > d.v), d.n + 1 FROM d "
+                                    "WHERE d.v IS NOT NULL AND d.n < ?) "
+                                    "SELECT v, (SELECT id FROM %2%3 WHERE %1 = d.v%4 "
+                                    "ORDER BY id DESC LIMIT 1) AS latest FROM d WHERE v IS NOT NULL ORDER BY latest")
+                         .arg(col, source.sqlTable(), SqlDialect::indexHint(source.store(), index),
+                              conditions.isEmpty() ? QString()
+                                                   : QStringLiteral(" AND ") + conditions.join(QStringLiteral(" AND "))),
+                     binds};
+}
+
+std::optional<QStringList> latestTexts(RawQuery &q, int limit)
+{
     // Every distinct text comes back, the hidden ones without a row (first):
     // more than limit of them means the walk of d was cut short.
     QStringList texts;
@@ -196,17 +217,30 @@ bool ApartRead::runsApart() const { return m_server || (m_file && m_file->handle
 
 void ApartRead::run(const QString &sql, const QVector<QVariant> &binds, const std::function<void(RawQuery &)> &read)
 {
+    runEach({TableScan::Statement{sql, binds}}, [&read](int, RawQuery &q) { read(q); });
+}
+
+void ApartRead::runEach(const QVector<TableScan::Statement> &statements,
+                        const std::function<void(int, RawQuery &)> &read, const std::atomic<bool> *stop)
+{
+    const auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
     if (m_server) {
         TableStore::WalkConnection connection(m_store);
         if (!connection.isOpen())
             throw StoreError(QStringLiteral("Нет второго соединения с %1").arg(m_store.describe()));
-        RawQuery q(connection.database(), sql, binds, RawQuery::Mode::Streaming);
-        read(q);
-    } else if (m_file && m_file->handle()) {
-        RawQuery q(m_file->handle(), sql, binds);
-        read(q);
-    } else {
-        RawQuery q(m_store, sql, binds, RawQuery::Mode::Streaming);
-        read(q);
+        for (int i = 0; i < statements.size() && !stopped(); ++i) {
+            RawQuery q(connection.database(), statements[i].sql, statements[i].binds, RawQuery::Mode::Streaming);
+            read(i, q);
+        }
+        return;
+    }
+    for (int i = 0; i < statements.size() && !stopped(); ++i) {
+        if (m_file && m_file->handle()) {
+            RawQuery q(m_file->handle(), statements[i].sql, statements[i].binds);
+            read(i, q);
+        } else {
+            RawQuery q(m_store, statements[i].sql, statements[i].binds, RawQuery::Mode::Streaming);
+            read(i, q);
+        }
     }
 }

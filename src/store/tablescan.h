@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,6 +41,20 @@ void walkSplit(const RowSource &source, qint64 fromId, const QVector<int> &first
 // field has no index of its own or holds more than limit distinct texts.
 std::optional<QStringList> distinctByLatest(const RowSource &source, int field, int limit);
 
+// A statement with its values, made on the window thread to be run on a
+// connection of its own (ApartRead).
+struct Statement
+{
+    QString sql;
+    QVector<QVariant> binds;
+};
+
+// distinctByLatest in two pieces, for a worker: its statement over the
+// visible rows up to lastId (all of them when 0), nothing when the field has
+// no index of its own; and what its rows give, nothing over limit texts.
+std::optional<Statement> latestSeek(const RowSource &source, int field, int limit, qint64 lastId = 0);
+std::optional<QStringList> latestTexts(RawQuery &q, int limit);
+
 // How many rows the filters in force hide (0 without filters).
 qint64 hiddenCount(const RowSource &source);
 
@@ -59,8 +74,13 @@ public:
     ApartRead(const ApartRead &) = delete;
     ApartRead &operator=(const ApartRead &) = delete;
     bool runsApart() const;
+    TableStore &store() const { return m_store; }
     // Runs sql and hands its rows to read. Throws StoreError.
     void run(const QString &sql, const QVector<QVariant> &binds, const std::function<void(RawQuery &)> &read);
+    // Runs each statement in turn on one connection, handing statement i's
+    // rows to read(i, rows), until stop is set. Throws StoreError.
+    void runEach(const QVector<TableScan::Statement> &statements, const std::function<void(int, RawQuery &)> &read,
+                 const std::atomic<bool> *stop = nullptr);
 
 private:
     TableStore &m_store;

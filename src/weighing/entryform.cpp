@@ -1,6 +1,5 @@
 #include "weighing/entryform.h"
 
-#include <QAbstractListModel>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
@@ -20,85 +19,11 @@
 #include "common/errorreport.h"
 #include "indicator/weightdisplay.h"
 #include "store/tablecursor.h"
+#include "weighing/entryfield.h"
 #include "weighing/tnewdb.h"
 #include "weighing/weighoperation.h"
 #include "toolkit/typedtext.h"
 #include "toolkit/widgetlook.h"
-
-// One entry field's list as its drop-down shows it. The row count is taken
-// at each reset, so a view never sees the list change under it between the
-// begin and the end of a refresh; a list still filling shows no rows.
-class ReferenceListModel : public QAbstractListModel
-{
-public:
-    ReferenceListModel(const ReferenceList &list, QObject *parent) : QAbstractListModel(parent), m_list(list) {}
-
-    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_rows); }
-
-    QVariant data(const QModelIndex &index, int role) const override
-    {
-        if (!index.isValid() || index.row() >= m_rows)
-            return {};
-        if (role == Qt::DisplayRole || role == Qt::EditRole)
-            return m_list.textAt(index.row());
-        return {};
-    }
-
-    void beginChange() { beginResetModel(); }
-    void endChange(bool filling)
-    {
-        m_rows = filling ? 0 : m_list.size();
-        endResetModel();
-    }
-
-private:
-    const ReferenceList &m_list;
-    qsizetype m_rows = 0;
-};
-
-// An entry field whose list may still be filling after the window shows:
-// its drop-down and the completion of what is typed wait for the whole list
-// rather than offer a part of it, and come up as soon as it is there.
-class EntryField : public QComboBox
-{
-public:
-    using QComboBox::QComboBox;
-
-    // After keepTypedText: the line edit is there.
-    void watchTyping()
-    {
-        connect(lineEdit(), &QLineEdit::textEdited, this, [this] { m_typed = m_filling; });
-    }
-
-    bool filling() const { return m_filling; }
-    void setFilling(bool on)
-    {
-        m_filling = on;
-        const bool popup = std::exchange(m_popupAsked, false);
-        const bool typed = std::exchange(m_typed, false);
-        if (on || !isEnabled() || !isVisible())
-            return;
-        if (popup) {
-            showPopup();
-        } else if (typed && (hasFocus() || lineEdit()->hasFocus()) && !currentText().isEmpty() && completer()) {
-            completer()->setCompletionPrefix(currentText());
-            completer()->complete();
-        }
-    }
-
-    void showPopup() override
-    {
-        if (m_filling)
-            m_popupAsked = true;
-        else
-            QComboBox::showPopup();
-    }
-
-private:
-    bool m_filling = false;
-    bool m_popupAsked = false;
-    bool m_typed = false;
-};
 
 namespace {
 
@@ -566,37 +491,49 @@ void EntryForm::startFilling(std::unique_ptr<PendingLists> read)
     m_fillThread = std::thread([this, read = m_filling.get()] {
         bool ran = false;
         std::exception_ptr failure;
+        // The posted calls are gone with the form when it is destroyed first.
+        const auto seeked = [this] {
+            QMetaObject::invokeMethod(this, [this] { takeFilled(m_filling->seekedPositions()); }, Qt::QueuedConnection);
+        };
         try {
-            ran = read->run(m_stopFilling);
+            ran = read->run(m_stopFilling, seeked);
         } catch (...) {
             failure = std::current_exception();
         }
-        // Gone with the form when it is destroyed first.
         QMetaObject::invokeMethod(this, [this, ran, failure] { finishFilling(ran, failure); }, Qt::QueuedConnection);
     });
+}
+
+void EntryForm::takeFilled(const QVector<int> &positions)
+{
+    std::vector<std::pair<int, ShownText>> shown;
+    for (const int p : positions)
+        if (m_lists.isPending(p)) {
+            shown.emplace_back(p, ShownText(m_fields[size_t(p)]));
+            m_models[size_t(p)]->beginChange();
+        }
+    QVector<int> ready;
+    for (const auto &s : shown)
+        ready << s.first;
+    m_lists.complete(*m_filling, ready);
+    for (const auto &[p, text] : shown) {
+        m_models[size_t(p)]->endChange(false);
+        text.putBack();
+    }
+    for (const auto &[p, text] : shown)
+        m_fields[size_t(p)]->setFilling(false);
 }
 
 void EntryForm::finishFilling(bool ran, std::exception_ptr failure)
 {
     m_fillThread.join();
-    // Where the worker could not read, the rows are read here: late, but
+    // Where the worker could not read, the rest is read here: late, but
     // the lists are whole. A failure here too is reported, and the lists
     // show what they hold.
     if (failure || !ran)
         runGuarded([&] { m_filling->runHere(); });
-    std::vector<std::pair<int, ShownText>> shown;
-    for (const int p : m_filling->positions()) {
-        shown.emplace_back(p, ShownText(m_fields[size_t(p)]));
-        m_models[size_t(p)]->beginChange();
-    }
-    m_lists.complete(*m_filling);
-    for (const auto &[p, text] : shown) {
-        m_models[size_t(p)]->endChange(false);
-        text.putBack();
-    }
+    takeFilled(m_filling->positions());
     m_filling.reset();
-    for (const auto &[p, text] : shown)
-        m_fields[size_t(p)]->setFilling(false);
     emit fillingDone();
 }
 

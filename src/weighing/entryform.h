@@ -96,10 +96,11 @@ public:
     // --- reference lists
     const ReferenceLists &referenceLists() const { return m_lists; }
     // Creation step 3 of the main window: the refresh over the whole journal.
-    // A list new on nearly every row of a long journal (the waybill numbers)
-    // is completed on a worker after it returns; until then its field offers
-    // nothing, and its drop-down or the completion of what was typed comes up
-    // as soon as the list is whole. fillingDone() tells when.
+    // On a long journal the lists are completed on a worker after it returns
+    // (those from indexes first, in a moment; the waybill numbers, new on
+    // nearly every row, last); until then a field offers nothing, and its
+    // drop-down or the completion of what was typed comes up as soon as its
+    // list is whole. fillingDone() tells when all are.
     void fillReferenceLists();
     bool referenceListsFilling() const { return m_filling != nullptr; }
     // The refresh from the journal view's current row to its end.
@@ -125,6 +126,8 @@ private:
     void onModeButtonClicked(WeighingMode m);
     void refreshLists(bool atStart);
     void startFilling(std::unique_ptr<PendingLists> read);
+    // The given lists read by the worker, those still pending, into their fields.
+    void takeFilled(const QVector<int> &positions);
     void finishFilling(bool ran, std::exception_ptr failure);
 
     EntryFormHost m_host;

@@ -40,185 +40,6 @@ qint64 rowsAheadOf(const TableCursor &view)
 
 namespace {
 
-quint64 load8(const char *p)
-{
-    quint64 w;
-    std::memcpy(&w, p, 8);
-    return w;
-}
-
-quint32 load4(const char *p)
-{
-    quint32 w;
-    std::memcpy(&w, p, 4);
-    return w;
-}
-
-// One 64 x 64 -> 128 bit multiply folded to 64 bits: mixes every input bit
-// into the low bits the bucket is taken from.
-quint64 mix(quint64 a, quint64 b)
-{
-    const unsigned __int128 m = static_cast<unsigned __int128>(a) * b;
-    return quint64(m) ^ quint64(m >> 64);
-}
-
-} // namespace
-
-// Texts of the lists are short (a truck number, a name): up to 16 bytes are
-// read as two overlapping words and mixed once, longer ones 16 bytes a step.
-quint32 ReferenceList::hashOf(QByteArrayView utf8)
-{
-    constexpr quint64 K0 = 0xa0761d6478bd642full, K1 = 0xe7037ed1a0b428dbull, K2 = 0x8ebc6af09c88c6e3ull;
-    const char *p = utf8.data();
-    const size_t n = size_t(utf8.size());
-    quint64 seed = K2 ^ n;
-    quint64 a, b;
-    if (n <= 16) {
-        if (n >= 8) {
-            a = load8(p);
-            b = load8(p + n - 8);
-        } else if (n >= 4) {
-            a = load4(p);
-            b = load4(p + n - 4);
-        } else if (n > 0) {
-            a = (quint64(quint8(p[0])) << 16) | (quint64(quint8(p[n >> 1])) << 8) | quint8(p[n - 1]);
-            b = 0;
-        } else {
-            a = b = 0;
-        }
-    } else {
-        size_t i = 0;
-        for (; i + 16 < n; i += 16)
-            seed = mix(load8(p + i) ^ K0, load8(p + i + 8) ^ seed);
-        a = load8(p + n - 16);
-        b = load8(p + n - 8);
-    }
-    return quint32(mix(a ^ K0, b ^ seed ^ K1) ^ seed);
-}
-
-qsizetype ReferenceList::find(QByteArrayView utf8, quint32 hash) const
-{
-    if (m_table.empty())
-        return -1;
-    const size_t mask = m_table.size() - 1;
-    for (size_t b = hash & mask;; b = (b + 1) & mask) {
-        const Bucket &k = m_table[b];
-        if (k.entry == 0)
-            return -1;
-        if (k.hash == hash && holds(m_entries[size_t(k.entry - 1)], utf8))
-            return k.entry - 1;
-    }
-}
-
-void ReferenceList::index(qsizetype entry)
-{
-    const size_t mask = m_table.size() - 1;
-    const quint32 hash = m_entries[size_t(entry)].hash;
-    size_t b = hash & mask;
-    while (m_table[b].entry != 0)
-        b = (b + 1) & mask;
-    m_table[b] = Bucket{hash, qint32(entry + 1)};
-}
-
-void ReferenceList::rehash(size_t buckets)
-{
-    m_table.assign(buckets, Bucket{0, 0});
-    for (qsizetype i = 0; i < qsizetype(m_entries.size()); ++i)
-        index(i);
-}
-
-void ReferenceList::reserve(qsizetype count)
-{
-    // At most half full, so that probes stay short.
-    size_t buckets = 16;
-    while (buckets < size_t(count) * 2)
-        buckets *= 2;
-    if (buckets > m_table.size())
-        rehash(buckets);
-    m_entries.reserve(size_t(count));
-    m_order.reserve(size_t(count));
-    if (!m_entries.empty())
-        m_text.reserve(m_text.size() / m_entries.size() * size_t(count) + m_text.size());
-}
-
-void ReferenceList::swap(ReferenceList &other) noexcept
-{
-    m_text.swap(other.m_text);
-    m_entries.swap(other.m_entries);
-    m_table.swap(other.m_table);
-    m_order.swap(other.m_order);
-    std::swap(m_holes, other.m_holes);
-}
-
-bool ReferenceList::takeHashed(QByteArrayView utf8, quint32 hash)
-{
-    qsizetype entry = find(utf8, hash);
-    if (entry < 0) {
-        if (m_text.size() + size_t(utf8.size()) > std::numeric_limits<quint32>::max())
-            throw std::length_error("reference list text over 4 GB");
-        entry = qsizetype(m_entries.size());
-        m_entries.push_back(Entry{quint32(m_text.size()), qint32(utf8.size()), hash, qint32(m_order.size())});
-        m_text.append(utf8.data(), size_t(utf8.size()));
-        if (m_entries.size() * 2 > m_table.size())
-            rehash(m_table.empty() ? 16 : m_table.size() * 2);
-        else
-            index(entry);
-    } else {
-        Entry &e = m_entries[size_t(entry)];
-        // The last slot is never empty: a text read again is appended anew.
-        if (size_t(e.slot) + 1 == m_order.size())
-            return false;
-        m_order[size_t(e.slot)] = -1;
-        ++m_holes;
-        e.slot = qint32(m_order.size());
-    }
-    m_order.push_back(qint32(entry));
-
-    // Squeezing once the holes outnumber the entries keeps the vector within
-    // twice the list's size at a constant cost per text read.
-    if (m_holes > 64 && m_holes > size())
-        squeeze();
-    return true;
-}
-
-void ReferenceList::squeeze() const
-{
-    if (m_holes == 0)
-        return;
-    size_t out = 0;
-    for (const qint32 e : m_order) {
-        if (e < 0)
-            continue;
-        m_entries[size_t(e)].slot = qint32(out);
-        m_order[out++] = e;
-    }
-    m_order.resize(out);
-    m_holes = 0;
-}
-
-bool ReferenceList::contains(QByteArrayView utf8) const { return find(utf8, hashOf(utf8)) >= 0; }
-
-QByteArrayView ReferenceList::bytesAt(qsizetype row) const
-{
-    squeeze();
-    if (row < 0 || row >= qsizetype(m_order.size()))
-        return {};
-    return bytesOf(m_entries[size_t(m_order[size_t(row)])]);
-}
-
-QString ReferenceList::textAt(qsizetype row) const { return QString::fromUtf8(bytesAt(row)); }
-
-QStringList ReferenceList::texts() const
-{
-    QStringList out;
-    out.reserve(size());
-    for (qsizetype i = 0; i < size(); ++i)
-        out << textAt(i);
-    return out;
-}
-
-namespace {
-
 // One walk's worth of lists: takes the given positions of each row into
 // their lists. Two of these may run at once on separate threads, so each
 // touches only its own lists and its own slots of `changed`.
@@ -324,62 +145,142 @@ qint64 lastIdOf(const TableCursor &view)
     return q.next() ? q.integer(0) : 0;
 }
 
+// On a worker a seek of many texts costs only time: no limit there.
+constexpr int WorkerSeekLimit = std::numeric_limits<int>::max() / 2;
+
 } // namespace
 
-PendingLists::PendingLists(QVector<int> positions, std::unique_ptr<SpanWalk> walk, qint64 rows)
-    : m_positions(std::move(positions)), m_walk(std::move(walk)), m_rows(rows)
+PendingLists::PendingLists(QVector<int> seeked, QVector<TableScan::Statement> seeks, std::unique_ptr<ApartRead> apart,
+                           QVector<int> walked, std::unique_ptr<SpanWalk> walk, qint64 rows)
+    : m_positions(seeked + walked), m_seeked(std::move(seeked)), m_seeks(std::move(seeks)), m_apart(std::move(apart)),
+      m_walked(std::move(walked)), m_walk(std::move(walk)), m_rows(rows)
 {
 }
 
 PendingLists::~PendingLists() = default;
 
-bool PendingLists::run(const std::atomic<bool> &stop)
+void PendingLists::takeSeek(int i, RawQuery &q)
+{
+    ReferenceList &list = m_lists[size_t(m_seeked[i])];
+    for (const QString &t : TableScan::latestTexts(q, WorkerSeekLimit).value_or(QStringList()))
+        list.take(t);
+}
+
+void PendingLists::walkInto(const std::function<void(const SpanWalk::RowVisit &)> &walk)
 {
     ReferenceLists::Changes changed{};
-    ListFiller filler(m_lists, changed, m_positions, m_rows);
-    const bool ran = m_walk->run([&](const QByteArrayView *row) { filler.take(row); }, stop);
+    ListFiller filler(m_lists, changed, m_walked, m_rows);
+    try {
+        walk([&](const QByteArrayView *row) { filler.take(row); });
+    } catch (...) {
+        filler.takeStaged();
+        throw;
+    }
     filler.takeStaged();
+}
+
+bool PendingLists::run(const std::atomic<bool> &stop, const std::function<void()> &seeked)
+{
+    m_apart->runEach(m_seeks, [this](int i, RawQuery &q) { takeSeek(i, q); }, &stop);
+    if (stop)
+        return true;
+    m_seeksRead = true;
+    seeked();
+    bool ran = true;
+    if (m_walk)
+        walkInto([&](const SpanWalk::RowVisit &visit) { ran = m_walk->run(visit, stop); });
     return ran;
 }
 
 void PendingLists::runHere()
 {
-    ReferenceLists::Changes changed{};
-    ListFiller filler(m_lists, changed, m_positions, m_rows);
-    m_walk->runHere([&](const QByteArrayView *row) { filler.take(row); });
-    filler.takeStaged();
+    // Seeks that failed part-way are read again whole: each text taken
+    // again in order ends where one reading leaves it.
+    if (!m_seeksRead) {
+        for (int i = 0; i < m_seeks.size(); ++i) {
+            RawQuery q(m_apart->store(), m_seeks[i].sql, m_seeks[i].binds);
+            takeSeek(i, q);
+        }
+        m_seeksRead = true;
+    }
+    if (m_walk)
+        walkInto([this](const SpanWalk::RowVisit &visit) { m_walk->runHere(visit); });
 }
+
+namespace {
+
+// Whether the field is NULL in some row: the walk reads that as the empty
+// text, which the index walk skips. Asked only of an indexed field, where it
+// is a seek; a failure counts as a NULL found.
+bool holdsNull(TableCursor &view, int p)
+{
+    try {
+        RawQuery nulls(view.store(), QStringLiteral("SELECT 1 FROM \"%1\" WHERE \"%2\" IS NULL LIMIT 1")
+                           .arg(TableStore::sqlName(view.tableName()), view.fieldNames().value(p)),
+                       {});
+        return nulls.next();
+    } catch (const StoreError &) {
+        return true;
+    }
+}
+
+} // namespace
 
 QVector<int> ReferenceLists::takeFromIndexes(TableCursor &view, Changes &changed, const QVector<int> &candidates)
 {
     // A field's distinct texts by their latest row are exactly what the walk
     // would leave, and a field with an index gives them in a few thousand
-    // seeks instead of a value decoded from every row. A NULL, which the
-    // walk reads as the empty text and the index walk skips, leaves the
-    // field to the walk; asked only of an indexed field, where it is a seek.
+    // seeks instead of a value decoded from every row. A field holding a
+    // NULL is left to the walk.
     QVector<int> seeked;
-    const QString table = TableStore::sqlName(view.tableName());
     for (const int p : candidates) {
         ReferenceList &list = m_lists[size_t(p)];
         if (!list.isEmpty())
             continue;
         const std::optional<QStringList> texts = view.distinctByLatest(p, SeekLimit);
-        if (!texts)
-            continue;
-        const QString column = QStringLiteral("\"%1\"").arg(view.fieldNames().value(p));
-        bool nullFound = true;
-        try {
-            RawQuery nulls(view.store(), QStringLiteral("SELECT 1 FROM \"%1\" WHERE %2 IS NULL LIMIT 1").arg(table, column), {});
-            nullFound = nulls.next();
-        } catch (const StoreError &) {
-        }
-        if (nullFound)
+        if (!texts || holdsNull(view, p))
             continue;
         for (const QString &t : *texts)
             changed[size_t(p)] |= list.take(t);
         seeked << p;
     }
     return seeked;
+}
+
+std::unique_ptr<PendingLists> ReferenceLists::leaveToWorker(TableCursor &view, QVector<int> &candidates,
+                                                            qint64 lastId)
+{
+    auto apart = std::make_unique<ApartRead>(view.store());
+    if (!apart->runsApart())
+        return nullptr;
+    // The lists new on nearly every row are walked; of the others, those of
+    // indexed fields are seeked (a NULL, which the seeks skip, leaves a field
+    // to the walk too); the rest are read now.
+    QVector<int> walked = nearlyUnique(view, candidates, lastId);
+    QVector<int> seeked;
+    QVector<TableScan::Statement> seeks;
+    for (const int p : candidates) {
+        if (walked.contains(p))
+            continue;
+        std::optional<TableScan::Statement> seek = view.latestSeek(p, WorkerSeekLimit, lastId);
+        if (!seek)
+            continue;
+        if (holdsNull(view, p)) {
+            walked << p;
+            continue;
+        }
+        seeked << p;
+        seeks << *seek;
+    }
+    if (seeked.isEmpty() && walked.isEmpty())
+        return nullptr;
+    candidates.removeIf([&](int p) { return seeked.contains(p) || walked.contains(p); });
+    const qint64 firstId = view.currentId();
+    std::unique_ptr<SpanWalk> walk;
+    if (!walked.isEmpty())
+        walk = std::make_unique<SpanWalk>(view.store(), view.tableName(), namesOf(view, walked), firstId, lastId);
+    return std::unique_ptr<PendingLists>(new PendingLists(std::move(seeked), std::move(seeks), std::move(apart),
+                                                          std::move(walked), std::move(walk), lastId - firstId + 1));
 }
 
 QVector<int> ReferenceLists::nearlyUnique(TableCursor &view, const QVector<int> &candidates, qint64 lastId) const
@@ -489,17 +390,11 @@ std::unique_ptr<PendingLists> ReferenceLists::readWhole(TableCursor &view, qint6
     const qint64 firstId = view.currentId();
     QVector<int> walked(WeighingRecord::EntryFieldCount);
     std::iota(walked.begin(), walked.end(), 0);
-    const QVector<int> seeked = takeFromIndexes(view, changed, walked);
-    walked.removeIf([&seeked](int p) { return seeked.contains(p); });
-    std::unique_ptr<PendingLists> pending;
-    const QVector<int> large = leaveLarge ? nearlyUnique(view, walked, lastId) : QVector<int>();
-    if (!large.isEmpty()) {
-        auto walk = std::make_unique<SpanWalk>(view.store(), view.tableName(), namesOf(view, large), firstId, lastId);
-        // Where no worker can read, the whole list is read now.
-        if (walk->mayRunElsewhere()) {
-            walked.removeIf([&large](int p) { return large.contains(p); });
-            pending.reset(new PendingLists(large, std::move(walk), lastId - firstId + 1));
-        }
+    std::unique_ptr<PendingLists> pending = leaveLarge ? leaveToWorker(view, walked, lastId) : nullptr;
+    // Where no worker can read, every list is read now.
+    if (!pending) {
+        const QVector<int> seeked = takeFromIndexes(view, changed, walked);
+        walked.removeIf([&seeked](int p) { return seeked.contains(p); });
     }
     walkSpan(view, changed, walked, firstId, lastId);
     m_takenUpTo = lastId;
@@ -523,10 +418,12 @@ std::unique_ptr<PendingLists> ReferenceLists::refreshLeavingLarge(TableCursor &v
     return nullptr;
 }
 
-ReferenceLists::Changes ReferenceLists::complete(PendingLists &read)
+ReferenceLists::Changes ReferenceLists::complete(PendingLists &read, const QVector<int> &positions)
 {
     Changes changed{};
-    for (const int p : read.positions()) {
+    for (const int p : positions) {
+        if (!m_pending[size_t(p)])
+            continue;
         ReferenceList &list = m_lists[size_t(p)];
         ReferenceList &older = read.m_lists[size_t(p)];
         for (qsizetype i = 0; i < list.size(); ++i)

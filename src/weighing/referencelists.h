@@ -17,10 +17,11 @@
 // its first rows, and its lookups are fetched from memory a few rows ahead.
 //
 // At start-up the lists of indexed fields come from their indexes and the
-// others from one walk of the rows in two halves at once; a list new on
-// nearly every row (a million waybill numbers, which nobody scrolls through)
-// may be left pending and read on a worker after the window shows
-// (PendingLists).
+// others from one walk of the rows in two halves at once. Where a worker can
+// read on a connection of its own, a first read of a long journal leaves the
+// index seeks and the lists new on nearly every row (a million waybill
+// numbers, which nobody scrolls through) pending, to be read on the worker
+// after the window shows (PendingLists): the seeks first, being short.
 //
 // No widget in here: the entry form shows the lists through its own models.
 
@@ -32,13 +33,15 @@
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "store/spanwalk.h"
+#include "store/tablescan.h"
 #include "weighing/journalrecord.h"
 
-class SpanWalk;
 class TableCursor;
 
 class ReferenceList
@@ -135,29 +138,40 @@ private:
 
 using ListArray = std::array<ReferenceList, WeighingRecord::EntryFieldCount>;
 
-// What a start-up left to a worker: the fields of the pending lists over the
-// rows up to the last one the start-up read. Made by
-// ReferenceLists::refreshLeavingLarge on the window thread; read by run()
-// on one worker thread (or by runHere()), then joined in by
-// ReferenceLists::complete() on the window thread.
+// What a start-up left to a worker: lists of indexed fields to be read from
+// their indexes, and the fields of the others over the rows up to the last
+// one the start-up read. Made by ReferenceLists::refreshLeavingLarge on the
+// window thread; read by run() on one worker thread (or by runHere()), then
+// joined in by ReferenceLists::complete() on the window thread.
 class PendingLists
 {
 public:
     ~PendingLists();
-    const QVector<int> &positions() const { return m_positions; }
-    // False when no connection of its own could be had: nothing read then.
+    const QVector<int> &positions() const { return m_positions; }      // every list left
+    const QVector<int> &seekedPositions() const { return m_seeked; }   // those from indexes
+    // The seeks, then seeked() (from the worker: the seeked lists are read
+    // and the worker touches them no more), then the walk. False when no
+    // connection of its own could be had for the walk: nothing walked then.
     // Stops early once stop is set. Throws StoreError.
-    bool run(const std::atomic<bool> &stop);
-    // The same on the window thread; after a failed run() too, as a second
-    // reading of the rows in order leaves each text at its latest row.
+    bool run(const std::atomic<bool> &stop, const std::function<void()> &seeked);
+    // What run() did not read, on the window thread; after a failed run()
+    // too, as a second reading in order leaves each text at its latest row.
     void runHere();
 
 private:
     friend class ReferenceLists;
-    PendingLists(QVector<int> positions, std::unique_ptr<SpanWalk> walk, qint64 rows);
+    PendingLists(QVector<int> seeked, QVector<TableScan::Statement> seeks, std::unique_ptr<ApartRead> apart,
+                 QVector<int> walked, std::unique_ptr<SpanWalk> walk, qint64 rows);
+    void takeSeek(int i, RawQuery &q);
+    void walkInto(const std::function<void(const SpanWalk::RowVisit &)> &walk);
 
     QVector<int> m_positions;
-    std::unique_ptr<SpanWalk> m_walk;
+    QVector<int> m_seeked;
+    QVector<TableScan::Statement> m_seeks;   // m_seeks[i] reads list m_seeked[i]
+    std::unique_ptr<ApartRead> m_apart;
+    bool m_seeksRead = false;
+    QVector<int> m_walked;
+    std::unique_ptr<SpanWalk> m_walk;        // null when nothing is walked
     qint64 m_rows;
     ListArray m_lists;
 };
@@ -182,14 +196,14 @@ public:
     qint64 takenUpTo() const { return m_takenUpTo; }
 
     // refresh(), except that a first read of a long journal may leave the
-    // lists of fields new on nearly every row pending: returned are the rows
-    // still to be read for them, null when no list was left. Meanwhile the
-    // pending lists hold only what later refreshes took.
+    // lists of indexed fields and of fields new on nearly every row pending:
+    // returned is what is still to be read for them, null when no list was
+    // left. Meanwhile the pending lists hold only what later refreshes took.
     std::unique_ptr<PendingLists> refreshLeavingLarge(TableCursor &view);
     bool isPending(int position) const { return m_pending[size_t(position)]; }
-    // Each pending list read becomes its rows as read, followed by what the
-    // refreshes took since, and is pending no more.
-    Changes complete(PendingLists &read);
+    // Each of the given lists still pending, as read, becomes its rows as
+    // read followed by what the refreshes took since, and is pending no more.
+    Changes complete(PendingLists &read, const QVector<int> &positions);
 
 private:
     // Whether refresh() would read the whole journal from its first row
@@ -197,6 +211,9 @@ private:
     qint64 firstWholeRead(TableCursor &view) const;
     // That read: the positions it left pending when allowed to.
     std::unique_ptr<PendingLists> readWhole(TableCursor &view, qint64 lastId, Changes &changed, bool leaveLarge);
+    // Of the candidates, the lists a worker can read, taken out of them and
+    // left to it; null when none can be (or no worker can read).
+    std::unique_ptr<PendingLists> leaveToWorker(TableCursor &view, QVector<int> &candidates, qint64 lastId);
     // Of the candidates, the lists a first read can take from their fields'
     // indexes, taken; their positions, which the walk then leaves out.
     QVector<int> takeFromIndexes(TableCursor &view, Changes &changed, const QVector<int> &candidates);

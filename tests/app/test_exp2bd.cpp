@@ -151,6 +151,7 @@ private slots:
         // The journal page shows Петров only.
         QComboBox *drivers = form->findChild<QComboBox *>("ComboBox14");
         QVERIFY(drivers);
+        QTRY_VERIFY(drivers->findText("Петров") >= 0);   // the lists are read on a worker
         drivers->setCurrentIndex(drivers->findText("Петров"));
         QTest::mouseClick(form->journalPage()->searchButton(), Qt::LeftButton);
         QTRY_COMPARE(form->journalView()->visibleCount(), 1);

@@ -158,6 +158,21 @@ private slots:
         for (const char *name : {"panel_controls", "Pribor", "izmer", "comselect", "comspeed", "RxSwitch1",
                                  "LockButton", "SaveSettingsButton", "Copies1"})
             QVERIFY2(onPage(2, name), name);
+        // Every control of every page shows whole: none is cut by the box it lies in.
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        for (int page = 0; page < pages->count(); ++page) {
+            pages->setCurrentIndex(page);
+            for (const QWidget *w : pages->widget(page)->findChildren<QWidget *>()) {
+                if (!w->isVisibleTo(pages->widget(page)) || !qobject_cast<const QAbstractButton *>(w)
+                    && !qobject_cast<const QComboBox *>(w))
+                    continue;
+                const QRect within = w->parentWidget()->rect();
+                QVERIFY2(within.contains(w->geometry()),
+                         qPrintable(QStringLiteral("%1 on page %2").arg(w->objectName()).arg(page)));
+            }
+        }
+        pages->setCurrentIndex(0);
         QVERIFY(onPage(3, "Image1"));
         QVERIFY(onPage(4, "Memo1"));
         auto *image = child<QLabel>(form, "Image1");

@@ -93,7 +93,11 @@ class TestJournalPage final : public QObject
         page->resize(660, 420);
         page->show();   // a visit: the lists are built
         activate();
+        listsDone();
     }
+
+    // The lists are read on a worker: they are whole once the page says so.
+    void listsDone() { QTRY_VERIFY(!page->searchListsFilling()); }
 
     // N_Avto of the rows the grid shows, top to bottom.
     QStringList shownTrucks() const
@@ -340,6 +344,57 @@ private slots:
         QCOMPARE(view->filterActive(), !goods.isEmpty() || meanwhile == "nothing, no condition");
     }
 
+    // The lists are read on a worker, on either engine, and end as the same read at once gives them,
+    // whatever came meanwhile: a text typed (kept as typed), a row stored, "Очистить запросы" again,
+    // leaving the page and coming back.
+    void listsReadOnAWorker_data()
+    {
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<QString>("meanwhile");
+        for (const char *engine : {"sqlite", "server"})
+            for (const char *meanwhile : {"nothing", "typed", "a row stored", "clear", "page left and back"})
+                QTest::addRow("%s, %s", engine, meanwhile) << QString(engine) << QString(meanwhile);
+    }
+
+    void listsReadOnAWorker()
+    {
+        QFETCH(QString, engine);
+        QFETCH(QString, meanwhile);
+        db.reset();
+        db = std::make_unique<TempDatabase>(TempDatabase::engineNamed(engine));
+        QVERIFY2(db->isValid(), qPrintable(db->error()));
+        const QStringList stock = {"песок", "глина", "щебень"};
+        for (int i = 0; i < 300; ++i)
+            db->addJournalRow({{"N_Avto", QString::number(i % 70)}, {"FIO", QString::number(i % 11)},
+                                         {"Tovar", stock[i % 3]}, {"Zakazchik", QString::number(i % 7)}});
+        openPage();
+        // Clicked as a program clicks: nothing is read before the next action.
+        page->clearButton()->click();
+        QVERIFY(page->searchListsFilling());
+        if (meanwhile == "typed") {
+            page->searchList(Goods)->setFocus();
+            QTRY_VERIFY(page->searchList(Goods)->hasFocus());
+            type(page.get(), "пес");
+        } else if (meanwhile == "a row stored") {
+            db->addJournalRow({{"N_Avto", "новый"}, {"FIO", "Новиков"}, {"Tovar", "песок"}});
+        } else if (meanwhile == "clear") {
+            page->clearButton()->click();
+        } else if (meanwhile == "page left and back") {
+            page->hide();
+            QVERIFY(!page->searchListsFilling());
+            page->show();
+        }
+        listsDone();
+
+        TableCursor at(db->store(), Tables::Journal);
+        at.Open();
+        const SearchLists expected = readSearchLists(at);
+        for (int i = 0; i < SearchListCount; ++i)
+            QCOMPARE(entries(page->searchList(i)), expected[size_t(i)]);
+        QCOMPARE(expected[Driver].contains("Новиков"), meanwhile == "a row stored");
+        QCOMPARE(page->searchList(Goods)->currentText(), meanwhile == "typed" ? QString("пес") : QString());
+    }
+
     // The search runs for what is typed, however the list is left; the popup offers the entries that
     // begin with it, letter case counting; only a pick puts one in; a pasted line break is a blank.
     void searchRunsForWhatIsTyped_data()
@@ -399,6 +454,7 @@ private slots:
         QCOMPARE(shownTrucks(), QStringList({"1", "3"}));
         // The next visit takes only completed weighings into the lists.
         page->pageShown();
+        listsDone();
         QCOMPARE(entries(page->searchList(Driver)), QStringList({"Иванов", "Сидоров"}));
         typeInto(page->searchList(Goods), "песок");
         page->searchButton()->click();
