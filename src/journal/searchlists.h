@@ -15,7 +15,6 @@
 #include "store/schema.h"
 #include "store/tablescan.h"
 
-class ApartRead;
 class TableCursor;
 
 struct SearchListField
