@@ -96,6 +96,16 @@ class TestJournalPage final : public QObject
         listsDone();
     }
 
+    // A fresh journal on the named engine ("sqlite", "server") in place of the default one.
+    bool journalOn(const QString &engine)
+    {
+        db.reset();
+        db = std::make_unique<TempDatabase>(TempDatabase::engineNamed(engine));
+        if (!db->isValid())
+            qWarning("%s", qPrintable(db->error()));
+        return db->isValid();
+    }
+
     // The lists are read on a worker: they are whole once the page says so.
     void listsDone() { QTRY_VERIFY(!page->searchListsFilling()); }
 
@@ -297,9 +307,7 @@ private slots:
         QFETCH(QString, meanwhile);
         QFETCH(QString, goods);
         QFETCH(bool, completed);
-        db.reset();
-        db = std::make_unique<TempDatabase>(TempDatabase::engineNamed(engine));
-        QVERIFY2(db->isValid(), qPrintable(db->error()));
+        QVERIFY(journalOn(engine));
         // More rows than the grid reads at a time, so that it reads on after the first ones.
         const QStringList stock = {"песок", "глина", "щебень"};
         for (int i = 0; i < 300; ++i)
@@ -360,9 +368,7 @@ private slots:
     {
         QFETCH(QString, engine);
         QFETCH(QString, meanwhile);
-        db.reset();
-        db = std::make_unique<TempDatabase>(TempDatabase::engineNamed(engine));
-        QVERIFY2(db->isValid(), qPrintable(db->error()));
+        QVERIFY(journalOn(engine));
         const QStringList stock = {"песок", "глина", "щебень"};
         for (int i = 0; i < 300; ++i)
             db->addJournalRow({{"N_Avto", QString::number(i % 70)}, {"FIO", QString::number(i % 11)},
